@@ -1,0 +1,13 @@
+#pragma once
+// Site names: derived from a start address, and used as the site's folder name.
+
+#include <string>
+#include <string_view>
+
+// "http://www.example.com/x/" gives "Example"; an empty text gives "Untitled".
+std::string SiteNameFromAddress(std::string_view text);
+
+// Whether a site name can serve as a folder directly under the sites directory:
+// not empty, not "." or "..", and free of separators and NUL (plus the names and
+// characters Windows refuses, when windowsRules is set).
+bool IsSafeSiteName(std::string_view name);

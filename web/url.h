@@ -1,0 +1,65 @@
+#pragma once
+// CUrl: one parsed web address with its crawl depth and failed-attempt count.
+//
+// The parser is lenient and never fails: it lowers the scheme and the host, does no
+// percent-decoding or encoding, and passes everything else through byte for byte.
+// Its rules differ from the generic URI syntax on purpose; they decide which local
+// file a link maps to. A CUrl is used by one thread at a time.
+
+#include <string>
+#include <string_view>
+
+// Link kinds given to the constructor: a followed link is one level deeper than the
+// page it was found on; anything else (embedded resources) keeps the page's level.
+inline constexpr int kLinkEmbedded = 1;
+inline constexpr int kLinkFollowed = 2;
+
+// Where the local copy of an address lives: sites directory / site name / host / path / file.
+struct CLocalNaming {
+    std::string_view sitesDir;
+    std::string_view siteName;
+    std::string_view defaultDocument; // stands in for an empty file name
+};
+
+class CUrl {
+public:
+    // Scratch object for HostOf and SchemeOf; every text field empty.
+    CUrl() = default;
+    // Parses text and resolves it against base (may be null).
+    CUrl(const CUrl* base, std::string_view text, int linkKind);
+    virtual ~CUrl() = default;
+    CUrl(const CUrl&) = default;
+    CUrl& operator=(const CUrl&) = default;
+
+    // The full address rebuilt from the parts.
+    std::string GetURL() const;
+    // Path, file, parameters and query for the request, without the leading "/".
+    std::string GetObjectName() const;
+    // The local file of this address, with the platform's separators; empty when the
+    // address or the site name could reach outside the site's folder (see HasSafeLocalPath).
+    std::string GetLocalPath(const CLocalNaming& naming) const;
+    // The link from base's local file (the page holding the link) to this address's
+    // local file; defaultDocument stands in for an empty file name.
+    std::string MakeRelative(const CUrl& base, std::string_view defaultDocument) const;
+    // Whether host, path and file can be stored without leaving the site's folder.
+    bool HasSafeLocalPath() const;
+
+    static std::string HostOf(std::string_view text);
+    static std::string SchemeOf(std::string_view text);
+
+    int attempts = 0;
+    std::string file;
+    std::string fragment;
+    std::string host;
+    std::string user;
+    int level = 1;
+    std::string query;
+    std::string password;
+    std::string path;
+    std::string port;
+    std::string scheme;
+    std::string params;
+};
+
+// Removes one leading "/" and counts the "/" characters that remain.
+int CountSlashes(std::string_view text);
