@@ -1,0 +1,31 @@
+#include "model/clock.h"
+
+#include <ctime>
+
+namespace {
+std::function<std::int64_t()>& Override() {
+    static std::function<std::int64_t()> clock;
+    return clock;
+}
+} // namespace
+
+std::int64_t NowSeconds() {
+    if (const auto& clock = Override())
+        return clock();
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+void SetClockForTesting(std::function<std::int64_t()> clock) { Override() = std::move(clock); }
+
+std::string FormatTimeOfDay(std::int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+#ifdef _WIN32
+    localtime_s(&parts, &t);
+#else
+    localtime_r(&t, &parts);
+#endif
+    char text[16];
+    const std::size_t length = std::strftime(text, sizeof text, "%H:%M:%S", &parts);
+    return std::string(text, length);
+}

@@ -1,0 +1,11 @@
+#pragma once
+// One address that failed for good, as the Errors list shows it.
+
+#include <cstdint>
+#include <string>
+
+struct CErrorEntry {
+    int code = 0;            // last HTTP status, or a negative transfer error
+    std::int64_t time = 0;   // calendar seconds when the entry was made
+    std::string address;     // the full address text
+};

@@ -1,0 +1,190 @@
+#include "model/project.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <system_error>
+
+#include "model/file_path.h"
+#include "model/xml_element.h"
+
+namespace {
+constexpr const char* kUnexpectedFormat = "Unexpected file format.";
+
+std::filesystem::path TemporarySibling(const std::filesystem::path& path) {
+    static std::atomic<unsigned> counter{0};
+    std::filesystem::path temporary = path;
+    temporary += ".saving-" + std::to_string(counter.fetch_add(1));
+    return temporary;
+}
+} // namespace
+
+CProject::CProject() = default;
+
+CProject::~CProject() = default;
+
+void CProject::Changed(bool refresh) {
+    m_modified = true;
+    if (refresh && onRefreshSitesTree)
+        onRefreshSitesTree();
+}
+
+void CProject::AddGroup(std::unique_ptr<CSiteGroup> group) {
+    m_groups.push_back(std::move(group));
+    Changed(true);
+}
+
+void CProject::AddSite(std::unique_ptr<CSite> site, CSiteGroup& group) {
+    site->m_group = &group;
+    group.m_sites.push_back(std::move(site));
+    Changed(true);
+}
+
+void CProject::Touch() { Changed(true); }
+
+bool CProject::RemoveGroup(const CSiteGroup* group, bool refresh) {
+    const auto entry = std::find_if(m_groups.begin(), m_groups.end(),
+                                    [&](const auto& candidate) { return candidate.get() == group; });
+    if (entry == m_groups.end())
+        return false;
+    if (onSiteRemoved)
+        for (const auto& site : (*entry)->m_sites)
+            onSiteRemoved(*site);
+    m_groups.erase(entry);
+    Changed(refresh);
+    return true;
+}
+
+void CProject::RemoveSite(const CSite* site, bool refresh) {
+    if (!site || !site->m_group)
+        return;
+    auto& sites = site->m_group->m_sites;
+    const auto entry = std::find_if(sites.begin(), sites.end(),
+                                    [&](const auto& candidate) { return candidate.get() == site; });
+    if (entry == sites.end())
+        return;
+    if (onSiteRemoved)
+        onSiteRemoved(*site);
+    sites.erase(entry);
+    Changed(refresh);
+}
+
+void CProject::ClearContents() { m_groups.clear(); }
+
+void CProject::NewProject() {
+    ClearContents();
+    m_path.clear();
+    m_modified = false;
+    if (onRefreshSitesTree)
+        onRefreshSitesTree();
+}
+
+std::string CProject::GetTitle() const {
+    return m_path.empty() ? std::string("Untitled") : FromFsPath(m_path.filename());
+}
+
+void CProject::Store(std::ostream& out) const {
+    CXMLElement data("DATA", "");
+    for (const auto& group : m_groups)
+        data.AddChild(group->Write());
+    WriteXML(data, out);
+}
+
+bool CProject::Load(std::istream& in, std::string& error) {
+    ClearContents();
+    const std::string text = ReadXMLText(in);
+    if (text.find("<DATA>") == std::string::npos) {
+        in.clear();
+        in.seekg(0);
+        if (LoadOlderFormat(in))
+            return true;
+        ClearContents();
+        error = kUnexpectedFormat;
+        return false;
+    }
+    const std::unique_ptr<CXMLElement> data = ParseXMLText(text);
+    if (!data)
+        return true;
+    for (std::size_t i = 0; i < data->GetChildCount(); ++i) {
+        const CXMLElement* child = data->GetChild(i);
+        if (child->GetName() != "GROUP")
+            continue;
+        m_groups.push_back(std::make_unique<CSiteGroup>("Untitled"));
+        m_groups.back()->Read(*child);
+    }
+    return true;
+}
+
+// The older binary form: a site count (16 bits, or 0xFFFF and 32 bits, little-endian)
+// and then the sites. No site record of that form is readable, so only an empty list loads.
+bool CProject::LoadOlderFormat(std::istream& in) {
+    std::array<unsigned char, 4> bytes{};
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), 2))
+        return false;
+    std::uint32_t count = bytes[0] | (bytes[1] << 8);
+    if (count == 0xFFFF) {
+        if (!in.read(reinterpret_cast<char*>(bytes.data()), 4))
+            return false;
+        count = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (std::uint32_t(bytes[3]) << 24);
+    }
+    if (count != 0)
+        return false;
+    m_groups.push_back(std::make_unique<CSiteGroup>("Sites"));
+    return true;
+}
+
+bool CProject::Open(const std::filesystem::path& path, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    bool loaded = false;
+    if (!in) {
+        ClearContents();
+        error = "Cannot open the file " + FromFsPath(path) + ".";
+    } else {
+        loaded = Load(in, error);
+        if (loaded && in.bad()) {
+            ClearContents();
+            error = "Failed to read the file " + FromFsPath(path) + ".";
+            loaded = false;
+        }
+    }
+    m_path = loaded ? path : std::filesystem::path();
+    m_modified = false;
+    if (onRefreshSitesTree)
+        onRefreshSitesTree();
+    return loaded;
+}
+
+bool CProject::SaveAs(const std::filesystem::path& path, std::string& error) {
+    if (path.empty()) {
+        error = "No file name to save to.";
+        return false;
+    }
+    const std::filesystem::path temporary = TemporarySibling(path);
+    bool written = false;
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (out) {
+            Store(out);
+            out.flush();
+            written = out.good();
+        }
+        out.close();
+        written = written && !out.fail();
+    }
+    std::error_code renameError;
+    if (written)
+        std::filesystem::rename(temporary, path, renameError);
+    if (!written || renameError) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        error = "Failed to save the file " + FromFsPath(path) + ".";
+        return false;
+    }
+    m_path = path;
+    m_modified = false;
+    return true;
+}

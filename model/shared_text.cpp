@@ -1,0 +1,3 @@
+#include "model/shared_text.h"
+
+CSharedText g_strSitesDir;

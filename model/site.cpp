@@ -1,0 +1,263 @@
+#include "model/site.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "model/clock.h"
+#include "model/delete_tree.h"
+#include "model/file_path.h"
+#include "model/shared_text.h"
+#include "model/site_group.h"
+#include "model/status_bar.h"
+#include "web/site_name.h"
+
+namespace {
+template <typename T> void RaisePeak(std::atomic<T>& peak, T value) {
+    T seen = peak.load(std::memory_order_relaxed);
+    while (value > seen && !peak.compare_exchange_weak(seen, value, std::memory_order_relaxed)) {
+    }
+}
+
+template <typename T> void Count(std::atomic<T>& interval, std::atomic<T>& peak,
+                                 std::atomic<T>& total, T amount) {
+    RaisePeak(peak, interval.fetch_add(amount, std::memory_order_relaxed) + amount);
+    total.fetch_add(amount, std::memory_order_relaxed);
+}
+
+void AppendLower(std::string& out, std::string_view text) {
+    for (char c : text)
+        out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+}
+
+std::int64_t ModifiedSeconds(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto modified = std::filesystem::last_write_time(file, error);
+    if (error)
+        return -1;
+    const auto system = std::chrono::file_clock::to_sys(modified);
+    return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
+}
+} // namespace
+
+std::string SiteStateText(int state, bool paused) {
+    switch (state) {
+    case kSiteAborted:
+        return "Aborted";
+    case kSiteDone:
+        return "Done";
+    case kSiteQuarning:
+        return paused ? "Paused" : "Quarning";
+    case kSiteQueued:
+        return "Queued";
+    case kSiteReady:
+        return "Ready";
+    default:
+        return {};
+    }
+}
+
+CSite::CSite(std::string name) : CSiteItem(std::move(name), kItemSite) {}
+
+CSite::~CSite() = default;
+
+std::string CSite::KnownKey(const CUrl& address) {
+    std::string key;
+    key.reserve(address.path.size() + address.file.size() + 1);
+    AppendLower(key, address.path);
+    key.push_back('\0');
+    AppendLower(key, address.file);
+    return key;
+}
+
+void CSite::ForgetKnown(const CUrl& address) {
+    const auto entry = m_activeKeys.find(KnownKey(address));
+    if (entry != m_activeKeys.end() && --entry->second == 0)
+        m_activeKeys.erase(entry);
+}
+
+bool CSite::AddPending(std::unique_ptr<CUrl>& address) {
+    std::lock_guard lock(m_lock);
+    if (!address)
+        return false;
+    const std::string local = GetLocalPath(*address);
+    if (local.empty() || IsKnownAt(*address, local))
+        return false;
+    ++m_activeKeys[KnownKey(*address)];
+    m_pending.push_back(std::move(address));
+    return true;
+}
+
+std::unique_ptr<CUrl> CSite::NextPending() {
+    std::lock_guard lock(m_lock);
+    if (m_pending.empty())
+        return nullptr;
+    std::unique_ptr<CUrl> head = std::move(m_pending.front());
+    m_pending.pop_front();
+    m_inProgress.push_back(head.get());
+    return head;
+}
+
+void CSite::MarkDone(const CUrl& address) {
+    {
+        std::lock_guard lock(m_lock);
+        const auto entry = std::find(m_inProgress.begin(), m_inProgress.end(), &address);
+        if (entry != m_inProgress.end()) {
+            m_inProgress.erase(entry);
+            ForgetKnown(address);
+        }
+        Count(m_filesInterval, m_filesPeak, m_filesTotal, 1);
+    }
+    SetStatusBarText(address.GetURL());
+}
+
+void CSite::AddError(const CUrl& address, int code) {
+    std::lock_guard lock(m_lock);
+    m_errors.push_back(CErrorEntry{code, NowSeconds(), address.GetURL()});
+    Count(m_errorsInterval, m_errorsPeak, m_errorsTotal, 1);
+}
+
+void CSite::AddLog(const std::string& text) {
+    std::lock_guard lock(m_lock);
+    if (!m_log.empty())
+        m_log += "\r\r\n";
+    m_log += FormatTimeOfDay(NowSeconds());
+    m_log += "   ";
+    m_log += text;
+}
+
+bool CSite::IsKnown(const CUrl& address) const { return IsKnownAt(address, GetLocalPath(address)); }
+
+bool CSite::IsKnownAt(const CUrl& address, const std::string& local) const {
+    std::lock_guard lock(m_lock);
+    if (m_activeKeys.contains(KnownKey(address)))
+        return true;
+    if (local.empty())
+        return false;
+    const std::int64_t modified = ModifiedSeconds(ToFsPath(local));
+    return modified >= 0 && modified >= m_startTime.load();
+}
+
+std::size_t CSite::PendingCount() const {
+    std::lock_guard lock(m_lock);
+    return m_pending.size();
+}
+
+std::size_t CSite::InProgressCount() const {
+    std::lock_guard lock(m_lock);
+    return m_inProgress.size();
+}
+
+std::vector<CErrorEntry> CSite::GetErrors() const {
+    std::lock_guard lock(m_lock);
+    return m_errors;
+}
+
+void CSite::ClearErrors() {
+    std::lock_guard lock(m_lock);
+    m_errors.clear();
+}
+
+std::string CSite::GetLog() const {
+    std::lock_guard lock(m_lock);
+    return m_log;
+}
+
+void CSite::ClearLog() {
+    std::lock_guard lock(m_lock);
+    m_log.clear();
+}
+
+void CSite::CompilePatterns() {
+    CompileList(m_directoryPatterns, m_directories);
+    CompileList(m_filePatterns, m_files);
+    CompileList(m_serverPatterns, m_servers);
+}
+
+namespace {
+// Include on: some pattern must match (an empty list refuses everything).
+// Include off: no pattern may match.
+bool PassesList(const CWildcardList& patterns, bool include, std::string_view subject) {
+    const bool matched = std::any_of(patterns.begin(), patterns.end(),
+                                     [&](const auto& pattern) { return pattern->Match(subject); });
+    return include ? matched : !matched;
+}
+} // namespace
+
+bool CSite::IsAllowed(const CUrl& address) const {
+    if (m_useLevels && address.level > m_levels)
+        return false;
+    if (m_useServers && !PassesList(m_serverPatterns, m_includeServers, address.host))
+        return false;
+    if (m_useDirectory && !PassesList(m_directoryPatterns, m_includeDirectories, address.path))
+        return false;
+    if (m_useTypes && !PassesList(m_filePatterns, m_includeFiles, address.file))
+        return false;
+    // An address that cannot be stored inside the site's folder is never fetched.
+    return address.HasSafeLocalPath();
+}
+
+std::string CSite::GetLocalPath(const CUrl& address) const {
+    const std::string sitesDir = g_strSitesDir.Get();
+    return address.GetLocalPath(CLocalNaming{sitesDir, m_name, m_defaultDocument});
+}
+
+std::string CSite::GetSiteFolder() const {
+    if (!IsSafeSiteName(m_name))
+        return {};
+    std::string sitesDir = g_strSitesDir.Get();
+    if (!sitesDir.empty() && sitesDir.back() != kPathSeparator)
+        sitesDir += kPathSeparator;
+    return sitesDir + m_name;
+}
+
+void CSite::EraseContent() {
+    const std::string folder = GetSiteFolder();
+    if (!folder.empty())
+        DeleteTree(ToFsPath(folder));
+}
+
+void CSite::ResetForQueue() {
+    {
+        std::lock_guard lock(m_lock);
+        m_pending.clear();
+        m_inProgress.clear();
+        m_activeKeys.clear();
+        m_errors.clear();
+        m_log.clear();
+    }
+    for (auto* counter : {&m_errorsInterval, &m_filesInterval, &m_errorsTotal, &m_filesTotal})
+        counter->store(0);
+    m_bytesInterval = 0;
+    m_bytesTotal = 0;
+    // A chart scaled by the peak starts with a range of 5.
+    m_bytesPeak = 5;
+    m_errorsPeak = 5;
+    m_filesPeak = 5;
+    m_speedHistory.Clear();
+    m_startTime = 0;
+    m_endTime = 0;
+    m_state = kSiteQueued;
+}
+
+void CSite::FinishCrawl() {
+    m_image = kImageSiteCrawled;
+    m_endTime = NowSeconds();
+    m_state = kSiteDone;
+    AddLog("Finished");
+}
+
+void CSite::Stop() {
+    FinishCrawl();
+    m_state = kSiteAborted;
+    SetStatusBarText("Stopped " + m_name);
+}
+
+void CSite::AddBytes(std::int64_t count) { Count(m_bytesInterval, m_bytesPeak, m_bytesTotal, count); }
+
+void CSite::SampleSpeed() {
+    const std::int64_t bytes = m_bytesInterval.exchange(0);
+    m_speedHistory.Add(static_cast<int>((bytes * 1000 / 500) >> 10));
+    m_errorsInterval = 0;
+    m_filesInterval = 0;
+}

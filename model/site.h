@@ -1,0 +1,166 @@
+#pragma once
+// CSite: one mirroring job. Its settings are plain members that the site dialog edits
+// on the user-interface thread; its crawl state (pending and in-progress addresses,
+// errors, log) sits behind one re-entrant lock, because the controller, every worker
+// and the views use it at once. Counters that workers bump without the lock are atomic.
+//
+// Ownership: the site owns its pending addresses. NextPending hands the head to a
+// worker, which owns it from then on; the in-progress list only points at it until
+// MarkDone. The worker gives it back with AddPending (a retry) or deletes it.
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "model/error_entry.h"
+#include "model/site_item.h"
+#include "model/speed_history.h"
+#include "model/wildcard.h"
+#include "web/url.h"
+
+class CSiteGroup;
+class CXMLElement;
+
+// Site states, as stored in the state field.
+inline constexpr int kSiteAborted = 1;
+inline constexpr int kSiteDone = 2;
+inline constexpr int kSiteQuarning = 3;
+inline constexpr int kSiteQueued = 4;
+inline constexpr int kSiteReady = 5;
+
+// Images of a site in the sites tree.
+inline constexpr int kImageSiteNew = 0;
+inline constexpr int kImageSiteCrawled = 8;
+
+// The word the status list shows for a state ("Paused" for a crawling site while the
+// controller is paused).
+std::string SiteStateText(int state, bool paused);
+
+class CSite : public CSiteItem {
+public:
+    explicit CSite(std::string name);
+    ~CSite() override;
+
+    // --- Settings: the project file's keys, in camel case (NAME is m_name). ---
+    std::string m_url;
+    std::string m_id;
+    std::string m_password;
+    std::string m_defaultDocument = "index.htm";
+    std::string m_contentDirectory;
+    bool m_downloadChanges = true;
+    bool m_new = true;
+    int m_workers = 1;
+    int m_connectionTimeout = 30; // seconds
+    int m_requestTimeout = 30;    // seconds
+    int m_retries = 3;
+    bool m_useLevels = false;
+    int m_levels = 1;
+    bool m_useServers = false;
+    bool m_includeServers = true;
+    std::string m_servers;
+    bool m_useDirectory = false;
+    bool m_includeDirectories = true;
+    std::string m_directories;
+    bool m_useTypes = false;
+    bool m_includeFiles = true;
+    std::string m_files;
+    bool m_useSizes = false;
+    int m_fileMin = 0;   // bytes
+    int m_fileMax = 256; // bytes
+    bool m_useSpace = false;
+    std::int64_t m_spaceMax = 100; // bytes
+    bool m_useTime = false;
+    int m_timeMax = 60;
+    bool m_removeLinks = false;
+    std::string m_userAgent;
+
+    CSiteGroup* m_group = nullptr;
+
+    // --- Project file ---
+    // A new SITE element holding every setting, in the file's order.
+    std::unique_ptr<CXMLElement> WriteSettings() const;
+    // Takes the settings a SITE element holds; missing keys keep their values.
+    void ReadSettings(const CXMLElement& element);
+
+    // --- Crawl lists (locked) ---
+    // Takes the address unless it is already known or cannot be stored safely; on
+    // refusal the pointer is left with the caller.
+    bool AddPending(std::unique_ptr<CUrl>& address);
+    // The head of pending, now in progress and owned by the caller; null when empty.
+    std::unique_ptr<CUrl> NextPending();
+    // Takes the address out of progress and counts it done; shows it in the status bar.
+    void MarkDone(const CUrl& address);
+    void AddError(const CUrl& address, int code);
+    void AddLog(const std::string& text);
+    // Pending, in progress, or stored during this crawl (path and file compared
+    // without regard to letter case).
+    bool IsKnown(const CUrl& address) const;
+
+    std::size_t PendingCount() const;
+    std::size_t InProgressCount() const;
+    std::vector<CErrorEntry> GetErrors() const;
+    void ClearErrors();
+    std::string GetLog() const;
+    void ClearLog();
+
+    // --- Crawl rules ---
+    // Rebuilds the three pattern lists from SERVERS, DIRECTORIES and FILES.
+    void CompilePatterns();
+    // The admission test for a link found on a page.
+    bool IsAllowed(const CUrl& address) const;
+
+    // --- Local copy ---
+    // The local file of an address of this site; empty when it would leave the site's folder.
+    std::string GetLocalPath(const CUrl& address) const;
+    // sites directory / name; empty when the name cannot be a folder name.
+    std::string GetSiteFolder() const;
+    // Deletes the site's folder with everything below it.
+    void EraseContent();
+
+    // --- Lifecycle and statistics ---
+    void ResetForQueue();
+    void FinishCrawl();
+    void Stop();
+    // Not locked: workers call it per received piece.
+    void AddBytes(std::int64_t count);
+    // Adds a speed sample (kilobytes per second over a 500 ms interval) and clears the
+    // interval counters. Runs on the user-interface thread.
+    void SampleSpeed();
+
+    std::atomic<int> m_state{kSiteReady};
+    std::atomic<std::int64_t> m_startTime{0}; // calendar seconds; 0 = never
+    std::atomic<std::int64_t> m_endTime{0};
+    std::atomic<std::int64_t> m_bytesTotal{0};
+    std::atomic<int> m_errorsTotal{0};
+    std::atomic<int> m_filesTotal{0};
+    std::atomic<std::int64_t> m_bytesInterval{0};
+    std::atomic<int> m_errorsInterval{0};
+    std::atomic<int> m_filesInterval{0};
+    std::atomic<std::int64_t> m_bytesPeak{0};
+    std::atomic<int> m_errorsPeak{0};
+    std::atomic<int> m_filesPeak{0};
+    CSpeedHistory m_speedHistory;
+
+private:
+    static std::string KnownKey(const CUrl& address);
+    bool IsKnownAt(const CUrl& address, const std::string& localPath) const;
+    void ForgetKnown(const CUrl& address);
+
+    mutable std::recursive_mutex m_lock;
+    std::deque<std::unique_ptr<CUrl>> m_pending;
+    std::vector<const CUrl*> m_inProgress;
+    // Path and file (lower case) of every pending and in-progress address, counted,
+    // so that IsKnown does not walk the lists of a large site.
+    std::unordered_map<std::string, int> m_activeKeys;
+    std::vector<CErrorEntry> m_errors;
+    std::string m_log;
+
+    CWildcardList m_serverPatterns;
+    CWildcardList m_directoryPatterns;
+    CWildcardList m_filePatterns;
+};

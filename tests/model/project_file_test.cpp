@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "model/project.h"
+#include "model/xml_element.h"
+#include "support/site_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "every line ends with CR LF";
+    return lines;
+}
+
+std::string Stored(const CProject& project) {
+    std::ostringstream out;
+    project.Store(out);
+    return out.str();
+}
+
+bool LoadText(CProject& project, const std::string& text, std::string* error = nullptr) {
+    std::istringstream in(text);
+    std::string ignored;
+    return project.Load(in, error ? *error : ignored);
+}
+
+std::string ReadWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteWhole(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// A site with every setting away from its default.
+std::unique_ptr<CSite> UnusualSite() {
+    auto site = std::make_unique<CSite>("Example site");
+    site->m_url = "http://www.example.com/docs/?a=1&b=>2";
+    site->m_id = "me";
+    site->m_password = "sec ret";
+    site->m_defaultDocument = "default.html";
+    site->m_contentDirectory = "/data/Example";
+    site->m_downloadChanges = false;
+    site->m_new = false;
+    site->m_workers = 7;
+    site->m_connectionTimeout = -5;
+    site->m_requestTimeout = 120;
+    site->m_retries = 0;
+    site->m_useLevels = true;
+    site->m_levels = 4;
+    site->m_useServers = true;
+    site->m_includeServers = false;
+    site->m_servers = "www.example.com=1,cdn.*=0";
+    site->m_useDirectory = true;
+    site->m_includeDirectories = false;
+    site->m_directories = "/docs/*=1";
+    site->m_useTypes = true;
+    site->m_includeFiles = false;
+    site->m_files = "*.zip=1";
+    site->m_useSizes = true;
+    site->m_fileMin = 1024;
+    site->m_fileMax = 2'000'000'000;
+    site->m_useSpace = true;
+    site->m_spaceMax = 999'999LL * 1024 * 1024;
+    site->m_useTime = true;
+    site->m_timeMax = 90;
+    site->m_removeLinks = true;
+    site->m_userAgent = "Agent/1.0 (test)";
+    return site;
+}
+} // namespace
+
+TEST(ProjectFile, OneGroupWithOneSiteIsFortyLines) {
+    SitesDirScope dir;
+    CProject project;
+    project.AddGroup(std::make_unique<CSiteGroup>("Sites"));
+    project.AddSite(std::make_unique<CSite>("Alpha"), *project.GetGroups()[0]);
+
+    const auto lines = Lines(Stored(project));
+    ASSERT_EQ(lines.size(), 40u);
+    EXPECT_EQ(lines[0], "<DATA>");
+    EXPECT_EQ(lines[1], "   <GROUP>");
+    EXPECT_EQ(lines[2], "      <EXPANDED>TRUE</EXPANDED>");
+    EXPECT_EQ(lines[3], "      <NAME>Sites</NAME>");
+    EXPECT_EQ(lines[4], "      <SITE>");
+    EXPECT_EQ(lines[5], "         <CONNECTION_TIMEOUT>30</CONNECTION_TIMEOUT>");
+    EXPECT_EQ(lines[7], "         <DEFAULT_DOCUMENT>index.htm</DEFAULT_DOCUMENT>");
+    EXPECT_EQ(lines[18], "         <NAME>Alpha</NAME>");
+    EXPECT_EQ(lines[20], "         <WORKERS>1</WORKERS>");
+    EXPECT_EQ(lines[22], "         <REMOVE_LINKS>FALSE</REMOVE_LINKS>");
+    EXPECT_EQ(lines[36], "         <USER_AGENT></USER_AGENT>");
+    EXPECT_EQ(lines[37], "      </SITE>");
+    EXPECT_EQ(lines[38], "   </GROUP>");
+    EXPECT_EQ(lines[39], "</DATA>");
+}
+
+TEST(ProjectFile, EmptyProjectIsOneLine) {
+    CProject project;
+    EXPECT_EQ(Stored(project), "<DATA></DATA>\r\n");
+    CProject loaded;
+    EXPECT_TRUE(LoadText(loaded, Stored(project)));
+    EXPECT_TRUE(loaded.GetGroups().empty());
+}
+
+TEST(ProjectFile, EverySettingSurvivesASaveAndALoad) {
+    SitesDirScope dir;
+    CProject project;
+    project.AddGroup(std::make_unique<CSiteGroup>("Work"));
+    project.AddGroup(std::make_unique<CSiteGroup>("Work"));
+    project.GetGroups()[1]->m_expanded = false;
+    project.AddSite(UnusualSite(), *project.GetGroups()[0]);
+    project.AddSite(std::make_unique<CSite>("Plain"), *project.GetGroups()[0]);
+    project.GetGroups()[0]->m_sites[1]->m_contentDirectory = "C:\\Sites\\Plain";
+
+    const std::string text = Stored(project);
+    CProject loaded;
+    ASSERT_TRUE(LoadText(loaded, text));
+    ASSERT_EQ(loaded.GetGroups().size(), 2u) << "groups with one name stay two groups";
+    EXPECT_TRUE(loaded.GetGroups()[0]->m_expanded);
+    EXPECT_FALSE(loaded.GetGroups()[1]->m_expanded);
+    ASSERT_EQ(loaded.GetGroups()[0]->m_sites.size(), 2u);
+    const CSite& site = *loaded.GetGroups()[0]->m_sites[0];
+    EXPECT_EQ(site.m_group, loaded.GetGroups()[0].get());
+    EXPECT_EQ(Stored(loaded), text);
+    EXPECT_EQ(site.m_spaceMax, 999'999LL * 1024 * 1024);
+    EXPECT_EQ(site.m_connectionTimeout, -5);
+    EXPECT_EQ(site.m_url, "http://www.example.com/docs/?a=1&b=>2");
+}
+
+TEST(ProjectFile, ReadingIsForgivingAboutMissingAndOddValues) {
+    SitesDirScope dir;
+    CProject project;
+    ASSERT_TRUE(LoadText(project, "<DATA><GROUP><SITE><URL>http://h/</URL>"
+                                  "<USE_LEVELS>true</USE_LEVELS><LEVELS>  -12abc</LEVELS>"
+                                  "<WORKERS>99999999999</WORKERS><RETRIES>x</RETRIES>"
+                                  "<UNKNOWN>1</UNKNOWN><LEVELS>3</LEVELS></SITE>"
+                                  "<SITE><NAME> Beta</NAME></SITE><OTHER></OTHER></GROUP>"
+                                  "<PLAIN>x</PLAIN></DATA>"));
+    ASSERT_EQ(project.GetGroups().size(), 1u);
+    const CSiteGroup& group = *project.GetGroups()[0];
+    EXPECT_EQ(group.m_name, "Untitled");
+    EXPECT_TRUE(group.m_expanded);
+    ASSERT_EQ(group.m_sites.size(), 2u);
+    const CSite& site = *group.m_sites[0];
+    EXPECT_EQ(site.m_name, "Untitled");
+    EXPECT_EQ(site.m_url, "http://h/");
+    EXPECT_FALSE(site.m_useLevels) << "only TRUE is true";
+    EXPECT_EQ(site.m_levels, 3) << "the later value wins";
+    EXPECT_EQ(site.m_workers, 2147483647) << "out-of-range numbers are clamped";
+    EXPECT_EQ(site.m_retries, 0);
+    EXPECT_EQ(site.m_defaultDocument, "index.htm");
+    EXPECT_EQ(site.m_contentDirectory, (dir.path() / "Untitled").string());
+    EXPECT_EQ(group.m_sites[1]->m_name, "Beta") << "leading spaces of a value are lost";
+}
+
+TEST(ProjectFile, DataTextWithoutADataElementLoadsTheLastTopLevelElement) {
+    CProject project;
+    ASSERT_TRUE(LoadText(project, "<X>1</X><Y><NOTE>&lt;DATA&gt; <DATA></NOTE>"
+                                  "<GROUP><NAME>g</NAME></GROUP></Y>"));
+    ASSERT_EQ(project.GetGroups().size(), 1u);
+    EXPECT_EQ(project.GetGroups()[0]->m_name, "g");
+}
+
+TEST(ProjectFile, OlderBinaryFormLoadsOnlyAnEmptyList) {
+    CProject project;
+    std::string error;
+    EXPECT_TRUE(LoadText(project, std::string("\0\0", 2)));
+    ASSERT_EQ(project.GetGroups().size(), 1u);
+    EXPECT_EQ(project.GetGroups()[0]->m_name, "Sites");
+    EXPECT_TRUE(project.GetGroups()[0]->m_sites.empty());
+
+    EXPECT_TRUE(LoadText(project, std::string("\xff\xff\0\0\0\0", 6)));
+    EXPECT_EQ(project.GetGroups().size(), 1u);
+
+    for (const std::string& text : {std::string("\x01\0", 2), std::string("<data></data>"),
+                                    std::string("\xff\xff\x01\0\0\0", 6), std::string("x")}) {
+        error.clear();
+        EXPECT_FALSE(LoadText(project, text, &error));
+        EXPECT_EQ(error, "Unexpected file format.");
+        EXPECT_TRUE(project.GetGroups().empty()) << "a failed load leaves an empty project";
+    }
+    EXPECT_TRUE(LoadText(project, std::string("\0\0<data></data>", 15)));
+}
+
+TEST(ProjectDocument, EditsMarkModifiedAndAskForRefresh) {
+    SitesDirScope dir;
+    CProject project;
+    int refreshes = 0;
+    std::vector<const CSite*> removed;
+    project.onRefreshSitesTree = [&] { ++refreshes; };
+    project.onSiteRemoved = [&](const CSite& site) { removed.push_back(&site); };
+
+    project.AddGroup(std::make_unique<CSiteGroup>("g"));
+    CSiteGroup& group = *project.GetGroups()[0];
+    project.AddSite(std::make_unique<CSite>("a"), group);
+    project.AddSite(std::make_unique<CSite>("b"), group);
+    EXPECT_TRUE(project.IsModified());
+    EXPECT_EQ(refreshes, 3);
+    EXPECT_EQ(group.m_sites[0]->m_group, &group);
+
+    project.SetModified(false);
+    const CSite* first = group.m_sites[0].get();
+    project.RemoveSite(first, false);
+    EXPECT_TRUE(project.IsModified());
+    EXPECT_EQ(refreshes, 3);
+    EXPECT_EQ(removed, std::vector<const CSite*>{first});
+    ASSERT_EQ(group.m_sites.size(), 1u);
+
+    CSiteGroup stranger("x");
+    EXPECT_FALSE(project.RemoveGroup(&stranger, true));
+    const CSite* second = group.m_sites[0].get();
+    EXPECT_TRUE(project.RemoveGroup(&group, true));
+    EXPECT_EQ(refreshes, 4);
+    EXPECT_EQ(removed.back(), second) << "the status list learns of sites going with their group";
+    EXPECT_TRUE(project.GetGroups().empty());
+}
+
+TEST(ProjectDocument, SaveAndOpenAFile) {
+    SitesDirScope dir;
+    const fs::path file = dir.path() / "project.xml";
+    CProject project;
+    EXPECT_EQ(project.GetTitle(), "Untitled");
+    project.AddGroup(std::make_unique<CSiteGroup>("g"));
+    project.AddSite(UnusualSite(), *project.GetGroups()[0]);
+    std::string error;
+    ASSERT_TRUE(project.SaveAs(file, error)) << error;
+    EXPECT_FALSE(project.IsModified());
+    EXPECT_EQ(project.GetTitle(), "project.xml");
+
+    CProject opened;
+    ASSERT_TRUE(opened.Open(file, error)) << error;
+    EXPECT_EQ(Stored(opened), ReadWhole(file));
+    EXPECT_EQ(opened.GetPath(), file);
+
+    EXPECT_FALSE(opened.Open(dir.path() / "missing.xml", error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(opened.GetGroups().empty());
+}
+
+TEST(ProjectDocument, SavingReplacesTheFileWholeOrNotAtAll) {
+    SitesDirScope dir;
+    const fs::path file = dir.path() / "project.xml";
+    WriteWhole(file, "old content");
+    CProject project;
+    project.AddGroup(std::make_unique<CSiteGroup>("g"));
+    std::string error;
+
+    // The file's place is taken by a folder: the new text cannot be put there.
+    const fs::path blocked = dir.path() / "blocked.xml";
+    fs::create_directories(blocked / "inside");
+    project.SetModified(true);
+    EXPECT_FALSE(project.SaveAs(blocked, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(project.IsModified());
+    EXPECT_TRUE(fs::is_directory(blocked / "inside"));
+    EXPECT_FALSE(project.SaveAs(dir.path() / "no" / "such" / "dir.xml", error));
+
+    ASSERT_TRUE(project.SaveAs(file, error)) << error;
+    EXPECT_EQ(ReadWhole(file), Stored(project));
+    // Nothing but what the test made is left beside it: no temporary files.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"blocked.xml", "project.xml"}));
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Points the sites directory at a fresh temporary folder for the length of a test, and
+// records what the code under test shows in the status bar.
+
+#include <string>
+#include <vector>
+
+#include "model/shared_text.h"
+#include "model/status_bar.h"
+#include "support/temp_dir.h"
+
+class SitesDirScope {
+public:
+    SitesDirScope() : m_previous(g_strSitesDir.Get()) {
+        g_strSitesDir.Set(m_dir.path().string());
+        SetStatusBarHandler([this](const std::string& text) { statusTexts.push_back(text); });
+    }
+    ~SitesDirScope() {
+        SetStatusBarHandler({});
+        g_strSitesDir.Set(m_previous);
+    }
+
+    const std::filesystem::path& path() const { return m_dir.path(); }
+
+    std::vector<std::string> statusTexts;
+
+private:
+    TempDir m_dir;
+    std::string m_previous;
+};
