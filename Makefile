@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 PRESET    ?= dev
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build deps configure clean
+.PHONY: run test bench build deps configure clean
 
 run: build
 	@if [ -x $(BUILD_DIR)/quarn ]; then $(BUILD_DIR)/quarn; \
@@ -11,6 +11,9 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	$(BUILD_DIR)/bench/quarn_bench
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
