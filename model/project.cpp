@@ -96,7 +96,7 @@ void CProject::Store(std::ostream& out) const {
 
 bool CProject::Load(std::istream& in, std::string& error) {
     ClearContents();
-    const std::string text = ReadXMLText(in);
+    std::string text = ReadXMLText(in);
     if (text.find("<DATA>") == std::string::npos) {
         in.clear();
         in.seekg(0);
@@ -106,7 +106,7 @@ bool CProject::Load(std::istream& in, std::string& error) {
         error = kUnexpectedFormat;
         return false;
     }
-    const std::unique_ptr<CXMLElement> data = ParseXMLText(text);
+    const std::unique_ptr<CXMLElement> data = ParseXMLText(std::move(text));
     if (!data)
         return true;
     for (std::size_t i = 0; i < data->GetChildCount(); ++i) {

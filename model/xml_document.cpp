@@ -1,0 +1,43 @@
+#include "model/xml_document.h"
+
+#include <array>
+#include <istream>
+#include <string_view>
+
+std::unique_ptr<CXMLElement> CXMLDocument::ReadXML(std::istream& in) {
+    return ParseXMLText(ReadXMLText(in));
+}
+
+void CXMLDocument::WriteXML(const CXMLElement& element, std::ostream& out) {
+    element.Write(out, 0);
+}
+
+std::string CXMLDocument::ReadXMLText(std::istream& in) {
+    std::string text;
+    std::array<char, kReadChunkBytes> chunk;
+    for (;;) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        const std::string_view part(chunk.data(), got);
+        // Each chunk counts as a zero-terminated string.
+        text.append(part.substr(0, part.find('\0')));
+        if (got < chunk.size()) {
+            return text;
+        }
+    }
+}
+
+std::unique_ptr<CXMLElement> CXMLDocument::ParseXMLText(std::string text) {
+    std::erase_if(text, [](char c) { return c == '\f' || c == '\n' || c == '\r' || c == '\t'; });
+    std::string_view trimmed(text);
+    const std::size_t first = trimmed.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return nullptr;
+    }
+    trimmed = trimmed.substr(first, trimmed.find_last_not_of(' ') - first + 1);
+
+    CXMLElement root("ROOT", "");
+    root.Parse(trimmed);
+    const CXMLElement* data = root.FindChild("DATA");
+    return data ? root.RemoveChild(data) : nullptr;
+}

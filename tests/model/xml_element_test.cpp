@@ -1,0 +1,340 @@
+#include "model/xml_document.h"
+#include "model/xml_element.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The tree as one line of text: name='value' and, when there is a children list, [...].
+std::string Dump(const CXMLElement* element) {
+    if (!element) {
+        return "null";
+    }
+    std::string text = element->GetName() + "='" + element->GetValue() + "'";
+    if (element->HasChildList()) {
+        text += "[";
+        for (std::size_t i = 0; i < element->GetChildCount(); ++i) {
+            text += (i ? " " : "") + Dump(element->GetChild(i));
+        }
+        text += "]";
+    }
+    return text;
+}
+
+std::string ParsedChildren(const std::string& text) {
+    CXMLElement element("E", "");
+    element.Parse(text);
+    return Dump(&element);
+}
+
+std::string ReadBack(const std::string& fileText) {
+    std::istringstream in(fileText);
+    return Dump(CXMLDocument::ReadXML(in).get());
+}
+
+std::unique_ptr<CXMLElement> Leaf(const char* name, const char* value) {
+    return std::make_unique<CXMLElement>(name, value);
+}
+
+// The reader's loop as it reads, cutting the front off a string again and again:
+// quadratic but plainly faithful. The fast reader must build exactly the same trees.
+void ReferenceParse(CXMLElement& element, std::string text) {
+    std::string tag;
+    std::string content;
+    while (!text.empty()) {
+        const std::string before = text;
+        const std::size_t close = text.find('>');
+        if (close != std::string::npos) {
+            tag = text.substr(0, close + 1);
+            text = text.substr(close + 1);
+            while (!tag.empty() && tag.front() == '<') {
+                tag.erase(0, 1);
+            }
+            while (!tag.empty() && tag.back() == '>') {
+                tag.pop_back();
+            }
+        }
+        const std::string endTag = "</" + tag + ">";
+        const std::size_t end = text.find(endTag);
+        if (end != std::string::npos) {
+            content = text.substr(0, end);
+            text = text.substr(end + endTag.size());
+            while (!content.empty() && content.front() == ' ') {
+                content.erase(0, 1);
+            }
+            while (!text.empty() && text.front() == ' ') {
+                text.erase(0, 1);
+            }
+        }
+        if (text == before) {
+            break; // no progress is possible
+        }
+        std::string name = tag;
+        for (char& c : name) {
+            if (c >= 'a' && c <= 'z') {
+                c = static_cast<char>(c - 32);
+            }
+        }
+        CXMLElement* child = element.AddChild(std::make_unique<CXMLElement>(name, ""));
+        if (content.find('<') != std::string::npos) {
+            ReferenceParse(*child, content);
+        } else {
+            child->SetValue(content);
+        }
+    }
+}
+
+std::string ReferenceReadBack(std::string text) {
+    for (char removed : std::string("\f\n\r\t")) {
+        for (std::size_t at; (at = text.find(removed)) != std::string::npos;) {
+            text.erase(at, 1);
+        }
+    }
+    while (!text.empty() && text.front() == ' ') {
+        text.erase(0, 1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.pop_back();
+    }
+    CXMLElement root("ROOT", "");
+    ReferenceParse(root, text);
+    const std::size_t count = root.GetChildCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (root.GetChild(i)->GetName() == "DATA") {
+            return Dump(root.GetChild(i));
+        }
+    }
+    return count ? Dump(root.GetChild(count - 1)) : "null";
+}
+
+std::string WriteToText(const CXMLElement& element) {
+    std::ostringstream out;
+    CXMLDocument::WriteXML(element, out);
+    return out.str();
+}
+
+// Records every write and every read handed to the stream buffer.
+class RecordingBuffer : public std::stringbuf {
+public:
+    using std::stringbuf::stringbuf;
+    std::vector<std::string> writes;
+    std::vector<std::streamsize> reads;
+
+protected:
+    std::streamsize xsputn(const char* data, std::streamsize count) override {
+        writes.emplace_back(data, static_cast<std::size_t>(count));
+        return std::stringbuf::xsputn(data, count);
+    }
+    std::streamsize xsgetn(char* data, std::streamsize count) override {
+        reads.push_back(std::stringbuf::xsgetn(data, count));
+        return reads.back();
+    }
+};
+
+// Small deterministic generator; std::mt19937's sequence is fixed by the standard.
+class TextGenerator {
+public:
+    explicit TextGenerator(std::uint32_t seed) : m_random(seed) {}
+    std::size_t Below(std::size_t bound) { return m_random() % bound; }
+
+    std::string TokenText(std::size_t maxTokens) {
+        static const char* const kTokens[] = {
+            "<A>", "</A>", "<B>", "</B>", "<a>",  "</a>", "x",      "y z",     " ",   ">",   "<",
+            "</",  "<>",   "</>", "<<A",  "\r\n", "\t",   "<DATA>", "</DATA>", "<C>", "</C>"};
+        std::string text;
+        for (std::size_t n = Below(maxTokens + 1); n > 0; --n) {
+            text += kTokens[Below(std::size(kTokens))];
+        }
+        return text;
+    }
+
+    // A tree that survives a round trip: names differ from their ancestors', values hold
+    // no "<", no leading space and no line break, and no element has an empty list.
+    std::unique_ptr<CXMLElement> Tree(int depth) {
+        const std::string name =
+            std::string(1, static_cast<char>('A' + Below(3))) + std::to_string(depth);
+        if (depth >= 4 || Below(3) == 0) {
+            static const char* const kValues[] = {"", "v", "a > b", "x  ", "1 2"};
+            const std::string value = kValues[Below(std::size(kValues))];
+            return std::make_unique<CXMLElement>(name, value);
+        }
+        auto element = std::make_unique<CXMLElement>(name, "");
+        for (std::size_t n = Below(4) + 1; n > 0; --n) {
+            element->AddChild(Tree(depth + 1));
+        }
+        return element;
+    }
+
+private:
+    std::mt19937 m_random;
+};
+
+TEST(XMLElement, ChildrenAreFoundByExactNameElseLastAndRemovedWithoutDeleting) {
+    CXMLElement element("E", "");
+    EXPECT_EQ(element.FindChild("A"), nullptr);
+    EXPECT_EQ(element.GetChild(0), nullptr);
+
+    CXMLElement* first = element.AddChild(Leaf("NAME", "1"));
+    CXMLElement* second = element.AddChild(Leaf("NAME", "2"));
+    CXMLElement* last = element.AddChild(Leaf("URL", "3"));
+    EXPECT_EQ(element.FindChild("NAME"), first);
+    EXPECT_EQ(element.FindChild("name"), last);
+    EXPECT_EQ(element.GetChild(3), nullptr);
+
+    CXMLElement stranger("NAME", "");
+    EXPECT_EQ(element.RemoveChild(&stranger), nullptr);
+    std::unique_ptr<CXMLElement> removed = element.RemoveChild(first);
+    EXPECT_EQ(removed.get(), first);
+    EXPECT_EQ(element.FindChild("NAME"), second);
+    EXPECT_EQ(element.GetChildCount(), 2u);
+}
+
+TEST(XMLElementWrite, IndentsThreeSpacesPerLevelAndWritesEachLineAtOnce) {
+    CXMLElement group("GROUP", "");
+    group.AddChild(Leaf("NAME", "News"));
+    CXMLElement* site = group.AddChild(std::make_unique<CXMLElement>("SITE", ""));
+    site->AddChild(Leaf("URL", "http://h/"));
+    site->AddChild(Leaf("ID", ""));
+
+    RecordingBuffer buffer;
+    std::ostream out(&buffer);
+    group.Write(out, 1);
+    const std::vector<std::string> expected = {
+        "   <GROUP>\r\n",         "      <NAME>News</NAME>\r\n",
+        "      <SITE>\r\n",       "         <URL>http://h/</URL>\r\n",
+        "         <ID></ID>\r\n", "      </SITE>\r\n",
+        "   </GROUP>\r\n"};
+    EXPECT_EQ(buffer.writes, expected);
+}
+
+TEST(XMLElementWrite, AnElementThatHadChildrenKeepsItsTagsOnLinesOfTheirOwn) {
+    CXMLElement element("DATA", "");
+    EXPECT_EQ(WriteToText(element), "<DATA></DATA>\r\n");
+    element.RemoveChild(element.AddChild(Leaf("GROUP", "")));
+    EXPECT_EQ(WriteToText(element), "<DATA>\r\n</DATA>\r\n");
+}
+
+struct ParseCase {
+    const char* text;
+    const char* children;
+};
+
+class XMLElementParse : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(XMLElementParse, BuildsTheseChildren) {
+    EXPECT_EQ(ParsedChildren(GetParam().text), GetParam().children);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, XMLElementParse,
+    ::testing::Values(
+        ParseCase{"<a>x</a><b>y</b>", "E=''[A='x' B='y']"},
+        ParseCase{"<ab\xC3\xA9>v</ab\xC3\xA9>", "E=''[AB\xC3\xA9='v']"},
+        ParseCase{"<A>  lead and trail  </A>", "E=''[A='lead and trail  ']"},
+        ParseCase{"<A>1 > 0</A>", "E=''[A='1 > 0']"},
+        ParseCase{"<A><B>1</B> <C>2</C></A>", "E=''[A=''[B='1' C='2']]"},
+        // A missing end tag: the element takes the previous content, what follows are siblings.
+        ParseCase{"<B><C>y</C>", "E=''[B='' C='y']"},
+        ParseCase{"<A><X>1</X></A><B><C>y</C>", "E=''[A=''[X='1'] B=''[X='1'] C='y']"},
+        // The end tag must be spelled like the start tag.
+        ParseCase{"<a>x</A>", "E=''[A='' X</A='']"},
+        // Text without ">" ends the parse; what came before it stays.
+        ParseCase{"<A>x</A>tail", "E=''[A='x']"}, ParseCase{"<A>x</A><B", "E=''[A='x']"},
+        ParseCase{"<A>1 < 2</A>", "E=''[A='']"}, ParseCase{"no tags", "E=''"}));
+
+struct ReadCase {
+    const char* fileText;
+    const char* result;
+};
+
+class XMLDocumentReadFile : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(XMLDocumentReadFile, ReturnsThisElement) {
+    EXPECT_EQ(ReadBack(GetParam().fileText), GetParam().result);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, XMLDocumentReadFile,
+    ::testing::Values(ReadCase{"<DATA></DATA>\r\n", "DATA=''"},
+                      ReadCase{"<DATA>\r\n   <NAME>one\r\ntwo\tthree</NAME>\r\n</DATA>\r\n",
+                               "DATA=''[NAME='onetwothree']"},
+                      ReadCase{"<SITE>\r\n   <URL>u</URL>\r\n</SITE>\r\n", "SITE=''[URL='u']"},
+                      ReadCase{"<GROUP></GROUP><SITE></SITE>", "SITE=''"},
+                      ReadCase{"<A>1</A><DATA><B>2</B></DATA><C>3</C>", "DATA=''[B='2']"},
+                      ReadCase{"<?xml version=\"1.0\"?>\r\n<DATA><A>1</A></DATA>\r\n",
+                               "DATA=''[A='1']"},
+                      ReadCase{" \r\n\t ", "null"}, ReadCase{"text only", "null"}));
+
+TEST(XMLDocumentRead, GreaterThanInAValueSurvivesButLessThanDoesNot) {
+    CXMLElement data("DATA", "");
+    data.AddChild(Leaf("A", "x > y"));
+    data.AddChild(Leaf("B", "x < y"));
+    EXPECT_EQ(ReadBack(WriteToText(data)), "DATA=''[A='x > y' B='']");
+}
+
+TEST(XMLDocumentRead, StopsAfterTheFirstShortReadAndCutsChunksAtZeroBytes) {
+    const std::size_t chunk = CXMLDocument::kReadChunkBytes;
+    const std::string exact(chunk, 'a');
+    RecordingBuffer exactBuffer(exact);
+    std::istream exactIn(&exactBuffer);
+    EXPECT_EQ(CXMLDocument::ReadXMLText(exactIn), exact);
+    EXPECT_EQ(exactBuffer.reads, (std::vector<std::streamsize>{8191, 0}));
+
+    const std::string shortText(chunk - 1, 'a');
+    RecordingBuffer shortBuffer(shortText);
+    std::istream shortIn(&shortBuffer);
+    EXPECT_EQ(CXMLDocument::ReadXMLText(shortIn), shortText);
+    EXPECT_EQ(shortBuffer.reads, (std::vector<std::streamsize>{8190}));
+
+    // A zero byte ends its chunk's text; the next chunk is still read.
+    std::string zeroed = std::string(100, 'a') + '\0' + std::string(chunk - 101, 'b') + "<A>";
+    std::istringstream zeroedIn(zeroed);
+    EXPECT_EQ(CXMLDocument::ReadXMLText(zeroedIn), std::string(100, 'a') + "<A>");
+}
+
+TEST(XMLDocumentRead, WrittenTreesReadBackUnchanged) {
+    TextGenerator generator(7);
+    for (int i = 0; i < 200; ++i) {
+        CXMLElement data("DATA", "");
+        for (std::size_t n = generator.Below(4); n > 0; --n) {
+            data.AddChild(generator.Tree(1));
+        }
+        const std::string text = WriteToText(data);
+        EXPECT_EQ(ReadBack(text), Dump(&data)) << text;
+    }
+}
+
+// Guards the linear reader: on any text, well formed or not, it must build the same tree
+// as the string-cutting loop.
+TEST(XMLDocumentRead, MatchesTheStringCuttingReaderOnMalformedText) {
+    TextGenerator generator(2024);
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3000; ++i) {
+        texts.push_back(generator.TokenText(24));
+    }
+    for (int i = 0; i < 300; ++i) {
+        CXMLElement data("DATA", "");
+        data.AddChild(generator.Tree(1));
+        std::string text = WriteToText(data);
+        const std::size_t at = generator.Below(text.size());
+        text.erase(at, generator.Below(12));
+        text.insert(generator.Below(text.size() + 1), generator.TokenText(2));
+        texts.push_back(text);
+    }
+    for (const std::string& text : texts) {
+        CXMLElement fast("E", "");
+        fast.Parse(text);
+        CXMLElement reference("E", "");
+        ReferenceParse(reference, text);
+        EXPECT_EQ(Dump(&fast), Dump(&reference)) << text;
+        EXPECT_EQ(ReadBack(text), ReferenceReadBack(text)) << text;
+    }
+}
+
+} // namespace
