@@ -1,0 +1,232 @@
+#include "web/url.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+namespace {
+
+// Every text field a row does not name must come out empty.
+struct ParseCase {
+    const char* text;
+    const char* base = nullptr;
+    const char* scheme = "";
+    const char* user = "";
+    const char* password = "";
+    const char* host = "";
+    const char* port = "";
+    const char* path = "";
+    const char* file = "";
+    const char* params = "";
+    const char* query = "";
+    const char* fragment = "";
+};
+
+std::ostream& operator<<(std::ostream& out, const ParseCase& c) {
+    return out << '"' << c.text << "\" against " << (c.base ? c.base : "no base");
+}
+
+class UrlParseTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(UrlParseTest, SplitsAndResolvesIntoFields) {
+    const ParseCase& c = GetParam();
+    const CUrl base(nullptr, c.base ? c.base : "", kLinkEmbedded);
+    const CUrl url(c.base ? &base : nullptr, c.text, kLinkEmbedded);
+    EXPECT_EQ(url.scheme, c.scheme);
+    EXPECT_EQ(url.user, c.user);
+    EXPECT_EQ(url.password, c.password);
+    EXPECT_EQ(url.host, c.host);
+    EXPECT_EQ(url.port, c.port);
+    EXPECT_EQ(url.path, c.path);
+    EXPECT_EQ(url.file, c.file);
+    EXPECT_EQ(url.params, c.params);
+    EXPECT_EQ(url.query, c.query);
+    EXPECT_EQ(url.fragment, c.fragment);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Documented, UrlParseTest,
+    ::testing::Values(
+        ParseCase{"HTTP://WWW.H/Dir/Page.HTM", nullptr, "http", "", "", "www.h", "", "/Dir/",
+                  "Page.HTM"},
+        ParseCase{"http://host", nullptr, "http", "", "", "host", "", "/"},
+        ParseCase{"http://host/dir", nullptr, "http", "", "", "host", "", "/dir/"},
+        ParseCase{"mailto:a@b.c", nullptr, "mailto", "", "", "", "", "/", "@b.c"},
+        ParseCase{"news:comp.x", nullptr, "news", "", "", "", "", "/"},
+        ParseCase{"localhost:8080/x.htm", nullptr, "localhost", "", "", "", "", "/", "x.htm"},
+        ParseCase{"http://usr:pw@srv/x.htm", nullptr, "http", "usr", "pw", "srv", "", "/", "x.htm"},
+        ParseCase{"http://usr:pw@srv", nullptr, "http", "", "", "usr", "pw@srv", "/"},
+        ParseCase{"http://h:8080/a;p?q#f", nullptr, "http", "", "", "h", "8080", "/a/", "", "p",
+                  "q", "f"},
+        ParseCase{"page.htm", "http://h/a/b.htm", "http", "", "", "h", "", "/a/", "page.htm"},
+        ParseCase{"sub", "http://h/a/b.htm", "http", "", "", "h", "", "/a/sub/"},
+        ParseCase{"/x.htm", "http://h/a/b.htm", "http", "", "", "h", "", "/", "x.htm"},
+        ParseCase{"http://h", "http://h/a/b.htm", "http", "", "", "h", "", "/a/"},
+        ParseCase{"//g/x.htm", "http://h/a.htm", "", "", "", "g", "", "/", "x.htm"},
+        ParseCase{"#top", "http://h/a/b.htm", "http", "", "", "h", "", "/a/", "b.htm", "", "",
+                  "top"},
+        ParseCase{"../../x.htm", "http://h/a/b.htm", "http", "", "", "h", "", "/", "x.htm"},
+        ParseCase{"/a/./b/./../c/", nullptr, "", "", "", "", "", "/a/c/"},
+        ParseCase{"dir/x.htm", nullptr, "", "", "", "", "", "dir/", "x.htm"},
+        ParseCase{"c:\\dir\\f.htm", nullptr, "c", "", "", "", "", "/", "\\dir\\f.htm"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Quirks, UrlParseTest,
+    ::testing::Values(
+        // Only spaces are trimmed.
+        ParseCase{"  http://h/x.htm  ", nullptr, "http", "", "", "h", "", "/", "x.htm"},
+        ParseCase{"\thttp://h/x.htm", nullptr, "", "", "", "", "", "\thttp:/h/", "x.htm"},
+        // The fragment is cut first, then the query, then the parameters.
+        ParseCase{"http://h/x.htm#a?b;c", nullptr, "http", "", "", "h", "", "/", "x.htm", "", "",
+                  "a?b;c"},
+        ParseCase{"http://h/x.cgi?a;b", nullptr, "http", "", "", "h", "", "/", "x.cgi", "", "a;b"},
+        ParseCase{"http://h/a;v=1/b.htm", nullptr, "http", "", "", "h", "", "/a/", "", "v=1/b.htm"},
+        // Every leading colon goes before the password and the port.
+        ParseCase{"http://u::pw@H::81/", nullptr, "http", "u", "pw", "h", "81", "/"},
+        ParseCase{"http://:pw@h/", nullptr, "http", "", "pw", "h", "", "/"},
+        // A colon at the start is no scheme.
+        ParseCase{":x/y.htm", nullptr, "", "", "", "", "", ":x/", "y.htm"},
+        ParseCase{"http://h//a///b//x.htm", nullptr, "http", "", "", "h", "", "/a/b/", "x.htm"},
+        ParseCase{"/././x/", nullptr, "", "", "", "", "", "/x/"},
+        ParseCase{"/a/b/../../../x/", nullptr, "", "", "", "", "", "/x/"},
+        ParseCase{"./x/", nullptr, "", "", "", "", "", "x/"},
+        ParseCase{"a/../x/", nullptr, "", "", "", "", "", "x/"},
+        ParseCase{"../x/", nullptr, "", "", "", "", "", "../x/"},
+        ParseCase{"http://h/..x/", nullptr, "http", "", "", "h", "", "/..x/"},
+        ParseCase{"http://h/a/..", nullptr, "http", "", "", "h", "", "/a/", ".."},
+        ParseCase{"   ", nullptr, "", "", "", "", "", "/"},
+        // Only a fragment borrows the base's file; a bare query does not.
+        ParseCase{"?q", "http://h/a/b.htm", "http", "", "", "h", "", "/a/", "", "", "q"},
+        ParseCase{"#top", "http://h/a/", "http", "", "", "h", "", "/a/", "", "", "", "top"},
+        ParseCase{"x.htm", "http://u:p@h:81/a/b.htm", "http", "u", "p", "h", "81", "/a/", "x.htm"},
+        // Another server inherits nothing.
+        ParseCase{"//g/y/", "http://u:p@h:81/a/b.htm", "", "", "", "g", "", "/y/"},
+        ParseCase{"HTTP://H/z/", "https://h/a/b.htm", "http", "", "", "h", "", "/z/"}));
+
+TEST(Url, LevelGrowsOnlyAlongFollowedLinks) {
+    const CUrl start(nullptr, "http://h/a/b.htm", kLinkFollowed);
+    EXPECT_EQ(start.level, 1);
+    EXPECT_EQ(start.attempts, 0);
+    const CUrl followed(&start, "page.htm", kLinkFollowed);
+    EXPECT_EQ(followed.level, 2);
+    EXPECT_EQ(CUrl(&followed, "img.gif", kLinkEmbedded).level, 2);
+    EXPECT_EQ(CUrl(&followed, "http://other/x.htm", kLinkFollowed).level, 3);
+    EXPECT_EQ(CUrl(&followed, "page.htm", 7).level, 2);
+}
+
+TEST(Url, EmptyTextGivesEmptyAddressEvenWithBase) {
+    const CUrl base(nullptr, "http://h/a/b.htm", kLinkEmbedded);
+    const CUrl url(&base, "", kLinkFollowed);
+    EXPECT_EQ(url.path, "");
+    EXPECT_EQ(url.host, "");
+    EXPECT_EQ(url.level, 1);
+    EXPECT_EQ(url.GetURL(), "");
+}
+
+TEST(Url, GetUrlRebuildsTheAddress) {
+    const CUrl base(nullptr, "http://h/a/b.htm", kLinkEmbedded);
+    const struct {
+        const CUrl* base;
+        const char* text;
+        const char* url;
+    } cases[] = {
+        {&base, "http://h", "http://h/a/"},
+        {&base, "//g/x.htm", "g/x.htm"},
+        {&base, "#top", "http://h/a/b.htm#top"},
+        {nullptr, "c:\\dir\\f.htm", "/\\dir\\f.htm"},
+        {nullptr, "HTTP://U:P@WWW.H:81/D/x.htm;p?q=1#f", "http://U:P@www.h:81/D/x.htm;p?q=1#f"},
+        {nullptr, "http://u@h/", "http://u@h/"},
+        {nullptr, "http://:pw@h/", "http://pw@h/"},
+        {nullptr, "mailto:a@b.c", "mailto:///@b.c"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(CUrl(c.base, c.text, kLinkEmbedded).GetURL(), c.url);
+    }
+}
+
+TEST(Url, ObjectNameHasNoLeadingSlashNorFragment) {
+    const struct {
+        const char* text;
+        const char* objectName;
+    } cases[] = {
+        {"http://h/", ""},
+        {"http://h/x.htm?a=1", "x.htm?a=1"},
+        {"http://h/a/x.cgi?n=1#top", "a/x.cgi?n=1"},
+        {"http://h/a/x.cgi;p?n", "a/x.cgi;p?n"},
+        {"http://h:81/a/b", "a/b/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(CUrl(nullptr, c.text, kLinkEmbedded).GetObjectName(), c.objectName);
+    }
+}
+
+TEST(Url, CountSlashesIgnoresOneLeadingSlash) {
+    EXPECT_EQ(CountSlashes("/a/b/"), 2);
+    EXPECT_EQ(CountSlashes("a/b"), 1);
+    EXPECT_EQ(CountSlashes(""), 0);
+    EXPECT_EQ(CountSlashes("/"), 0);
+    EXPECT_EQ(CountSlashes("//"), 1);
+}
+
+TEST(Url, HostAndSchemeOfNeedNoBase) {
+    EXPECT_EQ(CUrl::HostOf("HTTP://WWW.H:80/x.htm"), "www.h");
+    EXPECT_EQ(CUrl::SchemeOf("HTTP://WWW.H:80/x.htm"), "http");
+    EXPECT_EQ(CUrl::HostOf("www.h/x.htm"), "");
+    EXPECT_EQ(CUrl::SchemeOf("www.h/x.htm"), "");
+    EXPECT_EQ(CUrl::HostOf("//g"), "g");
+}
+
+struct RelativeCase {
+    const char* target;
+    const char* base;
+    const char* link;
+};
+
+class MakeRelativeTest : public ::testing::TestWithParam<RelativeCase> {};
+
+TEST_P(MakeRelativeTest, LinksLocalFileToLocalFile) {
+    const RelativeCase& c = GetParam();
+    const CUrl base(nullptr, c.base, kLinkEmbedded);
+    const CUrl target(&base, c.target, kLinkFollowed);
+    EXPECT_EQ(target.MakeRelative(base, "index.htm"), c.link) << c.target << " from " << c.base;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Documented, MakeRelativeTest,
+    ::testing::Values(RelativeCase{"http://h/a/c/p.htm", "http://h/a/b/q.htm", "../c/p.htm"},
+                      RelativeCase{"http://h/a/b/", "http://h/a/b/q.htm", "index.htm"},
+                      RelativeCase{"http://h/a/b/r.htm#n", "http://h/a/b/q.htm", "r.htm#n"},
+                      RelativeCase{"http://h/x.htm?id=3", "http://h/a/b/q.htm", "../../x.htm"},
+                      RelativeCase{"http://g/x/y.htm#n", "http://h/a/b/q.htm",
+                                   "../../../g/x/y.htm#n"},
+                      RelativeCase{"http://g/x/y.htm", "http://h/q.htm", "../g/x/y.htm"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    MoreShapes, MakeRelativeTest,
+    ::testing::Values(RelativeCase{"http://h/a/b/c/d.htm", "http://h/a/b/q.htm", "c/d.htm"},
+                      RelativeCase{"http://h/a/x.htm", "http://h/q.htm", "a/x.htm"},
+                      RelativeCase{"http://h/x/", "http://h/q.htm", "x/index.htm"},
+                      RelativeCase{"http://h/ab/x.htm", "http://h/a/q.htm", "../ab/x.htm"},
+                      RelativeCase{"http://h/a/b/q.htm;p?x=1", "http://h/a/b/q.htm", "q.htm"},
+                      RelativeCase{"http://u:p@h:81/a/z.htm", "http://h/a/q.htm", "z.htm"},
+                      RelativeCase{"https://g/", "http://h/", "../g/index.htm"}));
+
+TEST(MakeRelative, QueryDoesNotChangeTheLink) {
+    const CUrl base(nullptr, "http://h/a/b/q.htm", kLinkEmbedded);
+    const CUrl one(&base, "/c/x.cgi?id=1", kLinkFollowed);
+    const CUrl two(&base, "/c/x.cgi?id=2", kLinkFollowed);
+    EXPECT_EQ(one.MakeRelative(base, "index.htm"), two.MakeRelative(base, "index.htm"));
+    EXPECT_EQ(one.MakeRelative(base, "index.htm"), "../../c/x.cgi");
+}
+
+TEST(MakeRelative, DefaultDocumentStandsInOnlyForMissingFile) {
+    const CUrl base(nullptr, "http://h/a/q.htm", kLinkEmbedded);
+    EXPECT_EQ(CUrl(&base, "d/", kLinkFollowed).MakeRelative(base, "default.html"),
+              "d/default.html");
+    EXPECT_EQ(CUrl(&base, "d/f.htm", kLinkFollowed).MakeRelative(base, "default.html"), "d/f.htm");
+}
+
+} // namespace

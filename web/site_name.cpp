@@ -1,0 +1,34 @@
+#include "web/site_name.h"
+
+#include "web/local_naming.h"
+
+std::string SiteNameFromAddress(std::string_view text) {
+    std::string name(text.empty() ? std::string_view("Untitled") : text);
+    // Both prefixes are tested in turn and only in lower case: "HTTP://" stays.
+    if (name.starts_with("http://")) {
+        name.erase(0, 7);
+    }
+    if (name.starts_with("https://")) {
+        name.erase(0, 8);
+    }
+    if (const auto slash = name.find('/'); slash != std::string::npos) {
+        name.erase(slash);
+    }
+    if (name.starts_with("www.")) {
+        name.erase(0, 4);
+    }
+    for (int i = 0; i < 5; ++i) {
+        if (const auto com = name.find(".com"); com != std::string::npos) {
+            name.erase(com, 4);
+        }
+    }
+    std::erase_if(name, [](char c) { return c == '.' || c == '\\' || c == ':' || c == ';'; });
+    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') {
+        name[0] = static_cast<char>(name[0] - 'a' + 'A');
+    }
+    return name;
+}
+
+bool IsSafeSiteName(std::string_view name) {
+    return IsSafeNameSegment(name, kWindowsNameRules);
+}

@@ -1,0 +1,316 @@
+#include "web/url.h"
+
+namespace {
+
+constexpr auto npos = std::string_view::npos;
+
+constexpr bool IsSchemeChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '.' || c == '-' || c == ':';
+}
+
+// Byte-wise on purpose: the result must not depend on the user's locale.
+void LowerAscii(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+}
+
+std::string_view WithoutLeadingColons(std::string_view text) {
+    const auto start = text.find_first_not_of(':');
+    return start == npos ? std::string_view{} : text.substr(start);
+}
+
+// Moves what follows the first `mark` into `tail` and cuts it, with the mark, off `rest`.
+void SplitOffAfter(std::string_view& rest, char mark, std::string& tail) {
+    const auto at = rest.find(mark);
+    if (at != npos) {
+        tail.assign(rest.substr(at + 1));
+        rest = rest.substr(0, at);
+    }
+}
+
+void AssignCollapsingSlashes(std::string& out, std::string_view text) {
+    if (text.find("//") == npos) {
+        out.assign(text);
+        return;
+    }
+    out.clear();
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '/' && !out.empty() && out.back() == '/') {
+            continue;
+        }
+        out.push_back(c);
+    }
+}
+
+// Splits text into the fields of a fresh url. Every field is assigned at most once and
+// the text is walked as a view, so an address costs few allocations.
+void Parse(CUrl& url, std::string_view rest) {
+    const auto first = rest.find_first_not_of(' ');
+    rest = first == npos ? std::string_view{} : rest.substr(first);
+    rest = rest.substr(0, rest.find_last_not_of(' ') + 1);
+
+    SplitOffAfter(rest, '#', url.fragment);
+
+    // The whole run goes, not only the scheme: "news:comp.x" leaves nothing behind.
+    std::size_t run = 0;
+    while (run < rest.size() && IsSchemeChar(rest[run])) {
+        ++run;
+    }
+    const auto colon = rest.substr(0, run).find(':');
+    if (colon != npos && colon > 0) {
+        url.scheme.assign(rest.substr(0, colon));
+        LowerAscii(url.scheme);
+        rest.remove_prefix(run);
+    }
+
+    if (rest.starts_with("//")) {
+        rest.remove_prefix(2);
+        std::string_view authority;
+        const auto slash = rest.find('/');
+        if (slash != npos) {
+            authority = rest.substr(0, slash);
+            rest.remove_prefix(slash);
+            // User information is only split off when a path follows the authority.
+            const auto at = authority.find('@');
+            if (at != npos) {
+                const auto userInfo = authority.substr(0, at);
+                authority.remove_prefix(at + 1);
+                const auto userEnd = userInfo.find(':');
+                url.user.assign(userInfo.substr(0, userEnd));
+                if (userEnd != npos) {
+                    url.password.assign(WithoutLeadingColons(userInfo.substr(userEnd)));
+                }
+            }
+        } else {
+            authority = rest;
+            rest = {};
+        }
+        const auto hostEnd = authority.find(':');
+        url.host.assign(authority.substr(0, hostEnd));
+        LowerAscii(url.host);
+        if (hostEnd != npos) {
+            url.port.assign(WithoutLeadingColons(authority.substr(hostEnd)));
+        }
+    }
+
+    SplitOffAfter(rest, '?', url.query);
+    SplitOffAfter(rest, ';', url.params);
+
+    // Collapsing "//" never moves the last "/", so the last segment can be cut off first.
+    std::string_view segment = rest;
+    const auto lastSlash = rest.rfind('/');
+    if (lastSlash != npos) {
+        AssignCollapsingSlashes(url.path, rest.substr(0, lastSlash + 1));
+        segment = rest.substr(lastSlash + 1);
+    }
+    if (!segment.empty()) {
+        if (segment.find('.') != npos) {
+            url.file.assign(segment);
+        } else {
+            url.path.append(segment); // path is empty or ends with "/" here
+        }
+    }
+    if (!url.path.empty() && url.path.back() != '/') {
+        url.path.push_back('/');
+    }
+}
+
+void RemoveDotSegments(std::string& path) {
+    if (path.find("./") == npos) {
+        return; // every rule below needs "./"
+    }
+    for (auto at = path.find("/./"); at != npos; at = path.find("/./", at)) {
+        path.erase(at + 1, 2);
+    }
+    if (path.starts_with("./")) {
+        path.erase(0, 2);
+    }
+    // A leading "../" is never searched for, so a relative path keeps it.
+    for (auto dots = path.find("../", 1); dots != npos; dots = path.find("../", 1)) {
+        const auto end = dots + 3;
+        const auto parentEnd = path.rfind('/', dots - 1);
+        if (parentEnd == npos) {
+            path.erase(dots, 3);
+            continue;
+        }
+        const auto parentStart = parentEnd == 0 ? npos : path.rfind('/', parentEnd - 1);
+        if (parentStart != npos) {
+            path.erase(parentStart + 1, end - (parentStart + 1));
+        } else if (path.front() == '/') {
+            path.erase(1, end - 1); // ".." above the root: drop it, keep the root
+        } else {
+            path.erase(0, end);
+        }
+    }
+}
+
+void AppendUpDirs(std::string& out, int count) {
+    for (; count > 0; --count) {
+        out += "../";
+    }
+}
+
+} // namespace
+
+CUrl::CUrl(const CUrl* base, std::string_view text, int linkKind) {
+    if (text.empty()) {
+        return;
+    }
+    Parse(*this, text);
+    if (base != nullptr) {
+        if (host.empty()) {
+            host = base->host;
+        }
+        // Scheme and credentials are only borrowed from a page on the same server.
+        const bool sameHost = host == base->host;
+        if (sameHost) {
+            if (scheme.empty()) {
+                scheme = base->scheme;
+            }
+            if (user.empty()) {
+                user = base->user;
+            }
+            if (password.empty()) {
+                password = base->password;
+            }
+            if (port.empty()) {
+                port = base->port;
+            }
+        }
+        level = base->level + (linkKind == kLinkFollowed ? 1 : 0);
+        if (sameHost) {
+            if (path.empty()) {
+                path = base->path;
+            } else if (path.front() != '/' && !base->path.empty()) {
+                path.insert(0, base->path);
+            }
+        }
+    }
+    if (path.empty()) {
+        path = "/";
+    }
+    RemoveDotSegments(path);
+    // A bare fragment link points into the page it was found on.
+    if (base != nullptr && file.empty() && !fragment.empty() && !base->file.empty()) {
+        file = base->file;
+    }
+}
+
+std::string CUrl::GetURL() const {
+    std::string url;
+    url.reserve(scheme.size() + user.size() + password.size() + host.size() + port.size() +
+                path.size() + file.size() + params.size() + query.size() + fragment.size() + 10);
+    // A one-letter scheme is a drive letter, not a protocol.
+    if (scheme.size() > 1) {
+        url += scheme;
+        url += "://";
+    }
+    url += user;
+    if (!user.empty() && password.empty()) {
+        url += '@';
+    }
+    if (!password.empty()) {
+        if (!user.empty()) {
+            url += ':';
+        }
+        url += password;
+        url += '@';
+    }
+    url += host;
+    if (!port.empty()) {
+        url += ':';
+        url += port;
+    }
+    url += path;
+    url += file;
+    if (!params.empty()) {
+        url += ';';
+        url += params;
+    }
+    if (!query.empty()) {
+        url += '?';
+        url += query;
+    }
+    if (!fragment.empty()) {
+        url += '#';
+        url += fragment;
+    }
+    return url;
+}
+
+std::string CUrl::GetObjectName() const {
+    std::string name;
+    name.reserve(path.size() + file.size() + params.size() + query.size() + 2);
+    name += path;
+    name += file;
+    if (!params.empty()) {
+        name += ';';
+        name += params;
+    }
+    if (!query.empty()) {
+        name += '?';
+        name += query;
+    }
+    if (name.starts_with('/')) {
+        name.erase(0, 1);
+    }
+    return name;
+}
+
+std::string CUrl::MakeRelative(const CUrl& base, std::string_view defaultDocument) const {
+    std::string link;
+    if (host == base.host) {
+        if (path != base.path) {
+            std::string_view target = path;
+            std::string_view from = base.path;
+            for (auto slash = from.find('/'); slash != npos; slash = from.find('/')) {
+                if (target.substr(0, slash + 1) != from.substr(0, slash + 1)) {
+                    break;
+                }
+                target.remove_prefix(slash + 1);
+                from.remove_prefix(slash + 1);
+            }
+            AppendUpDirs(link, CountSlashes(from));
+            link += target;
+        }
+    } else {
+        // The extra step climbs out of the base's host folder; every host has its own.
+        AppendUpDirs(link, CountSlashes(base.path) + 1);
+        link += host;
+        link += path;
+    }
+    link += file.empty() ? std::string_view(defaultDocument) : std::string_view(file);
+    if (!fragment.empty()) {
+        link += '#';
+        link += fragment;
+    }
+    return link;
+}
+
+std::string CUrl::HostOf(std::string_view text) {
+    CUrl url;
+    Parse(url, text);
+    return url.host;
+}
+
+std::string CUrl::SchemeOf(std::string_view text) {
+    CUrl url;
+    Parse(url, text);
+    return url.scheme;
+}
+
+int CountSlashes(std::string_view text) {
+    if (text.starts_with('/')) {
+        text.remove_prefix(1);
+    }
+    int count = 0;
+    for (const char c : text) {
+        count += c == '/' ? 1 : 0;
+    }
+    return count;
+}
