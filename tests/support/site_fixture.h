@@ -2,6 +2,7 @@
 // Points the sites directory at a fresh temporary folder for the length of a test, and
 // records what the code under test shows in the status bar.
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,11 @@ class SitesDirScope {
 public:
     SitesDirScope() : m_previous(g_strSitesDir.Get()) {
         g_strSitesDir.Set(m_dir.path().string());
-        SetStatusBarHandler([this](const std::string& text) { statusTexts.push_back(text); });
+        // Workers show text from several threads at once.
+        SetStatusBarHandler([this](const std::string& text) {
+            std::lock_guard lock(m_statusMutex);
+            statusTexts.push_back(text);
+        });
     }
     ~SitesDirScope() {
         SetStatusBarHandler({});
@@ -25,6 +30,7 @@ public:
     std::vector<std::string> statusTexts;
 
 private:
+    std::mutex m_statusMutex;
     TempDir m_dir;
     std::string m_previous;
 };
