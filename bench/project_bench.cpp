@@ -17,8 +17,8 @@ std::unique_ptr<CProject> MakeProject(int siteCount) {
             project->AddGroup(std::make_unique<CSiteGroup>("Group " + std::to_string(i)));
         auto site = std::make_unique<CSite>("Site number " + std::to_string(i));
         const std::string host = "www.site-" + std::to_string(i) + ".example.com";
-        site->m_url = "http://" + host + "/documentation/start/index.html?lang=en&v=" +
-                      std::to_string(i);
+        site->m_url =
+            "http://" + host + "/documentation/start/index.html?lang=en&v=" + std::to_string(i);
         site->m_contentDirectory = "/home/someone/Quarn sites/" + site->m_name;
         site->m_servers = host + "=1,cdn.example.com=1,*.static.example.net=0,images.example.org=1";
         site->m_directories = "/documentation/*=1,/private/*=0,/archive/20*=1,/tmp/*=0";

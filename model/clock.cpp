@@ -15,7 +15,9 @@ std::int64_t NowSeconds() {
     return static_cast<std::int64_t>(std::time(nullptr));
 }
 
-void SetClockForTesting(std::function<std::int64_t()> clock) { Override() = std::move(clock); }
+void SetClockForTesting(std::function<std::int64_t()> clock) {
+    Override() = std::move(clock);
+}
 
 std::string FormatTimeOfDay(std::int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);

@@ -5,7 +5,7 @@
 #include <string>
 
 struct CErrorEntry {
-    int code = 0;            // last HTTP status, or a negative transfer error
-    std::int64_t time = 0;   // calendar seconds when the entry was made
-    std::string address;     // the full address text
+    int code = 0;          // last HTTP status, or a negative transfer error
+    std::int64_t time = 0; // calendar seconds when the entry was made
+    std::string address;   // the full address text
 };

@@ -44,11 +44,14 @@ void CProject::AddSite(std::unique_ptr<CSite> site, CSiteGroup& group) {
     Changed(true);
 }
 
-void CProject::Touch() { Changed(true); }
+void CProject::Touch() {
+    Changed(true);
+}
 
 bool CProject::RemoveGroup(const CSiteGroup* group, bool refresh) {
-    const auto entry = std::find_if(m_groups.begin(), m_groups.end(),
-                                    [&](const auto& candidate) { return candidate.get() == group; });
+    const auto entry = std::find_if(m_groups.begin(), m_groups.end(), [&](const auto& candidate) {
+        return candidate.get() == group;
+    });
     if (entry == m_groups.end())
         return false;
     if (onSiteRemoved)
@@ -73,7 +76,9 @@ void CProject::RemoveSite(const CSite* site, bool refresh) {
     Changed(refresh);
 }
 
-void CProject::ClearContents() { m_groups.clear(); }
+void CProject::ClearContents() {
+    m_groups.clear();
+}
 
 void CProject::NewProject() {
     ClearContents();

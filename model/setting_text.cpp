@@ -3,9 +3,13 @@
 #include "model/file_path.h"
 #include "model/shared_text.h"
 
-std::string FormatBoolSetting(bool value) { return value ? "TRUE" : "FALSE"; }
+std::string FormatBoolSetting(bool value) {
+    return value ? "TRUE" : "FALSE";
+}
 
-bool ParseBoolSetting(std::string_view text) { return text == "TRUE"; }
+bool ParseBoolSetting(std::string_view text) {
+    return text == "TRUE";
+}
 
 std::int64_t ParseIntSetting(std::string_view text, std::int64_t min, std::int64_t max) {
     std::size_t i = 0;

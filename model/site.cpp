@@ -10,6 +10,7 @@
 #include "model/shared_text.h"
 #include "model/site_group.h"
 #include "model/status_bar.h"
+#include "web/ascii.h"
 #include "web/site_name.h"
 
 namespace {
@@ -19,15 +20,10 @@ template <typename T> void RaisePeak(std::atomic<T>& peak, T value) {
     }
 }
 
-template <typename T> void Count(std::atomic<T>& interval, std::atomic<T>& peak,
-                                 std::atomic<T>& total, T amount) {
+template <typename T>
+void Count(std::atomic<T>& interval, std::atomic<T>& peak, std::atomic<T>& total, T amount) {
     RaisePeak(peak, interval.fetch_add(amount, std::memory_order_relaxed) + amount);
     total.fetch_add(amount, std::memory_order_relaxed);
-}
-
-void AppendLower(std::string& out, std::string_view text) {
-    for (char c : text)
-        out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
 }
 
 std::int64_t ModifiedSeconds(const std::filesystem::path& file) {
@@ -64,9 +60,9 @@ CSite::~CSite() = default;
 std::string CSite::KnownKey(const CUrl& address) {
     std::string key;
     key.reserve(address.path.size() + address.file.size() + 1);
-    AppendLower(key, address.path);
+    AppendLowerAscii(key, address.path);
     key.push_back('\0');
-    AppendLower(key, address.file);
+    AppendLowerAscii(key, address.file);
     return key;
 }
 
@@ -126,7 +122,9 @@ void CSite::AddLog(const std::string& text) {
     m_log += text;
 }
 
-bool CSite::IsKnown(const CUrl& address) const { return IsKnownAt(address, GetLocalPath(address)); }
+bool CSite::IsKnown(const CUrl& address) const {
+    return IsKnownAt(address, GetLocalPath(address));
+}
 
 bool CSite::IsKnownAt(const CUrl& address, const std::string& local) const {
     std::lock_guard lock(m_lock);
@@ -253,7 +251,9 @@ void CSite::Stop() {
     SetStatusBarText("Stopped " + m_name);
 }
 
-void CSite::AddBytes(std::int64_t count) { Count(m_bytesInterval, m_bytesPeak, m_bytesTotal, count); }
+void CSite::AddBytes(std::int64_t count) {
+    Count(m_bytesInterval, m_bytesPeak, m_bytesTotal, count);
+}
 
 void CSite::SampleSpeed() {
     const std::int64_t bytes = m_bytesInterval.exchange(0);

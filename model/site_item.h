@@ -15,10 +15,10 @@ public:
     bool IsGroup() const { return m_kind == kItemGroup; }
     bool IsSite() const { return m_kind == kItemSite; }
 
-    int m_image = 0;     // the image a site shows in the sites tree; groups compute theirs
-    std::string m_name;  // display name; a site's folder name too
-    int m_key;           // unique within one run of the program, in creation order
-    int m_kind = 0;      // kItemGroup or kItemSite
+    int m_image = 0;    // the image a site shows in the sites tree; groups compute theirs
+    std::string m_name; // display name; a site's folder name too
+    int m_key;          // unique within one run of the program, in creation order
+    int m_kind = 0;     // kItemGroup or kItemSite
 
 protected:
     CSiteItem(std::string name, int kind);

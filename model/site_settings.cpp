@@ -12,8 +12,8 @@
 #include "model/xml_element.h"
 
 namespace {
-using SettingMember = std::variant<int CSite::*, std::int64_t CSite::*, bool CSite::*,
-                                   std::string CSite::*>;
+using SettingMember =
+    std::variant<int CSite::*, std::int64_t CSite::*, bool CSite::*, std::string CSite::*>;
 
 struct Setting {
     std::string_view key;

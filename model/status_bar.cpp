@@ -12,4 +12,6 @@ void SetStatusBarText(const std::string& text) {
         handler(text);
 }
 
-void SetStatusBarHandler(StatusBarHandler handler) { Handler() = std::move(handler); }
+void SetStatusBarHandler(StatusBarHandler handler) {
+    Handler() = std::move(handler);
+}

@@ -15,8 +15,8 @@ public:
     bool Compile(std::string_view text);
     bool Match(std::string_view subject) const;
 
-    std::string m_prefix;      // the whole pattern without "*", else the text before it
-    std::string m_suffix;      // the text after the "*"
+    std::string m_prefix; // the whole pattern without "*", else the text before it
+    std::string m_suffix; // the text after the "*"
     bool m_hasWildcard = false;
 };
 

@@ -1,5 +1,7 @@
 #include "model/xml_element.h"
 
+#include "web/ascii.h"
+
 #include <algorithm>
 #include <ostream>
 
@@ -17,15 +19,12 @@ std::string_view TrimLeadingSpaces(std::string_view text) {
     return first == std::string_view::npos ? std::string_view() : text.substr(first);
 }
 
-// Tag names are compared as bytes; letters beyond 7-bit ASCII are left alone.
-std::string UpperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return upper;
+// Tag names are stored upper-cased by ASCII rules.
+std::string UpperName(std::string_view tag) {
+    std::string name;
+    name.reserve(tag.size());
+    AppendUpperAscii(name, tag);
+    return name;
 }
 
 // One level of the reader: appends the elements of text to element and queues the
@@ -54,7 +53,7 @@ void ParseLevel(CXMLElement& element, std::string_view text, std::vector<ParseJo
             text = TrimLeadingSpaces(text.substr(end + endTag.size()));
         }
 
-        CXMLElement* child = element.AddChild(std::make_unique<CXMLElement>(UpperAscii(tag), ""));
+        CXMLElement* child = element.AddChild(std::make_unique<CXMLElement>(UpperName(tag), ""));
         if (content.find('<') != std::string_view::npos) {
             jobs.push_back({child, content});
         } else {

@@ -1,5 +1,6 @@
 #include "web/local_naming.h"
 
+#include "web/ascii.h"
 #include "web/site_name.h"
 #include "web/url.h"
 
@@ -20,16 +21,12 @@ constexpr bool IsSeparator(char c) {
     return c == '/' || (kNativeSeparator == '\\' && c == '\\');
 }
 
-constexpr char UpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 bool EqualsIgnoringCase(std::string_view text, std::string_view upper) {
     if (text.size() != upper.size()) {
         return false;
     }
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (UpperAscii(text[i]) != upper[i]) {
+        if (ToUpperAscii(text[i]) != upper[i]) {
             return false;
         }
     }

@@ -1,5 +1,7 @@
 #include "web/site_name.h"
 
+#include "web/ascii.h"
+
 #include "web/local_naming.h"
 
 std::string SiteNameFromAddress(std::string_view text) {
@@ -23,8 +25,8 @@ std::string SiteNameFromAddress(std::string_view text) {
         }
     }
     std::erase_if(name, [](char c) { return c == '.' || c == '\\' || c == ':' || c == ';'; });
-    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') {
-        name[0] = static_cast<char>(name[0] - 'a' + 'A');
+    if (!name.empty()) {
+        name[0] = ToUpperAscii(name[0]);
     }
     return name;
 }

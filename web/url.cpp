@@ -1,5 +1,7 @@
 #include "web/url.h"
 
+#include "web/ascii.h"
+
 namespace {
 
 constexpr auto npos = std::string_view::npos;
@@ -7,15 +9,6 @@ constexpr auto npos = std::string_view::npos;
 constexpr bool IsSchemeChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
            c == '.' || c == '-' || c == ':';
-}
-
-// Byte-wise on purpose: the result must not depend on the user's locale.
-void LowerAscii(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
 }
 
 std::string_view WithoutLeadingColons(std::string_view text) {
@@ -63,8 +56,7 @@ void Parse(CUrl& url, std::string_view rest) {
     }
     const auto colon = rest.substr(0, run).find(':');
     if (colon != npos && colon > 0) {
-        url.scheme.assign(rest.substr(0, colon));
-        LowerAscii(url.scheme);
+        AppendLowerAscii(url.scheme, rest.substr(0, colon));
         rest.remove_prefix(run);
     }
 
@@ -91,8 +83,7 @@ void Parse(CUrl& url, std::string_view rest) {
             rest = {};
         }
         const auto hostEnd = authority.find(':');
-        url.host.assign(authority.substr(0, hostEnd));
-        LowerAscii(url.host);
+        AppendLowerAscii(url.host, authority.substr(0, hostEnd));
         if (hostEnd != npos) {
             url.port.assign(WithoutLeadingColons(authority.substr(hostEnd)));
         }

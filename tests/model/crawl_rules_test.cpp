@@ -26,12 +26,23 @@ CUrl Address(const std::string& text, int level = 1) {
 
 TEST(Wildcard, MatchesExactlyWithAtMostOneStar) {
     const MatchCase cases[] = {
-        {"srv", "srv", true},         {"srv", "srv2", false},      {"srv", "SRV", false},
-        {"*", "", true},              {"*", "anything", true},     {"*.htm", "a.htm", true},
-        {"*.htm", "a.html", false},   {"/docs/*", "/docs/", true}, {"/docs/*", "/docs/a/", true},
-        {"docs", "/docs/", false},    {"ab*ba", "aba", true},      {"ab*ba", "abba", true},
-        {"ab*ba", "ab", false},       {"www.*", "www.h", true},    {"", "", true},
-        {"", "x", false},             {"WWW.H", "www.h", false},
+        {"srv", "srv", true},
+        {"srv", "srv2", false},
+        {"srv", "SRV", false},
+        {"*", "", true},
+        {"*", "anything", true},
+        {"*.htm", "a.htm", true},
+        {"*.htm", "a.html", false},
+        {"/docs/*", "/docs/", true},
+        {"/docs/*", "/docs/a/", true},
+        {"docs", "/docs/", false},
+        {"ab*ba", "aba", true},
+        {"ab*ba", "abba", true},
+        {"ab*ba", "ab", false},
+        {"www.*", "www.h", true},
+        {"", "", true},
+        {"", "x", false},
+        {"WWW.H", "www.h", false},
     };
     for (const auto& c : cases) {
         CWildcard wildcard;

@@ -37,8 +37,8 @@ TEST(Site, NewSiteHasTheDefaults) {
     EXPECT_EQ(site.m_connectionTimeout, 30);
     EXPECT_EQ(site.m_requestTimeout, 30);
     EXPECT_EQ(site.m_levels, 1);
-    EXPECT_FALSE(site.m_useLevels || site.m_useServers || site.m_useDirectory ||
-                 site.m_useTypes || site.m_useSizes || site.m_useSpace || site.m_useTime);
+    EXPECT_FALSE(site.m_useLevels || site.m_useServers || site.m_useDirectory || site.m_useTypes ||
+                 site.m_useSizes || site.m_useSpace || site.m_useTime);
     EXPECT_TRUE(site.m_includeServers && site.m_includeDirectories && site.m_includeFiles);
     EXPECT_TRUE(site.m_downloadChanges);
     EXPECT_TRUE(site.m_new);
@@ -133,8 +133,8 @@ TEST(SiteLists, AFileStoredDuringThisCrawlIsKnownAnOlderOneIsNot) {
 TEST(SiteLists, AddressesOutsideTheSiteFolderAreNeverQueued) {
     SitesDirScope dir;
     CSite site("Alpha");
-    for (const char* text : {"http://h/a\\..\\..\\..\\x.htm", "http://h/a/..", "http:///x.htm",
-                             "http://../x.htm"}) {
+    for (const char* text :
+         {"http://h/a\\..\\..\\..\\x.htm", "http://h/a/..", "http:///x.htm", "http://../x.htm"}) {
         auto hostile = Address(text);
         EXPECT_FALSE(site.AddPending(hostile)) << text;
     }
@@ -153,8 +153,8 @@ TEST(SiteLists, WorkersSharingASiteLoseNoAddress) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&site, t] {
             for (int i = 0; i < kPerThread; ++i) {
-                auto address = Address("http://h/" + std::to_string(t) + "/" +
-                                       std::to_string(i) + ".htm");
+                auto address =
+                    Address("http://h/" + std::to_string(t) + "/" + std::to_string(i) + ".htm");
                 site.AddPending(address);
                 if (auto next = site.NextPending()) {
                     site.AddBytes(10);
