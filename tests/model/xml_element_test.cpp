@@ -225,6 +225,9 @@ struct ParseCase {
     const char* children;
 };
 
+// Test names show the text rather than the bytes of the case.
+void PrintTo(const ParseCase& c, std::ostream* out) { *out << c.text; }
+
 class XMLElementParse : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(XMLElementParse, BuildsTheseChildren) {
@@ -252,6 +255,8 @@ struct ReadCase {
     const char* fileText;
     const char* result;
 };
+
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.fileText; }
 
 class XMLDocumentReadFile : public ::testing::TestWithParam<ReadCase> {};
 
