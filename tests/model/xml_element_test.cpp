@@ -226,7 +226,9 @@ struct ParseCase {
 };
 
 // Test names show the text rather than the bytes of the case.
-void PrintTo(const ParseCase& c, std::ostream* out) { *out << c.text; }
+void PrintTo(const ParseCase& c, std::ostream* out) {
+    *out << c.text;
+}
 
 class XMLElementParse : public ::testing::TestWithParam<ParseCase> {};
 
@@ -256,7 +258,10 @@ struct ReadCase {
     const char* result;
 };
 
-void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.fileText; }
+void PrintTo(const ReadCase& c, std::ostream* out) {
+    for (const char* p = c.fileText; *p; ++p)
+        *out << (*p == '\r' ? "\\r" : *p == '\n' ? "\\n" : *p == '\t' ? "\\t" : std::string(1, *p));
+}
 
 class XMLDocumentReadFile : public ::testing::TestWithParam<ReadCase> {};
 
