@@ -195,16 +195,20 @@ bool CSite::IsAllowed(const CUrl& address) const {
     return address.HasSafeLocalPath();
 }
 
+// Without a sites directory nothing is stored: the site's folder would otherwise land in
+// the file system's root or in whatever the working directory happens to be.
 std::string CSite::GetLocalPath(const CUrl& address) const {
     const std::string sitesDir = g_strSitesDir.Get();
+    if (sitesDir.empty())
+        return {};
     return address.GetLocalPath(CLocalNaming{sitesDir, m_name, m_defaultDocument});
 }
 
 std::string CSite::GetSiteFolder() const {
-    if (!IsSafeSiteName(m_name))
-        return {};
     std::string sitesDir = g_strSitesDir.Get();
-    if (!sitesDir.empty() && sitesDir.back() != kPathSeparator)
+    if (sitesDir.empty() || !IsSafeSiteName(m_name))
+        return {};
+    if (sitesDir.back() != kPathSeparator)
         sitesDir += kPathSeparator;
     return sitesDir + m_name;
 }

@@ -115,9 +115,11 @@ public:
     bool IsAllowed(const CUrl& address) const;
 
     // --- Local copy ---
-    // The local file of an address of this site; empty when it would leave the site's folder.
+    // The local file of an address of this site; empty when it would leave the site's
+    // folder or when no sites directory is set.
     std::string GetLocalPath(const CUrl& address) const;
-    // sites directory / name; empty when the name cannot be a folder name.
+    // sites directory / name; empty when the name cannot be a folder name or when no
+    // sites directory is set.
     std::string GetSiteFolder() const;
     // Deletes the site's folder with everything below it.
     void EraseContent();

@@ -266,6 +266,15 @@ TEST(SiteLifecycle, EraseContentDeletesOnlyTheSiteFolder) {
     EXPECT_TRUE(fs::exists(dir.path() / "Beta" / "h" / "y.htm"));
     EXPECT_TRUE(fs::exists(outside.path() / "keep.htm")) << "links are removed, not followed";
 
+    g_strSitesDir.Set("");
+    CSite withoutSitesDir("Beta");
+    withoutSitesDir.EraseContent();
+    auto address = Address("http://h/y.htm");
+    EXPECT_FALSE(withoutSitesDir.AddPending(address))
+        << "nothing is stored without a sites directory";
+    g_strSitesDir.Set(dir.path().string());
+    EXPECT_TRUE(fs::exists(dir.path() / "Beta" / "h" / "y.htm"));
+
     for (const char* name : {"", ".", "..", "a/../..", "a\\b"}) {
         CSite hostile(name);
         hostile.EraseContent();
