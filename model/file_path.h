@@ -6,11 +6,7 @@
 #include <string>
 #include <string_view>
 
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
+#include "web/local_naming.h"
 
 inline std::filesystem::path ToFsPath(std::string_view text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));

@@ -10,7 +10,7 @@
 #include "model/shared_text.h"
 #include "model/site_group.h"
 #include "model/status_bar.h"
-#include "web/ascii.h"
+#include "web/byte_text.h"
 #include "web/site_name.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "model/wildcard.h"
 
-#include <algorithm>
+#include "web/byte_text.h"
 
 bool CWildcard::Compile(std::string_view text) {
     const auto star = text.find('*');
@@ -32,13 +32,13 @@ void CompileList(CWildcardList& list, std::string_view text) {
         const auto comma = text.find(',');
         const std::string_view item = text.substr(0, comma);
         text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma);
-        text.remove_prefix(std::min(text.find_first_not_of(','), text.size()));
+        text = SkipLeading(text, ',');
 
         const auto equals = item.find('=');
         const std::string_view pattern = item.substr(0, equals);
-        std::string_view flag =
-            equals == std::string_view::npos ? std::string_view{} : item.substr(equals);
-        flag.remove_prefix(std::min(flag.find_first_not_of('='), flag.size()));
+        const std::string_view flag = equals == std::string_view::npos
+                                          ? std::string_view{}
+                                          : SkipLeading(item.substr(equals), '=');
         if (flag != "1")
             continue;
 

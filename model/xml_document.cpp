@@ -1,5 +1,7 @@
 #include "model/xml_document.h"
 
+#include "web/byte_text.h"
+
 #include <array>
 #include <istream>
 #include <string_view>
@@ -29,12 +31,10 @@ std::string CXMLDocument::ReadXMLText(std::istream& in) {
 
 std::unique_ptr<CXMLElement> CXMLDocument::ParseXMLText(std::string text) {
     std::erase_if(text, [](char c) { return c == '\f' || c == '\n' || c == '\r' || c == '\t'; });
-    std::string_view trimmed(text);
-    const std::size_t first = trimmed.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
+    const std::string_view trimmed = TrimSpaces(text);
+    if (trimmed.empty()) {
         return nullptr;
     }
-    trimmed = trimmed.substr(first, trimmed.find_last_not_of(' ') - first + 1);
 
     CXMLElement root("ROOT", "");
     root.Parse(trimmed);

@@ -1,6 +1,6 @@
 #include "model/xml_element.h"
 
-#include "web/ascii.h"
+#include "web/byte_text.h"
 
 #include <algorithm>
 #include <ostream>
@@ -13,11 +13,6 @@ struct ParseJob {
     CXMLElement* element;
     std::string_view text;
 };
-
-std::string_view TrimLeadingSpaces(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    return first == std::string_view::npos ? std::string_view() : text.substr(first);
-}
 
 // Tag names are stored upper-cased by ASCII rules.
 std::string UpperName(std::string_view tag) {
@@ -43,14 +38,13 @@ void ParseLevel(CXMLElement& element, std::string_view text, std::vector<ParseJo
         }
         std::string_view tag = text.substr(0, close); // the ">" is its only trailing one
         text.remove_prefix(close + 1);
-        const std::size_t nameStart = tag.find_first_not_of('<');
-        tag = nameStart == std::string_view::npos ? std::string_view() : tag.substr(nameStart);
+        tag = SkipLeading(tag, '<');
 
         endTag.assign("</").append(tag).append(">");
         const std::size_t end = text.find(endTag);
         if (end != std::string_view::npos) {
-            content = TrimLeadingSpaces(text.substr(0, end));
-            text = TrimLeadingSpaces(text.substr(end + endTag.size()));
+            content = SkipLeading(text.substr(0, end), ' ');
+            text = SkipLeading(text.substr(end + endTag.size()), ' ');
         }
 
         CXMLElement* child = element.AddChild(std::make_unique<CXMLElement>(UpperName(tag), ""));

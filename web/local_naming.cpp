@@ -1,6 +1,6 @@
 #include "web/local_naming.h"
 
-#include "web/ascii.h"
+#include "web/byte_text.h"
 #include "web/site_name.h"
 #include "web/url.h"
 
@@ -10,15 +10,9 @@ namespace {
 
 constexpr auto npos = std::string_view::npos;
 
-#ifdef _WIN32
-constexpr char kNativeSeparator = '\\';
-#else
-constexpr char kNativeSeparator = '/';
-#endif
-
 // Where "\" is not a separator it is an ordinary file-name byte of the sites directory.
 constexpr bool IsSeparator(char c) {
-    return c == '/' || (kNativeSeparator == '\\' && c == '\\');
+    return c == '/' || (kPathSeparator == '\\' && c == '\\');
 }
 
 bool EqualsIgnoringCase(std::string_view text, std::string_view upper) {
@@ -132,8 +126,8 @@ std::string CUrl::GetLocalPath(const CLocalNaming& naming) const {
             if (run == piece.size()) {
                 break;
             }
-            if (local.empty() || local.back() != kNativeSeparator) {
-                local.push_back(kNativeSeparator); // never doubled
+            if (local.empty() || local.back() != kPathSeparator) {
+                local.push_back(kPathSeparator); // never doubled
             }
             piece.remove_prefix(run + 1);
         }

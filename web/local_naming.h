@@ -6,8 +6,10 @@
 
 #ifdef _WIN32
 inline constexpr bool kWindowsNameRules = true;
+inline constexpr char kPathSeparator = '\\';
 #else
 inline constexpr bool kWindowsNameRules = false;
+inline constexpr char kPathSeparator = '/';
 #endif
 
 // One folder or file name: refused when empty, "." or "..", or holding "/", "\" or NUL.

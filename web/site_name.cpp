@@ -1,6 +1,6 @@
 #include "web/site_name.h"
 
-#include "web/ascii.h"
+#include "web/byte_text.h"
 
 #include "web/local_naming.h"
 

@@ -1,6 +1,6 @@
 #include "web/url.h"
 
-#include "web/ascii.h"
+#include "web/byte_text.h"
 
 namespace {
 
@@ -9,11 +9,6 @@ constexpr auto npos = std::string_view::npos;
 constexpr bool IsSchemeChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
            c == '.' || c == '-' || c == ':';
-}
-
-std::string_view WithoutLeadingColons(std::string_view text) {
-    const auto start = text.find_first_not_of(':');
-    return start == npos ? std::string_view{} : text.substr(start);
 }
 
 // Moves what follows the first `mark` into `tail` and cuts it, with the mark, off `rest`.
@@ -43,9 +38,7 @@ void AssignCollapsingSlashes(std::string& out, std::string_view text) {
 // Splits text into the fields of a fresh url. Every field is assigned at most once and
 // the text is walked as a view, so an address costs few allocations.
 void Parse(CUrl& url, std::string_view rest) {
-    const auto first = rest.find_first_not_of(' ');
-    rest = first == npos ? std::string_view{} : rest.substr(first);
-    rest = rest.substr(0, rest.find_last_not_of(' ') + 1);
+    rest = TrimSpaces(rest);
 
     SplitOffAfter(rest, '#', url.fragment);
 
@@ -75,7 +68,7 @@ void Parse(CUrl& url, std::string_view rest) {
                 const auto userEnd = userInfo.find(':');
                 url.user.assign(userInfo.substr(0, userEnd));
                 if (userEnd != npos) {
-                    url.password.assign(WithoutLeadingColons(userInfo.substr(userEnd)));
+                    url.password.assign(SkipLeading(userInfo.substr(userEnd), ':'));
                 }
             }
         } else {
@@ -85,7 +78,7 @@ void Parse(CUrl& url, std::string_view rest) {
         const auto hostEnd = authority.find(':');
         AppendLowerAscii(url.host, authority.substr(0, hostEnd));
         if (hostEnd != npos) {
-            url.port.assign(WithoutLeadingColons(authority.substr(hostEnd)));
+            url.port.assign(SkipLeading(authority.substr(hostEnd), ':'));
         }
     }
 
@@ -137,6 +130,20 @@ void RemoveDotSegments(std::string& path) {
         } else {
             path.erase(0, end);
         }
+    }
+}
+
+// Path, file, parameters and query: what both the full address and the request name hold.
+void AppendObjectName(std::string& out, const CUrl& url) {
+    out += url.path;
+    out += url.file;
+    if (!url.params.empty()) {
+        out += ';';
+        out += url.params;
+    }
+    if (!url.query.empty()) {
+        out += '?';
+        out += url.query;
     }
 }
 
@@ -217,16 +224,7 @@ std::string CUrl::GetURL() const {
         url += ':';
         url += port;
     }
-    url += path;
-    url += file;
-    if (!params.empty()) {
-        url += ';';
-        url += params;
-    }
-    if (!query.empty()) {
-        url += '?';
-        url += query;
-    }
+    AppendObjectName(url, *this);
     if (!fragment.empty()) {
         url += '#';
         url += fragment;
@@ -237,16 +235,7 @@ std::string CUrl::GetURL() const {
 std::string CUrl::GetObjectName() const {
     std::string name;
     name.reserve(path.size() + file.size() + params.size() + query.size() + 2);
-    name += path;
-    name += file;
-    if (!params.empty()) {
-        name += ';';
-        name += params;
-    }
-    if (!query.empty()) {
-        name += '?';
-        name += query;
-    }
+    AppendObjectName(name, *this);
     if (name.starts_with('/')) {
         name.erase(0, 1);
     }

@@ -1,0 +1,35 @@
+#pragma once
+// Small helpers for byte texts. Letter case follows ASCII rules alone, so that results
+// never depend on the user's locale; bytes outside 7-bit ASCII pass through unchanged.
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+constexpr char ToLowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+constexpr char ToUpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+inline void AppendLowerAscii(std::string& out, std::string_view text) {
+    for (const char c : text)
+        out.push_back(ToLowerAscii(c));
+}
+
+// The text without its leading run of c.
+constexpr std::string_view SkipLeading(std::string_view text, char c) {
+    return text.substr(std::min(text.find_first_not_of(c), text.size()));
+}
+
+// The text without spaces at either end (the space character only).
+constexpr std::string_view TrimSpaces(std::string_view text) {
+    text = SkipLeading(text, ' ');
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+inline void AppendUpperAscii(std::string& out, std::string_view text) {
+    for (const char c : text)
+        out.push_back(ToUpperAscii(c));
+}
