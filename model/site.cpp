@@ -26,14 +26,6 @@ void Count(std::atomic<T>& interval, std::atomic<T>& peak, std::atomic<T>& total
     total.fetch_add(amount, std::memory_order_relaxed);
 }
 
-std::int64_t ModifiedSeconds(const std::filesystem::path& file) {
-    std::error_code error;
-    const auto modified = std::filesystem::last_write_time(file, error);
-    if (error)
-        return -1;
-    const auto system = std::chrono::file_clock::to_sys(modified);
-    return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
-}
 } // namespace
 
 std::string SiteStateText(int state, bool paused) {
@@ -132,8 +124,9 @@ bool CSite::IsKnownAt(const CUrl& address, const std::string& local) const {
         return true;
     if (local.empty())
         return false;
-    const std::int64_t modified = ModifiedSeconds(ToFsPath(local));
-    return modified >= 0 && modified >= m_startTime.load();
+    std::error_code error;
+    const auto modified = std::filesystem::last_write_time(ToFsPath(local), error);
+    return !error && modified >= GetStartFileTime();
 }
 
 std::size_t CSite::PendingCount() const {
@@ -238,8 +231,38 @@ void CSite::ResetForQueue() {
     m_filesPeak = 5;
     m_speedHistory.Clear();
     m_startTime = 0;
+    m_startFileTicks = 0;
     m_endTime = 0;
     m_state = kSiteQueued;
+}
+
+void CSite::SetStartTime(std::filesystem::file_time_type start) {
+    m_startFileTicks = start.time_since_epoch().count();
+    const auto system = std::chrono::file_clock::to_sys(start);
+    m_startTime = std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
+}
+
+std::filesystem::file_time_type CSite::GetStartFileTime() const {
+    return std::filesystem::file_time_type(
+        std::filesystem::file_time_type::duration(m_startFileTicks.load()));
+}
+
+void CSite::StartCrawl() {
+    CompilePatterns();
+    m_image = kImageSiteCrawled;
+    SetStartTime(FileClockNextTick());
+    m_endTime = 0;
+    m_state = kSiteQuarning;
+    if (!m_downloadChanges) {
+        AddLog("Erasing existing content...");
+        EraseContent();
+    }
+    auto start = std::make_unique<CUrl>(nullptr, m_url, kLinkFollowed);
+    start->user = m_id;
+    start->password = m_password;
+    AddPending(start);
+    AddLog("Started");
+    SetStatusBarText("Quarning " + m_name);
 }
 
 void CSite::FinishCrawl() {

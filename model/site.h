@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -126,6 +127,13 @@ public:
 
     // --- Lifecycle and statistics ---
     void ResetForQueue();
+    // Begins a crawl: compiles the patterns, stamps the start, erases the stored copy when
+    // DOWNLOAD_CHANGES is off, queues the start address and logs "Started".
+    void StartCrawl();
+    // Sets the crawl's start moment (seconds for display, file-clock precision for the
+    // file tests).
+    void SetStartTime(std::filesystem::file_time_type start);
+    std::filesystem::file_time_type GetStartFileTime() const;
     void FinishCrawl();
     void Stop();
     // Not locked: workers call it per received piece.
@@ -149,6 +157,10 @@ public:
     CSpeedHistory m_speedHistory;
 
 private:
+    // The start on the file clock, as ticks; files stamped at or after it were stored
+    // during this crawl.
+    std::atomic<std::filesystem::file_time_type::rep> m_startFileTicks{0};
+
     static std::string KnownKey(const CUrl& address);
     bool IsKnownAt(const CUrl& address, const std::string& localPath) const;
     void ForgetKnown(const CUrl& address);

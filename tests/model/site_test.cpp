@@ -119,7 +119,8 @@ TEST(SiteLists, KnownAddressesAreRefusedWhilePendingOrInProgress) {
 TEST(SiteLists, AFileStoredDuringThisCrawlIsKnownAnOlderOneIsNot) {
     SitesDirScope dir;
     CSite site("Alpha");
-    site.m_startTime = 1'000'000;
+    site.SetStartTime(std::chrono::file_clock::from_sys(
+        std::chrono::sys_seconds{std::chrono::seconds{1'000'000}}));
     WriteFile(dir.path() / "Alpha" / "h" / "old.htm", 999'999);
     WriteFile(dir.path() / "Alpha" / "h" / "d" / "index.htm", 1'000'000);
 

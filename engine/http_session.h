@@ -1,0 +1,108 @@
+#pragma once
+// The HTTP layer over libcurl. One CInternetSession holds the options every transfer
+// uses; each worker owns one CHttpConnection (a curl easy handle), which keeps its
+// keep-alive connection while consecutive requests stay on one server and port.
+//
+// Requests never follow redirects, never use a cache, verify HTTPS certificates and
+// take the proxy from libcurl's usual environment variables. They speak HTTP/1.1 only,
+// so header names arrive in the server's own letter case (HTTP/2 lowers them, and the
+// worker looks for "Location:" exactly).
+//
+// Threads: the session may be used by any number of threads at once; a connection by
+// one thread at a time.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+// Transfer options; set at every site start, read at every request.
+struct CSessionOptions {
+    int connectTimeoutSeconds = 30;
+    // A transfer that receives nothing for this long fails.
+    int requestTimeoutSeconds = 30;
+    // Connection attempts per request (at least one). Only a failure to reach the
+    // server is tried again, never one after the request went out.
+    int connectRetries = 3;
+    // Sent as User-Agent; empty sends "Quarn/" and the program's version.
+    std::string userAgent;
+};
+
+class CInternetSession {
+public:
+    // Initialises libcurl once for the process. False when libcurl is unusable or does
+    // not speak HTTPS.
+    static bool Initialise();
+
+    void SetOptions(const CSessionOptions& options);
+    CSessionOptions GetOptions() const;
+
+private:
+    mutable std::mutex m_mutex;
+    CSessionOptions m_options;
+};
+
+// One answer's status and the headers the worker reads.
+struct CHttpAnswer {
+    // The HTTP status; 0 when none arrived.
+    int status = 0;
+    // libcurl's error number (CURLcode); 0 when the exchange completed.
+    int curlError = 0;
+    // The abort flag stopped the request; curlError is then set too.
+    bool aborted = false;
+    // The status line and header lines as received, separated by CR LF (the last
+    // answer's only, when several arrived).
+    std::string rawHeaders;
+    // Last-Modified in seconds since 1970 (UTC); 0 when absent or unreadable.
+    std::int64_t lastModified = 0;
+    // Content-Length; 0 when absent.
+    std::int64_t contentLength = 0;
+    // Content-Type in lower case; empty when absent.
+    std::string contentType;
+    // The error's text when curlError is set.
+    std::string errorText;
+};
+
+class CHttpConnection {
+public:
+    // Receives the body in pieces of at most 8192 bytes; returning false stops the
+    // transfer (the answer then has curlError set to CURLE_WRITE_ERROR). Only the body
+    // of a 200 answer arrives here: other answers' bodies (error pages, redirects) are
+    // read and dropped, which keeps the connection open for the next request.
+    using BodySink = std::function<bool(const char* data, std::size_t size)>;
+
+    CHttpConnection(CInternetSession& session, std::string host, int port, std::string user,
+                    std::string password);
+    ~CHttpConnection();
+    CHttpConnection(const CHttpConnection&) = delete;
+    CHttpConnection& operator=(const CHttpConnection&) = delete;
+
+    const std::string& Host() const { return m_host; }
+    int Port() const { return m_port; }
+
+    // Sends verb ("HEAD" or "GET") for objectName (the path without its leading "/")
+    // over scheme ("http" or "https") and waits for the answer; a GET's body goes to
+    // sink. abort is polled during the transfer (at least about once a second while
+    // the server is silent); when it becomes true the request ends with aborted set.
+    //
+    // objectName goes out as given, dot segments included, except that bytes a request
+    // line cannot carry (controls, space, "#", bytes above 127) are sent
+    // percent-encoded; an existing "%xx" is left alone. Transfer failures come back
+    // in the answer; an exception thrown by sink is passed on once the transfer stopped.
+    CHttpAnswer Request(std::string_view verb, std::string_view scheme,
+                        std::string_view objectName, const BodySink& sink,
+                        const std::atomic<bool>& abort);
+
+private:
+    CInternetSession& m_session;
+    std::string m_host;
+    int m_port;
+    std::string m_user;
+    std::string m_password;
+    struct Transfer; // the easy handle and what its callbacks fill
+    std::unique_ptr<Transfer> m_transfer;
+};

@@ -1,0 +1,337 @@
+#include "engine/worker.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <system_error>
+
+#include "engine/engine_ui.h"
+#include "engine/file_store.h"
+#include "engine/http_session.h"
+#include "engine/link_scanner.h"
+#include "engine/messages.h"
+#include "model/site.h"
+#include "web/url.h"
+
+namespace {
+// A fetch that ends before any status arrived records minus libcurl's error number;
+// an address whose scheme or port cannot be fetched records this one.
+constexpr int kNoStatusUnsupported = -1;
+// A file that cannot be stored under its own name (CURLE_WRITE_ERROR).
+constexpr int kNoStatusNotStored = -23;
+
+// Errors that concern one file's name only (it clashes with a folder, or the reverse, or
+// is too long); the crawl goes on without it. Anything else (a full disk, a read-only
+// folder) would fail for every file, so the crawl stops.
+bool ConcernsOneFile(const std::error_code& error) {
+    return error == std::errc::not_a_directory || error == std::errc::is_a_directory ||
+           error == std::errc::file_exists || error == std::errc::filename_too_long ||
+           error == std::errc::invalid_argument || error == std::errc::directory_not_empty;
+}
+
+std::int64_t FloorSeconds(std::filesystem::file_time_type time) {
+    const auto system = std::chrono::file_clock::to_sys(time);
+    return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
+}
+
+// 0 when the address cannot be fetched: no usable port, or a scheme other than http(s).
+int PortOf(const CUrl& address) {
+    if (address.scheme != "http" && address.scheme != "https")
+        return 0;
+    if (address.port.empty())
+        return address.scheme == "https" ? 443 : 80;
+    if (address.port.size() > 5 || address.port.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const int port = std::atoi(address.port.c_str());
+    return port > 0 && port <= 65535 ? port : 0;
+}
+
+int CodeOf(const CHttpAnswer& answer) {
+    return answer.curlError != 0 ? -answer.curlError : answer.status;
+}
+
+// Escapes what a file address would read differently from the file's name.
+std::string EscapeForFileUrl(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string escaped;
+    escaped.reserve(path.size());
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '%' || byte == ' ' || byte == '#' || byte == '?' || byte < 0x20 || byte == 0x7F) {
+            escaped += '%';
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 15];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+} // namespace
+
+std::string RedirectTarget(const std::string& rawHeaders) {
+    const auto found = rawHeaders.find("Location:");
+    if (found == std::string::npos)
+        return {};
+    std::string_view rest(rawHeaders);
+    rest.remove_prefix(found + 9);
+    while (rest.starts_with(' '))
+        rest.remove_prefix(1);
+    rest = rest.substr(0, rest.find_first_of(" \f\n\r\t"));
+    while (rest.ends_with('\\'))
+        rest.remove_suffix(1);
+    return std::string(rest);
+}
+
+std::string RedirectStub(const std::string& targetLocalPath) {
+    // The file address has three slashes before a drive letter and before an absolute
+    // path's own leading slash alike: file:///C:/... and file:///home/...
+    std::string path = EscapeForFileUrl(targetLocalPath);
+    if (path.starts_with('/'))
+        path.erase(0, 1);
+    return "<html>\r\n<head>\r\n<meta http-equiv=Refresh content=\"1;url=file:///" + path +
+           "\">\r\n</head>\r\n<body>\r\nRedirecting...\r\n</body>\r\n</html>\r\n";
+}
+
+// Everything one fetch works with.
+struct CWorker::FetchState {
+    CSite& site;
+    CUrl& address;
+    int port = 0;
+    int code = 0; // the last HTTP status, or a negative code when none arrived
+    std::string localPath;
+    std::string buffer; // the page, for HTML
+    CFileWriter writer; // the body, for anything stored as it arrives
+    bool html = false;
+    bool scan = false;
+    bool save = false;
+    bool fromLocalCopy = false;
+};
+
+CWorker::CWorker(CMessageThread& controller, CInternetSession& session, CEngineUi& ui)
+    : m_controller(controller), m_session(session), m_ui(ui) {}
+
+CWorker::~CWorker() {
+    PostQuit();
+    Join();
+}
+
+void CWorker::HandleMessage(const CMessage& message) {
+    if (message.id != WM_FETCH)
+        return;
+    auto* site = reinterpret_cast<CSite*>(message.wParam);
+    std::unique_ptr<CUrl> address(reinterpret_cast<CUrl*>(message.lParam));
+    Fetch(*site, std::move(address));
+}
+
+void CWorker::Fetch(CSite& site, std::unique_ptr<CUrl> address) {
+    FetchState state{site, *address};
+    int result = kFetchFailed;
+    try {
+        result = FetchAddress(state);
+    } catch (const std::exception&) {
+        result = kFetchFailed;
+    } catch (...) {
+        result = kFetchFinished;
+    }
+    state.writer.Discard();
+    Finish(site, std::move(address), result, state.code);
+    m_controller.Post(WM_WORKER_DONE, reinterpret_cast<MessageParam>(this),
+                      reinterpret_cast<MessageParam>(&site));
+}
+
+CHttpConnection& CWorker::ConnectionFor(const CUrl& address, int port) {
+    if (!m_connection || m_connection->Host() != address.host || m_connection->Port() != port) {
+        m_connection.reset();
+        m_connection = std::make_unique<CHttpConnection>(m_session, address.host, port, address.user,
+                                                         address.password);
+    }
+    return *m_connection;
+}
+
+int CWorker::FetchAddress(FetchState& state) {
+    state.port = PortOf(state.address);
+    if (state.port == 0) {
+        state.code = kNoStatusUnsupported;
+        return kFetchFailed;
+    }
+    CHttpConnection& connection = ConnectionFor(state.address, state.port);
+    if (Aborted())
+        return kFetchFinished;
+
+    const std::string objectName = state.address.GetObjectName();
+    const CHttpAnswer probe =
+        connection.Request("HEAD", state.address.scheme, objectName, nullptr, m_abort);
+    if (probe.aborted || Aborted())
+        return kFetchFinished;
+    state.code = CodeOf(probe);
+    if (probe.curlError != 0)
+        return kFetchFailed;
+    if (probe.status == 301 || probe.status == 302)
+        return HandleRedirect(state, probe);
+    if (probe.status != 200)
+        return kFetchFailed;
+
+    state.localPath = state.site.GetLocalPath(state.address);
+    if (state.localPath.empty())
+        return kFetchFailed;
+    const auto local = FileModified(state.localPath);
+
+    state.html = probe.contentType.find("text/html") != std::string::npos;
+    state.scan = state.html;
+    state.save = state.html;
+    bool download = false;
+    if (!local || *local <= state.site.GetStartFileTime()) {
+        state.save = true;
+        download = !local || FloorSeconds(*local) <= probe.lastModified;
+    } else if (!state.html) {
+        return kFetchDone; // stored earlier in this crawl
+    }
+
+    const auto length = static_cast<std::uint64_t>(probe.contentLength);
+    if (!state.html && probe.contentLength > 0 && state.site.m_useSizes &&
+        (length < static_cast<unsigned>(state.site.m_fileMin) ||
+         length > static_cast<unsigned>(state.site.m_fileMax)))
+        return kFetchSkippedBySize;
+
+    if (download) {
+        const int result = Transfer(state);
+        if (result != 0)
+            return result;
+    }
+    return ScanAndSave(state);
+}
+
+// The GET; 0 when the body arrived and the fetch goes on.
+int CWorker::Transfer(FetchState& state) {
+    std::error_code writeError;
+    bool oversized = false;
+    const auto sink = [&](const char* data, std::size_t size) {
+        if (Aborted())
+            return false;
+        state.site.AddBytes(static_cast<std::int64_t>(size));
+        if (state.html && !oversized && state.buffer.size() + size <= kMaxScannedPageBytes) {
+            state.buffer.append(data, size);
+            return true;
+        }
+        // Anything that is not kept for the scanner goes straight to disk.
+        if (!state.writer.IsOpen()) {
+            if ((writeError = state.writer.Open(state.localPath)))
+                return false;
+            if (state.html) {
+                oversized = true;
+                writeError = state.writer.Write(state.buffer.data(), state.buffer.size());
+                std::string().swap(state.buffer);
+            }
+        }
+        if (!writeError)
+            writeError = state.writer.Write(data, size);
+        return !writeError;
+    };
+    const CHttpAnswer answer = m_connection->Request("GET", state.address.scheme,
+                                                     state.address.GetObjectName(), sink, m_abort);
+    if (answer.aborted || Aborted())
+        return kFetchFinished;
+    state.code = CodeOf(answer);
+    if (writeError)
+        return SaveFailed(state, writeError);
+    if (answer.curlError != 0)
+        return kFetchFailed;
+    if (answer.status == 301 || answer.status == 302) {
+        state.writer.Discard();
+        state.buffer.clear();
+        return HandleRedirect(state, answer);
+    }
+    if (answer.status != 200)
+        return kFetchFailed;
+    if (state.writer.IsOpen()) {
+        if (oversized) {
+            state.scan = false;
+            state.site.AddLog("Stored without scanning its links (larger than " +
+                              std::to_string(kMaxScannedPageBytes >> 20) +
+                              " MB): " + state.address.GetURL());
+        }
+        if (const auto error = state.writer.Commit())
+            return SaveFailed(state, error);
+        state.save = false; // stored
+    }
+    return 0;
+}
+
+int CWorker::ScanAndSave(FetchState& state) {
+    if (state.scan && state.buffer.empty()) {
+        const auto error = ReadWholeFile(state.localPath, state.buffer, kMaxScannedPageBytes);
+        if (error == std::errc::file_too_large) {
+            state.scan = false; // stored as it is; counts as stored in this crawl below
+        } else if (error) {
+            return kFetchFailed;
+        } else {
+            state.fromLocalCopy = true;
+        }
+    }
+    if (state.scan) {
+        CLinkScanner scanner(state.site, state.address,
+                             state.fromLocalCopy ? PageSource::LocalCopy : PageSource::Server);
+        scanner.ScanPage(state.buffer);
+        // Idle workers need not wait for this fetch to end to get the new addresses.
+        if (scanner.QueuedCount() != 0)
+            m_controller.Post(WM_DISPATCH);
+    }
+    if (state.save) {
+        std::error_code error;
+        if (state.buffer.empty()) {
+            // Unchanged content: renew the time that marks it as stored in this crawl.
+            if (RenewModificationTime(state.localPath))
+                return kFetchFailed;
+        } else {
+            error = SaveContent(state.buffer, state.localPath);
+        }
+        if (error)
+            return SaveFailed(state, error);
+    }
+    std::string().swap(state.buffer);
+    return kFetchDone;
+}
+
+int CWorker::SaveFailed(FetchState& state, const std::error_code& error) {
+    state.writer.Discard();
+    if (IsAccessDenied(error))
+        return kFetchDone; // ignored, as the user may have locked the file on purpose
+    if (ConcernsOneFile(error)) {
+        state.code = kNoStatusNotStored;
+        return kFetchFailed;
+    }
+    m_controller.Post(WM_STOP_ALL);
+    m_ui.ShowMessage(SaveErrorText(error));
+    return kFetchFinished;
+}
+
+int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
+    const std::string target = RedirectTarget(answer.rawHeaders);
+    if (target.empty())
+        return kFetchFailed;
+    CLinkScanner scanner(state.site, state.address);
+    scanner.RewriteLink(target, kLinkFollowed);
+    if (scanner.QueuedCount() != 0)
+        m_controller.Post(WM_DISPATCH);
+    const CUrl targetAddress(&state.address, target, kLinkFollowed);
+    const std::string stubPath = state.site.GetLocalPath(state.address);
+    if (!stubPath.empty())
+        SaveContent(RedirectStub(state.site.GetLocalPath(targetAddress)), stubPath);
+    return kFetchDone;
+}
+
+void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code) {
+    if (result != kFetchFailed) {
+        site.MarkDone(*address);
+        return;
+    }
+    address->attempts += 1;
+    if (address->attempts < site.m_retries) {
+        site.MarkDone(*address);
+        site.AddPending(address); // refused (already known): the pointer still owns it
+        return;
+    }
+    site.AddError(*address, code);
+    site.MarkDone(*address);
+}

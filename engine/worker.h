@@ -1,0 +1,68 @@
+#pragma once
+// CWorker: one thread of the controller's pool. It receives one address at a time with
+// WM_FETCH, probes it with HEAD, transfers it when the local copy is missing or older,
+// stores it (HTML after its links are rewritten), and always answers with
+// WM_WORKER_DONE.
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "engine/message_thread.h"
+
+class CEngineUi;
+class CHttpConnection;
+class CInternetSession;
+class CSite;
+class CUrl;
+struct CHttpAnswer;
+
+// Fetch results.
+inline constexpr int kFetchFinished = 1; // also aborted
+inline constexpr int kFetchFailed = 2;
+inline constexpr int kFetchDone = 3;
+inline constexpr int kFetchSkippedBySize = 4;
+
+// HTML larger than this is stored as it arrives, without scanning its links.
+inline constexpr std::size_t kMaxScannedPageBytes = std::size_t{32} << 20;
+
+class CWorker : public CMessageThread {
+public:
+    CWorker(CMessageThread& controller, CInternetSession& session, CEngineUi& ui);
+    ~CWorker() override;
+
+    // Makes the running fetch stop at its next check. The controller clears the flag
+    // before it posts the next WM_FETCH, so an abort that comes before the fetch has
+    // begun is not lost.
+    void Abort() { m_abort = true; }
+    void ClearAbort() { m_abort = false; }
+
+    // One address, start to end (the handler of WM_FETCH). Takes ownership of address.
+    void Fetch(CSite& site, std::unique_ptr<CUrl> address);
+
+protected:
+    void HandleMessage(const CMessage& message) override;
+
+private:
+    struct FetchState;
+    int FetchAddress(FetchState& state);
+    int Transfer(FetchState& state);
+    int ScanAndSave(FetchState& state);
+    int HandleRedirect(FetchState& state, const CHttpAnswer& answer);
+    int SaveFailed(FetchState& state, const std::error_code& error);
+    void Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code);
+    CHttpConnection& ConnectionFor(const CUrl& address, int port);
+    bool Aborted() const { return m_abort.load(std::memory_order_relaxed); }
+
+    CMessageThread& m_controller;
+    CInternetSession& m_session;
+    CEngineUi& m_ui;
+    std::atomic<bool> m_abort{false};
+    std::unique_ptr<CHttpConnection> m_connection;
+};
+
+// The page a redirect is stored as: it forwards to the target's local copy.
+std::string RedirectStub(const std::string& targetLocalPath);
+// The target of a redirect answer's raw header block; empty when it has no "Location:".
+std::string RedirectTarget(const std::string& rawHeaders);

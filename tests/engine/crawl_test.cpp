@@ -1,0 +1,403 @@
+// Whole crawls: the controller and its workers against a site served on 127.0.0.1.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/controller.h"
+#include "engine/messages.h"
+#include "model/clock.h"
+#include "model/site.h"
+#include "support/recording_ui.h"
+#include "support/site_fixture.h"
+#include "support/site_server.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const char* const kOldDate = "Sat, 01 Jan 2000 00:00:00 GMT";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+MessageParam Param(CSite& site) {
+    return reinterpret_cast<MessageParam>(&site);
+}
+
+class Crawl : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(CInternetSession::Initialise()); }
+
+    void StartController() {
+        controller = std::make_unique<CController>(ui);
+        controller->Start();
+    }
+
+    CSite& MakeSite(const std::string& name, const std::string& path, int workers = 2) {
+        auto site = std::make_unique<CSite>(name);
+        site->m_url = server.Url(path);
+        site->m_workers = workers;
+        site->m_retries = 2;
+        site->m_requestTimeout = 20;
+        site->m_useServers = true;
+        site->m_servers = "127.0.0.1=1";
+        sites.push_back(std::move(site));
+        return *sites.back();
+    }
+
+    // Starts the sites and waits until the run they make has ended.
+    void RunToEnd(std::initializer_list<CSite*> run) {
+        if (!controller)
+            StartController();
+        const int before = ui.Get([&] { return ui.runsEnded; });
+        for (CSite* site : run)
+            controller->Post(WM_START_SITE, Param(*site));
+        ASSERT_TRUE(ui.WaitForRunsEnded(before + 1));
+    }
+
+    fs::path Stored(const CSite& site, const std::string& path) const {
+        return dir.path() / site.m_name / "127.0.0.1" / path;
+    }
+
+    SitesDirScope dir;
+    SiteServer server;
+    RecordingUi ui;
+    std::vector<std::unique_ptr<CSite>> sites;
+    std::unique_ptr<CController> controller; // ends before the server and the sites
+};
+
+SiteServer::Page Html(std::string body) {
+    SiteServer::Page page{std::move(body)};
+    page.headers.emplace("Last-Modified", kOldDate);
+    return page;
+}
+} // namespace
+
+TEST_F(Crawl, MirrorsEveryAdmittedPageAndRewritesItsLinks) {
+    server.Add("/index.htm", Html("<html><a href = \"/a.htm\">a</a> <img src=b.png>"
+                                  "<a href='missing.htm'>m</a>"
+                                  "<a href=\"http://external.invalid/x.htm\">x</a></html>"));
+    server.Add("/a.htm", Html("<a href=\"index.htm\">back</a><a href=\"sub/c.htm\">c</a>"));
+    server.Add("/sub/c.htm", Html("<a href=\"../a.htm#top\">a</a>"));
+    server.Add("/b.png", SiteServer::Page{std::string(300, 'p'), "image/png"});
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm");
+    g_bBeepWhenDone = true;
+    RunToEnd({&site});
+    ASSERT_TRUE(ui.WaitUntil([&] { return ui.statusTexts.back() == "Done"; }));
+    g_bBeepWhenDone = false;
+
+    EXPECT_EQ(ReadFile(Stored(site, "index.htm")),
+              "<html><a href=\"a.htm\">a</a> <img src=b.png><a href='missing.htm'>m</a>"
+              "<a href=\"http://external.invalid/x.htm\">x</a></html>");
+    EXPECT_EQ(ReadFile(Stored(site, "sub/c.htm")), "<a href=\"../a.htm#top\">a</a>");
+    EXPECT_EQ(ReadFile(Stored(site, "b.png")), std::string(300, 'p'));
+    EXPECT_FALSE(fs::exists(Stored(site, "missing.htm")));
+    // The refused external link is never asked for; the missing page is tried twice.
+    EXPECT_EQ(server.Count("HEAD /missing.htm"), 2);
+    EXPECT_EQ(server.Count("GET /missing.htm"), 0);
+    EXPECT_EQ(server.Count("HEAD /index.htm"), 1);
+
+    const auto errors = site.GetErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, 404);
+    EXPECT_EQ(errors[0].address, server.Url("/missing.htm"));
+    EXPECT_EQ(site.m_state, kSiteDone);
+    EXPECT_EQ(site.m_filesTotal, 6); // four stored, two tries of the missing page
+    const std::string log = site.GetLog();
+    EXPECT_NE(log.find("Started\r\r\n"), std::string::npos);
+    EXPECT_TRUE(log.ends_with("   Finished"));
+
+    ui.Get([&] {
+        EXPECT_EQ(ui.beeps, 1);
+        EXPECT_EQ(ui.statusTexts.back(), "Done");
+        EXPECT_EQ(ui.states.back(), kControllerIdle);
+        EXPECT_EQ(ui.sitesProgress, std::make_pair(1, 1));
+        return 0;
+    });
+}
+
+TEST_F(Crawl, AnUpdateTransfersNothingUnchangedButRescansAndRenewsEveryFile) {
+    server.Add("/index.htm", Html("<a href=\"/a.htm\">a</a><img src=\"b.png\">"));
+    server.Add("/a.htm", Html("<p>a</p>"));
+    SiteServer::Page image{std::string(100, 'i'), "image/png"};
+    image.headers.emplace("Last-Modified", kOldDate);
+    server.Add("/b.png", image);
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm");
+    RunToEnd({&site});
+    ASSERT_EQ(server.Count("GET /b.png"), 1);
+    const auto firstStart = site.GetStartFileTime();
+
+    RunToEnd({&site});
+    EXPECT_EQ(server.Count("GET /index.htm"), 1);
+    EXPECT_EQ(server.Count("GET /a.htm"), 1);
+    EXPECT_EQ(server.Count("GET /b.png"), 1);
+    EXPECT_EQ(server.Count("HEAD /b.png"), 2);
+    EXPECT_GT(site.GetStartFileTime(), firstStart);
+    for (const char* file : {"index.htm", "a.htm", "b.png"})
+        EXPECT_GE(fs::last_write_time(Stored(site, file)), site.GetStartFileTime()) << file;
+    EXPECT_EQ(ReadFile(Stored(site, "index.htm")), "<a href=\"a.htm\">a</a><img src=\"b.png\">");
+    EXPECT_EQ(ReadFile(Stored(site, "b.png")), std::string(100, 'i'));
+    EXPECT_TRUE(site.GetErrors().empty());
+}
+
+TEST_F(Crawl, AChangedFileIsTransferredAgain) {
+    SiteServer::Page image{"new", "image/png"};
+    image.headers.emplace("Last-Modified", "Fri, 01 Jan 2100 00:00:00 GMT");
+    server.Add("/b.png", image);
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/b.png");
+    fs::create_directories(Stored(site, ""));
+    std::ofstream(Stored(site, "b.png")) << "old";
+    RunToEnd({&site});
+    EXPECT_EQ(ReadFile(Stored(site, "b.png")), "new");
+}
+
+TEST_F(Crawl, ARedirectIsStoredAsAStubAndItsTargetIsMirrored) {
+    SiteServer::Page moved{"", "text/html", 302};
+    moved.headers.emplace("Location", "/new.htm");
+    server.Add("/old.htm", moved);
+    server.Add("/new.htm", Html("new"));
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/old.htm");
+    RunToEnd({&site});
+
+    const std::string target = (dir.path() / "Alpha" / "127.0.0.1" / "new.htm").string();
+    EXPECT_EQ(ReadFile(Stored(site, "old.htm")),
+              "<html>\r\n<head>\r\n<meta http-equiv=Refresh content=\"1;url=file://" + target +
+                  "\">\r\n</head>\r\n<body>\r\nRedirecting...\r\n</body>\r\n</html>\r\n");
+    EXPECT_EQ(ReadFile(Stored(site, "new.htm")), "new");
+    for (const auto& error : site.GetErrors())
+        ADD_FAILURE() << error.code << " " << error.address;
+}
+
+TEST_F(Crawl, ALowerCaseLocationHeaderIsAFailure) {
+    SiteServer::Page moved{"", "text/html", 301};
+    moved.headers.emplace("location", "/new.htm");
+    server.Add("/old.htm", moved);
+    server.Add("/new.htm", Html("new"));
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/old.htm");
+    RunToEnd({&site});
+    EXPECT_EQ(server.Count("HEAD /new.htm"), 0);
+    const auto errors = site.GetErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, 301);
+}
+
+TEST_F(Crawl, AProbeAnsweredWith405IsNeverAskedWithGetAndIsRetriedThenListed) {
+    SiteServer::Page page = Html("body");
+    page.headStatus = 405;
+    server.Add("/index.htm", page);
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm");
+    site.m_retries = 3;
+    RunToEnd({&site});
+    EXPECT_EQ(server.Count("HEAD /index.htm"), 3);
+    EXPECT_EQ(server.Count("GET /index.htm"), 0);
+    const auto errors = site.GetErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, 405);
+}
+
+TEST_F(Crawl, FilesOutsideTheSizeLimitsAreNeitherStoredNorErrors) {
+    server.Add("/index.htm", Html("<img src=\"big.png\"><img src=\"small.png\"><img src=\"ok.png\">"));
+    server.Add("/big.png", SiteServer::Page{std::string(500, 'b'), "image/png"});
+    server.Add("/small.png", SiteServer::Page{std::string(5, 's'), "image/png"});
+    server.Add("/ok.png", SiteServer::Page{std::string(50, 'o'), "image/png"});
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm");
+    site.m_useSizes = true;
+    site.m_fileMin = 10;
+    site.m_fileMax = 100;
+    RunToEnd({&site});
+    EXPECT_TRUE(fs::exists(Stored(site, "ok.png")));
+    EXPECT_FALSE(fs::exists(Stored(site, "big.png")));
+    EXPECT_FALSE(fs::exists(Stored(site, "small.png")));
+    EXPECT_EQ(server.Count("GET /big.png"), 0);
+    EXPECT_TRUE(site.GetErrors().empty());
+
+    // A maximum of 0 refuses every file of known length; HTML is never refused by size.
+    site.m_fileMin = 0;
+    site.m_fileMax = 0;
+    site.m_downloadChanges = false;
+    RunToEnd({&site});
+    EXPECT_TRUE(fs::exists(Stored(site, "index.htm")));
+    EXPECT_FALSE(fs::exists(Stored(site, "ok.png")));
+}
+
+TEST_F(Crawl, AFreshCrawlErasesTheStoredCopyFirst) {
+    server.Add("/index.htm", Html("x"));
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm");
+    site.m_downloadChanges = false;
+    fs::create_directories(Stored(site, "gone"));
+    std::ofstream(Stored(site, "gone/stale.htm")) << "stale";
+    RunToEnd({&site});
+    EXPECT_FALSE(fs::exists(Stored(site, "gone")));
+    const std::string log = site.GetLog();
+    const auto erasing = log.find("Erasing existing content...");
+    ASSERT_NE(erasing, std::string::npos);
+    EXPECT_LT(erasing, log.find("Started"));
+}
+
+TEST_F(Crawl, SitesRunOneAfterTheOtherInTheOrderTheyWereStarted) {
+    server.Add("/a.htm", Html("a"));
+    server.Add("/b.htm", Html("b"));
+    server.Start();
+    CSite& first = MakeSite("First", "/a.htm");
+    CSite& second = MakeSite("Second", "/b.htm");
+    RunToEnd({&first, &second, &first}); // the repeated start is ignored
+
+    std::vector<std::pair<unsigned, CSite*>> statusList;
+    ui.Get([&] {
+        for (const auto& view : ui.views) {
+            if (view.view == 'S')
+                statusList.emplace_back(view.message, view.site);
+        }
+        EXPECT_EQ(ui.sitesProgress, std::make_pair(2, 2));
+        return 0;
+    });
+    EXPECT_EQ(statusList, (std::vector<std::pair<unsigned, CSite*>>{{WM_SITE_STARTED, &first},
+                                                                  {WM_SITE_FINISHED, &first},
+                                                                  {WM_SITE_STARTED, &second},
+                                                                  {WM_SITE_FINISHED, &second}}));
+    EXPECT_EQ(first.m_state, kSiteDone);
+    EXPECT_EQ(second.m_state, kSiteDone);
+    EXPECT_EQ(server.Count("HEAD /a.htm"), 1);
+}
+
+TEST_F(Crawl, TheMakersOwnDomainIsNeverCrawled) {
+    server.Start();
+    CSite& site = MakeSite("Maker", "/");
+    site.m_url = "http://www.TOLVANE.com/";
+    CSite& other = MakeSite("Other", "/none.htm");
+    RunToEnd({&site, &other});
+    EXPECT_EQ(site.m_state, kSiteReady);
+    EXPECT_EQ(other.m_state, kSiteDone);
+}
+
+TEST_F(Crawl, PauseLetsTheRunningFetchEndAndHandsOutNothingUntilResumed) {
+    server.Add("/index.htm", Html("<a href=\"a.htm\">a</a><a href=\"b.htm\">b</a>"));
+    server.Add("/a.htm", Html("a"));
+    server.Add("/b.htm", Html("b"));
+    server.Hold("/a.htm");
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm", 1);
+    StartController();
+    controller->Post(WM_START_SITE, Param(site));
+    ASSERT_TRUE(server.WaitFor("HEAD /a.htm"));
+
+    controller->Post(WM_PAUSE_RESUME);
+    ASSERT_TRUE(ui.WaitUntil([&] { return ui.states.back() == kControllerPaused; }));
+    const int progressCalls = ui.Get([&] { return ui.filesProgressCalls; });
+    server.Open("/a.htm");
+    // The worker ends a.htm; the controller takes its answer and hands out nothing.
+    ASSERT_TRUE(ui.WaitUntil([&] { return ui.filesProgressCalls > progressCalls; }));
+    server.Note("resumed");
+    controller->Post(WM_PAUSE_RESUME);
+    ASSERT_TRUE(ui.WaitForRunsEnded(1));
+
+    const auto log = server.Log();
+    const auto resumed = std::find(log.begin(), log.end(), "resumed");
+    const auto b = std::find(log.begin(), log.end(), "HEAD /b.htm");
+    ASSERT_NE(b, log.end());
+    EXPECT_LT(resumed, b);
+    EXPECT_TRUE(fs::exists(Stored(site, "a.htm")));
+    EXPECT_EQ(site.m_state, kSiteDone);
+}
+
+TEST_F(Crawl, StoppingAbortsTheCurrentSiteAndTakesAQueuedOneOut) {
+    server.Add("/index.htm", Html("held"));
+    server.Add("/b.htm", Html("b"));
+    server.Add("/c.htm", Html("c"));
+    server.Hold("/index.htm");
+    server.Start();
+    CSite& current = MakeSite("Current", "/index.htm");
+    CSite& queued = MakeSite("Queued", "/b.htm");
+    CSite& next = MakeSite("Next", "/c.htm");
+    StartController();
+    controller->Post(WM_START_SITE, Param(current));
+    controller->Post(WM_START_SITE, Param(queued));
+    controller->Post(WM_START_SITE, Param(next));
+    ASSERT_TRUE(server.WaitFor("HEAD /index.htm"));
+
+    controller->Post(WM_STOP_SITE, Param(queued));
+    controller->Post(WM_STOP_SITE, Param(current));
+    ASSERT_TRUE(ui.WaitForRunsEnded(1));
+    EXPECT_EQ(current.m_state, kSiteAborted);
+    EXPECT_EQ(queued.m_state, kSiteReady);
+    EXPECT_EQ(next.m_state, kSiteDone);
+    EXPECT_EQ(server.Count("HEAD /b.htm"), 0);
+    EXPECT_FALSE(fs::exists(Stored(current, "index.htm")));
+    EXPECT_TRUE(current.GetErrors().empty());
+    ui.Get([&] {
+        EXPECT_NE(std::find(ui.statusTexts.begin(), ui.statusTexts.end(), "Stopped Current"),
+                  ui.statusTexts.end());
+        EXPECT_EQ(ui.sitesProgress, std::make_pair(3, 3));
+        return 0;
+    });
+}
+
+TEST_F(Crawl, AStartRequestForTheRunningSiteIsIgnored) {
+    server.Add("/index.htm", Html("<img src=\"a.png\">"));
+    server.Add("/a.png", SiteServer::Page{"a", "image/png"});
+    server.Hold("/a.png");
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm");
+    StartController();
+    controller->Post(WM_START_SITE, Param(site));
+    ASSERT_TRUE(server.WaitFor("HEAD /a.png"));
+    controller->Post(WM_START_SITE, Param(site));
+    server.Note("started again");
+    server.Open("/a.png");
+    ASSERT_TRUE(ui.WaitForRunsEnded(1));
+    EXPECT_EQ(server.Count("HEAD /index.htm"), 1);
+    EXPECT_TRUE(fs::exists(Stored(site, "a.png")));
+    EXPECT_EQ(site.m_state, kSiteDone);
+}
+
+TEST_F(Crawl, TheSpaceLimitStopsTheCrawlAndTheLogSaysSo) {
+    server.Add("/index.htm", Html("<img src=\"a.png\"><a href=\"b.htm\">b</a>"));
+    server.Add("/a.png", SiteServer::Page{std::string(5000, 'a'), "image/png"});
+    server.Add("/b.htm", Html("<a href=\"c.htm\">c</a>"));
+    server.Add("/c.htm", Html("c"));
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm", 1);
+    site.m_useSpace = true;
+    site.m_spaceMax = 1000;
+    RunToEnd({&site});
+    EXPECT_EQ(site.m_state, kSiteAborted);
+    EXPECT_NE(site.GetLog().find("space limit"), std::string::npos);
+    EXPECT_EQ(server.Count("HEAD /c.htm"), 0);
+}
+
+TEST_F(Crawl, TheTimeLimitStopsACrawlThatWaitsOnASlowServer) {
+    std::atomic<std::int64_t> offset{0};
+    SetClockForTesting([&offset] { return static_cast<std::int64_t>(std::time(nullptr)) + offset.load(); });
+    server.Add("/index.htm", Html("slow"));
+    server.Hold("/index.htm");
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm");
+    site.m_useTime = true;
+    site.m_timeMax = 1;
+    StartController();
+    controller->Post(WM_START_SITE, Param(site));
+    ASSERT_TRUE(server.WaitFor("HEAD /index.htm"));
+    offset = 61;
+    ASSERT_TRUE(ui.WaitForRunsEnded(1));
+    EXPECT_EQ(site.m_state, kSiteAborted);
+    EXPECT_NE(site.GetLog().find("time limit of 1 minutes"), std::string::npos);
+    controller.reset();
+    SetClockForTesting({});
+}
