@@ -259,8 +259,8 @@ CHttpAnswer CHttpConnection::Request(std::string_view verb, std::string_view sch
         const std::string customVerb(verb);
         curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, customVerb.c_str());
     }
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(
-                                                       std::max(0, options.connectTimeoutSeconds)));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT,
+                     static_cast<long>(std::max(0, options.connectTimeoutSeconds)));
     // The stall limit also bounds the wait for the answer's headers.
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME,
                      static_cast<long>(std::max(0, options.requestTimeoutSeconds)));

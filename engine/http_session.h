@@ -93,9 +93,8 @@ public:
     // line cannot carry (controls, space, "#", bytes above 127) are sent
     // percent-encoded; an existing "%xx" is left alone. Transfer failures come back
     // in the answer; an exception thrown by sink is passed on once the transfer stopped.
-    CHttpAnswer Request(std::string_view verb, std::string_view scheme,
-                        std::string_view objectName, const BodySink& sink,
-                        const std::atomic<bool>& abort);
+    CHttpAnswer Request(std::string_view verb, std::string_view scheme, std::string_view objectName,
+                        const BodySink& sink, const std::atomic<bool>& abort);
 
 private:
     CInternetSession& m_session;

@@ -352,11 +352,17 @@ std::string CLinkScanner::RewriteLink(std::string_view value, int kind) {
     }
 
     auto address = std::make_unique<CUrl>(&m_page, resolvable, kind);
+    // A folder link was written out as the folder's default document; read back, it
+    // names the folder again, as the server knows it.
+    if (m_source == PageSource::LocalCopy && scheme.empty() && !m_site.m_defaultDocument.empty() &&
+        address->file == m_site.m_defaultDocument) {
+        address->file.clear();
+    }
     if (!m_site.IsAllowed(*address)) {
         return m_site.m_removeLinks ? std::string() : address->GetURL();
     }
     std::string link = address->MakeRelative(m_page, m_site.m_defaultDocument);
-    // A refused address is already known; its link still leads to the local copy.
+    // The site refuses what it already knows; the link leads to that local copy all the same.
     if (m_site.AddPending(address)) {
         ++m_queued;
     }

@@ -181,7 +181,7 @@ int CWorker::FetchAddress(FetchState& state) {
     state.scan = state.html;
     state.save = state.html;
     bool download = false;
-    if (!local || *local <= state.site.GetStartFileTime()) {
+    if (!local || *local < state.site.GetStartFileTime()) {
         state.save = true;
         download = !local || FloorSeconds(*local) <= probe.lastModified;
     } else if (!state.html) {

@@ -2,6 +2,8 @@
 
 #include "web/byte_text.h"
 
+#include <array>
+
 namespace {
 
 constexpr auto npos = std::string_view::npos;
@@ -153,6 +155,39 @@ void AppendUpDirs(std::string& out, int count) {
     }
 }
 
+// Bytes a browser takes literally in a link's path: letters, digits, the unreserved
+// marks, the sub-delimiters, ":", "@" and "/".
+constexpr auto kLiteralPathBytes = [] {
+    std::array<bool, 256> table{};
+    for (const char c : std::string_view("-._~!$&'()*+,;=:@/")) {
+        table[static_cast<unsigned char>(c)] = true;
+    }
+    for (int c = 0; c < 26; ++c) {
+        table['a' + c] = table['A' + c] = true;
+    }
+    for (int c = 0; c < 10; ++c) {
+        table['0' + c] = true;
+    }
+    return table;
+}();
+
+// Local names are stored byte for byte as the address writes them, but a browser
+// percent-decodes a link before it looks for the file: "a%20b.htm" must be linked as
+// "a%2520b.htm", and a space, "#" or "?" must not end the name early.
+void AppendEscapedPath(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : text) {
+        if (kLiteralPathBytes[static_cast<unsigned char>(c)]) {
+            out += c;
+        } else {
+            const auto byte = static_cast<unsigned char>(c);
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    }
+}
+
 } // namespace
 
 CUrl::CUrl(const CUrl* base, std::string_view text, int linkKind) {
@@ -256,15 +291,19 @@ std::string CUrl::MakeRelative(const CUrl& base, std::string_view defaultDocumen
                 from.remove_prefix(slash + 1);
             }
             AppendUpDirs(link, CountSlashes(from));
-            link += target;
+            AppendEscapedPath(link, target);
         }
     } else {
         // The extra step climbs out of the base's host folder; every host has its own.
         AppendUpDirs(link, CountSlashes(base.path) + 1);
-        link += host;
-        link += path;
+        AppendEscapedPath(link, host);
+        AppendEscapedPath(link, path);
     }
-    link += file.empty() ? std::string_view(defaultDocument) : std::string_view(file);
+    AppendEscapedPath(link, file.empty() ? defaultDocument : std::string_view(file));
+    // A browser would read "a:b.htm" as the scheme "a"; "./" keeps it a path.
+    if (!SchemeNameOf(link).empty()) {
+        link.insert(0, "./");
+    }
     if (!fragment.empty()) {
         link += '#';
         link += fragment;
@@ -282,6 +321,24 @@ std::string CUrl::SchemeOf(std::string_view text) {
     CUrl url;
     Parse(url, text);
     return url.scheme;
+}
+
+std::string_view SchemeNameOf(std::string_view text) {
+    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    if (text.empty() || !isLetter(text.front())) {
+        return {};
+    }
+    // "/", "?" and "#" are no scheme characters, so meeting one first ends the search too.
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ':') {
+            return text.substr(0, i);
+        }
+        if (!isLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') {
+            return {};
+        }
+    }
+    return {};
 }
 
 int CountSlashes(std::string_view text) {

@@ -39,7 +39,10 @@ public:
     // address or the site name could reach outside the site's folder (see HasSafeLocalPath).
     std::string GetLocalPath(const CLocalNaming& naming) const;
     // The link from base's local file (the page holding the link) to this address's
-    // local file; defaultDocument stands in for an empty file name.
+    // local file; defaultDocument stands in for an empty file name. Bytes of the names
+    // that a browser would decode or stop at ("%", space, "#", "?", non-ASCII...) are
+    // percent-escaped, so the browser finds the file stored under the literal name; the
+    // fragment is appended as it is.
     std::string MakeRelative(const CUrl& base, std::string_view defaultDocument) const;
     // Whether host, path and file can be stored without leaving the site's folder.
     bool HasSafeLocalPath() const;
@@ -60,6 +63,11 @@ public:
     std::string scheme;
     std::string params;
 };
+
+// The scheme a browser reads at the start of a link: a letter, then letters, digits,
+// "+", "-" or ".", up to a ":" that comes before any "/", "?" or "#". Empty when the
+// link is relative. Unlike SchemeOf, it does not trim, lower or accept a leading digit.
+std::string_view SchemeNameOf(std::string_view text);
 
 // Removes one leading "/" and counts the "/" characters that remain.
 int CountSlashes(std::string_view text);

@@ -283,3 +283,49 @@ TEST(SiteLifecycle, EraseContentDeletesOnlyTheSiteFolder) {
         EXPECT_TRUE(fs::exists(dir.path())) << name;
     }
 }
+
+TEST(SiteCrawl, StartCrawlQueuesTheStartAddressWithTheLoginAndLogsStarted) {
+    SitesDirScope dir;
+    CSite site("Alpha");
+    site.m_url = "http://h/d/index.htm";
+    site.m_id = "user";
+    site.m_password = "secret";
+    site.ResetForQueue();
+    site.StartCrawl();
+    EXPECT_EQ(site.m_state, kSiteQuarning);
+    EXPECT_EQ(site.m_image, kImageSiteCrawled);
+    EXPECT_GT(site.m_startTime, 0);
+    const auto start = site.NextPending();
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->user, "user");
+    EXPECT_EQ(start->password, "secret");
+    EXPECT_EQ(start->level, 1);
+    EXPECT_TRUE(site.GetLog().ends_with("   Started"));
+    EXPECT_EQ(dir.statusTexts.back(), "Quarning Alpha");
+}
+
+TEST(SiteCrawl, FileTimesAreComparedWithTheStartBelowTheSecond) {
+    SitesDirScope dir;
+    CSite site("Alpha");
+    const auto second = std::chrono::file_clock::from_sys(
+        std::chrono::sys_seconds{std::chrono::seconds{1'000'000}});
+    site.SetStartTime(second + std::chrono::milliseconds(500));
+    EXPECT_EQ(site.m_startTime, 1'000'000); // shown in seconds
+    const fs::path folder = dir.path() / "Alpha" / "h";
+    fs::create_directories(folder);
+    std::ofstream(folder / "before.htm") << "x";
+    std::ofstream(folder / "after.htm") << "x";
+    fs::last_write_time(folder / "before.htm", second + std::chrono::milliseconds(400));
+    fs::last_write_time(folder / "after.htm", second + std::chrono::milliseconds(600));
+    EXPECT_FALSE(site.IsKnown(*Address("http://h/before.htm")));
+    EXPECT_TRUE(site.IsKnown(*Address("http://h/after.htm")));
+}
+
+TEST(SiteCrawl, TheNextFileClockTickSeparatesEarlierFilesFromLaterOnes) {
+    SitesDirScope dir;
+    std::ofstream(dir.path() / "earlier") << "x";
+    const auto tick = FileClockNextTick();
+    std::ofstream(dir.path() / "later") << "x";
+    EXPECT_LT(fs::last_write_time(dir.path() / "earlier"), tick);
+    EXPECT_GE(fs::last_write_time(dir.path() / "later"), tick);
+}

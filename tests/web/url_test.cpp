@@ -229,4 +229,61 @@ TEST(MakeRelative, DefaultDocumentStandsInOnlyForMissingFile) {
     EXPECT_EQ(CUrl(&base, "d/f.htm", kLinkFollowed).MakeRelative(base, "default.html"), "d/f.htm");
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    EscapedNames, MakeRelativeTest,
+    ::testing::Values(
+        RelativeCase{"http://h/space%20page.html", "http://h/q.htm", "space%2520page.html"},
+        RelativeCase{"http://h/caf%C3%A9.html", "http://h/q.htm", "caf%25C3%25A9.html"},
+        RelativeCase{"http://h/a b.htm", "http://h/q.htm", "a%20b.htm"},
+        RelativeCase{"http://h/caf\xC3\xA9.html", "http://h/q.htm", "caf%C3%A9.html"},
+        RelativeCase{"http://h/d%41/x y/", "http://h/q.htm", "d%2541/x%20y/index.htm"},
+        RelativeCase{"http://h/x\"<>\\^`{|}.htm", "http://h/q.htm",
+                     "x%22%3C%3E%5C%5E%60%7B%7C%7D.htm"},
+        RelativeCase{"http://h/c\x01\x7F.htm", "http://h/q.htm", "c%01%7F.htm"},
+        RelativeCase{"http://g%25/a b/", "http://h/d/q.htm", "../../g%2525/a%20b/index.htm"},
+        RelativeCase{"http://h/a/b c.htm#x y%20", "http://h/a/q.htm", "b%20c.htm#x y%20"},
+        RelativeCase{"http://h/a/-._~!$&'()*+,=:@.htm", "http://h/a/q.htm",
+                     "-._~!$&'()*+,=:@.htm"}));
+
+// A first segment holding ":" would read as a scheme; later segments are safe.
+INSTANTIATE_TEST_SUITE_P(
+    ColonNames, MakeRelativeTest,
+    ::testing::Values(RelativeCase{"http://h/a/b:c.htm", "http://h/a/q.htm", "./b:c.htm"},
+                      RelativeCase{"http://h/a/x:y/", "http://h/a/q.htm", "./x:y/index.htm"},
+                      RelativeCase{"http://h/a/d/b:c.htm", "http://h/a/q.htm", "d/b:c.htm"},
+                      RelativeCase{"http://h/b:c.htm", "http://h/a/q.htm", "../b:c.htm"},
+                      RelativeCase{"http://h/a/1:c.htm", "http://h/a/q.htm", "1:c.htm"},
+                      RelativeCase{"http://h/a/b%:c.htm", "http://h/a/q.htm", "b%25:c.htm"}));
+
+TEST(Url, SchemeNameOfReadsOnlyWhatABrowserTakesForAScheme) {
+    EXPECT_EQ(SchemeNameOf("http://h/"), "http");
+    EXPECT_EQ(SchemeNameOf("Data:text/plain,x"), "Data");
+    EXPECT_EQ(SchemeNameOf("tel:+1-555"), "tel");
+    EXPECT_EQ(SchemeNameOf("svn+ssh://h"), "svn+ssh");
+    EXPECT_EQ(SchemeNameOf("localhost:8080/x.htm"), "localhost");
+    EXPECT_EQ(SchemeNameOf("c:\\dir\\f.htm"), "c");
+    EXPECT_EQ(SchemeNameOf("page.htm"), "");
+    EXPECT_EQ(SchemeNameOf(":x"), "");
+    EXPECT_EQ(SchemeNameOf("12:30.htm"), "");
+    EXPECT_EQ(SchemeNameOf("a_b:c"), "");
+    EXPECT_EQ(SchemeNameOf(" http://h/"), "");
+    EXPECT_EQ(SchemeNameOf("dir/a:b.htm"), "");
+    EXPECT_EQ(SchemeNameOf("x.cgi?t=1:2"), "");
+    EXPECT_EQ(SchemeNameOf("#a:b"), "");
+}
+
+TEST(MakeRelative, EscapesHashAndQuestionMarkInNames) {
+    const CUrl base(nullptr, "http://h/a/q.htm", kLinkEmbedded);
+    CUrl target(&base, "d/f.htm", kLinkFollowed);
+    target.path = "/a/50%?/";
+    target.file = "x#1.htm";
+    EXPECT_EQ(target.MakeRelative(base, "index.htm"), "50%25%3F/x%231.htm");
+}
+
+TEST(MakeRelative, EscapesTheDefaultDocument) {
+    const CUrl base(nullptr, "http://h/a/q.htm", kLinkEmbedded);
+    EXPECT_EQ(CUrl(&base, "d/", kLinkFollowed).MakeRelative(base, "start page.htm"),
+              "d/start%20page.htm");
+}
+
 } // namespace

@@ -1,0 +1,345 @@
+#include "engine/link_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "model/site.h"
+#include "support/site_fixture.h"
+#include "web/url.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A browser's reading of a link in a stored page: percent-decoded, fragment cut off.
+std::string BrowserDecode(std::string_view link) {
+    link = link.substr(0, link.find('#'));
+    std::string out;
+    for (std::size_t i = 0; i < link.size(); ++i) {
+        if (link[i] == '%' && i + 2 < link.size()) {
+            out.push_back(
+                static_cast<char>(std::stoi(std::string(link.substr(i + 1, 2)), nullptr, 16)));
+            i += 2;
+        } else {
+            out.push_back(link[i]);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> Hrefs(const std::string& page) {
+    static const std::regex kHref(R"re(href="([^"]*)")re");
+    std::vector<std::string> links;
+    for (auto it = std::sregex_iterator(page.begin(), page.end(), kHref);
+         it != std::sregex_iterator(); ++it) {
+        links.push_back((*it)[1].str());
+    }
+    return links;
+}
+
+class LinkScannerTest : public ::testing::Test {
+protected:
+    // The worker holds the page being scanned, so the site knows it as in progress.
+    LinkScannerTest() {
+        auto current = std::make_unique<CUrl>(page);
+        site.AddPending(current);
+        taken.push_back(site.NextPending());
+    }
+
+    std::string Scan(std::string text, PageSource source = PageSource::Server) {
+        CLinkScanner scanner(site, page, source);
+        scanner.ScanPage(text);
+        queued += scanner.QueuedCount();
+        return text;
+    }
+
+    // The full addresses queued so far, in order. They stay alive in the fixture so the
+    // site's in-progress list never points at freed addresses.
+    std::vector<std::string> TakePending() {
+        std::vector<std::string> urls;
+        while (auto address = site.NextPending()) {
+            urls.push_back(address->GetURL());
+            taken.push_back(std::move(address));
+        }
+        return urls;
+    }
+
+    void RefuseOtherServers() {
+        site.m_useServers = true;
+        site.m_servers = "h=1";
+        site.CompilePatterns();
+    }
+
+    SitesDirScope dir;
+    CSite site{"Mirror"};
+    CUrl page{nullptr, "http://h/a/b/q.htm", kLinkFollowed};
+    std::size_t queued = 0;
+    std::vector<std::unique_ptr<CUrl>> taken;
+};
+
+using Strings = std::vector<std::string>;
+
+} // namespace
+
+TEST(LinkScannerTable, ClassifiesByLowerCasedNames) {
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("a", "href"), kLinkClassFollowed);
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("IMG", "SrC"), kLinkClassEmbedded);
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("img", "usemap"), kLinkClassFollowed);
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("img", "alt"), kAttributeNotLink);
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("object", "data"), kLinkClassEmbedded);
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("object", "codebase"), kLinkClassFollowed);
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("th", "background"), kLinkClassEmbedded);
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("td", ""), kAttributeNotLink);
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("iframe", "src"), kTagNotListed);
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("script", "src"), kTagNotListed);
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("ahref", "href"), kTagNotListed);
+    EXPECT_EQ(CLinkScanner::ClassifyAttribute("a ", "href"), kTagNotListed);
+}
+
+TEST_F(LinkScannerTest, AdmittedLinkBecomesRelativeAndIsQueued) {
+    EXPECT_EQ(Scan(R"(<p>x</p><A  HREF = "/a/c/p.htm" Class=k>go</A>)"),
+              R"(<p>x</p><A HREF="../c/p.htm" Class=k>go</A>)");
+    EXPECT_EQ(queued, 1u);
+    EXPECT_EQ(TakePending(), Strings{"http://h/a/c/p.htm"});
+}
+
+TEST_F(LinkScannerTest, EmbeddedKeepsThePageLevelAndFollowedGoesDeeper) {
+    site.m_useLevels = true;
+    site.m_levels = 1;
+    EXPECT_EQ(Scan(R"(<img src="i.gif"><a href="x.htm">)"),
+              R"(<img src="i.gif"><a href="http://h/a/b/x.htm">)");
+    EXPECT_EQ(TakePending(), Strings{"http://h/a/b/i.gif"});
+}
+
+TEST_F(LinkScannerTest, RemovedLinkKeepsItsSeparatorAndCollapsesSpacesInValues) {
+    RefuseOtherServers();
+    site.m_removeLinks = true;
+    EXPECT_EQ(Scan("<img src=http://g/x.gif alt=\"two  spaces\">"), "<img  alt=\"two spaces\">");
+    EXPECT_EQ(queued, 0u);
+}
+
+TEST_F(LinkScannerTest, RefusedLinkBecomesAbsoluteUnlessLinksAreRemoved) {
+    RefuseOtherServers();
+    EXPECT_EQ(Scan(R"(<a href="//g/x.htm">)"), R"(<a href="g/x.htm">)");
+    EXPECT_EQ(Scan(R"(<a href='http://g:81/d/../x.htm?q=1#f'>)"),
+              R"(<a href='http://g:81/x.htm?q=1#f'>)");
+    // Only letter case differs from what was written, so the tag is kept as it was.
+    EXPECT_EQ(Scan(R"(<a href="HTTP://G/x.htm">)"), R"(<a href="HTTP://G/x.htm">)");
+    EXPECT_EQ(Scan(R"(<img src="HTTP://G/x.gif" lowsrc="/a/b/y.gif">)"),
+              R"(<img src="HTTP://G/x.gif" lowsrc="y.gif">)");
+    site.m_removeLinks = true;
+    EXPECT_EQ(Scan(R"(<a title=t href="http://g/x.htm">x</a>)"), R"(<a title=t>x</a>)");
+    EXPECT_EQ(queued, 1u);
+}
+
+TEST_F(LinkScannerTest, ScriptAndMailLinksStayAsWritten) {
+    const std::string kept = R"x(<a href="javascript:open('x.htm')"><a href="mailto:me@h">)x";
+    EXPECT_EQ(Scan(kept), kept);
+    // Normalising still applies to the rest of the tag.
+    EXPECT_EQ(Scan(R"(<a href = "x.htm?to=mailto:y">)"), R"(<a href="x.htm?to=mailto:y">)");
+    EXPECT_EQ(queued, 0u);
+}
+
+TEST_F(LinkScannerTest, OnlyWebSchemesAreFollowed) {
+    const std::string kept = R"(<img src="data:image/png;base64,iVBOR/w0=">)"
+                             R"(<a href="tel:+1-555-0100"><a href="ftp://h/f.zip">)"
+                             R"(<a href="FTP://h/g.zip"><a href=" news:comp.x">)"
+                             R"(<a href="localhost:8080/x.htm"><a href="c:\dir\f.htm">)"
+                             R"x(<a href="JavaScript:go()"><a href="irc+ssl://h/c">)x";
+    EXPECT_EQ(Scan(kept), kept);
+    EXPECT_EQ(queued, 0u);
+
+    EXPECT_EQ(Scan(R"(<a href="HTTPS://h/a/b/s.htm"><a href=" http://h/a/p.htm">)"),
+              R"(<a href="s.htm"><a href="../p.htm">)");
+    EXPECT_EQ(TakePending(), (Strings{"https://h/a/b/s.htm", "http://h/a/p.htm"}));
+}
+
+TEST_F(LinkScannerTest, ColonAfterNonLetterStartIsARelativePath) {
+    EXPECT_EQ(Scan(R"(<a href="12:30.htm"><a href="d/x:y.htm">)"),
+              R"(<a href="12:30.htm"><a href="d/x:y.htm">)");
+    EXPECT_EQ(TakePending(), (Strings{"http://h/a/b/12:30.htm", "http://h/a/b/d/x:y.htm"}));
+}
+
+TEST_F(LinkScannerTest, CommentsAndScriptsAreSkipped) {
+    const std::string hidden = "<!-- <a href=\"c.htm\"> --><!---->"
+                               "<SCRIPT>document.write('<a href=\"d.htm\">')</SCRIPT >x</Script>"
+                               "<script src = \"s.js\"></script>";
+    EXPECT_EQ(Scan(hidden + "<a href = \"e.htm\">"), hidden + "<a href=\"e.htm\">");
+    EXPECT_EQ(TakePending(), Strings{"http://h/a/b/e.htm"});
+
+    // Unterminated, they hide the rest of the page.
+    const std::string open = "<!-- <a href=\"f.htm\"> -- ><a href=\"g.htm\">";
+    EXPECT_EQ(Scan(open), open);
+    const std::string script = "<scripts><a href=\"f.htm\">";
+    EXPECT_EQ(Scan(script), script);
+    EXPECT_EQ(queued, 1u);
+}
+
+TEST_F(LinkScannerTest, UnlistedTagsAreOnlyNormalised) {
+    EXPECT_EQ(Scan("<div\tclass =\r\n'x  y'>"), "<div class='x y'>");
+    EXPECT_EQ(Scan("<iframe  src = \"f.htm\">"), "<iframe src=\"f.htm\">");
+    const std::string noEquals = "<br  ><hr\n/><a\thref>";
+    EXPECT_EQ(Scan(noEquals), noEquals);
+    EXPECT_EQ(queued, 0u);
+}
+
+TEST_F(LinkScannerTest, KnownTargetIsRewrittenButNotQueuedAgain) {
+    EXPECT_EQ(Scan(R"(<a href="x.htm"><a href="/a/b/X.HTM"><img src="x.htm">)"),
+              R"(<a href="x.htm"><a href="X.HTM"><img src="x.htm">)");
+    EXPECT_EQ(queued, 1u);
+    EXPECT_EQ(site.PendingCount(), 1u);
+
+    // A target a worker holds right now.
+    auto inProgress = std::make_unique<CUrl>(&page, "busy.htm", kLinkFollowed);
+    ASSERT_TRUE(site.AddPending(inProgress));
+    TakePending();
+    EXPECT_EQ(Scan(R"(<a href = "busy.htm">)"), R"(<a href="busy.htm">)");
+    EXPECT_EQ(queued, 1u);
+    EXPECT_EQ(site.PendingCount(), 0u);
+}
+
+TEST_F(LinkScannerTest, BareHashStaysOnThePage) {
+    EXPECT_EQ(Scan(R"(<a href="#">top</a><a href=#n>)"), R"(<a href="#">top</a><a href=q.htm#n>)");
+    EXPECT_EQ(queued, 0u); // q.htm is the page itself, already known while it is scanned
+}
+
+// Inputs that the literal scan rules once turned into damaged pages.
+TEST_F(LinkScannerTest, CommentOrScriptInsideAnOpenTagLeavesItUnchanged) {
+    for (const std::string text :
+         {"<img <!-- src=a.gif -->>", "<img <script> src=a.gif </script>>",
+          "<a <!-- c --> href = \"x.htm\">", "<IMG <ScRiPt>src=a.gif</sCrIpT>>"}) {
+        EXPECT_EQ(Scan(text), text);
+    }
+    EXPECT_EQ(queued, 0u);
+}
+
+TEST_F(LinkScannerTest, AttributeStartingWithAQuoteKeepsItsPlace) {
+    EXPECT_EQ(Scan(R"(<a href=/d/y.htm 'x'=''>)"), R"(<a href=../../d/y.htm 'x'=''>)");
+    EXPECT_EQ(Scan(R"(<a "t"="1" href=/d/z.htm>)"), R"(<a "t"="1" href=../../d/z.htm>)");
+    EXPECT_EQ(queued, 2u);
+}
+
+TEST_F(LinkScannerTest, EmptyValuesStayAndAreNotQueued) {
+    for (const std::string text : {R"(<img src="a.png" alt="">)", R"(<option value="">)",
+                                   R"(<a href="">self</a>)", R"(<img src='' alt=x>)"}) {
+        EXPECT_EQ(Scan(text), text);
+    }
+    // Spacing is normalised as in any rewritten tag; the values are left alone.
+    EXPECT_EQ(Scan(R"(<a href="   ">)"), R"(<a href=" ">)");
+    EXPECT_EQ(Scan(R"(<a href= >)"), R"(<a href=>)");
+    EXPECT_EQ(TakePending(), Strings{"http://h/a/b/a.png"});
+}
+
+TEST_F(LinkScannerTest, UnbalancedQuoteStopsRewritingAtTheQuote) {
+    EXPECT_EQ(Scan(R"(<a  title="x href = y.htm>)"), R"(<a title="x href=y.htm>)");
+    EXPECT_EQ(queued, 0u);
+}
+
+TEST_F(LinkScannerTest, LessThanInsideAnOpenTagStartsANewOne) {
+    EXPECT_EQ(Scan(R"(<b title = "1 <a href = "/x.htm">)"),
+              R"(<b title = "1 <a href="../../x.htm">)");
+    EXPECT_EQ(TakePending(), Strings{"http://h/x.htm"});
+}
+
+TEST_F(LinkScannerTest, BytesOutsideRewrittenTagsAreKept) {
+    std::string input;
+    std::string expected;
+    for (int i = 0; i < 500; ++i) {
+        // Filler with the bytes a scanner could trip over: stray ">", "=", NUL, UTF-8.
+        std::string filler = "text " + std::to_string(i) + " a=b > \xC3\xA9";
+        filler.push_back('\0');
+        filler += (i % 3 == 0) ? "\r\n\t  " : "x";
+        const std::string target = "/a/d/p" + std::to_string(i % 50) + ".htm";
+        input += filler + "<a   href = \"" + target + "\"\n>";
+        expected += filler + "<a href=\"../d/p" + std::to_string(i % 50) + ".htm\">";
+        if (i % 7 == 0) {
+            input += "<b>bold</b><p class=k>";
+            expected += "<b>bold</b><p class=k>";
+        }
+    }
+    input += "tail <unfinished";
+    expected += "tail <unfinished";
+    EXPECT_EQ(Scan(input), expected);
+    EXPECT_EQ(queued, 50u);
+}
+
+TEST_F(LinkScannerTest, RewriteAttributeRemovesOnlyWhatRewritingEmptied) {
+    RefuseOtherServers();
+    site.m_removeLinks = true;
+    CLinkScanner scanner(site, page);
+    EXPECT_EQ(scanner.RewriteAttribute("img", "src=http://g/x.gif"), "");
+    EXPECT_EQ(scanner.RewriteAttribute("img", "alt=\"\""), "alt=\"\"");
+    EXPECT_EQ(scanner.RewriteAttribute("img", "src=''"), "src=''");
+    EXPECT_EQ(scanner.RewriteAttribute("img", "=x.gif"), "=x.gif");
+    EXPECT_EQ(scanner.RewriteAttribute("IMG", "SRC=='x.gif'"), "SRC='x.gif'");
+    EXPECT_EQ(scanner.QueuedCount(), 1u);
+}
+
+TEST_F(LinkScannerTest, RewriteLinkDecodesOnlyRelativeLinksOfALocalCopy) {
+    site.m_useLevels = true;
+    site.m_levels = 0; // every link refused, so the resolved address shows
+    CLinkScanner server(site, page, PageSource::Server);
+    CLinkScanner local(site, page, PageSource::LocalCopy);
+    EXPECT_EQ(server.RewriteLink("a%2520b.htm", kLinkClassEmbedded), "http://h/a/b/a%2520b.htm");
+    EXPECT_EQ(local.RewriteLink("a%2520b.htm", kLinkClassEmbedded), "http://h/a/b/a%20b.htm");
+    EXPECT_EQ(local.RewriteLink("caf%C3%A9.htm#x%20y", kLinkClassEmbedded),
+              "http://h/a/b/caf\xC3\xA9.htm#x%20y");
+    EXPECT_EQ(local.RewriteLink("./a%3Ab.htm", kLinkClassEmbedded), "http://h/a/b/a:b.htm");
+    EXPECT_EQ(local.RewriteLink("a%3Ab.htm", kLinkClassEmbedded), "http://h/a/b/a:b.htm");
+    EXPECT_EQ(local.RewriteLink("50%.htm", kLinkClassEmbedded), "http://h/a/b/50%.htm");
+    EXPECT_EQ(local.RewriteLink("http://h/a%20b.htm", kLinkClassEmbedded), "http://h/a%20b.htm");
+}
+
+TEST_F(LinkScannerTest, EscapedLinkReadBackFromTheLocalCopyNamesTheSameFile) {
+    const std::string linked = Scan(R"(<a href="space%20page.html">)");
+    ASSERT_EQ(linked, R"(<a href="space%2520page.html">)");
+    EXPECT_EQ(queued, 1u);
+
+    // The stored page, scanned again: its link must lead to the same address.
+    EXPECT_EQ(Scan(linked, PageSource::LocalCopy), linked);
+    EXPECT_EQ(queued, 1u);
+    const auto pending = TakePending();
+    ASSERT_EQ(pending, Strings{"http://h/a/b/space%20page.html"});
+    EXPECT_EQ(site.GetLocalPath(*taken.back()),
+              site.GetLocalPath(CUrl(&page, "space%20page.html", kLinkFollowed)));
+}
+
+TEST_F(LinkScannerTest, AFolderLinkReadBackFromTheLocalCopyNamesTheFolderAgain) {
+    const std::string linked = Scan(R"(<a href="d/">)");
+    ASSERT_EQ(linked, R"(<a href="d/index.htm">)");
+    EXPECT_EQ(Scan(linked, PageSource::LocalCopy), linked);
+    EXPECT_EQ(queued, 1u); // the second scan found the pending folder address
+    EXPECT_EQ(TakePending(), Strings{"http://h/a/b/d/"});
+}
+
+TEST_F(LinkScannerTest, StoredLinksOpenTheStoredFilesInABrowser) {
+    const std::vector<std::string> targets = {"space%20page.html", "caf%C3%A9.html",
+                                              "../up/caf\xC3\xA9 50%.html", "d/100%25 a#frag"};
+    std::string text;
+    for (const auto& target : targets) {
+        text += "<a href=\"" + target + "\">";
+    }
+    const std::string stored = Scan(text);
+    const auto links = Hrefs(stored);
+    ASSERT_EQ(links.size(), targets.size()) << stored;
+
+    const fs::path pageDir = fs::path(site.GetLocalPath(page)).parent_path();
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const CUrl target(&page, targets[i], kLinkFollowed);
+        const fs::path file = site.GetLocalPath(target);
+        ASSERT_FALSE(file.empty()) << targets[i];
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << "stored";
+
+        const fs::path opened = (pageDir / BrowserDecode(links[i])).lexically_normal();
+        EXPECT_EQ(opened, file.lexically_normal()) << links[i];
+        EXPECT_TRUE(fs::exists(opened)) << links[i];
+    }
+    EXPECT_EQ(queued, targets.size());
+}
