@@ -49,8 +49,6 @@ protected:
     void OnIdleTimeout() override;
 
 private:
-    friend class CControllerTestAccess;
-
     void SetState(int state);
     void SetWorkerCount(int count);
     void StartFirstSite();

@@ -66,6 +66,14 @@ std::string Generate(std::mt19937& random, const std::vector<std::string>& seeds
         "TRUE",
         "99999999999",
         "-",
+        "\"",
+        "'",
+        "<a href=",
+        "<img src=",
+        "<!--",
+        "-->",
+        "<script",
+        "</script>",
     };
     std::string input;
     if (!seeds.empty() && random() % 2)

@@ -16,6 +16,10 @@
 class SiteServer {
 public:
     struct Page {
+        Page() = default;
+        explicit Page(std::string body, std::string contentType = "text/html", int status = 200)
+            : body(std::move(body)), contentType(std::move(contentType)), status(status) {}
+
         std::string body;
         std::string contentType = "text/html";
         int status = 200;

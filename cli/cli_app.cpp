@@ -1,0 +1,242 @@
+#include "cli/cli_app.h"
+
+#include <CLI/CLI.hpp>
+
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "cli/crawl_run.h"
+#include "cli/exit_codes.h"
+#include "cli/project_listing.h"
+#include "cli/site_options.h"
+#include "cli/site_selection.h"
+#include "model/project.h"
+#include "model/site.h"
+#include "web/url.h"
+
+namespace {
+
+constexpr const char* kDefaultSitesDir = "Sites";
+
+constexpr const char* kExitCodesText = "Exit codes: 0 every site done without failed addresses; "
+                                       "1 some addresses failed; 2 bad arguments or an "
+                                       "unreadable project; 3 stopped by a failed save or by a "
+                                       "time or space limit; 130 interrupted by Ctrl+C.";
+
+template <class T>
+CLI::Option* AddOptional(CLI::App& app, const std::string& name, std::optional<T>& target,
+                         const std::string& help) {
+    return app.add_option_function<T>(
+        name, [&target](const T& value) { target = value; }, help);
+}
+
+void AddOutputOptions(CLI::App& app, CrawlOutput& output, std::string& sitesDir) {
+    app.add_option("--sites-dir", sitesDir,
+                   "Folder that holds one folder per site (default: \"Sites\" in the current "
+                   "directory)");
+    app.add_flag("-q,--quiet", output.quiet,
+                 "Show no progress and no start or finish lines; the summary is still printed");
+    app.add_flag("--log", output.showLog, "Print each site's log and error list after its summary");
+    app.add_flag("--beep", output.beep, "Ring the terminal bell when the run is done");
+}
+
+void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
+    mirror
+        .add_option("URL", options.address,
+                    "Start address; http or https (\"http://\" is assumed when no scheme is "
+                    "written)")
+        ->required();
+    mirror.add_option("--name", options.name,
+                      "Site name, also its folder's name (default: made from the host, "
+                      "www.example.com gives \"Example\")");
+    AddOptional(mirror, "-w,--workers", options.workers, "Addresses fetched at once (default 1)")
+        ->check(CLI::Range(1, kMaxWorkers));
+    AddOptional(mirror, "--levels", options.levels,
+                "Follow links at most this deep; the start page is level 1 (default: no limit)")
+        ->check(CLI::Range(1, kMaxLevels));
+
+    AddOptional(mirror, "--servers", options.servers,
+                "Servers (hosts) to crawl, as \"host1,host2\" or \"host1=1,host2=0\"; a pattern "
+                "may hold one \"*\" (default: only the start address's host)")
+        ->type_name("LIST");
+    mirror.add_flag("--span-hosts", options.spanHosts,
+                    "Follow links to every server, not only the start address's host");
+    auto* includeServers = mirror.add_flag("--include-servers")
+                               ->description("Crawl only the listed servers (the default)");
+    auto* excludeServers = mirror.add_flag("--exclude-servers", options.excludeServers,
+                                           "Crawl every server but the listed ones");
+    includeServers->excludes(excludeServers);
+
+    AddOptional(mirror, "--directories", options.directories,
+                "Directory patterns; paths begin and end with \"/\", as \"/docs/*\" "
+                "(default: every directory)")
+        ->type_name("LIST");
+    auto* includeDirectories = mirror.add_flag("--include-directories")
+                                   ->description("Crawl only the listed directories (the default)");
+    auto* excludeDirectories = mirror.add_flag("--exclude-directories", options.excludeDirectories,
+                                               "Crawl every directory but the listed ones");
+    includeDirectories->excludes(excludeDirectories);
+
+    AddOptional(mirror, "--files", options.files,
+                "File name patterns, as \"*.html,*.png\" (default: every file name; an address "
+                "that ends in \"/\" has an empty file name)")
+        ->type_name("LIST");
+    auto* includeFiles = mirror.add_flag("--include-files")
+                             ->description("Fetch only the listed file names (the default)");
+    auto* excludeFiles = mirror.add_flag("--exclude-files", options.excludeFiles,
+                                         "Fetch every file name but the listed ones");
+    includeFiles->excludes(excludeFiles);
+
+    AddOptional(mirror, "--min-size", options.minSize,
+                "Skip files the server says are smaller (SIZE: bytes, or a number followed by K, "
+                "M or G for 1024, 1024^2 or 1024^3 bytes; HTML pages are never skipped)")
+        ->type_name("SIZE");
+    AddOptional(mirror, "--max-size", options.maxSize,
+                "Skip files the server says are larger (SIZE as for --min-size, below 2G)")
+        ->type_name("SIZE");
+    AddOptional(mirror, "--max-time", options.maxTimeMinutes,
+                "Stop the crawl after this many minutes")
+        ->type_name("MINUTES")
+        ->check(CLI::Range(1, kMaxTimeMinutes));
+    AddOptional(mirror, "--max-space", options.maxSpace,
+                "Stop the crawl once this much has been stored (SIZE as for --min-size)")
+        ->type_name("SIZE");
+
+    AddOptional(mirror, "--retries", options.retries,
+                "Attempts per address and connection attempts per request (default 3)")
+        ->check(CLI::Range(0, kMaxRetries));
+    AddOptional(mirror, "--connect-timeout", options.connectTimeout,
+                "Seconds to wait for a connection (default 30)")
+        ->check(CLI::Range(1, kMaxTimeoutSeconds));
+    AddOptional(mirror, "--request-timeout", options.requestTimeout,
+                "Seconds a transfer may go without data (default 30)")
+        ->check(CLI::Range(1, kMaxTimeoutSeconds));
+    AddOptional(mirror, "--user", options.user, "Login user name (basic or digest)");
+    AddOptional(mirror, "--password", options.password, "Login password");
+    AddOptional(mirror, "--user-agent", options.userAgent,
+                "User-Agent header (default: \"Quarn/\" and the version)");
+    AddOptional(mirror, "--default-document", options.defaultDocument,
+                "Local file name for an address that ends in \"/\" (default \"index.htm\")");
+    mirror.add_flag("--remove-links", options.removeLinks,
+                    "Remove links to addresses that are not crawled, instead of making them "
+                    "absolute");
+    mirror.add_flag("--fresh", options.fresh,
+                    "Erase the site's folder and fetch everything (default: keep it and fetch "
+                    "only what changed)");
+}
+
+bool OpenProject(CProject& project, const std::string& path, std::ostream& err) {
+    std::string error;
+    if (project.Open(path, error))
+        return true;
+    err << "quarn-cli: cannot read the project '" << path << "': " << error << "\n";
+    return false;
+}
+
+int RunMirror(const MirrorOptions& options, const std::string& sitesDir, const CrawlOutput& output,
+              std::ostream& out, std::ostream& err) {
+    std::string error;
+    auto site = BuildMirrorSite(options, error);
+    if (!site) {
+        err << "quarn-cli: " << error << "\n";
+        return kExitUsage;
+    }
+    return RunCrawl({site.get()}, sitesDir, output, out, err);
+}
+
+int RunProject(const std::string& path, const std::vector<std::string>& groups,
+               const std::vector<std::string>& siteNames, const std::string& sitesDir,
+               const CrawlOutput& output, std::ostream& out, std::ostream& err) {
+    // The project is read only: nothing here ever saves it.
+    CProject project;
+    if (!OpenProject(project, path, err))
+        return kExitUsage;
+    std::string error;
+    const auto sites = SelectSites(project, groups, siteNames, error);
+    if (!sites) {
+        err << "quarn-cli: " << error << "\n";
+        return kExitUsage;
+    }
+    // The controller ignores such a site, so waiting for it would never end.
+    for (const CSite* site : *sites) {
+        if (IsRefusedHost(CUrl::HostOf(site->m_url))) {
+            err << "quarn-cli: the site '" << site->m_name << "' (" << site->m_url
+                << ") cannot be mirrored; choose other sites with --site or --group\n";
+            return kExitUsage;
+        }
+    }
+    return RunCrawl(*sites, sitesDir, output, out, err);
+}
+
+} // namespace
+
+int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+           const CliTerminal& terminal) {
+    CLI::App app{"Mirrors web sites to the local disk.", "quarn-cli"};
+    app.set_version_flag("--version", std::string("quarn-cli ") + QUARN_VERSION,
+                         "Print the version and exit");
+    app.require_subcommand(1);
+    app.footer(kExitCodesText);
+
+    CrawlOutput output;
+    output.errIsTerminal = terminal.errIsTerminal;
+    output.terminalColumns = terminal.columns;
+    std::string sitesDir = kDefaultSitesDir;
+
+    MirrorOptions mirrorOptions;
+    auto* mirror = app.add_subcommand("mirror", "Mirror one site, starting at URL");
+    AddMirrorOptions(*mirror, mirrorOptions);
+    AddOutputOptions(*mirror, output, sitesDir);
+    mirror->footer("By default the crawl stays on the start address's server: servers are "
+                   "restricted to that host alone (\"HOST=1\"); --servers replaces the list and "
+                   "--span-hosts lifts the restriction. Files go to SITES-DIR/NAME/HOST/PATH. "
+                   "Filter lists are items separated by \",\"; \"pattern=0\" keeps an item "
+                   "but leaves it off.\n" +
+                   std::string(kExitCodesText));
+
+    std::string projectPath;
+    std::vector<std::string> groups;
+    std::vector<std::string> siteNames;
+    auto* run =
+        app.add_subcommand("run", "Mirror the sites of a project file, one after the other");
+    run->add_option("PROJECT", projectPath, "The project file (.xml); it is not changed")
+        ->required();
+    run->add_option("--group", groups, "Mirror the sites of this group (repeatable)")
+        ->allow_extra_args(false);
+    run->add_option("--site", siteNames, "Mirror the site of this name (repeatable)")
+        ->allow_extra_args(false);
+    AddOutputOptions(*run, output, sitesDir);
+    run->footer("Without --group or --site every site of the project is mirrored.\n" +
+                std::string(kExitCodesText));
+
+    std::string listPath;
+    auto* list = app.add_subcommand("list", "List the groups and sites of a project file");
+    list->add_option("PROJECT", listPath, "The project file (.xml)")->required();
+
+    // Without this, CLI11 reports a mistyped command as a missing one.
+    if (!args.empty() && !args.front().starts_with('-') && !mirror->check_name(args.front()) &&
+        !run->check_name(args.front()) && !list->check_name(args.front())) {
+        err << "quarn-cli: unknown command '" << args.front()
+            << "'; the commands are mirror, run and list (see --help)\n";
+        return kExitUsage;
+    }
+
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e, out, err) == 0 ? kExitOk : kExitUsage;
+    }
+
+    if (mirror->parsed())
+        return RunMirror(mirrorOptions, sitesDir, output, out, err);
+    if (run->parsed())
+        return RunProject(projectPath, groups, siteNames, sitesDir, output, out, err);
+    CProject project;
+    if (!OpenProject(project, listPath, err))
+        return kExitUsage;
+    out << FormatProjectListing(project);
+    return kExitOk;
+}

@@ -1,0 +1,69 @@
+#pragma once
+// The mirror command's site: the options as given on the command line, and the pure
+// functions that check them and turn them into a CSite. Nothing here touches the file
+// system or the engine, so every rule can be tested directly.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class CSite;
+
+struct MirrorOptions {
+    std::string address;
+    std::string name; // empty: derived from the start address's host
+    std::optional<int> workers;
+    std::optional<int> levels;
+    // Filter lists as typed: "a=1,b=0" or plain "a,b".
+    std::optional<std::string> servers;
+    std::optional<std::string> directories;
+    std::optional<std::string> files;
+    bool excludeServers = false;
+    bool excludeDirectories = false;
+    bool excludeFiles = false;
+    // Byte counts as typed, suffixes allowed (see ParseByteSize).
+    std::optional<std::string> minSize;
+    std::optional<std::string> maxSize;
+    std::optional<std::string> maxSpace;
+    std::optional<int> maxTimeMinutes;
+    std::optional<int> retries;
+    std::optional<int> connectTimeout;
+    std::optional<int> requestTimeout;
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+    std::optional<std::string> userAgent;
+    std::optional<std::string> defaultDocument;
+    bool removeLinks = false;
+    bool fresh = false;
+    bool spanHosts = false;
+};
+
+// The ranges the site dialog accepts, shared by the option checks and the help text.
+inline constexpr int kMaxWorkers = 999;
+inline constexpr int kMaxLevels = 9999;
+inline constexpr int kMaxRetries = 999;
+inline constexpr int kMaxTimeoutSeconds = 999999;
+inline constexpr int kMaxTimeMinutes = 999999;
+
+// A start address as the site dialog would keep it: trimmed, and "http://" put in
+// front when no scheme is written. Fails for a scheme other than http or https and for
+// an address without a host.
+std::optional<std::string> NormaliseStartAddress(std::string_view text, std::string& error);
+
+// Whether a host is one that the controller never crawls.
+bool IsRefusedHost(std::string_view host);
+
+// A filter list in the project file's form. Items are separated by ","; an item that
+// has no "=flag" gets "=1"; spaces around items and empty items are dropped. Fails for
+// a pattern with more than one "*", which the crawl would silently ignore.
+std::optional<std::string> NormaliseFilterList(std::string_view text, std::string& error);
+
+// A byte count: digits, optionally followed by K, M or G (either case) for 1024,
+// 1024² or 1024³ bytes. Empty for anything else, including an overflow.
+std::optional<std::int64_t> ParseByteSize(std::string_view text);
+
+// The site that `mirror` crawls, or null with error set. By default the crawl stays on
+// the start address's server (restrict servers on, that host as the only entry).
+std::unique_ptr<CSite> BuildMirrorSite(const MirrorOptions& options, std::string& error);

@@ -1,0 +1,275 @@
+// quarn-cli end to end: the built program mirrors small sites served on 127.0.0.1, and
+// its exit codes, output and Ctrl+C behave as a user relies on.
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <csignal>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "cli/exit_codes.h"
+#include "cli_process.h"
+#include "model/project.h"
+#include "model/site.h"
+#include "support/temp_dir.h"
+#include "support/test_server.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A site whose pages may name the server's own port as "{PORT}" (filled in when the
+// page is served, since the port is only known once the server listens). Every request
+// is logged; one path can be held so that its answers wait.
+class PortSite {
+public:
+    struct Page {
+        std::string body;
+        std::string contentType = "text/html";
+    };
+
+    explicit PortSite(std::map<std::string, Page> pages, std::string heldPath = {})
+        : m_pages(std::move(pages)), m_held(std::move(heldPath)) {
+        m_server.server().Get(".*",
+                              [this](const httplib::Request& request, httplib::Response& response) {
+                                  Answer(request, response);
+                              });
+        m_server.Start();
+    }
+    ~PortSite() {
+        Release();
+        m_server.Stop();
+    }
+
+    std::string Url(const std::string& path) const { return m_server.Url(path); }
+
+    bool WaitForRequest(const std::string& path, std::chrono::seconds limit = 30s) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, limit, [&] { return m_requested.contains(path); });
+    }
+    bool Requested(const std::string& path) const {
+        std::lock_guard lock(m_mutex);
+        return m_requested.contains(path);
+    }
+    void Release() {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+
+private:
+    void Answer(const httplib::Request& request, httplib::Response& response) {
+        {
+            std::unique_lock lock(m_mutex);
+            m_requested.insert(request.path);
+            m_changed.notify_all();
+            if (request.path == m_held)
+                m_changed.wait_for(lock, 60s, [&] { return m_released; });
+        }
+        const auto page = m_pages.find(request.path);
+        if (page == m_pages.end()) {
+            response.status = 404;
+            response.set_content("not found", "text/html");
+            return;
+        }
+        const std::string port = std::to_string(m_server.port());
+        std::string body = page->second.body;
+        for (auto at = body.find("{PORT}"); at != std::string::npos; at = body.find("{PORT}"))
+            body.replace(at, 6, port);
+        response.set_content(body, page->second.contentType.c_str());
+    }
+
+    const std::map<std::string, Page> m_pages;
+    const std::string m_held;
+    TestServer m_server;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::set<std::string> m_requested;
+    bool m_released = false;
+};
+
+const std::string kLogo = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(3000, '\x7f');
+
+// Three pages and an image on 127.0.0.1, and a link to the same server under another
+// name (localhost), which only --span-hosts follows.
+std::map<std::string, PortSite::Page> SmallSite() {
+    return {
+        {"/", {R"(<html><body><a href="/page2.html">two</a> <a href="sub/three.html">three</a>
+<img src="logo.png"> <a href="http://localhost:{PORT}/other.html">other</a></body></html>)"}},
+        {"/page2.html", {R"(<a href="/">home</a> <a href="sub/three.html">three</a>)"}},
+        {"/sub/three.html", {R"(<a href="../page2.html">two</a> <img src="/logo.png">)"}},
+        {"/logo.png", {kLogo, "image/png"}},
+        {"/other.html", {"<p>elsewhere</p>"}},
+    };
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every file below root, as paths relative to it.
+std::set<std::string> FilesBelow(const fs::path& root) {
+    std::set<std::string> files;
+    if (!fs::exists(root))
+        return files;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file())
+            files.insert(entry.path().lexically_relative(root).generic_string());
+    return files;
+}
+
+// The href and src values of a stored page.
+std::vector<std::string> LinksOf(const fs::path& page) {
+    static const std::regex kLink(R"re((?:href|src)="([^"]*)")re");
+    const std::string text = ReadFile(page);
+    std::vector<std::string> links;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), kLink);
+         it != std::sregex_iterator(); ++it)
+        links.push_back((*it)[1].str());
+    return links;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class CliEndToEnd : public ::testing::Test {
+protected:
+    fs::path SitesDir() const { return work.path() / "out"; }
+
+    TempDir work;
+};
+
+} // namespace
+
+TEST_F(CliEndToEnd, MirrorStoresTheSiteWithLinksToLocalFiles) {
+    PortSite site(SmallSite());
+    CliProcess cli({"mirror", site.Url("/"), "--name", "Test", "--sites-dir", SitesDir().string(),
+                    "--workers", "2"});
+    ASSERT_EQ(cli.Wait(), kExitOk) << cli.Err();
+
+    const fs::path host = SitesDir() / "Test" / "127.0.0.1";
+    EXPECT_EQ(FilesBelow(SitesDir()),
+              (std::set<std::string>{"Test/127.0.0.1/index.htm", "Test/127.0.0.1/page2.html",
+                                     "Test/127.0.0.1/sub/three.html", "Test/127.0.0.1/logo.png"}));
+    EXPECT_EQ(ReadFile(host / "logo.png"), kLogo);
+    // The other server is outside the default scope: never asked, its link left absolute.
+    EXPECT_FALSE(site.Requested("/other.html"));
+
+    int localLinks = 0;
+    for (const char* page : {"index.htm", "page2.html", "sub/three.html"}) {
+        for (const auto& link : LinksOf(host / page)) {
+            if (link.starts_with("http://localhost:"))
+                continue;
+            ++localLinks;
+            EXPECT_FALSE(link.starts_with("/") || Contains(link, "://")) << page << ": " << link;
+            EXPECT_TRUE(fs::is_regular_file((host / page).parent_path() / link))
+                << page << ": " << link;
+        }
+    }
+    EXPECT_EQ(localLinks, 7);
+
+    const std::string out = cli.Out();
+    EXPECT_TRUE(Contains(out, "Test: Done, 4 files")) << out;
+    EXPECT_TRUE(Contains(cli.Err(), "Test: started")) << cli.Err();
+}
+
+TEST_F(CliEndToEnd, SpanHostsFollowsLinksToOtherServers) {
+    PortSite site(SmallSite());
+    CliProcess cli({"mirror", site.Url("/"), "--name", "Test", "--sites-dir", SitesDir().string(),
+                    "--span-hosts", "--quiet"});
+    ASSERT_EQ(cli.Wait(), kExitOk) << cli.Err();
+    EXPECT_TRUE(fs::is_regular_file(SitesDir() / "Test" / "localhost" / "other.html"));
+    // Quiet leaves only the summary.
+    EXPECT_EQ(cli.Err(), "");
+    EXPECT_TRUE(Contains(cli.Out(), "Test: Done")) << cli.Out();
+}
+
+TEST_F(CliEndToEnd, FailedAddressExitsWithOneAndIsListedInTheLog) {
+    PortSite site(std::map<std::string, PortSite::Page>{
+        {"/", {R"(<a href="missing.html">gone</a> <a href="here.html">here</a>)"}},
+        {"/here.html", {"<p>here</p>"}}});
+    CliProcess cli({"mirror", site.Url("/"), "--name", "Broken", "--sites-dir", SitesDir().string(),
+                    "--retries", "1", "--log", "--quiet"});
+    ASSERT_EQ(cli.Wait(), kExitAddressesFailed) << cli.Err();
+    const std::string out = cli.Out();
+    EXPECT_TRUE(Contains(out, "Broken: Done, ")) << out;
+    EXPECT_TRUE(Contains(out, "1 error in")) << out;
+    EXPECT_TRUE(Contains(out, "   Started\n")) << out;
+    EXPECT_TRUE(Contains(out, "   Finished\n")) << out;
+    EXPECT_TRUE(Contains(out, "  404  Not Found  " + site.Url("/missing.html") + "\n")) << out;
+    EXPECT_TRUE(fs::is_regular_file(SitesDir() / "Broken" / "127.0.0.1" / "here.html"));
+}
+
+TEST_F(CliEndToEnd, CtrlCStopsTheCrawlAndPrintsTheSummary) {
+    // The first page never answers until the test is over, so the crawl is surely
+    // running when Ctrl+C arrives.
+    PortSite site(SmallSite(), "/");
+    CliProcess cli({"mirror", site.Url("/"), "--name", "Slow", "--sites-dir", SitesDir().string()});
+    ASSERT_TRUE(site.WaitForRequest("/"));
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(), kExitInterrupted) << cli.Err();
+    const std::string out = cli.Out();
+    EXPECT_TRUE(out.starts_with("Slow: Aborted, ")) << out;
+    EXPECT_TRUE(Contains(out, ", 0 bytes, 0 errors in ")) << out;
+    EXPECT_TRUE(Contains(cli.Err(), "Stopping")) << cli.Err();
+}
+
+TEST_F(CliEndToEnd, SpaceLimitStopsTheSiteWithExitThree) {
+    PortSite site(SmallSite());
+    CliProcess cli({"mirror", site.Url("/"), "--name", "Small", "--sites-dir", SitesDir().string(),
+                    "--max-space", "1", "--log", "--quiet"});
+    ASSERT_EQ(cli.Wait(), kExitStopped) << cli.Err();
+    const std::string out = cli.Out();
+    EXPECT_TRUE(Contains(out, "Small: Aborted")) << out;
+    EXPECT_TRUE(Contains(out, "limit")) << out;
+}
+
+TEST_F(CliEndToEnd, BadArgumentsExitWithTwo) {
+    CliProcess scheme({"mirror", "ftp://127.0.0.1/", "--sites-dir", SitesDir().string()});
+    EXPECT_EQ(scheme.Wait(), kExitUsage);
+    EXPECT_TRUE(Contains(scheme.Err(), "http")) << scheme.Err();
+    EXPECT_FALSE(fs::exists(SitesDir()));
+
+    CliProcess nothing({});
+    EXPECT_EQ(nothing.Wait(), kExitUsage);
+}
+
+TEST_F(CliEndToEnd, RunMirrorsTheChosenGroupUnderTheCurrentDirectory) {
+    PortSite site(SmallSite());
+    const fs::path projectPath = work.path() / "project.xml";
+    {
+        CProject project;
+        for (const auto& [groupName, siteName, path] :
+             {std::tuple{"First", "Alpha", "/page2.html"}, std::tuple{"Second", "Beta", "/"}}) {
+            auto group = std::make_unique<CSiteGroup>(groupName);
+            CSiteGroup& ref = *group;
+            project.AddGroup(std::move(group));
+            auto crawled = std::make_unique<CSite>(siteName);
+            crawled->m_url = site.Url(path);
+            crawled->m_useServers = true;
+            crawled->m_servers = "127.0.0.1=1";
+            project.AddSite(std::move(crawled), ref);
+        }
+        std::string error;
+        ASSERT_TRUE(project.SaveAs(projectPath, error)) << error;
+    }
+    const std::string before = ReadFile(projectPath);
+
+    CliProcess cli({"run", projectPath.string(), "--group", "Second", "--quiet"}, work.path());
+    ASSERT_EQ(cli.Wait(), kExitOk) << cli.Err();
+    EXPECT_TRUE(fs::is_regular_file(work.path() / "Sites" / "Beta" / "127.0.0.1" / "index.htm"));
+    EXPECT_FALSE(fs::exists(work.path() / "Sites" / "Alpha"));
+    EXPECT_EQ(cli.Out(), cli.Out().substr(0, cli.Out().find('\n') + 1)); // one summary line
+    EXPECT_TRUE(cli.Out().starts_with("Beta: Done, 4 files")) << cli.Out();
+    EXPECT_EQ(ReadFile(projectPath), before);
+}
