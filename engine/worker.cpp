@@ -95,6 +95,8 @@ std::string RedirectStub(const std::string& targetLocalPath) {
 
 // Everything one fetch works with.
 struct CWorker::FetchState {
+    FetchState(CSite& fetchSite, CUrl& fetchAddress) : site(fetchSite), address(fetchAddress) {}
+
     CSite& site;
     CUrl& address;
     int port = 0;
@@ -125,7 +127,7 @@ void CWorker::HandleMessage(const CMessage& message) {
 }
 
 void CWorker::Fetch(CSite& site, std::unique_ptr<CUrl> address) {
-    FetchState state{site, *address};
+    FetchState state(site, *address);
     int result = kFetchFailed;
     try {
         result = FetchAddress(state);
@@ -269,17 +271,21 @@ int CWorker::ScanAndSave(FetchState& state) {
             state.fromLocalCopy = true;
         }
     }
+    bool unchanged = false;
     if (state.scan) {
         CLinkScanner scanner(state.site, state.address,
                              state.fromLocalCopy ? PageSource::LocalCopy : PageSource::Server);
+        const std::string stored = state.fromLocalCopy ? state.buffer : std::string();
         scanner.ScanPage(state.buffer);
+        unchanged = state.fromLocalCopy && state.buffer == stored;
         // Idle workers need not wait for this fetch to end to get the new addresses.
         if (scanner.QueuedCount() != 0)
             m_controller.Post(WM_DISPATCH);
     }
     if (state.save) {
         std::error_code error;
-        if (state.buffer.empty()) {
+        // A page that rescanning left as it was on disk needs only its time renewed.
+        if (state.buffer.empty() || unchanged) {
             // Unchanged content: renew the time that marks it as stored in this crawl.
             if (RenewModificationTime(state.localPath))
                 return kFetchFailed;

@@ -3,9 +3,6 @@
 #include <ctime>
 #include <thread>
 
-#ifdef __linux__
-#include <time.h>
-#endif
 
 namespace {
 std::function<std::int64_t()>& Override() {
@@ -37,25 +34,9 @@ std::string FormatTimeOfDay(std::int64_t seconds) {
     return std::string(text, length);
 }
 
-std::filesystem::file_time_type FileClockNow() {
-#ifdef __linux__
-    timespec now{};
-    if (clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0) {
-        const auto since = std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-        return std::chrono::file_clock::from_sys(
-            std::chrono::sys_time<std::chrono::nanoseconds>(since));
-    }
-#endif
-    return std::filesystem::file_time_type::clock::now();
-}
-
-std::filesystem::file_time_type FileClockNextTick() {
-    const auto before = FileClockNow();
-    for (int waited = 0; waited < 100; ++waited) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        const auto now = FileClockNow();
-        if (now != before)
-            return now;
-    }
-    return FileClockNow();
+std::filesystem::file_time_type FileClockCrawlStart() {
+    const auto start = std::filesystem::file_time_type::clock::now();
+    // A jiffy is 10 ms at the slowest common kernel tick rate.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return start;
 }

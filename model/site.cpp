@@ -65,13 +65,25 @@ void CSite::ForgetKnown(const CUrl& address) {
 }
 
 bool CSite::AddPending(std::unique_ptr<CUrl>& address) {
-    std::lock_guard lock(m_lock);
     if (!address)
         return false;
     const std::string local = GetLocalPath(*address);
-    if (local.empty() || IsKnownAt(*address, local))
+    if (local.empty())
         return false;
-    ++m_activeKeys[KnownKey(*address)];
+    std::string key = KnownKey(*address);
+    {
+        std::lock_guard lock(m_lock);
+        if (m_activeKeys.contains(key))
+            return false;
+    }
+    // The file test runs without the lock, so that workers queueing links do not wait on
+    // each other's disk access; the second look catches an address queued meanwhile.
+    if (StoredDuringCrawl(local))
+        return false;
+    std::lock_guard lock(m_lock);
+    if (m_activeKeys.contains(key))
+        return false;
+    ++m_activeKeys[std::move(key)];
     m_pending.push_back(std::move(address));
     return true;
 }
@@ -115,15 +127,16 @@ void CSite::AddLog(const std::string& text) {
 }
 
 bool CSite::IsKnown(const CUrl& address) const {
-    return IsKnownAt(address, GetLocalPath(address));
+    {
+        std::lock_guard lock(m_lock);
+        if (m_activeKeys.contains(KnownKey(address)))
+            return true;
+    }
+    const std::string local = GetLocalPath(address);
+    return !local.empty() && StoredDuringCrawl(local);
 }
 
-bool CSite::IsKnownAt(const CUrl& address, const std::string& local) const {
-    std::lock_guard lock(m_lock);
-    if (m_activeKeys.contains(KnownKey(address)))
-        return true;
-    if (local.empty())
-        return false;
+bool CSite::StoredDuringCrawl(const std::string& local) const {
     std::error_code error;
     const auto modified = std::filesystem::last_write_time(ToFsPath(local), error);
     return !error && modified >= GetStartFileTime();
@@ -250,7 +263,7 @@ std::filesystem::file_time_type CSite::GetStartFileTime() const {
 void CSite::StartCrawl() {
     CompilePatterns();
     m_image = kImageSiteCrawled;
-    SetStartTime(FileClockNextTick());
+    SetStartTime(FileClockCrawlStart());
     m_endTime = 0;
     m_state = kSiteQuarning;
     if (!m_downloadChanges) {

@@ -162,7 +162,8 @@ private:
     std::atomic<std::filesystem::file_time_type::rep> m_startFileTicks{0};
 
     static std::string KnownKey(const CUrl& address);
-    bool IsKnownAt(const CUrl& address, const std::string& localPath) const;
+    // Whether the local file was written since the crawl began.
+    bool StoredDuringCrawl(const std::string& localPath) const;
     void ForgetKnown(const CUrl& address);
 
     mutable std::recursive_mutex m_lock;

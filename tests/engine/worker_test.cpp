@@ -56,7 +56,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(CInternetSession::Initialise());
         site.m_retries = 3;
-        site.SetStartTime(FileClockNextTick());
+        site.SetStartTime(FileClockCrawlStart());
     }
 
     void Fetch(const std::string& path) {

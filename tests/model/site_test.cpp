@@ -321,11 +321,11 @@ TEST(SiteCrawl, FileTimesAreComparedWithTheStartBelowTheSecond) {
     EXPECT_TRUE(site.IsKnown(*Address("http://h/after.htm")));
 }
 
-TEST(SiteCrawl, TheNextFileClockTickSeparatesEarlierFilesFromLaterOnes) {
+TEST(SiteCrawl, TheCrawlStartSeparatesEarlierFilesFromLaterOnes) {
     SitesDirScope dir;
     std::ofstream(dir.path() / "earlier") << "x";
-    const auto tick = FileClockNextTick();
+    const auto start = FileClockCrawlStart();
     std::ofstream(dir.path() / "later") << "x";
-    EXPECT_LT(fs::last_write_time(dir.path() / "earlier"), tick);
-    EXPECT_GE(fs::last_write_time(dir.path() / "later"), tick);
+    EXPECT_LT(fs::last_write_time(dir.path() / "earlier"), start);
+    EXPECT_GE(fs::last_write_time(dir.path() / "later"), start);
 }
