@@ -345,7 +345,8 @@ bool CController::CheckLimits() {
     if (site == nullptr)
         return false;
     std::string reason;
-    if (site->m_useTime && NowSeconds() - site->m_startTime.load() >= std::int64_t{site->m_timeMax} * 60)
+    if (site->m_useTime &&
+        NowSeconds() - site->m_startTime.load() >= std::int64_t{site->m_timeMax} * 60)
         reason = "Stopped: the time limit of " + std::to_string(site->m_timeMax) +
                  " minutes was reached";
     else if (site->m_useSpace && site->m_bytesTotal.load() >= site->m_spaceMax)

@@ -20,17 +20,9 @@ constexpr std::size_t kBodyPieceBytes = 8192;
 // The request target as libcurl must see it: its URL parser refuses spaces and
 // controls and would cut the text at "#", and a request line carries ASCII only.
 void AppendRequestTarget(std::string& url, std::string_view objectName) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : objectName) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F || c == '#') {
-            url.push_back('%');
-            url.push_back(kHex[byte >> 4]);
-            url.push_back(kHex[byte & 0x0F]);
-        } else {
-            url.push_back(c);
-        }
-    }
+    AppendPercentEscaped(url, objectName, [](unsigned char byte) {
+        return byte > 0x20 && byte < 0x7F && byte != '#';
+    });
 }
 
 std::string RequestUrl(std::string_view scheme, const std::string& host, int port,

@@ -50,34 +50,9 @@ constexpr LinkAttribute kLinkTable[] = {
     {"th", "background", kLinkClassEmbedded},
 };
 
-// Whether text, made lower case, equals lower (which is lower case already).
-bool EqualsLower(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (ToLowerAscii(text[i]) != lower[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Whether the bytes of text at `at` are lower, in any letter case.
 bool HasWordAt(std::string_view text, std::size_t at, std::string_view lower) {
-    return at <= text.size() && EqualsLower(text.substr(at, lower.size()), lower);
+    return at <= text.size() && EqualsIgnoringAsciiCase(text.substr(at, lower.size()), lower);
 }
 
 // Tabs and line breaks become spaces, runs of spaces become one, and spaces next to
@@ -185,7 +160,7 @@ void CLinkScanner::ScanPage(std::string& buffer) {
                     continue;
                 }
                 const std::string newTag = RewriteTag(tag);
-                if (EqualsIgnoringCase(newTag, tag)) {
+                if (EqualsIgnoringAsciiCase(newTag, tag)) {
                     continue;
                 }
                 if (!replaced) {
@@ -201,6 +176,7 @@ void CLinkScanner::ScanPage(std::string& buffer) {
     if (replaced) {
         out.append(page.substr(copied));
         buffer.swap(out);
+        m_rewrote = true;
     }
 }
 
@@ -244,7 +220,7 @@ std::string CLinkScanner::RewriteTag(std::string_view tag) {
                     std::string_view(attributes).substr(start, i - start);
                 if (attribute.find('=') != npos) {
                     const std::string newAttribute = RewriteAttribute(name, attribute);
-                    if (!EqualsIgnoringCase(newAttribute, attribute)) {
+                    if (!EqualsIgnoringAsciiCase(newAttribute, attribute)) {
                         rewritten.append(attributes, copied, start - copied);
                         rewritten.append(newAttribute);
                         copied = i;
@@ -337,7 +313,7 @@ std::string CLinkScanner::RewriteLink(std::string_view value, int kind) {
     const std::string_view scheme = SchemeNameOf(text);
     if (!scheme.empty()) {
         // Only web addresses are mirrored: data:, tel:, ftp: and the like stay as written.
-        if (!EqualsLower(scheme, "http") && !EqualsLower(scheme, "https")) {
+        if (!EqualsIgnoringAsciiCase(scheme, "http") && !EqualsIgnoringAsciiCase(scheme, "https")) {
             return std::string(value);
         }
         resolvable.assign(text);
@@ -372,11 +348,11 @@ std::string CLinkScanner::RewriteLink(std::string_view value, int kind) {
 int CLinkScanner::ClassifyAttribute(std::string_view tagName, std::string_view attributeName) {
     bool listed = false;
     for (const LinkAttribute& entry : kLinkTable) {
-        if (!EqualsLower(tagName, entry.tag)) {
+        if (!EqualsIgnoringAsciiCase(tagName, entry.tag)) {
             continue;
         }
         listed = true;
-        if (EqualsLower(attributeName, entry.attribute)) {
+        if (EqualsIgnoringAsciiCase(attributeName, entry.attribute)) {
             return entry.linkClass;
         }
     }

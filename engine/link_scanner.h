@@ -44,10 +44,13 @@ public:
 
     // Addresses this scanner added to the site's pending list.
     std::size_t QueuedCount() const { return m_queued; }
+    // Whether ScanPage changed the page.
+    bool Rewrote() const { return m_rewrote; }
 
 private:
     CSite& m_site;
     const CUrl& m_page;
     PageSource m_source;
     std::size_t m_queued = 0;
+    bool m_rewrote = false;
 };

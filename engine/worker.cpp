@@ -1,6 +1,5 @@
 #include "engine/worker.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <system_error>
@@ -10,7 +9,9 @@
 #include "engine/http_session.h"
 #include "engine/link_scanner.h"
 #include "engine/messages.h"
+#include "model/clock.h"
 #include "model/site.h"
+#include "web/byte_text.h"
 #include "web/url.h"
 
 namespace {
@@ -29,18 +30,14 @@ bool ConcernsOneFile(const std::error_code& error) {
            error == std::errc::invalid_argument || error == std::errc::directory_not_empty;
 }
 
-std::int64_t FloorSeconds(std::filesystem::file_time_type time) {
-    const auto system = std::chrono::file_clock::to_sys(time);
-    return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
-}
-
 // 0 when the address cannot be fetched: no usable port, or a scheme other than http(s).
 int PortOf(const CUrl& address) {
     if (address.scheme != "http" && address.scheme != "https")
         return 0;
     if (address.port.empty())
         return address.scheme == "https" ? 443 : 80;
-    if (address.port.size() > 5 || address.port.find_first_not_of("0123456789") != std::string::npos)
+    if (address.port.size() > 5 ||
+        address.port.find_first_not_of("0123456789") != std::string::npos)
         return 0;
     const int port = std::atoi(address.port.c_str());
     return port > 0 && port <= 65535 ? port : 0;
@@ -52,19 +49,12 @@ int CodeOf(const CHttpAnswer& answer) {
 
 // Escapes what a file address would read differently from the file's name.
 std::string EscapeForFileUrl(const std::string& path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string escaped;
     escaped.reserve(path.size());
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '%' || byte == ' ' || byte == '#' || byte == '?' || byte < 0x20 || byte == 0x7F) {
-            escaped += '%';
-            escaped += kHex[byte >> 4];
-            escaped += kHex[byte & 15];
-        } else {
-            escaped += c;
-        }
-    }
+    AppendPercentEscaped(escaped, path, [](unsigned char byte) {
+        return byte >= 0x20 && byte != 0x7F && byte != '%' && byte != ' ' && byte != '#' &&
+               byte != '?';
+    });
     return escaped;
 }
 } // namespace
@@ -100,7 +90,8 @@ struct CWorker::FetchState {
     CSite& site;
     CUrl& address;
     int port = 0;
-    int code = 0; // the last HTTP status, or a negative code when none arrived
+    std::string objectName; // the request's path and query
+    int code = 0;           // the last HTTP status, or a negative code when none arrived
     std::string localPath;
     std::string buffer; // the page, for HTML
     CFileWriter writer; // the body, for anything stored as it arrives
@@ -145,8 +136,8 @@ void CWorker::Fetch(CSite& site, std::unique_ptr<CUrl> address) {
 CHttpConnection& CWorker::ConnectionFor(const CUrl& address, int port) {
     if (!m_connection || m_connection->Host() != address.host || m_connection->Port() != port) {
         m_connection.reset();
-        m_connection = std::make_unique<CHttpConnection>(m_session, address.host, port, address.user,
-                                                         address.password);
+        m_connection = std::make_unique<CHttpConnection>(m_session, address.host, port,
+                                                         address.user, address.password);
     }
     return *m_connection;
 }
@@ -161,9 +152,9 @@ int CWorker::FetchAddress(FetchState& state) {
     if (Aborted())
         return kFetchFinished;
 
-    const std::string objectName = state.address.GetObjectName();
+    state.objectName = state.address.GetObjectName();
     const CHttpAnswer probe =
-        connection.Request("HEAD", state.address.scheme, objectName, nullptr, m_abort);
+        connection.Request("HEAD", state.address.scheme, state.objectName, nullptr, m_abort);
     if (probe.aborted || Aborted())
         return kFetchFinished;
     state.code = CodeOf(probe);
@@ -185,7 +176,7 @@ int CWorker::FetchAddress(FetchState& state) {
     bool download = false;
     if (!local || *local < state.site.GetStartFileTime()) {
         state.save = true;
-        download = !local || FloorSeconds(*local) <= probe.lastModified;
+        download = !local || FileTimeSeconds(*local) <= probe.lastModified;
     } else if (!state.html) {
         return kFetchDone; // stored earlier in this crawl
     }
@@ -230,8 +221,8 @@ int CWorker::Transfer(FetchState& state) {
             writeError = state.writer.Write(data, size);
         return !writeError;
     };
-    const CHttpAnswer answer = m_connection->Request("GET", state.address.scheme,
-                                                     state.address.GetObjectName(), sink, m_abort);
+    const CHttpAnswer answer =
+        m_connection->Request("GET", state.address.scheme, state.objectName, sink, m_abort);
     if (answer.aborted || Aborted())
         return kFetchFinished;
     state.code = CodeOf(answer);
@@ -275,9 +266,8 @@ int CWorker::ScanAndSave(FetchState& state) {
     if (state.scan) {
         CLinkScanner scanner(state.site, state.address,
                              state.fromLocalCopy ? PageSource::LocalCopy : PageSource::Server);
-        const std::string stored = state.fromLocalCopy ? state.buffer : std::string();
         scanner.ScanPage(state.buffer);
-        unchanged = state.fromLocalCopy && state.buffer == stored;
+        unchanged = state.fromLocalCopy && !scanner.Rewrote();
         // Idle workers need not wait for this fetch to end to get the new addresses.
         if (scanner.QueuedCount() != 0)
             m_controller.Post(WM_DISPATCH);

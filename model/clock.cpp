@@ -3,7 +3,6 @@
 #include <ctime>
 #include <thread>
 
-
 namespace {
 std::function<std::int64_t()>& Override() {
     static std::function<std::int64_t()> clock;
@@ -32,6 +31,11 @@ std::string FormatTimeOfDay(std::int64_t seconds) {
     char text[16];
     const std::size_t length = std::strftime(text, sizeof text, "%H:%M:%S", &parts);
     return std::string(text, length);
+}
+
+std::int64_t FileTimeSeconds(std::filesystem::file_time_type time) {
+    const auto system = std::chrono::file_clock::to_sys(time);
+    return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
 }
 
 std::filesystem::file_time_type FileClockCrawlStart() {

@@ -19,3 +19,6 @@ std::string FormatTimeOfDay(std::int64_t seconds);
 // every file written before the call is stamped earlier than the result, every file
 // written after it at or after the result.
 std::filesystem::file_time_type FileClockCrawlStart();
+
+// A file time as calendar seconds, rounded down.
+std::int64_t FileTimeSeconds(std::filesystem::file_time_type time);

@@ -251,8 +251,7 @@ void CSite::ResetForQueue() {
 
 void CSite::SetStartTime(std::filesystem::file_time_type start) {
     m_startFileTicks = start.time_since_epoch().count();
-    const auto system = std::chrono::file_clock::to_sys(start);
-    m_startTime = std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
+    m_startTime = FileTimeSeconds(start);
 }
 
 std::filesystem::file_time_type CSite::GetStartFileTime() const {

@@ -33,3 +33,30 @@ inline void AppendUpperAscii(std::string& out, std::string_view text) {
     for (const char c : text)
         out.push_back(ToUpperAscii(c));
 }
+
+// Whether a and b are equal when ASCII letter case is ignored.
+constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// Appends text, writing every byte that keep refuses as "%" and two upper-case hex digits.
+template <typename Keep>
+void AppendPercentEscaped(std::string& out, std::string_view text, Keep keep) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (keep(byte)) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    }
+}

@@ -15,18 +15,6 @@ constexpr bool IsSeparator(char c) {
     return c == '/' || (kPathSeparator == '\\' && c == '\\');
 }
 
-bool EqualsIgnoringCase(std::string_view text, std::string_view upper) {
-    if (text.size() != upper.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (ToUpperAscii(text[i]) != upper[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Windows opens the device whatever extension follows the name, and ignores spaces
 // before the extension ("CON .txt").
 bool IsWindowsDeviceName(std::string_view segment) {
@@ -37,12 +25,12 @@ bool IsWindowsDeviceName(std::string_view segment) {
     static constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN",    "AUX",
                                                                  "NUL", "CONIN$", "CONOUT$"};
     for (const auto device : kDevices) {
-        if (EqualsIgnoringCase(stem, device)) {
+        if (EqualsIgnoringAsciiCase(stem, device)) {
             return true;
         }
     }
-    if (stem.size() < 4 || !(EqualsIgnoringCase(stem.substr(0, 3), "COM") ||
-                             EqualsIgnoringCase(stem.substr(0, 3), "LPT"))) {
+    if (stem.size() < 4 || !(EqualsIgnoringAsciiCase(stem.substr(0, 3), "COM") ||
+                             EqualsIgnoringAsciiCase(stem.substr(0, 3), "LPT"))) {
         return false;
     }
     const std::string_view number = stem.substr(3);

@@ -175,17 +175,7 @@ constexpr auto kLiteralPathBytes = [] {
 // percent-decodes a link before it looks for the file: "a%20b.htm" must be linked as
 // "a%2520b.htm", and a space, "#" or "?" must not end the name early.
 void AppendEscapedPath(std::string& out, std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : text) {
-        if (kLiteralPathBytes[static_cast<unsigned char>(c)]) {
-            out += c;
-        } else {
-            const auto byte = static_cast<unsigned char>(c);
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        }
-    }
+    AppendPercentEscaped(out, text, [](unsigned char byte) { return kLiteralPathBytes[byte]; });
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "cli_process.h"
 #include "model/project.h"
 #include "model/site.h"
+#include "support/file_text.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 
@@ -109,13 +110,6 @@ std::map<std::string, PortSite::Page> SmallSite() {
     };
 }
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Every file below root, as paths relative to it.
 std::set<std::string> FilesBelow(const fs::path& root) {
     std::set<std::string> files;
@@ -130,7 +124,7 @@ std::set<std::string> FilesBelow(const fs::path& root) {
 // The href and src values of a stored page.
 std::vector<std::string> LinksOf(const fs::path& page) {
     static const std::regex kLink(R"re((?:href|src)="([^"]*)")re");
-    const std::string text = ReadFile(page);
+    const std::string text = ReadFileText(page);
     std::vector<std::string> links;
     for (auto it = std::sregex_iterator(text.begin(), text.end(), kLink);
          it != std::sregex_iterator(); ++it)
@@ -161,7 +155,7 @@ TEST_F(CliEndToEnd, MirrorStoresTheSiteWithLinksToLocalFiles) {
     EXPECT_EQ(FilesBelow(SitesDir()),
               (std::set<std::string>{"Test/127.0.0.1/index.htm", "Test/127.0.0.1/page2.html",
                                      "Test/127.0.0.1/sub/three.html", "Test/127.0.0.1/logo.png"}));
-    EXPECT_EQ(ReadFile(host / "logo.png"), kLogo);
+    EXPECT_EQ(ReadFileText(host / "logo.png"), kLogo);
     // The other server is outside the default scope: never asked, its link left absolute.
     EXPECT_FALSE(site.Requested("/other.html"));
 
@@ -263,7 +257,7 @@ TEST_F(CliEndToEnd, RunMirrorsTheChosenGroupUnderTheCurrentDirectory) {
         std::string error;
         ASSERT_TRUE(project.SaveAs(projectPath, error)) << error;
     }
-    const std::string before = ReadFile(projectPath);
+    const std::string before = ReadFileText(projectPath);
 
     CliProcess cli({"run", projectPath.string(), "--group", "Second", "--quiet"}, work.path());
     ASSERT_EQ(cli.Wait(), kExitOk) << cli.Err();
@@ -271,5 +265,5 @@ TEST_F(CliEndToEnd, RunMirrorsTheChosenGroupUnderTheCurrentDirectory) {
     EXPECT_FALSE(fs::exists(work.path() / "Sites" / "Alpha"));
     EXPECT_EQ(cli.Out(), cli.Out().substr(0, cli.Out().find('\n') + 1)); // one summary line
     EXPECT_TRUE(cli.Out().starts_with("Beta: Done, 4 files")) << cli.Out();
-    EXPECT_EQ(ReadFile(projectPath), before);
+    EXPECT_EQ(ReadFileText(projectPath), before);
 }

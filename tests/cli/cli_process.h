@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "support/file_text.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -103,19 +104,12 @@ public:
         return *m_code;
     }
 
-    std::string Out() const { return ReadAll(OutPath()); }
-    std::string Err() const { return ReadAll(ErrPath()); }
+    std::string Out() const { return ReadFileText(OutPath()); }
+    std::string Err() const { return ReadFileText(ErrPath()); }
 
 private:
     std::filesystem::path OutPath() const { return m_streams.path() / "stdout"; }
     std::filesystem::path ErrPath() const { return m_streams.path() / "stderr"; }
-
-    static std::string ReadAll(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
 
     TempDir m_streams;
     pid_t m_pid = 0;

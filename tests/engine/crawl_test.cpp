@@ -13,6 +13,7 @@
 #include "engine/messages.h"
 #include "model/clock.h"
 #include "model/site.h"
+#include "support/file_text.h"
 #include "support/recording_ui.h"
 #include "support/site_fixture.h"
 #include "support/site_server.h"
@@ -21,13 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 const char* const kOldDate = "Sat, 01 Jan 2000 00:00:00 GMT";
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 MessageParam Param(CSite& site) {
     return reinterpret_cast<MessageParam>(&site);
@@ -96,11 +90,11 @@ TEST_F(Crawl, MirrorsEveryAdmittedPageAndRewritesItsLinks) {
     ASSERT_TRUE(ui.WaitUntil([&] { return ui.statusTexts.back() == "Done"; }));
     g_bBeepWhenDone = false;
 
-    EXPECT_EQ(ReadFile(Stored(site, "index.htm")),
+    EXPECT_EQ(ReadFileText(Stored(site, "index.htm")),
               "<html><a href=\"a.htm\">a</a> <img src=b.png><a href='missing.htm'>m</a>"
               "<a href=\"http://external.invalid/x.htm\">x</a></html>");
-    EXPECT_EQ(ReadFile(Stored(site, "sub/c.htm")), "<a href=\"../a.htm#top\">a</a>");
-    EXPECT_EQ(ReadFile(Stored(site, "b.png")), std::string(300, 'p'));
+    EXPECT_EQ(ReadFileText(Stored(site, "sub/c.htm")), "<a href=\"../a.htm#top\">a</a>");
+    EXPECT_EQ(ReadFileText(Stored(site, "b.png")), std::string(300, 'p'));
     EXPECT_FALSE(fs::exists(Stored(site, "missing.htm")));
     // The refused external link is never asked for; the missing page is tried twice.
     EXPECT_EQ(server.Count("HEAD /missing.htm"), 2);
@@ -146,8 +140,9 @@ TEST_F(Crawl, AnUpdateTransfersNothingUnchangedButRescansAndRenewsEveryFile) {
     EXPECT_GT(site.GetStartFileTime(), firstStart);
     for (const char* file : {"index.htm", "a.htm", "b.png"})
         EXPECT_GE(fs::last_write_time(Stored(site, file)), site.GetStartFileTime()) << file;
-    EXPECT_EQ(ReadFile(Stored(site, "index.htm")), "<a href=\"a.htm\">a</a><img src=\"b.png\">");
-    EXPECT_EQ(ReadFile(Stored(site, "b.png")), std::string(100, 'i'));
+    EXPECT_EQ(ReadFileText(Stored(site, "index.htm")),
+              "<a href=\"a.htm\">a</a><img src=\"b.png\">");
+    EXPECT_EQ(ReadFileText(Stored(site, "b.png")), std::string(100, 'i'));
     EXPECT_TRUE(site.GetErrors().empty());
 }
 
@@ -160,7 +155,7 @@ TEST_F(Crawl, AChangedFileIsTransferredAgain) {
     fs::create_directories(Stored(site, ""));
     std::ofstream(Stored(site, "b.png")) << "old";
     RunToEnd({&site});
-    EXPECT_EQ(ReadFile(Stored(site, "b.png")), "new");
+    EXPECT_EQ(ReadFileText(Stored(site, "b.png")), "new");
 }
 
 TEST_F(Crawl, ARedirectIsStoredAsAStubAndItsTargetIsMirrored) {
@@ -173,10 +168,10 @@ TEST_F(Crawl, ARedirectIsStoredAsAStubAndItsTargetIsMirrored) {
     RunToEnd({&site});
 
     const std::string target = (dir.path() / "Alpha" / "127.0.0.1" / "new.htm").string();
-    EXPECT_EQ(ReadFile(Stored(site, "old.htm")),
+    EXPECT_EQ(ReadFileText(Stored(site, "old.htm")),
               "<html>\r\n<head>\r\n<meta http-equiv=Refresh content=\"1;url=file://" + target +
                   "\">\r\n</head>\r\n<body>\r\nRedirecting...\r\n</body>\r\n</html>\r\n");
-    EXPECT_EQ(ReadFile(Stored(site, "new.htm")), "new");
+    EXPECT_EQ(ReadFileText(Stored(site, "new.htm")), "new");
     for (const auto& error : site.GetErrors())
         ADD_FAILURE() << error.code << " " << error.address;
 }
@@ -211,7 +206,8 @@ TEST_F(Crawl, AProbeAnsweredWith405IsNeverAskedWithGetAndIsRetriedThenListed) {
 }
 
 TEST_F(Crawl, FilesOutsideTheSizeLimitsAreNeitherStoredNorErrors) {
-    server.Add("/index.htm", Html("<img src=\"big.png\"><img src=\"small.png\"><img src=\"ok.png\">"));
+    server.Add("/index.htm",
+               Html("<img src=\"big.png\"><img src=\"small.png\"><img src=\"ok.png\">"));
     server.Add("/big.png", SiteServer::Page{std::string(500, 'b'), "image/png"});
     server.Add("/small.png", SiteServer::Page{std::string(5, 's'), "image/png"});
     server.Add("/ok.png", SiteServer::Page{std::string(50, 'o'), "image/png"});
@@ -269,9 +265,9 @@ TEST_F(Crawl, SitesRunOneAfterTheOtherInTheOrderTheyWereStarted) {
         return 0;
     });
     EXPECT_EQ(statusList, (std::vector<std::pair<unsigned, CSite*>>{{WM_SITE_STARTED, &first},
-                                                                  {WM_SITE_FINISHED, &first},
-                                                                  {WM_SITE_STARTED, &second},
-                                                                  {WM_SITE_FINISHED, &second}}));
+                                                                    {WM_SITE_FINISHED, &first},
+                                                                    {WM_SITE_STARTED, &second},
+                                                                    {WM_SITE_FINISHED, &second}}));
     EXPECT_EQ(first.m_state, kSiteDone);
     EXPECT_EQ(second.m_state, kSiteDone);
     EXPECT_EQ(server.Count("HEAD /a.htm"), 1);
@@ -384,7 +380,8 @@ TEST_F(Crawl, TheSpaceLimitStopsTheCrawlAndTheLogSaysSo) {
 
 TEST_F(Crawl, TheTimeLimitStopsACrawlThatWaitsOnASlowServer) {
     std::atomic<std::int64_t> offset{0};
-    SetClockForTesting([&offset] { return static_cast<std::int64_t>(std::time(nullptr)) + offset.load(); });
+    SetClockForTesting(
+        [&offset] { return static_cast<std::int64_t>(std::time(nullptr)) + offset.load(); });
     server.Add("/index.htm", Html("slow"));
     server.Hold("/index.htm");
     server.Start();

@@ -14,6 +14,7 @@
 #include "engine/worker.h"
 #include "model/clock.h"
 #include "model/site.h"
+#include "support/file_text.h"
 #include "support/recording_ui.h"
 #include "support/site_fixture.h"
 #include "support/test_server.h"
@@ -36,13 +37,6 @@ protected:
 private:
     std::vector<unsigned> m_handled;
 };
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void WriteOldFile(const fs::path& path, const std::string& content) {
     fs::create_directories(path.parent_path());
@@ -85,25 +79,26 @@ protected:
 } // namespace
 
 TEST_F(WorkerFetch, ABrokenTransferLeavesTheEarlierCopyAndNoPartialFile) {
-    server.server().Get("/big.bin", [&](const httplib::Request& request, httplib::Response& response) {
-        response.set_header("Last-Modified", "Fri, 01 Jan 2100 00:00:00 GMT");
-        if (request.method == "HEAD") {
-            response.set_content(std::string(100000, 'n'), "application/octet-stream");
-            return;
-        }
-        ++gets;
-        response.set_content_provider(100000, "application/octet-stream",
-                                      [](std::size_t, std::size_t, httplib::DataSink& sink) {
-                                          sink.write(std::string(1000, 'n').data(), 1000);
-                                          return false; // the connection breaks
-                                      });
-    });
+    server.server().Get(
+        "/big.bin", [&](const httplib::Request& request, httplib::Response& response) {
+            response.set_header("Last-Modified", "Fri, 01 Jan 2100 00:00:00 GMT");
+            if (request.method == "HEAD") {
+                response.set_content(std::string(100000, 'n'), "application/octet-stream");
+                return;
+            }
+            ++gets;
+            response.set_content_provider(100000, "application/octet-stream",
+                                          [](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                              sink.write(std::string(1000, 'n').data(), 1000);
+                                              return false; // the connection breaks
+                                          });
+        });
     server.Start();
     WriteOldFile(Stored("big.bin"), "earlier");
     Fetch("/big.bin");
 
     EXPECT_EQ(gets, 1);
-    EXPECT_EQ(ReadFile(Stored("big.bin")), "earlier");
+    EXPECT_EQ(ReadFileText(Stored("big.bin")), "earlier");
     EXPECT_EQ(FilesIn(Stored("")), std::vector<std::string>{"big.bin"});
     EXPECT_EQ(site.PendingCount(), 1u); // to be tried again
     EXPECT_FALSE(inbox.Received(WM_STOP_ALL));
@@ -111,17 +106,18 @@ TEST_F(WorkerFetch, ABrokenTransferLeavesTheEarlierCopyAndNoPartialFile) {
 }
 
 TEST_F(WorkerFetch, AFileStoredDuringThisCrawlIsNotTransferredOrTouched) {
-    server.server().Get("/b.png", [&](const httplib::Request& request, httplib::Response& response) {
-        gets += request.method == "GET" ? 1 : 0;
-        response.set_content("server", "image/png");
-    });
+    server.server().Get("/b.png",
+                        [&](const httplib::Request& request, httplib::Response& response) {
+                            gets += request.method == "GET" ? 1 : 0;
+                            response.set_content("server", "image/png");
+                        });
     server.Start();
     fs::create_directories(Stored(""));
     std::ofstream(Stored("b.png")) << "stored now";
     const auto stamped = fs::last_write_time(Stored("b.png"));
     Fetch("/b.png");
     EXPECT_EQ(gets, 0);
-    EXPECT_EQ(ReadFile(Stored("b.png")), "stored now");
+    EXPECT_EQ(ReadFileText(Stored("b.png")), "stored now");
     EXPECT_EQ(fs::last_write_time(Stored("b.png")), stamped);
     EXPECT_EQ(site.m_filesTotal, 1);
 }
@@ -139,7 +135,7 @@ TEST_F(WorkerFetch, ANameThatClashesWithAStoredFolderFailsThatAddressOnly) {
     site.m_retries = 1;
     Fetch("/d.bin");
     EXPECT_TRUE(fs::is_directory(Stored("d.bin")));
-    EXPECT_EQ(ReadFile(Stored("d.bin/index.htm")), "page");
+    EXPECT_EQ(ReadFileText(Stored("d.bin/index.htm")), "page");
     const auto errors = site.GetErrors();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_LT(errors[0].code, 0);
@@ -173,7 +169,8 @@ TEST_F(WorkerFetch, AnAddressWithNoServerAnswerIsListedWithANegativeCode) {
 }
 
 TEST(Redirect, TheTargetIsTheLocationHeadersFirstWordWithoutTrailingBackslashes) {
-    EXPECT_EQ(RedirectTarget("HTTP/1.1 302 Found\r\nLocation:   /x.htm\\\\ extra\r\n\r\n"), "/x.htm");
+    EXPECT_EQ(RedirectTarget("HTTP/1.1 302 Found\r\nLocation:   /x.htm\\\\ extra\r\n\r\n"),
+              "/x.htm");
     EXPECT_EQ(RedirectTarget("HTTP/1.1 301 Moved\r\nLocation:http://h/a\tb\r\n"), "http://h/a");
     EXPECT_EQ(RedirectTarget("HTTP/1.1 301 Moved\r\nlocation: /x.htm\r\n"), "");
 }
@@ -181,8 +178,10 @@ TEST(Redirect, TheTargetIsTheLocationHeadersFirstWordWithoutTrailingBackslashes)
 TEST(Redirect, TheStubNamesTheTargetAsAFileAddressWithThreeSlashes) {
     const std::string head = "<html>\r\n<head>\r\n<meta http-equiv=Refresh content=\"1;url=";
     const std::string tail = "\">\r\n</head>\r\n<body>\r\nRedirecting...\r\n</body>\r\n</html>\r\n";
-    EXPECT_EQ(RedirectStub("/home/u/Sites/a/h/x.htm"), head + "file:///home/u/Sites/a/h/x.htm" + tail);
-    EXPECT_EQ(RedirectStub("C:\\Sites\\a\\h\\x.htm"), head + "file:///C:\\Sites\\a\\h\\x.htm" + tail);
+    EXPECT_EQ(RedirectStub("/home/u/Sites/a/h/x.htm"),
+              head + "file:///home/u/Sites/a/h/x.htm" + tail);
+    EXPECT_EQ(RedirectStub("C:\\Sites\\a\\h\\x.htm"),
+              head + "file:///C:\\Sites\\a\\h\\x.htm" + tail);
     // A browser must find the file under its stored name.
     EXPECT_EQ(RedirectStub("/s/a b%20c#1.htm"), head + "file:///s/a%20b%2520c%231.htm" + tail);
 }
@@ -197,19 +196,20 @@ TEST(FileStore, ACommittedWriteReplacesTheFileAndADiscardedOneLeavesIt) {
         ASSERT_FALSE(writer.Write("second", 6));
         writer.Discard();
     }
-    EXPECT_EQ(ReadFile(target), "first");
+    EXPECT_EQ(ReadFileText(target), "first");
     {
         CFileWriter writer; // destroyed without Commit: the same as Discard
         ASSERT_FALSE(writer.Open(target));
         ASSERT_FALSE(writer.Write("third", 5));
     }
-    EXPECT_EQ(ReadFile(target), "first");
+    EXPECT_EQ(ReadFileText(target), "first");
     CFileWriter writer;
     ASSERT_FALSE(writer.Open(target));
     ASSERT_FALSE(writer.Write("fourth", 6));
     ASSERT_FALSE(writer.Commit());
-    EXPECT_EQ(ReadFile(target), "fourth");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "a" / "b"), fs::directory_iterator()), 1);
+    EXPECT_EQ(ReadFileText(target), "fourth");
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(dir.path() / "a" / "b"), fs::directory_iterator()), 1);
 
     // Nothing is written for an empty buffer.
     const std::string empty = (dir.path() / "empty.txt").string();

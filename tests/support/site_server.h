@@ -3,6 +3,7 @@
 // before Start(); every request is logged, and a path can be held closed (its answers
 // wait) until the test opens it.
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -28,10 +29,10 @@ public:
     };
 
     SiteServer() {
-        m_server.server().Get(R"(.*)", [this](const httplib::Request& request,
-                                             httplib::Response& response) {
-            Answer(request, response);
-        });
+        m_server.server().Get(R"(.*)",
+                              [this](const httplib::Request& request, httplib::Response& response) {
+                                  Answer(request, response);
+                              });
     }
     ~SiteServer() {
         OpenAll();
@@ -73,24 +74,20 @@ public:
     }
     int Count(const std::string& entry) const {
         std::lock_guard lock(m_mutex);
-        int count = 0;
-        for (const auto& line : m_log)
-            count += line == entry ? 1 : 0;
-        return count;
+        return CountLocked(entry);
     }
     // Waits until entry has been logged at least times times.
     bool WaitFor(const std::string& entry, int times = 1,
                  std::chrono::seconds limit = std::chrono::seconds(30)) {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, limit, [&] {
-            int count = 0;
-            for (const auto& line : m_log)
-                count += line == entry ? 1 : 0;
-            return count >= times;
-        });
+        return m_changed.wait_for(lock, limit, [&] { return CountLocked(entry) >= times; });
     }
 
 private:
+    int CountLocked(const std::string& entry) const {
+        return static_cast<int>(std::count(m_log.begin(), m_log.end(), entry));
+    }
+
     void Answer(const httplib::Request& request, httplib::Response& response) {
         {
             std::unique_lock lock(m_mutex);
