@@ -7,10 +7,9 @@ TSAN_DIR  ?= build-tsan
 
 .PHONY: run test test-tsan bench build deps configure clean
 
-# Until the window exists, the program is its command line.
+# The window program; without a display it says how to run it instead.
 run: build
-	@if [ -x $(BUILD_DIR)/quarn ]; then $(BUILD_DIR)/quarn; \
-	else $(BUILD_DIR)/quarn-cli --help; fi
+	$(BUILD_DIR)/quarn
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)

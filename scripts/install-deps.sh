@@ -8,6 +8,7 @@ packages=(
   libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libcli11-dev
+  fonts-dejavu-core xvfb xauth
 )
 
 missing=()

@@ -1,0 +1,234 @@
+// The whole window over a real controller and a site served from 127.0.0.1: closing and
+// exiting, the commands' owners, the status bar, the pane sizes, and a crawl from a dropped
+// address to its stored copy in the browser pane.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSettings>
+#include <QTest>
+#include <QToolBar>
+#include <QWebEngineView>
+#include <filesystem>
+
+#include "engine/controller.h"
+#include "engine/http_session.h"
+#include "model/project.h"
+#include "web/url.h"
+#include "support/settings_scope.h"
+#include "support/site_server.h"
+#include "support/temp_dir.h"
+#include "ui/app_globals.h"
+#include "ui/browser_view.h"
+#include "ui/controls/label_ctrl.h"
+#include "ui/controls/tree_ctrl_ex.h"
+#include "ui/main_frame.h"
+#include "ui/project_document.h"
+#include "ui/quarn_app.h"
+#include "ui/quarn_view.h"
+#include "ui/sites_view.h"
+
+namespace {
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CInternetSession::Initialise());
+        QSettings settings(QStringLiteral("Tolvane"), QStringLiteral("Quarn"));
+        settings.setValue(QStringLiteral("SitesDir"), QString::fromStdString(sitesDir.path().string()));
+        settings.sync();
+        ASSERT_TRUE(app.InitInstance({QStringLiteral("-Embedding")}));
+        frame = app.MainFrame();
+        frame->askRunningExit = [this] {
+            questions.push_back(QStringLiteral("running"));
+            return exitWhileRunning;
+        };
+        app.Document().askSaveChanges = [this](const QString&) {
+            questions.push_back(QStringLiteral("save"));
+            return saveAnswer;
+        };
+    }
+    void TearDown() override { server.OpenAll(); }
+
+    CSiteGroup& FirstGroup() { return *app.Document().Project().GetGroups().front(); }
+    CSite& AddSite(const std::string& name, const std::string& address) {
+        auto site = std::make_unique<CSite>(name);
+        site->m_url = address;
+        CSite& added = *site;
+        app.Document().Project().AddSite(std::move(site), FirstGroup());
+        return added;
+    }
+    void Select(const CSiteItem& record) {
+        CTreeCtrlEx* tree = g_pSitesView->Tree();
+        QTreeWidgetItem* item = g_pSitesView->FindItem(&record);
+        ASSERT_NE(item, nullptr);
+        tree->ClearSelection();
+        tree->setCurrentItem(item);
+        item->setSelected(true);
+    }
+    bool Enabled(int id) { return frame->QueryCommand(id).enabled; }
+    bool WaitForControllerState(int state) {
+        return QTest::qWaitFor([&] { return g_pController && g_pController->GetState() == state; }, 10000);
+    }
+
+    SettingsScope scope;
+    TempDir sitesDir;
+    SiteServer server;
+    CQuarnApp app;
+    CMainFrame* frame = nullptr;
+    QStringList questions;
+    bool exitWhileRunning = false;
+    CProjectDocument::Answer saveAnswer = CProjectDocument::Answer::No;
+};
+
+TEST_F(MainFrameTest, ClosingWhileIdleAsksNothingAndRemembersThePlacement) {
+    frame->resize(900, 700);
+    EXPECT_TRUE(frame->close());
+    EXPECT_TRUE(questions.isEmpty());
+    QSettings settings(QStringLiteral("Tolvane"), QStringLiteral("Quarn"));
+    EXPECT_EQ(settings.value(QStringLiteral("Window/Width")).toInt(), 900);
+    EXPECT_EQ(settings.value(QStringLiteral("Window/Height")).toInt(), 700);
+    EXPECT_EQ(settings.value(QStringLiteral("Window/Maximized")).toInt(), 0);
+    EXPECT_TRUE(settings.contains(QStringLiteral("Window/VSplitter")));
+}
+
+TEST_F(MainFrameTest, ClosingWhileRunningOrPausedAsksAfterTheSaveQuestion) {
+    server.AddHtml("/index.htm", "<html>held</html>");
+    server.Hold("/index.htm");
+    server.Start();
+    CSite& site = AddSite("Held", server.Url("/index.htm"));
+    Select(site);
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(WaitForControllerState(kControllerRunning));
+    ASSERT_TRUE(QTest::qWaitFor([] { return g_pStatusText->text() == QStringLiteral("Quarning"); }));
+
+    // Cancel at the save question asks nothing more and leaves the crawl running.
+    saveAnswer = CProjectDocument::Answer::Cancel;
+    EXPECT_FALSE(frame->close());
+    EXPECT_EQ(questions, QStringList{QStringLiteral("save")});
+
+    saveAnswer = CProjectDocument::Answer::No;
+    EXPECT_FALSE(frame->close());
+    EXPECT_EQ(questions.mid(1), (QStringList{QStringLiteral("save"), QStringLiteral("running")}));
+    EXPECT_EQ(g_pController->GetState(), kControllerRunning);
+
+    frame->RunCommand(cmd::Pause);
+    ASSERT_TRUE(WaitForControllerState(kControllerPaused));
+    ASSERT_TRUE(QTest::qWaitFor([] { return g_pStatusText->text() == QStringLiteral("Paused"); }));
+    questions.clear();
+    EXPECT_FALSE(frame->close());
+    EXPECT_TRUE(questions.contains(QStringLiteral("running")));
+
+    exitWhileRunning = true;
+    EXPECT_TRUE(frame->close());
+    EXPECT_TRUE(g_pController->HasExited()); // shut down within the time limit
+}
+
+TEST_F(MainFrameTest, ExitTakesTheSamePathAsClosingTheWindow) {
+    app.Document().Project().AddGroup(std::make_unique<CSiteGroup>("Unsaved"));
+    frame->show();
+    saveAnswer = CProjectDocument::Answer::Cancel;
+    frame->RunCommand(cmd::AppExit);
+    EXPECT_EQ(questions, QStringList{QStringLiteral("save")});
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(app.Document().Project().GetGroups().size(), 2u);
+
+    saveAnswer = CProjectDocument::Answer::No;
+    frame->RunCommand(cmd::AppExit);
+    EXPECT_FALSE(frame->isVisible());
+}
+
+TEST_F(MainFrameTest, EachCommandAnswersToItsOwnersRule) {
+    for (int id : {cmd::EditCut, cmd::EditCopy, cmd::EditPaste})
+        EXPECT_FALSE(Enabled(id)) << id;
+    EXPECT_FALSE(Enabled(cmd::Pause)); // idle
+    EXPECT_TRUE(Enabled(cmd::GroupNew));
+    EXPECT_TRUE(Enabled(cmd::BrowserBack)); // the browser's, whichever pane has the focus
+    EXPECT_TRUE(frame->QueryCommand(cmd::ViewStatusBar).checked);
+
+    Select(FirstGroup()); // "Sites", made for the new project
+    EXPECT_FALSE(Enabled(cmd::SiteEdit));
+    EXPECT_TRUE(Enabled(cmd::GroupRename));
+    CSite& site = AddSite("One", "http://127.0.0.1:9/");
+    Select(site);
+    EXPECT_TRUE(Enabled(cmd::SiteEdit));
+    EXPECT_TRUE(Enabled(cmd::Quarn));
+    frame->UpdateActions();
+    EXPECT_TRUE(frame->Action(cmd::ViewQuarned)->isEnabled());
+
+    // The first recent-file entry is enabled only once there is a recent file.
+    EXPECT_FALSE(Enabled(cmd::FileMru1));
+    app.Document().RecentFiles().Add(QStringLiteral("/tmp/some.xml"));
+    EXPECT_TRUE(Enabled(cmd::FileMru1));
+}
+
+TEST_F(MainFrameTest, HidingTheToolbarGivesItsHeightToTheSitesTreeOnly) {
+    frame->resize(1000, 800);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    QToolBar* toolbar = frame->findChild<QToolBar*>(QStringLiteral("toolbar"));
+    ASSERT_NE(toolbar, nullptr);
+    const int toolbarHeight = toolbar->height();
+    const int sites = g_pSitesView->height();
+    const int status = g_pQuarnView->height();
+    EXPECT_GT(status, 250); // the status pane keeps about 303 pixels
+
+    frame->RunCommand(cmd::ViewToolbar);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return g_pSitesView->height() != sites; }));
+    EXPECT_FALSE(toolbar->isVisible());
+    EXPECT_EQ(g_pSitesView->height(), sites + toolbarHeight);
+    EXPECT_EQ(g_pQuarnView->height(), status);
+    EXPECT_FALSE(frame->QueryCommand(cmd::ViewToolbar).checked);
+}
+
+TEST_F(MainFrameTest, ADroppedAddressIsQuarnedAndItsStoredCopyOpensInTheBrowserPane) {
+    server.AddHtml("/index.htm", "<html><a href=\"page.htm\">next</a></html>");
+    server.AddHtml("/page.htm", "<html>second page</html>");
+    server.Start();
+
+    // Plain text dropped on the group makes a site of it.
+    CTreeCtrlEx* tree = g_pSitesView->Tree();
+    frame->resize(1000, 800);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    const QPoint onGroup = tree->visualItemRect(g_pSitesView->FindItem(&FirstGroup())).center();
+    QMimeData text;
+    text.setText(QString::fromStdString(server.Url("/index.htm")));
+    QDragEnterEvent enter(onGroup, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &enter);
+    QDragMoveEvent move(onGroup, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &move);
+    QDropEvent drop(onGroup, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &drop);
+    ASSERT_EQ(FirstGroup().m_sites.size(), 1u);
+    CSite& site = *FirstGroup().m_sites.front();
+
+    Select(site);
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site.m_state == kSiteDone; }, 20000));
+    ASSERT_TRUE(WaitForControllerState(kControllerIdle));
+    ASSERT_TRUE(QTest::qWaitFor([] { return g_pStatusText->text() == QStringLiteral("Ready"); }));
+    EXPECT_EQ(site.m_filesTotal.load(), 2);
+
+    const std::string stored = site.GetLocalPath(CUrl(nullptr, server.Url("/index.htm"), kLinkFollowed));
+    ASSERT_TRUE(std::filesystem::exists(stored)) << stored;
+
+    // View Quarned opens the stored page; once loaded, the address box shows where it is.
+    Select(site);
+    frame->RunCommand(cmd::ViewQuarned);
+    QWebEngineView* browser = g_pBrowserView->Browser();
+    ASSERT_NE(browser, nullptr);
+    const QUrl storedUrl = QUrl::fromLocalFile(QString::fromStdString(stored));
+    auto* address = g_pBrowserView->findChild<QComboBox*>(QStringLiteral("address"));
+    ASSERT_NE(address, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return browser->url() == storedUrl; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return address->currentText() == storedUrl.toString(); }, 60000))
+        << address->currentText().toStdString();
+}
+
+} // namespace

@@ -1,0 +1,29 @@
+#pragma once
+// Our artwork: SVG pictures compiled into the program (res/quarn.qrc). Strips hold equal
+// pieces side by side, like the image lists they fill.
+
+#include <QIcon>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <vector>
+
+namespace art {
+inline constexpr const char* kSiteImages = ":/art/site_images.svg";     // 21 of 16x16
+inline constexpr const char* kToolbar = ":/art/toolbar.svg";            // 11 of 48x48
+inline constexpr const char* kBrowserToolbar = ":/art/browser_toolbar.svg"; // 6 of 32x32
+inline constexpr const char* kButtonSkin = ":/art/button_skin.svg";     // 15 of 16x23
+inline constexpr const char* kBusyFrames = ":/art/busy.svg";            // 16 of 26x26
+inline constexpr const char* kSplash = ":/art/splash.svg";              // 425x230
+inline constexpr const char* kStatusBackground = ":/art/status_background.svg";
+inline constexpr const char* kAppIcon = ":/art/quarn.svg";
+inline constexpr const char* kDownloadGroupIcon = ":/art/group_download.svg"; // 32x32
+inline constexpr const char* kGeneralGroupIcon = ":/art/group_general.svg";   // 32x32
+} // namespace art
+
+// The picture at its own size; a null pixmap when it cannot be read.
+QPixmap LoadPicture(const QString& resource);
+// The picture cut into pieces of the given size, left to right; empty when it cannot be read.
+std::vector<QPixmap> LoadImageStrip(const QString& resource, QSize piece);
+// A toolbar icon: the picture as it is, lighter while hot, greyed while disabled.
+QIcon ToolbarIcon(const QPixmap& normal);

@@ -1,0 +1,154 @@
+#include "ui/dialogs/preferences_dialog.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "engine/engine_ui.h"
+#include "ui/app_globals.h"
+#include "ui/artwork.h"
+#include "ui/controls/image_button.h"
+#include "ui/controls/splitter_wnd_ex.h"
+#include "ui/dialogs/select_folder_dialog.h"
+#include "ui/preferences_registry.h"
+
+namespace {
+const QString kUpdatesValue = QStringLiteral("Updates");
+// Room for a typical path; the browse button only needs its three dots.
+constexpr int kSitesDirMinWidthPx = 260;
+constexpr int kBrowseWidthPx = 36;
+
+QLabel* MakeIcon(const char* resource, QWidget* parent) {
+    auto* icon = new QLabel(parent);
+    icon->setObjectName(QStringLiteral("iconLabel"));
+    icon->setPixmap(LoadPicture(QString::fromLatin1(resource)));
+    icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return icon;
+}
+
+QLabel* MakeExplanation(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QStringLiteral("explanationLabel"));
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+} // namespace
+
+CPreferencesDialog::CPreferencesDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Preferences"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    // Downloading.
+    auto* downloading = new QGroupBox(QStringLiteral("Downloading"), this);
+    downloading->setObjectName(QStringLiteral("downloadingGroupBox"));
+    auto* sitesDirLabel = new QLabel(QStringLiteral("Sites Directory:"), downloading);
+    m_sitesDirEdit = new QLineEdit(downloading);
+    m_sitesDirEdit->setObjectName(QStringLiteral("sitesDirectoryEdit"));
+    m_sitesDirEdit->setMaxLength(kMaxSitesDirChars);
+    m_sitesDirEdit->setMinimumWidth(kSitesDirMinWidthPx);
+    sitesDirLabel->setBuddy(m_sitesDirEdit);
+    m_browse = new CImageButton(QStringLiteral("..."), downloading);
+    m_browse->setObjectName(QStringLiteral("browseButton"));
+    m_browse->setAutoDefault(false);
+    m_browse->setFixedWidth(kBrowseWidthPx);
+    connect(m_browse, &QPushButton::clicked, this, &CPreferencesDialog::OnBrowse);
+
+    auto* downloadingLayout = new QGridLayout(downloading);
+    downloadingLayout->addWidget(MakeIcon(art::kDownloadGroupIcon, downloading), 0, 0, 2, 1);
+    downloadingLayout->addWidget(
+        MakeExplanation(QStringLiteral("The following options allow you to control various "
+                                       "download settings."),
+                        downloading),
+        0, 1, 1, 3);
+    downloadingLayout->addWidget(sitesDirLabel, 1, 1);
+    downloadingLayout->addWidget(m_sitesDirEdit, 1, 2);
+    downloadingLayout->addWidget(m_browse, 1, 3);
+    downloadingLayout->setColumnStretch(2, 1);
+
+    // General.
+    auto* general = new QGroupBox(QStringLiteral("General"), this);
+    general->setObjectName(QStringLiteral("generalGroupBox"));
+    m_updatesCheck = new QCheckBox(QStringLiteral("Check for new versions of Quarn"), general);
+    m_updatesCheck->setObjectName(QStringLiteral("checkForUpdatesCheckBox"));
+    m_sizingCheck = new QCheckBox(QStringLiteral("Allow sizing of window panes"), general);
+    m_sizingCheck->setObjectName(QStringLiteral("allowSizingCheckBox"));
+    m_beepCheck = new QCheckBox(QStringLiteral("Beep when finished quarning"), general);
+    m_beepCheck->setObjectName(QStringLiteral("beepWhenDoneCheckBox"));
+
+    auto* generalLayout = new QGridLayout(general);
+    generalLayout->addWidget(MakeIcon(art::kGeneralGroupIcon, general), 0, 0, 4, 1);
+    generalLayout->addWidget(
+        MakeExplanation(QStringLiteral("The following options allow you to control general "
+                                       "application settings."),
+                        general),
+        0, 1);
+    generalLayout->addWidget(m_updatesCheck, 1, 1);
+    generalLayout->addWidget(m_sizingCheck, 2, 1);
+    generalLayout->addWidget(m_beepCheck, 3, 1);
+    generalLayout->setColumnStretch(1, 1);
+
+    m_ok = new CImageButton(QStringLiteral("OK"), this);
+    m_ok->setObjectName(QStringLiteral("okButton"));
+    m_ok->setDefault(true);
+    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+    m_cancel = new CImageButton(QStringLiteral("Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("cancelButton"));
+    m_cancel->setAutoDefault(false);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(downloading);
+    layout->addWidget(general);
+    layout->addLayout(buttons);
+    setLayout(layout);
+
+    // The values as the program holds them now; "Updates" lives only in the store.
+    m_beep = g_bBeepWhenDone.load();
+    m_allowSizing = g_bSplitterMove;
+    m_sitesDir = SitesDir();
+    std::uint32_t updates = 1;
+    if (!CPreferencesRegistry().ReadDword(
+            RegistryRoot::CurrentUser, QString::fromLatin1(kRegistryKey), kUpdatesValue, updates))
+        updates = 1;
+    m_checkForUpdates = updates != 0;
+
+    m_sitesDirEdit->setText(m_sitesDir);
+    m_updatesCheck->setChecked(m_checkForUpdates);
+    m_beepCheck->setChecked(m_beep);
+    m_sizingCheck->setChecked(m_allowSizing);
+}
+
+void CPreferencesDialog::accept() {
+    m_sitesDir = m_sitesDirEdit->text();
+    m_checkForUpdates = m_updatesCheck->isChecked();
+    m_beep = m_beepCheck->isChecked();
+    m_allowSizing = m_sizingCheck->isChecked();
+
+    g_bBeepWhenDone = m_beep;
+    // Written now: the update check reads it at the next start, whatever happens before.
+    CPreferencesRegistry().WriteDword(RegistryRoot::CurrentUser, QString::fromLatin1(kRegistryKey),
+                                      kUpdatesValue, m_checkForUpdates ? 1 : 0);
+    SetSitesDir(m_sitesDir);
+    g_bSplitterMove = m_allowSizing;
+    if (g_pMainSplitter)
+        g_pMainSplitter->SetLocked(!g_bSplitterMove);
+    if (g_pLeftSplitter)
+        g_pLeftSplitter->SetLocked(!g_bSplitterMove);
+    QDialog::accept();
+}
+
+void CPreferencesDialog::OnBrowse() {
+    CSelectFolderDialog picker(m_sitesDirEdit->text(), this);
+    if (picker.exec() == QDialog::Accepted)
+        m_sitesDirEdit->setText(picker.GetFolder());
+}

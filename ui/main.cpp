@@ -1,0 +1,5 @@
+#include "ui/quarn_app.h"
+
+int main(int argc, char** argv) {
+    return CQuarnApp::Run(argc, argv);
+}
