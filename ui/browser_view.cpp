@@ -51,12 +51,9 @@ struct ToolbarButton {
 };
 
 constexpr ToolbarButton kButtons[] = {
-    {cmd::BrowserBack, 0, "back", "Back"},
-    {cmd::BrowserForward, 1, "forward", "Forward"},
-    {cmd::BrowserStop, 2, "stop", "Stop"},
-    {cmd::BrowserRefresh, 3, "refresh", "Refresh"},
-    {cmd::BrowserHome, 4, "home", "Home"},
-    {0, -1, nullptr, nullptr}, // separator
+    {cmd::BrowserBack, 0, "back", "Back"}, {cmd::BrowserForward, 1, "forward", "Forward"},
+    {cmd::BrowserStop, 2, "stop", "Stop"}, {cmd::BrowserRefresh, 3, "refresh", "Refresh"},
+    {cmd::BrowserHome, 4, "home", "Home"}, {0, -1, nullptr, nullptr}, // separator
     {cmd::FilePrint, 5, "print", "Print"},
 };
 } // namespace
@@ -87,8 +84,8 @@ BrowserLayout ComputeBrowserLayout(const BrowserLayoutInput& input) {
         browserTop = toolbarBottom + kAddressRowBand;
     }
     layout.addressLabel = Centred(rowLeft, rowMiddle, label);
-    layout.navigateButton = Centred(rowRight - kRowMargin - input.navigateButton.width(),
-                                    rowMiddle, input.navigateButton);
+    layout.navigateButton = Centred(rowRight - kRowMargin - input.navigateButton.width(), rowMiddle,
+                                    input.navigateButton);
     const QRect box = Centred(0, rowMiddle, input.addressBox);
     layout.addressBox = Ltrb(layout.addressLabel.x() + label.width() + kLabelGap, box.y(),
                              layout.navigateButton.x() - kRowMargin, box.y() + box.height());

@@ -32,6 +32,16 @@ QString RegistryKey() {
     return QString::fromLatin1(kRegistryKey);
 }
 
+// Puts the process's current directory back at the end; dialogs may change it meanwhile.
+class CWorkingDirectoryKeeper {
+public:
+    CWorkingDirectoryKeeper() : m_directory(QDir::currentPath()) {}
+    ~CWorkingDirectoryKeeper() { QDir::setCurrent(m_directory); }
+
+private:
+    QString m_directory;
+};
+
 // How long the end of the program waits for a controller that is still busy.
 constexpr std::chrono::milliseconds kExitWait{5000};
 
@@ -113,6 +123,7 @@ int CQuarnApp::Run(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Quarn"));
     QGuiApplication::setDesktopFileName(QStringLiteral("quarn"));
 
+    const CWorkingDirectoryKeeper workingDirectory;
     CQuarnApp app;
     if (!app.InitInstance(application.arguments().mid(1)))
         return 1;

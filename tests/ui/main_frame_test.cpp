@@ -128,6 +128,29 @@ TEST_F(MainFrameTest, ClosingWhileRunningOrPausedAsksAfterTheSaveQuestion) {
     EXPECT_TRUE(g_pController->HasExited()); // shut down within the time limit
 }
 
+TEST_F(MainFrameTest, TheProjectStaysOpenWhileItsSitesAreBeingQuarned) {
+    server.AddHtml("/index.htm", "<html>held</html>");
+    server.Hold("/index.htm");
+    server.Start();
+    CSite& site = AddSite("Held", server.Url("/index.htm"));
+    Select(site);
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(WaitForControllerState(kControllerRunning));
+
+    QStringList errors;
+    app.Document().showError = [&](const QString& text) { errors.push_back(text); };
+    frame->RunCommand(cmd::FileNew);
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_TRUE(questions.isEmpty()); // refused before anything was asked
+    EXPECT_TRUE(IsSiteInProject(&site));
+
+    frame->RunCommand(cmd::Stop);
+    ASSERT_TRUE(WaitForControllerState(kControllerIdle));
+    server.OpenAll();
+    EXPECT_TRUE(app.Document().New());
+    EXPECT_TRUE(app.Document().Project().GetGroups().size() == 1u); // the new project's "Sites"
+}
+
 TEST_F(MainFrameTest, ExitTakesTheSamePathAsClosingTheWindow) {
     app.Document().Project().AddGroup(std::make_unique<CSiteGroup>("Unsaved"));
     frame->show();

@@ -51,6 +51,10 @@ void CFrameAnimation::SetFrame(int frame) {
     if (m_frames.empty())
         return;
     m_frame = std::clamp(frame, 0, FrameCount() - 1);
+    // A stopped animation shows the frame it is given, not the one after it: the tick
+    // still due from before the stop would move it on.
+    if (!m_running)
+        m_timer.stop();
     DrawFrame();
 }
 

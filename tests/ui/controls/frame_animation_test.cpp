@@ -82,6 +82,17 @@ TEST_F(AnimationFixture, StopLetsOneMoreFrameDrawThenHolds) {
     EXPECT_EQ(Shown(), FrameColour(animation->CurrentFrame()));
 }
 
+TEST_F(AnimationFixture, StoppedThenSetToFrameZeroStaysThere) {
+    animation->Play(5);
+    std::set<int> seen;
+    ASSERT_TRUE(WaitForFrame(2, seen));
+    animation->Stop();
+    animation->SetFrame(0); // what the browser pane does when a page has loaded
+    QTest::qWait(50);       // ten frame delays: a pending tick would have moved it by now
+    EXPECT_EQ(animation->CurrentFrame(), 0);
+    EXPECT_EQ(Shown(), FrameColour(0));
+}
+
 TEST_F(AnimationFixture, SetFrameClampsAndShowsTheFrame) {
     animation->SetFrame(99);
     EXPECT_EQ(animation->CurrentFrame(), 3);
