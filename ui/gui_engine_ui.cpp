@@ -58,26 +58,24 @@ void CGuiEngineUi::SetStatusBarText(const std::string& text) {
         true);
 }
 
-void CGuiEngineUi::SetSitesProgress(int lower, int upper, int position) {
+void CGuiEngineUi::SetProgress(CProgressCtrlEx* const& bar, int lower, int upper, int position) {
+    // The bar is looked up on this thread: the window may have gone meanwhile.
     RunOnUiThread(
-        [=] {
-            if (g_pSitesProgress) {
-                g_pSitesProgress->SetRange(lower, upper);
-                g_pSitesProgress->SetPos(position);
+        [&bar, lower, upper, position] {
+            if (bar) {
+                bar->SetRange(lower, upper);
+                bar->SetPos(position);
             }
         },
         true);
 }
 
+void CGuiEngineUi::SetSitesProgress(int lower, int upper, int position) {
+    SetProgress(g_pSitesProgress, lower, upper, position);
+}
+
 void CGuiEngineUi::SetFilesProgress(int lower, int upper, int position) {
-    RunOnUiThread(
-        [=] {
-            if (g_pFilesProgress) {
-                g_pFilesProgress->SetRange(lower, upper);
-                g_pFilesProgress->SetPos(position);
-            }
-        },
-        true);
+    SetProgress(g_pFilesProgress, lower, upper, position);
 }
 
 void CGuiEngineUi::ShowMessage(const std::string& text) {

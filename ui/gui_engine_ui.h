@@ -14,6 +14,8 @@
 
 #include "engine/engine_ui.h"
 
+class CProgressCtrlEx;
+
 class CGuiEngineUi : public QObject, public CEngineUi {
     Q_OBJECT
 public:
@@ -38,6 +40,8 @@ private:
     // Runs work on the user-interface thread: directly when already there, else waiting
     // for it unless the window is closing.
     void RunOnUiThread(std::function<void()> work, bool wait);
+    // bar is one of the window's progress-bar pointers, read when the call arrives.
+    void SetProgress(CProgressCtrlEx* const& bar, int lower, int upper, int position);
 
     std::atomic<bool> m_closing{false};
 };

@@ -34,20 +34,34 @@ QString Path(const QString& group, const QString& name) {
     return group.isEmpty() ? name : group + QLatin1Char('/') + name;
 }
 
-} // namespace
 
-bool CPreferencesRegistry::ReadDword(RegistryRoot root, const QString& subKey,
-                                     const QString& name, std::uint32_t& out) const {
+// The stored value, or an invalid one when the key is not ours or the value is missing.
+QVariant ReadValue(RegistryRoot root, const QString& subKey, const QString& name) {
+    const auto group = GroupOf(subKey);
+    if (!group)
+        return {};
+    return CScopedSettings(root).value(Path(*group, name));
+}
+
+bool WriteValue(RegistryRoot root, const QString& subKey, const QString& name,
+                const QVariant& value) {
     const auto group = GroupOf(subKey);
     if (!group)
         return false;
     CScopedSettings settings(root);
-    const QVariant value = settings.value(Path(*group, name));
-    if (!value.isValid())
-        return false;
+    settings.setValue(Path(*group, name), value);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+} // namespace
+
+bool CPreferencesRegistry::ReadDword(RegistryRoot root, const QString& subKey,
+                                     const QString& name, std::uint32_t& out) const {
+    const QVariant value = ReadValue(root, subKey, name);
     bool ok = false;
     const qlonglong number = value.toLongLong(&ok);
-    if (!ok)
+    if (!value.isValid() || !ok)
         return false;
     out = static_cast<std::uint32_t>(number); // four bytes, whatever was stored
     return true;
@@ -55,11 +69,7 @@ bool CPreferencesRegistry::ReadDword(RegistryRoot root, const QString& subKey,
 
 bool CPreferencesRegistry::ReadString(RegistryRoot root, const QString& subKey,
                                       const QString& name, QString& out) const {
-    const auto group = GroupOf(subKey);
-    if (!group)
-        return false;
-    CScopedSettings settings(root);
-    const QVariant value = settings.value(Path(*group, name));
+    const QVariant value = ReadValue(root, subKey, name);
     if (!value.isValid())
         return false;
     const QString text = value.toString();
@@ -71,24 +81,12 @@ bool CPreferencesRegistry::ReadString(RegistryRoot root, const QString& subKey,
 
 bool CPreferencesRegistry::WriteDword(RegistryRoot root, const QString& subKey,
                                       const QString& name, std::uint32_t value) const {
-    const auto group = GroupOf(subKey);
-    if (!group)
-        return false;
-    CScopedSettings settings(root);
-    settings.setValue(Path(*group, name), static_cast<qulonglong>(value));
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    return WriteValue(root, subKey, name, static_cast<qulonglong>(value));
 }
 
 bool CPreferencesRegistry::WriteString(RegistryRoot root, const QString& subKey,
                                        const QString& name, const QString& value) const {
-    const auto group = GroupOf(subKey);
-    if (!group)
-        return false;
-    CScopedSettings settings(root);
-    settings.setValue(Path(*group, name), value);
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    return WriteValue(root, subKey, name, value);
 }
 
 bool CPreferencesRegistry::DeleteValue(RegistryRoot root, const QString& subKey,

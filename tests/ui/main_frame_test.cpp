@@ -70,6 +70,16 @@ protected:
         tree->setCurrentItem(item);
         item->setSelected(true);
     }
+    // A site whose start page the server holds back, so its crawl keeps running.
+    CSite& QuarnHeldSite() {
+        server.AddHtml("/index.htm", "<html>held</html>");
+        server.Hold("/index.htm");
+        server.Start();
+        CSite& site = AddSite("Held", server.Url("/index.htm"));
+        Select(site);
+        frame->RunCommand(cmd::Quarn);
+        return site;
+    }
     bool Enabled(int id) { return frame->QueryCommand(id).enabled; }
     bool WaitForControllerState(int state) {
         return QTest::qWaitFor([&] { return g_pController && g_pController->GetState() == state; }, 10000);
@@ -97,12 +107,7 @@ TEST_F(MainFrameTest, ClosingWhileIdleAsksNothingAndRemembersThePlacement) {
 }
 
 TEST_F(MainFrameTest, ClosingWhileRunningOrPausedAsksAfterTheSaveQuestion) {
-    server.AddHtml("/index.htm", "<html>held</html>");
-    server.Hold("/index.htm");
-    server.Start();
-    CSite& site = AddSite("Held", server.Url("/index.htm"));
-    Select(site);
-    frame->RunCommand(cmd::Quarn);
+    QuarnHeldSite();
     ASSERT_TRUE(WaitForControllerState(kControllerRunning));
     ASSERT_TRUE(QTest::qWaitFor([] { return g_pStatusText->text() == QStringLiteral("Quarning"); }));
 
@@ -129,12 +134,7 @@ TEST_F(MainFrameTest, ClosingWhileRunningOrPausedAsksAfterTheSaveQuestion) {
 }
 
 TEST_F(MainFrameTest, TheProjectStaysOpenWhileItsSitesAreBeingQuarned) {
-    server.AddHtml("/index.htm", "<html>held</html>");
-    server.Hold("/index.htm");
-    server.Start();
-    CSite& site = AddSite("Held", server.Url("/index.htm"));
-    Select(site);
-    frame->RunCommand(cmd::Quarn);
+    CSite& site = QuarnHeldSite();
     ASSERT_TRUE(WaitForControllerState(kControllerRunning));
 
     QStringList errors;

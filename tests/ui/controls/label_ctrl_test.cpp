@@ -3,21 +3,13 @@
 #include <QApplication>
 #include <QTest>
 
-#include "paint_counter.h"
+#include "widget_probe.h"
 #include "ui/controls/label_ctrl.h"
 
 namespace {
 
 QColor PixelAt(QWidget& widget, QPoint point) {
     return widget.grab().toImage().pixelColor(point);
-}
-
-bool HasColour(const QImage& image, QColor colour) {
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixelColor(x, y) == colour)
-                return true;
-    return false;
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "paint_counter.h"
+#include "widget_probe.h"
 #include "ui/controls/progress_ctrl_ex.h"
 
 namespace {
@@ -46,14 +46,6 @@ bool ColumnIs(const QImage& image, int x, QColor colour) {
         if (image.pixelColor(x, y) != colour)
             return false;
     return true;
-}
-
-bool HasColour(const QImage& image, QColor colour) {
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixelColor(x, y) == colour)
-                return true;
-    return false;
 }
 
 } // namespace
