@@ -12,7 +12,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <sstream>
-#include <string_view>
 #include <vector>
 
 #include "engine/controller.h"
@@ -90,22 +89,13 @@ Qt::DropAction Allowed(Qt::DropAction wanted, Qt::DropActions possible) {
     return Qt::IgnoreAction;
 }
 
-// The last top-level element of a dropped block, read with the project file's clean-up.
-std::unique_ptr<CXMLElement> LastElement(QByteArray block) {
+// The site element of a dropped block, read as a project file's text is read: up to the
+// first zero byte, cleaned up and parsed. A block the program wrote holds one element.
+std::unique_ptr<CXMLElement> DroppedElement(QByteArray block) {
     const qsizetype end = block.indexOf('\0');
     if (end >= 0)
         block.truncate(end);
-    std::string text = block.toStdString();
-    std::erase_if(text, [](char c) { return c == '\f' || c == '\n' || c == '\r' || c == '\t'; });
-    std::string_view trimmed(text);
-    while (!trimmed.empty() && trimmed.front() == ' ')
-        trimmed.remove_prefix(1);
-    while (!trimmed.empty() && trimmed.back() == ' ')
-        trimmed.remove_suffix(1);
-    CXMLElement root("ROOT", "");
-    root.Parse(trimmed);
-    const std::size_t count = root.GetChildCount();
-    return count ? root.RemoveChild(root.GetChild(count - 1)) : nullptr;
+    return CXMLDocument::ParseXMLText(block.toStdString());
 }
 
 } // namespace
@@ -786,7 +776,7 @@ void CSitesView::OnDrop(QDropEvent* event) {
     std::unique_ptr<CSite> site;
     if (siteData) {
         // A fresh site from the settings: the key, figures, log and errors start anew.
-        if (const auto element = LastElement(data->data(kSiteMimeType))) {
+        if (const auto element = DroppedElement(data->data(kSiteMimeType))) {
             site = std::make_unique<CSite>("Untitled");
             site->ReadSettings(*element);
         }
