@@ -31,6 +31,14 @@ CLI::Option* AddOptional(CLI::App& app, const std::string& name, std::optional<T
         name, [&target](const T& value) { target = value; }, help);
 }
 
+// "--include-NAME" (the default, so it only documents) and "--exclude-NAME", which
+// exclude each other.
+void AddIncludeExclude(CLI::App& app, const std::string& name, bool& exclude,
+                       const std::string& includeHelp, const std::string& excludeHelp) {
+    auto* include = app.add_flag("--include-" + name)->description(includeHelp);
+    include->excludes(app.add_flag("--exclude-" + name, exclude, excludeHelp));
+}
+
 void AddOutputOptions(CLI::App& app, CrawlOutput& output, std::string& sitesDir) {
     app.add_option("--sites-dir", sitesDir,
                    "Folder that holds one folder per site (default: \"Sites\" in the current "
@@ -62,31 +70,25 @@ void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
         ->type_name("LIST");
     mirror.add_flag("--span-hosts", options.spanHosts,
                     "Follow links to every server, not only the start address's host");
-    auto* includeServers = mirror.add_flag("--include-servers")
-                               ->description("Crawl only the listed servers (the default)");
-    auto* excludeServers = mirror.add_flag("--exclude-servers", options.excludeServers,
-                                           "Crawl every server but the listed ones");
-    includeServers->excludes(excludeServers);
+    AddIncludeExclude(mirror, "servers", options.excludeServers,
+                      "Crawl only the listed servers (the default)",
+                      "Crawl every server but the listed ones");
 
     AddOptional(mirror, "--directories", options.directories,
                 "Directory patterns; paths begin and end with \"/\", as \"/docs/*\" "
                 "(default: every directory)")
         ->type_name("LIST");
-    auto* includeDirectories = mirror.add_flag("--include-directories")
-                                   ->description("Crawl only the listed directories (the default)");
-    auto* excludeDirectories = mirror.add_flag("--exclude-directories", options.excludeDirectories,
-                                               "Crawl every directory but the listed ones");
-    includeDirectories->excludes(excludeDirectories);
+    AddIncludeExclude(mirror, "directories", options.excludeDirectories,
+                      "Crawl only the listed directories (the default)",
+                      "Crawl every directory but the listed ones");
 
     AddOptional(mirror, "--files", options.files,
                 "File name patterns, as \"*.html,*.png\" (default: every file name; an address "
                 "that ends in \"/\" has an empty file name)")
         ->type_name("LIST");
-    auto* includeFiles = mirror.add_flag("--include-files")
-                             ->description("Fetch only the listed file names (the default)");
-    auto* excludeFiles = mirror.add_flag("--exclude-files", options.excludeFiles,
-                                         "Fetch every file name but the listed ones");
-    includeFiles->excludes(excludeFiles);
+    AddIncludeExclude(mirror, "files", options.excludeFiles,
+                      "Fetch only the listed file names (the default)",
+                      "Fetch every file name but the listed ones");
 
     AddOptional(mirror, "--min-size", options.minSize,
                 "Skip files the server says are smaller (SIZE: bytes, or a number followed by K, "

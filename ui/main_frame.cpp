@@ -201,9 +201,9 @@ void CMainFrame::CreateMenus() {
                 menu->addAction(Action(id));
             }
         }
-        connect(menu, &QMenu::aboutToShow, this, [this, menu] {
-            if (m_recentPlaceholder && m_recentPlaceholder->parent() == this &&
-                menu->actions().contains(m_recentPlaceholder))
+        const bool holdsRecentFiles = info.items.contains(cmd::FileMru1);
+        connect(menu, &QMenu::aboutToShow, this, [this, menu, holdsRecentFiles] {
+            if (holdsRecentFiles)
                 RebuildRecentFiles(menu);
             UpdateActions();
         });

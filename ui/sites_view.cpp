@@ -516,17 +516,23 @@ CSite* CSitesView::FirstSelectedSite() const {
     return AsSite(Record(m_tree->GetFirstSelectedItem()));
 }
 
-void CSitesView::StartSelected() {
-    // What happens to a site the controller already holds is the controller's business.
-    for (QTreeWidgetItem* item : m_tree->GetSelectedList()) {
+// Posts message to the controller for each site item, and for each site of each group
+// item, in the items' order.
+void CSitesView::PostToEachSite(const QList<QTreeWidgetItem*>& items, unsigned message) {
+    for (QTreeWidgetItem* item : items) {
         CSiteItem* record = Record(item);
         if (CSiteGroup* group = AsGroup(record)) {
             for (const auto& site : group->m_sites)
-                PostToController(WM_START_SITE, site.get());
+                PostToController(message, site.get());
         } else if (CSite* site = AsSite(record)) {
-            PostToController(WM_START_SITE, site);
+            PostToController(message, site);
         }
     }
+}
+
+void CSitesView::StartSelected() {
+    // What happens to a site the controller already holds is the controller's business.
+    PostToEachSite(m_tree->GetSelectedList(), WM_START_SITE);
 }
 
 void CSitesView::StopSelected() {
@@ -535,15 +541,7 @@ void CSitesView::StopSelected() {
     QList<QTreeWidgetItem*> items = m_tree->GetSelectedList();
     if (items.isEmpty())
         items = m_tree->GetAllItems();
-    for (QTreeWidgetItem* item : items) {
-        CSiteItem* record = Record(item);
-        if (CSiteGroup* group = AsGroup(record)) {
-            for (const auto& site : group->m_sites)
-                PostToController(WM_STOP_SITE, site.get());
-        } else if (CSite* site = AsSite(record)) {
-            PostToController(WM_STOP_SITE, site);
-        }
-    }
+    PostToEachSite(items, WM_STOP_SITE);
 }
 
 void CSitesView::NewGroup() {

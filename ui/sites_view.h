@@ -90,6 +90,7 @@ private:
     friend class CSitesItemDelegate;
 
     // --- Commands ---
+    void PostToEachSite(const QList<QTreeWidgetItem*>& items, unsigned message);
     void StartSelected();
     void StopSelected();
     void NewGroup();
