@@ -6,7 +6,9 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenuBar>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -77,7 +79,9 @@ CMainFrame::CMainFrame(CProjectDocument& document, CGuiEngineUi& engineUi, QWidg
                    QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
     };
 
-    const QRect placement = PlacementFromSettings(QSize(1 << 16, 1 << 16));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect placement =
+        PlacementFromSettings(screen ? screen->size() : QSize(kDefaultWidth, kDefaultHeight));
     move(placement.topLeft());
     resize(placement.size());
 

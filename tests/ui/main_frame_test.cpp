@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMimeData>
 #include <QSettings>
 #include <QTest>
@@ -94,6 +96,19 @@ protected:
     bool exitWhileRunning = false;
     CProjectDocument::Answer saveAnswer = CProjectDocument::Answer::No;
 };
+
+TEST(MainFramePlacement, AStoredSizeBeyondTheScreenFallsBackWhenTheWindowOpens) {
+    SettingsScope scope;
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    QSettings settings(QStringLiteral("Tolvane"), QStringLiteral("Quarn"));
+    settings.setValue(QStringLiteral("Window/Width"), screen.width() + 1);
+    settings.setValue(QStringLiteral("Window/Height"), screen.height());
+    settings.sync();
+    CQuarnApp app;
+    ASSERT_TRUE(app.InitInstance({QStringLiteral("-Embedding")}));
+    EXPECT_EQ(app.MainFrame()->width(), 800);
+    EXPECT_EQ(app.MainFrame()->height(), qMin(screen.height(), app.MainFrame()->maximumHeight()));
+}
 
 TEST_F(MainFrameTest, ClosingWhileIdleAsksNothingAndRemembersThePlacement) {
     frame->resize(900, 700);
