@@ -206,7 +206,7 @@ std::unique_ptr<CSite> BuildMirrorSite(const MirrorOptions& options, std::string
     if (options.minSize || options.maxSize) {
         constexpr std::int64_t kIntMax = std::numeric_limits<int>::max();
         std::int64_t minBytes = 0;
-        std::int64_t maxBytes = kIntMax; // the crawl has no "no bound" value for the maximum
+        std::int64_t maxBytes = kIntMax; // no maximum given: any size
         if (!ReadSize(options.minSize, "--min-size", kIntMax, minBytes, error) ||
             !ReadSize(options.maxSize, "--max-size", kIntMax, maxBytes, error))
             return nullptr;

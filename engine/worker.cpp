@@ -181,10 +181,11 @@ int CWorker::FetchAddress(FetchState& state) {
         return kFetchDone; // stored earlier in this crawl
     }
 
+    // A maximum of 0 sets no upper bound, as the site's Limits page tells the user.
     const auto length = static_cast<std::uint64_t>(probe.contentLength);
+    const auto fileMax = static_cast<unsigned>(state.site.m_fileMax);
     if (!state.html && probe.contentLength > 0 && state.site.m_useSizes &&
-        (length < static_cast<unsigned>(state.site.m_fileMin) ||
-         length > static_cast<unsigned>(state.site.m_fileMax)))
+        (length < static_cast<unsigned>(state.site.m_fileMin) || (fileMax != 0 && length > fileMax)))
         return kFetchSkippedBySize;
 
     if (download) {

@@ -223,13 +223,14 @@ TEST_F(Crawl, FilesOutsideTheSizeLimitsAreNeitherStoredNorErrors) {
     EXPECT_EQ(server.Count("GET /big.png"), 0);
     EXPECT_TRUE(site.GetErrors().empty());
 
-    // A maximum of 0 refuses every file of known length; HTML is never refused by size.
-    site.m_fileMin = 0;
+    // A maximum of 0 sets no upper bound; the minimum still holds.
     site.m_fileMax = 0;
     site.m_downloadChanges = false;
     RunToEnd({&site});
     EXPECT_TRUE(fs::exists(Stored(site, "index.htm")));
-    EXPECT_FALSE(fs::exists(Stored(site, "ok.png")));
+    EXPECT_TRUE(fs::exists(Stored(site, "ok.png")));
+    EXPECT_TRUE(fs::exists(Stored(site, "big.png")));
+    EXPECT_FALSE(fs::exists(Stored(site, "small.png")));
 }
 
 TEST_F(Crawl, AFreshCrawlErasesTheStoredCopyFirst) {

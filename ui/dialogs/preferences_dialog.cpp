@@ -13,6 +13,7 @@
 #include "ui/artwork.h"
 #include "ui/controls/image_button.h"
 #include "ui/controls/splitter_wnd_ex.h"
+#include "ui/dialogs/dialog_parts.h"
 #include "ui/dialogs/select_folder_dialog.h"
 #include "ui/preferences_registry.h"
 
@@ -21,22 +22,6 @@ const QString kUpdatesValue = QStringLiteral("Updates");
 // Room for a typical path; the browse button only needs its three dots.
 constexpr int kSitesDirMinWidthPx = 260;
 constexpr int kBrowseWidthPx = 36;
-
-QLabel* MakeIcon(const char* resource, QWidget* parent) {
-    auto* icon = new QLabel(parent);
-    icon->setObjectName(QStringLiteral("iconLabel"));
-    icon->setPixmap(LoadPicture(QString::fromLatin1(resource)));
-    icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return icon;
-}
-
-QLabel* MakeExplanation(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QStringLiteral("explanationLabel"));
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
 } // namespace
 
 CPreferencesDialog::CPreferencesDialog(QWidget* parent) : QDialog(parent) {
@@ -59,7 +44,7 @@ CPreferencesDialog::CPreferencesDialog(QWidget* parent) : QDialog(parent) {
     connect(m_browse, &QPushButton::clicked, this, &CPreferencesDialog::OnBrowse);
 
     auto* downloadingLayout = new QGridLayout(downloading);
-    downloadingLayout->addWidget(MakeIcon(art::kDownloadGroupIcon, downloading), 0, 0, 2, 1);
+    downloadingLayout->addWidget(MakeGroupIcon(art::kDownloadGroupIcon, downloading), 0, 0, 2, 1);
     downloadingLayout->addWidget(
         MakeExplanation(QStringLiteral("The following options allow you to control various "
                                        "download settings."),
@@ -81,7 +66,7 @@ CPreferencesDialog::CPreferencesDialog(QWidget* parent) : QDialog(parent) {
     m_beepCheck->setObjectName(QStringLiteral("beepWhenDoneCheckBox"));
 
     auto* generalLayout = new QGridLayout(general);
-    generalLayout->addWidget(MakeIcon(art::kGeneralGroupIcon, general), 0, 0, 4, 1);
+    generalLayout->addWidget(MakeGroupIcon(art::kGeneralGroupIcon, general), 0, 0, 4, 1);
     generalLayout->addWidget(
         MakeExplanation(QStringLiteral("The following options allow you to control general "
                                        "application settings."),

@@ -1,0 +1,237 @@
+// The Links page: its filter lists read and written as text, entries added and deleted
+// through the entry dialogs, and groups that switch with their Restrict boxes.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
+
+#include "tests/ui/dialogs/site_dialog_test_support.h"
+#include "ui/controls/spin_edit.h"
+#include "ui/dialogs/add_entry_dialogs.h"
+#include "ui/dialogs/site_dialog_links_page.h"
+#include "ui/dialogs/site_dialog_site_page.h"
+
+using namespace sheet_test;
+
+namespace {
+struct Entry {
+    QString name;
+    bool ticked;
+    bool operator==(const Entry&) const = default;
+};
+
+std::vector<Entry> EntriesOf(QListWidget* list) {
+    std::vector<Entry> entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries.push_back({list->item(i)->text(), list->item(i)->checkState() == Qt::Checked});
+    return entries;
+}
+
+void PrintTo(const Entry& entry, std::ostream* out) {
+    *out << entry.name.toStdString() << (entry.ticked ? "=1" : "=0");
+}
+
+
+// Opens the Links page of the sheet on site, runs act on it, and presses OK.
+int OnLinksPage(CSite& site, const std::function<void(CSiteDialog*)>& act) {
+    return RunSheet(site, [&](CSiteDialog* sheet) {
+        ClickTab(sheet, 1);
+        EXPECT_EQ(ShownPage(sheet), 1);
+        act(sheet);
+        Click(sheet, "okButton");
+    });
+}
+
+// Types text into the next entry dialog of type T and presses its OK.
+template <class T> std::unique_ptr<ModalWatcher<T>> AnswerEntry(const QString& text) {
+    return std::make_unique<ModalWatcher<T>>([text](T* dialog) {
+        QTest::keyClicks(Child<QLineEdit>(dialog, "entryEdit"), text);
+        Click(dialog, "okButton");
+    });
+}
+} // namespace
+
+TEST(LinksPage, FilterTextsAreReadLeniently) {
+    CSite site("Example");
+    MakePlain(site);
+    site.m_servers = "a=1,,b=0";
+    site.m_directories = "/x/=00,/y/=yes,/z/,/w/==0";
+    site.m_files = ",,";
+    OnLinksPage(site, [&](CSiteDialog* sheet) {
+        EXPECT_EQ(EntriesOf(Child<QListWidget>(sheet, "serversList")),
+                  (std::vector<Entry>{{QStringLiteral("a"), true}, {QStringLiteral("b"), false}}));
+        // Only "0" leaves an entry unticked; "=" at the front of a value is skipped.
+        EXPECT_EQ(EntriesOf(Child<QListWidget>(sheet, "directoriesList")),
+                  (std::vector<Entry>{{QStringLiteral("/w/"), false},
+                                      {QStringLiteral("/x/"), true},
+                                      {QStringLiteral("/y/"), true},
+                                      {QStringLiteral("/z/"), true}}));
+        EXPECT_EQ(Child<QListWidget>(sheet, "filesList")->count(), 0);
+    });
+    EXPECT_EQ(site.m_servers, "a=1,b=0");
+    EXPECT_EQ(site.m_directories, "/w/=0,/x/=1,/y/=1,/z/=1");
+    EXPECT_EQ(site.m_files, "");
+}
+
+TEST(LinksPage, ListsAreStoredSortedOnceThePageIsLeftButUntouchedOtherwise) {
+    CSite site("Example");
+    MakePlain(site);
+    site.m_servers = "b=1,a=0";
+    RunSheet(site, [](CSiteDialog* sheet) { Click(sheet, "okButton"); });
+    EXPECT_EQ(site.m_servers, "b=1,a=0");
+
+    OnLinksPage(site, [](CSiteDialog*) {});
+    EXPECT_EQ(site.m_servers, "a=0,b=1");
+}
+
+TEST(LinksPage, TickingAnEntryIsStoredOnOkAndDroppedOnCancel) {
+    CSite site("Example");
+    MakePlain(site);
+    site.m_files = "*.gif=1";
+    site.m_useTypes = true;
+    const auto untick = [](CSiteDialog* sheet) {
+        QListWidgetItem* entry = Child<QListWidget>(sheet, "filesList")->item(0);
+        entry->setCheckState(Qt::Unchecked);
+    };
+    RunSheet(site, [&](CSiteDialog* sheet) {
+        ClickTab(sheet, 1);
+        untick(sheet);
+        Click(sheet, "cancelButton");
+    });
+    EXPECT_EQ(site.m_files, "*.gif=1");
+    OnLinksPage(site, untick);
+    EXPECT_EQ(site.m_files, "*.gif=0");
+}
+
+TEST(LinksPage, AddAndDeleteGoThroughTheEntryDialogs) {
+    CSite site("Example");
+    MakePlain(site);
+    site.m_useDirectory = true;
+    site.m_directories = "/Images/=0";
+    site.m_useServers = true;
+    site.m_servers = "b.example=1,a.example=1";
+    MessageCatcher messages;
+    OnLinksPage(site, [&](CSiteDialog* sheet) {
+        auto* directories = Child<QListWidget>(sheet, "directoriesList");
+        {
+            // The duplicate test is exact: another case is another entry.
+            auto answer = AnswerEntry<CAddDirectoryDialog>(QStringLiteral("images"));
+            Click(sheet, "directoriesAddButton");
+            EXPECT_TRUE(answer->Seen());
+        }
+        {
+            auto answer = AnswerEntry<CAddDirectoryDialog>(QStringLiteral("/images/"));
+            Click(sheet, "directoriesAddButton");
+        }
+        EXPECT_EQ(messages.Messages(),
+                  QStringList{QStringLiteral("message: The directory '/images/' already exists.")});
+        EXPECT_EQ(EntriesOf(directories),
+                  (std::vector<Entry>{{QStringLiteral("/Images/"), false},
+                                      {QStringLiteral("/images/"), true}}));
+        // A cancelled dialog adds nothing.
+        {
+            ModalWatcher<CAddServerDialog> cancel([](CAddServerDialog* dialog) {
+                QTest::keyClicks(Child<QLineEdit>(dialog, "entryEdit"), QStringLiteral("c"));
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            });
+            Click(sheet, "serversAddButton");
+        }
+        auto* servers = Child<QListWidget>(sheet, "serversList");
+        EXPECT_EQ(servers->count(), 2);
+        // Delete takes the selected entry; with none selected it does nothing.
+        servers->clearSelection();
+        Click(sheet, "serversDeleteButton");
+        EXPECT_EQ(servers->count(), 2);
+        QTest::mouseClick(servers->viewport(), Qt::LeftButton, {},
+                          servers->visualItemRect(servers->item(0)).center());
+        Click(sheet, "serversDeleteButton");
+        EXPECT_EQ(EntriesOf(servers), (std::vector<Entry>{{QStringLiteral("b.example"), true}}));
+        EXPECT_EQ(sheet->LinksPage().m_servers, QStringLiteral("b.example=1"));
+    });
+    EXPECT_EQ(site.m_directories, "/Images/=0,/images/=1");
+    EXPECT_EQ(site.m_servers, "b.example=1");
+}
+
+TEST(LinksPage, RestrictBoxesSwitchTheirGroupsButKeepTheirEntries) {
+    CSite site("Example");
+    MakePlain(site);
+    site.m_useServers = false;
+    site.m_includeServers = false;
+    site.m_servers = "127.0.0.1=1";
+    site.m_useLevels = true;
+    site.m_levels = 3;
+    OnLinksPage(site, [&](CSiteDialog* sheet) {
+        auto* list = Child<QListWidget>(sheet, "serversList");
+        auto* include = Child<QRadioButton>(sheet, "serversIncludeRadio");
+        auto* exclude = Child<QRadioButton>(sheet, "serversExcludeRadio");
+        auto* restrict = Child<QCheckBox>(sheet, "serversRestrictCheckBox");
+        QLabel* explanation = nullptr;
+        for (QLabel* label : Child<QGroupBox>(sheet, "serversGroupBox")->findChildren<QLabel*>())
+            if (label->objectName() == QStringLiteral("explanationLabel"))
+                explanation = label;
+        ASSERT_NE(explanation, nullptr);
+        EXPECT_FALSE(list->isEnabled());
+        EXPECT_FALSE(include->isEnabled());
+        EXPECT_FALSE(Child<QWidget>(sheet, "serversAddButton")->isEnabled());
+        EXPECT_TRUE(exclude->isChecked());
+        EXPECT_TRUE(restrict->isEnabled());
+        EXPECT_TRUE(explanation->isEnabled());
+
+        QTest::mouseClick(restrict, Qt::LeftButton);
+        EXPECT_TRUE(list->isEnabled());
+        EXPECT_TRUE(include->isEnabled());
+        QTest::mouseClick(include, Qt::LeftButton);
+        EXPECT_TRUE(include->isChecked());
+
+        auto* levels = Child<CSpinEdit>(sheet, "levelsEdit");
+        EXPECT_TRUE(levels->isEnabled());
+        QTest::mouseClick(Child<QCheckBox>(sheet, "restrictLevelsCheckBox"), Qt::LeftButton);
+        EXPECT_FALSE(levels->isEnabled());
+    });
+    EXPECT_TRUE(site.m_useServers);
+    EXPECT_TRUE(site.m_includeServers);
+    EXPECT_EQ(site.m_servers, "127.0.0.1=1");
+    EXPECT_FALSE(site.m_useLevels);
+    EXPECT_EQ(site.m_levels, 3);
+}
+
+TEST(LinksPage, LevelsAreAcceptedFromOneTo9999) {
+    CSite site("Example");
+    MakePlain(site);
+    site.m_useLevels = true;
+    MessageCatcher messages;
+    OnLinksPage(site, [&](CSiteDialog* sheet) {
+        auto* levels = Child<CSpinEdit>(sheet, "levelsEdit");
+        // The box takes digits only.
+        Retype(levels, QStringLiteral("1x0000"));
+        EXPECT_EQ(levels->Text(), QStringLiteral("10000"));
+        ClickTab(sheet, 0);
+        EXPECT_EQ(messages.Last(),
+                  QStringLiteral("warning: Please enter an integer between 1 and 9999."));
+        EXPECT_EQ(ShownPage(sheet), 1);
+        EXPECT_TRUE(HoldsFocus(levels));
+        Retype(levels, QStringLiteral("25"));
+    });
+    EXPECT_EQ(site.m_levels, 25);
+}
+
+TEST(LinksPage, TheServersListFollowsTheSitePage) {
+    CSite site("Example");
+    MakePlain(site);
+    site.m_url = "http://alpha/";
+    site.m_servers = "alpha=1";
+    RunSheet(site, [&](CSiteDialog* sheet) {
+        ClickTab(sheet, 1);
+        ClickTab(sheet, 0);
+        Retype(Child<QLineEdit>(sheet, "addressEdit"), QStringLiteral("http://beta/"));
+        ClickTab(sheet, 1);
+        EXPECT_EQ(EntriesOf(Child<QListWidget>(sheet, "serversList")),
+                  (std::vector<Entry>{{QStringLiteral("beta"), true}}));
+        Click(sheet, "okButton");
+    });
+    EXPECT_EQ(site.m_servers, "beta=1");
+}

@@ -1,0 +1,36 @@
+#pragma once
+// CSiteDialogOptionsPage ("Options"): the connection and request time-outs (seconds) and the
+// number of retries after an error.
+
+#include "ui/dialogs/site_dialog_page.h"
+
+class CSpinEdit;
+
+class CSiteDialogOptionsPage : public CSiteDialogPage {
+    Q_OBJECT
+public:
+    static constexpr int kTimeoutMin = 1;
+    static constexpr int kTimeoutMax = 999999;
+    static constexpr int kRetriesMax = 999;
+    // The arrows reach 0 and 999999 everywhere, one step past what the time-outs and the
+    // retries accept.
+    static constexpr int kSpinMax = 999999;
+
+    explicit CSiteDialogOptionsPage(QWidget* parent = nullptr);
+
+    QWidget* FirstControl() const override;
+
+    int m_connectionTimeout = 1; // seconds
+    int m_requestTimeout = 1;    // seconds
+    int m_retries = 0;
+
+protected:
+    void BuildControls() override;
+    void OnInitDialog() override;
+    void DoDataExchange(CDataExchange& dx) override;
+
+private:
+    CSpinEdit* m_connectionTimeoutEdit = nullptr;
+    CSpinEdit* m_requestTimeoutEdit = nullptr;
+    CSpinEdit* m_retriesEdit = nullptr;
+};
