@@ -19,6 +19,19 @@ inline constexpr const char* kStatusBackground = ":/art/status_background.svg";
 inline constexpr const char* kAppIcon = ":/art/quarn.svg";
 inline constexpr const char* kDownloadGroupIcon = ":/art/group_download.svg"; // 32x32
 inline constexpr const char* kGeneralGroupIcon = ":/art/group_general.svg";   // 32x32
+inline constexpr const char* kSiteGroupIcon = ":/art/group_site.svg"; // 32x32
+inline constexpr const char* kLoginGroupIcon = ":/art/group_login.svg"; // 32x32
+inline constexpr const char* kWorkersGroupIcon = ":/art/group_workers.svg"; // 32x32
+inline constexpr const char* kContentGroupIcon = ":/art/group_content.svg"; // 32x32
+inline constexpr const char* kServersGroupIcon = ":/art/group_servers.svg"; // 32x32
+inline constexpr const char* kDirectoriesGroupIcon = ":/art/group_directories.svg"; // 32x32
+inline constexpr const char* kFilesGroupIcon = ":/art/group_files.svg"; // 32x32
+inline constexpr const char* kLevelsGroupIcon = ":/art/group_levels.svg"; // 32x32
+inline constexpr const char* kSpaceGroupIcon = ":/art/group_space.svg"; // 32x32
+inline constexpr const char* kTimeGroupIcon = ":/art/group_time.svg"; // 32x32
+inline constexpr const char* kSizesGroupIcon = ":/art/group_sizes.svg"; // 32x32
+inline constexpr const char* kTimeoutGroupIcon = ":/art/group_timeout.svg"; // 32x32
+inline constexpr const char* kErrorsIcon = ":/art/errors.svg"; // 32x32
 } // namespace art
 
 // The picture at its own size; a null pixmap when it cannot be read.

@@ -5,15 +5,27 @@
 
 #include "ui/artwork.h"
 
+namespace {
+// The 32x32 pictures at the top left of group boxes and of the Errors/Log dialogs.
+const char* const kGroupIcons[] = {
+    art::kDownloadGroupIcon, art::kGeneralGroupIcon,     art::kSiteGroupIcon,
+    art::kLoginGroupIcon,    art::kWorkersGroupIcon,     art::kContentGroupIcon,
+    art::kServersGroupIcon,  art::kDirectoriesGroupIcon, art::kFilesGroupIcon,
+    art::kLevelsGroupIcon,   art::kSpaceGroupIcon,       art::kTimeGroupIcon,
+    art::kSizesGroupIcon,    art::kTimeoutGroupIcon,     art::kErrorsIcon,
+};
+} // namespace
+
 TEST(Artwork, EveryPictureLoadsAtItsSize) {
     const std::pair<const char*, QSize> pictures[] = {
-        {art::kSiteImages, {336, 16}},       {art::kToolbar, {528, 48}},
-        {art::kBrowserToolbar, {192, 32}},   {art::kButtonSkin, {240, 23}},
-        {art::kBusyFrames, {416, 26}},       {art::kSplash, {425, 230}},
-        {art::kDownloadGroupIcon, {32, 32}}, {art::kGeneralGroupIcon, {32, 32}},
+        {art::kSiteImages, {336, 16}},     {art::kToolbar, {528, 48}},
+        {art::kBrowserToolbar, {192, 32}}, {art::kButtonSkin, {240, 23}},
+        {art::kBusyFrames, {416, 26}},     {art::kSplash, {425, 230}},
     };
     for (auto [resource, size] : pictures)
         EXPECT_EQ(LoadPicture(QString::fromLatin1(resource)).size(), size) << resource;
+    for (const char* resource : kGroupIcons)
+        EXPECT_EQ(LoadPicture(QString::fromLatin1(resource)).size(), QSize(32, 32)) << resource;
     EXPECT_FALSE(LoadPicture(QString::fromLatin1(art::kAppIcon)).isNull());
     EXPECT_FALSE(LoadPicture(QString::fromLatin1(art::kStatusBackground)).isNull());
 }
@@ -35,6 +47,22 @@ TEST(Artwork, StripPiecesAreDrawnAndTellApart) {
                 EXPECT_NE(pieces[i].toImage(), pieces[j].toImage())
                     << strip.resource << " pieces " << i << " and " << j;
     }
+}
+
+TEST(Artwork, GroupIconsAreDrawnAndTellApart) {
+    std::vector<QImage> icons;
+    for (const char* resource : kGroupIcons) {
+        icons.push_back(LoadPicture(QString::fromLatin1(resource)).toImage());
+        const QImage& icon = icons.back();
+        int opaque = 0;
+        for (int y = 0; y < icon.height(); ++y)
+            for (int x = 0; x < icon.width(); ++x)
+                opaque += qAlpha(icon.pixel(x, y)) == 255;
+        EXPECT_GT(opaque, 0) << resource;
+    }
+    for (size_t i = 0; i < icons.size(); ++i)
+        for (size_t j = i + 1; j < icons.size(); ++j)
+            EXPECT_NE(icons[i], icons[j]) << kGroupIcons[i] << " and " << kGroupIcons[j];
 }
 
 TEST(Artwork, ButtonMiddlesTileWithoutASeam) {
