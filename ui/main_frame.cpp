@@ -18,6 +18,7 @@
 #include "engine/controller.h"
 #include "engine/messages.h"
 #include "model/project.h"
+#include "model/site.h"
 #include "ui/app_globals.h"
 #include "ui/artwork.h"
 #include "ui/browser_view.h"
@@ -26,6 +27,9 @@
 #include "ui/controls/progress_ctrl_ex.h"
 #include "ui/controls/splash_screen_wnd.h"
 #include "ui/controls/splitter_wnd_ex.h"
+#include "ui/dialogs/errors_dialog.h"
+#include "ui/dialogs/log_dialog.h"
+#include "ui/dialogs/site_dialog.h"
 #include "ui/gui_engine_ui.h"
 #include "ui/preferences_registry.h"
 #include "ui/project_document.h"
@@ -160,6 +164,12 @@ void CMainFrame::CreatePanes() {
         if (g_pBrowserView)
             g_pBrowserView->Navigate(address, true);
     };
+    sitesView->editSite = [](CSite& site) {
+        CSiteDialog sheet(QStringLiteral("Site Properties"), nullptr, 0);
+        return sheet.EditSite(site) == QDialog::Accepted;
+    };
+    sitesView->showErrors = [](CSite& site) { CErrorsDialog(site).exec(); };
+    sitesView->showLog = [](CSite& site) { CLogDialog(site).exec(); };
     browserView->setFocus();
 }
 

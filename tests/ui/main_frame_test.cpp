@@ -1,6 +1,7 @@
 // The whole window over a real controller and a site served from 127.0.0.1: closing and
-// exiting, the commands' owners, the status bar, the pane sizes, and a crawl from a dropped
-// address to its stored copy in the browser pane.
+// exiting, the commands' owners, the status bar, the pane sizes, a crawl from a dropped
+// address to its stored copy in the browser pane, and a site made with New Site whose crawl
+// shows in the Errors and Log dialogs.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -11,6 +12,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
 #include <QSettings>
 #include <QTest>
 #include <QToolBar>
@@ -24,10 +27,14 @@
 #include "support/settings_scope.h"
 #include "support/site_server.h"
 #include "support/temp_dir.h"
+#include "tests/ui/dialogs/site_dialog_test_support.h"
 #include "ui/app_globals.h"
 #include "ui/browser_view.h"
 #include "ui/controls/label_ctrl.h"
+#include "ui/controls/spin_edit.h"
 #include "ui/controls/tree_ctrl_ex.h"
+#include "ui/dialogs/errors_dialog.h"
+#include "ui/dialogs/log_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/project_document.h"
 #include "ui/quarn_app.h"
@@ -267,6 +274,78 @@ TEST_F(MainFrameTest, ADroppedAddressIsQuarnedAndItsStoredCopyOpensInTheBrowserP
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return address->currentText() == storedUrl.toString(); }, 60000))
         << address->currentText().toStdString();
+}
+
+TEST_F(MainFrameTest, ASiteMadeInTheSheetIsQuarnedAndItsErrorsAndLogShowTheCrawl) {
+    server.AddHtml("/index.htm", "<html><a href=\"page.htm\">next</a>"
+                                 "<a href=\"missing.htm\">gone</a></html>");
+    server.AddHtml("/page.htm", "<html>second page</html>");
+    server.Start();
+    const std::string start = server.Url("/index.htm");
+
+    Select(FirstGroup());
+    bool sheetSeen = false;
+    {
+        ModalWatcher<CSiteDialog> sheetWatcher([&](CSiteDialog* sheet) {
+            sheetSeen = true;
+            ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+            // Typed without the scheme: the sheet puts it in front.
+            sheet_test::Retype(sheet_test::Child<QLineEdit>(sheet, "addressEdit"),
+                               QString::fromStdString(start.substr(std::string("http://").size())));
+            sheet_test::ClickTab(sheet, 3);
+            sheet_test::Retype(sheet_test::Child<CSpinEdit>(sheet, "retriesEdit"), QStringLiteral("0"));
+            sheet_test::Click(sheet, "okButton");
+        });
+        frame->RunCommand(cmd::SiteNew);
+    }
+    ASSERT_TRUE(sheetSeen);
+    ASSERT_EQ(FirstGroup().m_sites.size(), 1u);
+    CSite& site = *FirstGroup().m_sites.front();
+    EXPECT_EQ(site.m_url, start);
+    EXPECT_EQ(site.m_name, "127001");
+    EXPECT_FALSE(site.m_new);
+    EXPECT_TRUE(site.m_useServers);
+    EXPECT_EQ(site.m_servers, "127.0.0.1=1");
+    EXPECT_EQ(site.m_retries, 0);
+    EXPECT_TRUE(app.Document().Project().IsModified());
+
+    Select(site);
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site.m_state == kSiteDone; }, 20000));
+    ASSERT_TRUE(WaitForControllerState(kControllerIdle));
+    EXPECT_EQ(site.m_errorsTotal.load(), 1);
+    for (const char* path : {"/index.htm", "/page.htm"})
+        EXPECT_TRUE(std::filesystem::exists(
+            site.GetLocalPath(CUrl(nullptr, server.Url(path), kLinkFollowed))))
+            << path;
+
+    QStringList errorRow;
+    {
+        ModalWatcher<CErrorsDialog> errorsWatcher([&](CErrorsDialog* dialog) {
+            auto* list = sheet_test::Child<QTreeWidget>(dialog, "errorList");
+            ASSERT_EQ(list->topLevelItemCount(), 1);
+            for (int column = 0; column < 4; ++column)
+                errorRow << list->topLevelItem(0)->text(column);
+            dialog->accept();
+        });
+        frame->RunCommand(cmd::Errors);
+    }
+    ASSERT_EQ(errorRow.size(), 4);
+    EXPECT_EQ(errorRow[1], QStringLiteral("404"));
+    EXPECT_EQ(errorRow[3], QString::fromStdString(server.Url("/missing.htm")));
+
+    QString log;
+    {
+        ModalWatcher<CLogDialog> logWatcher([&](CLogDialog* dialog) {
+            log = sheet_test::Child<QPlainTextEdit>(dialog, "logText")->toPlainText();
+            dialog->accept();
+        });
+        frame->RunCommand(cmd::Log);
+    }
+    const QStringList lines = log.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << log.toStdString();
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("   Started")));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("   Finished")));
 }
 
 } // namespace

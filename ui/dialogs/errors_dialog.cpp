@@ -1,0 +1,98 @@
+#include "ui/dialogs/errors_dialog.h"
+
+#include <QHeaderView>
+#include <algorithm>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+
+#include "model/clock.h"
+#include "model/site.h"
+#include "web/status_text.h"
+
+namespace {
+struct Column {
+    const char* title;
+    Qt::Alignment alignment;
+    int widthPx;
+};
+constexpr Column kColumns[] = {
+    {"Time", Qt::AlignCenter, 50},
+    {"Error", Qt::AlignCenter, 50},
+    {"Description", Qt::AlignLeft | Qt::AlignVCenter, 75},
+    {"URL", Qt::AlignLeft | Qt::AlignVCenter, 300},
+};
+
+constexpr int kCellPaddingPx = 14;
+
+// Draws a line along the right and bottom edge of every cell, so the rows read as a grid.
+class CGridLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        const QRect& cell = option.rect;
+        painter->drawLine(cell.topRight(), cell.bottomRight());
+        painter->drawLine(cell.bottomLeft(), cell.bottomRight());
+        painter->restore();
+    }
+};
+
+} // namespace
+
+CErrorsDialog::CErrorsDialog(CSite& site, QWidget* parent)
+    : CSiteListDialog(QStringLiteral("Errors"), site, parent) {
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("errorList"));
+    m_list->setColumnCount(static_cast<int>(std::size(kColumns)));
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setItemDelegate(new CGridLineDelegate(m_list));
+    m_list->header()->setSectionsMovable(true);
+    // The columns keep their widths; the address column does not swallow the rest.
+    m_list->header()->setStretchLastSection(false);
+    auto* header = m_list->headerItem();
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        header->setText(i, QString::fromLatin1(kColumns[i].title));
+        header->setTextAlignment(i, kColumns[i].alignment);
+        m_list->setColumnWidth(i, kColumns[i].widthPx);
+    }
+    // The widths were chosen for a smaller font than most desktops use; the time at least
+    // is shown whole.
+    const int timeWidth = m_list->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) +
+                          kCellPaddingPx;
+    m_list->setColumnWidth(0, std::max(kColumns[0].widthPx, timeWidth));
+
+    SetContent(m_list);
+    Fill();
+}
+
+void CErrorsDialog::Fill() {
+    m_list->clear();
+    for (const CErrorEntry& entry : m_site.GetErrors()) {
+        const QString texts[] = {
+            QString::fromStdString(FormatTimeOfDay(entry.time)),
+            QString::number(entry.code),
+            QString::fromStdString(StatusText(entry.code)),
+            QString::fromStdString(entry.address),
+        };
+        auto* row = new QTreeWidgetItem(m_list);
+        for (int i = 0; i < static_cast<int>(std::size(texts)); ++i) {
+            row->setText(i, texts[i]);
+            row->setTextAlignment(i, kColumns[i].alignment);
+            // Narrow columns cut the text; the tip shows it whole.
+            row->setToolTip(i, texts[i]);
+        }
+    }
+}
+
+void CErrorsDialog::ClearSite() {
+    m_site.ClearErrors();
+}
