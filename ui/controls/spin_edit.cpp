@@ -1,6 +1,8 @@
 #include "ui/controls/spin_edit.h"
 
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <algorithm>
 #include <limits>
 
@@ -36,6 +38,7 @@ void CSpinEdit::SetRange(std::int64_t minimum, std::int64_t maximum) {
     m_minimum = minimum;
     m_maximum = std::max(minimum, maximum);
     m_position = std::clamp(m_position, m_minimum, m_maximum);
+    updateGeometry();
 }
 
 QString CSpinEdit::Text() const {
@@ -48,6 +51,23 @@ void CSpinEdit::SetText(const QString& text) {
 
 void CSpinEdit::SelectAll() {
     lineEdit()->selectAll();
+}
+
+QSize CSpinEdit::sizeHint() const {
+    ensurePolished();
+    const QString widest = QString::number(m_minimum).size() > QString::number(m_maximum).size()
+                               ? QString::number(m_minimum)
+                               : QString::number(m_maximum);
+    // One spare digit's room, as the edit box's own margins are not all counted by the style.
+    const int textWidth = fontMetrics().horizontalAdvance(widest + QLatin1Char('0'));
+    QStyleOptionSpinBox option;
+    initStyleOption(&option);
+    const QSize content(textWidth, lineEdit()->sizeHint().height());
+    return style()->sizeFromContents(QStyle::CT_SpinBox, &option, content, this);
+}
+
+QSize CSpinEdit::minimumSizeHint() const {
+    return sizeHint();
 }
 
 void CSpinEdit::stepBy(int steps) {

@@ -25,6 +25,10 @@ public:
     void SetText(const QString& text);
     void SelectAll();
 
+    // Room for the longest number of the range.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
     void stepBy(int steps) override;
     QValidator::State validate(QString& input, int& pos) const override;
 

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
+#include <algorithm>
 
 #include "ui/artwork.h"
 #include "ui/controls/group_enabler.h"
@@ -36,8 +37,9 @@ private:
                                                            QStyle::SC_GroupBoxLabel, m_box);
         const QSize size = m_check->sizeHint();
         const QPoint topLeft = m_box->mapToParent(label.topLeft());
+        // As wide as the title it covers, so that no end of the title shows beside it.
         m_check->setGeometry(topLeft.x(), topLeft.y() + (label.height() - size.height()) / 2,
-                             size.width(), size.height());
+                             std::max(size.width(), label.width()), size.height());
         m_check->raise();
     }
 
