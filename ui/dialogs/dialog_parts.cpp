@@ -1,9 +1,11 @@
 #include "ui/dialogs/dialog_parts.h"
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
@@ -11,6 +13,7 @@
 
 #include "ui/artwork.h"
 #include "ui/controls/group_enabler.h"
+#include "ui/controls/image_button.h"
 
 namespace {
 // Keeps a check box over its group box's title area whenever the box moves or resizes.
@@ -86,4 +89,21 @@ void AddNumberRow(QGridLayout* layout, int row, const QString& caption, QWidget*
     layout->addWidget(edit, row, 2);
     if (!unit.isEmpty())
         layout->addWidget(new QLabel(unit, parent), row, 3);
+}
+
+QHBoxLayout* MakeOkCancelRow(QDialog* dialog, CImageButton*& ok, CImageButton*& cancel) {
+    ok = new CImageButton(QStringLiteral("OK"), dialog);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, dialog, [dialog] { dialog->accept(); });
+    cancel = new CImageButton(QStringLiteral("Cancel"), dialog);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    cancel->setAutoDefault(false);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, [dialog] { dialog->reject(); });
+
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
 }

@@ -4,9 +4,12 @@
 
 #include <QString>
 
+class CImageButton;
 class QCheckBox;
+class QDialog;
 class QGridLayout;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QWidget;
 
@@ -20,3 +23,5 @@ QCheckBox* AddEdgeCheckBox(QGroupBox* box, const QString& text);
 // A row of a number group: caption in column 1, the box in column 2, its unit (if any) in 3.
 void AddNumberRow(QGridLayout* layout, int row, const QString& caption, QWidget* edit,
                   const QString& unit);
+// OK (the default button; it accepts) and Cancel (it rejects), side by side at the right.
+QHBoxLayout* MakeOkCancelRow(QDialog* dialog, CImageButton*& ok, CImageButton*& cancel);

@@ -77,19 +77,7 @@ CPreferencesDialog::CPreferencesDialog(QWidget* parent) : QDialog(parent) {
     generalLayout->addWidget(m_beepCheck, 3, 1);
     generalLayout->setColumnStretch(1, 1);
 
-    m_ok = new CImageButton(QStringLiteral("OK"), this);
-    m_ok->setObjectName(QStringLiteral("okButton"));
-    m_ok->setDefault(true);
-    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
-    m_cancel = new CImageButton(QStringLiteral("Cancel"), this);
-    m_cancel->setObjectName(QStringLiteral("cancelButton"));
-    m_cancel->setAutoDefault(false);
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_ok);
-    buttons->addWidget(m_cancel);
+    QHBoxLayout* buttons = MakeOkCancelRow(this, m_ok, m_cancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(downloading);

@@ -12,6 +12,7 @@
 #include "ui/app_globals.h"
 #include "ui/artwork.h"
 #include "ui/controls/image_button.h"
+#include "ui/dialogs/dialog_parts.h"
 #include "ui/dialogs/site_dialog_limits_page.h"
 #include "ui/dialogs/site_dialog_links_page.h"
 #include "ui/dialogs/site_dialog_options_page.h"
@@ -95,19 +96,7 @@ CSiteDialog::CSiteDialog(const QString& caption, QWidget* parent, int firstPage)
         connect(new QShortcut(keys, this), &QShortcut::activated, this,
                 [this, step = step] { StepTab(step); });
 
-    m_ok = new CImageButton(QStringLiteral("OK"), this);
-    m_ok->setObjectName(QStringLiteral("okButton"));
-    m_ok->setDefault(true);
-    connect(m_ok, &QPushButton::clicked, this, &CSiteDialog::accept);
-    m_cancel = new CImageButton(QStringLiteral("Cancel"), this);
-    m_cancel->setObjectName(QStringLiteral("cancelButton"));
-    m_cancel->setAutoDefault(false);
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_ok);
-    buttons->addWidget(m_cancel);
+    QHBoxLayout* buttons = MakeOkCancelRow(this, m_ok, m_cancel);
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(0);
     layout->addWidget(m_tabs);

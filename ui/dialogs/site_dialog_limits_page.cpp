@@ -20,66 +20,57 @@ CSpinEdit* MakeNumberEdit(const QString& objectName, QWidget* parent) {
     return edit;
 }
 
-// A limit group: icon and explanation on top, number rows below, a check box on its edge.
-QGroupBox* MakeLimitGroup(QWidget* page, const QString& objectName, const char* icon,
-                          const QString& explanation, QGridLayout*& layout) {
-    auto* box = new QGroupBox(page);
-    box->setObjectName(objectName);
-    layout = new QGridLayout(box);
-    layout->addWidget(MakeGroupIcon(icon, box), 0, 0, 3, 1);
-    layout->addWidget(MakeExplanation(explanation, box), 0, 1, 1, 4);
-    layout->setColumnStretch(4, 1);
-    return box;
-}
 } // namespace
 
 CSiteDialogLimitsPage::CSiteDialogLimitsPage(QWidget* parent)
     : CSiteDialogPage(QStringLiteral("Limits"), parent) {}
 
+// A limit group: icon and explanation on top, number rows below, a check box on its edge.
+QGridLayout* CSiteDialogLimitsPage::AddLimitGroup(QGroupBox*& box, QCheckBox*& check,
+                                                  const QString& name, const QString& checkText,
+                                                  const char* icon, const QString& explanation) {
+    box = new QGroupBox(this);
+    box->setObjectName(name.toLower() + QStringLiteral("GroupBox"));
+    check = AddEdgeCheckBox(box, checkText);
+    check->setObjectName(QStringLiteral("restrict") + name + QStringLiteral("CheckBox"));
+    connect(check, &QCheckBox::clicked, this, &CSiteDialogLimitsPage::OnRestrictClicked);
+    auto* layout = new QGridLayout(box);
+    layout->addWidget(MakeGroupIcon(icon, box), 0, 0, 3, 1);
+    layout->addWidget(MakeExplanation(explanation, box), 0, 1, 1, 4);
+    layout->setColumnStretch(4, 1);
+    layout->setRowStretch(3, 1);
+    return layout;
+}
+
 void CSiteDialogLimitsPage::BuildControls() {
-    QGridLayout* spaceLayout = nullptr;
-    m_spaceBox = MakeLimitGroup(
-        this, QStringLiteral("spaceGroupBox"), art::kSpaceGroupIcon,
+    QGridLayout* space = AddLimitGroup(
+        m_spaceBox, m_restrictSpaceCheck, QStringLiteral("Space"),
+        QStringLiteral("Restrict Disk Space Usage"), art::kSpaceGroupIcon,
         QStringLiteral("Check this group to restrict the amount of disk space that is used when "
                        "quarning files from this site.  When the limit is reached, quarning for "
-                       "this site will stop."),
-        spaceLayout);
-    m_restrictSpaceCheck = AddEdgeCheckBox(m_spaceBox, QStringLiteral("Restrict Disk Space Usage"));
-    m_restrictSpaceCheck->setObjectName(QStringLiteral("restrictSpaceCheckBox"));
+                       "this site will stop."));
     m_spaceEdit = MakeNumberEdit(QStringLiteral("maxSpaceEdit"), m_spaceBox);
-    AddNumberRow(spaceLayout, 1, QStringLiteral("Maximum:"), m_spaceEdit, QStringLiteral("M"));
-    spaceLayout->setRowStretch(3, 1);
+    AddNumberRow(space, 1, QStringLiteral("Maximum:"), m_spaceEdit, QStringLiteral("M"));
 
-    QGridLayout* timeLayout = nullptr;
-    m_timeBox = MakeLimitGroup(
-        this, QStringLiteral("timeGroupBox"), art::kTimeGroupIcon,
+    QGridLayout* time = AddLimitGroup(
+        m_timeBox, m_restrictTimeCheck, QStringLiteral("Time"),
+        QStringLiteral("Restrict Time Interval"), art::kTimeGroupIcon,
         QStringLiteral("Check this group to restrict the amount of time that has expired when "
                        "quarning files from this site.  When the limit is reached, quarning for "
-                       "this site will stop."),
-        timeLayout);
-    m_restrictTimeCheck = AddEdgeCheckBox(m_timeBox, QStringLiteral("Restrict Time Interval"));
-    m_restrictTimeCheck->setObjectName(QStringLiteral("restrictTimeCheckBox"));
+                       "this site will stop."));
     m_timeEdit = MakeNumberEdit(QStringLiteral("maxTimeEdit"), m_timeBox);
-    AddNumberRow(timeLayout, 1, QStringLiteral("Maximum:"), m_timeEdit, QStringLiteral("Minutes"));
-    timeLayout->setRowStretch(3, 1);
+    AddNumberRow(time, 1, QStringLiteral("Maximum:"), m_timeEdit, QStringLiteral("Minutes"));
 
-    QGridLayout* sizesLayout = nullptr;
-    m_sizesBox = MakeLimitGroup(
-        this, QStringLiteral("sizesGroupBox"), art::kSizesGroupIcon,
+    QGridLayout* sizes = AddLimitGroup(
+        m_sizesBox, m_restrictSizesCheck, QStringLiteral("Sizes"),
+        QStringLiteral("Restrict File Sizes"), art::kSizesGroupIcon,
         QStringLiteral("Check this group to restrict the sizes of files that are quarned.  Any "
                        "files that have a size which is either smaller than the minimum or "
-                       "larger than the maximum will not be quarned."),
-        sizesLayout);
-    m_restrictSizesCheck = AddEdgeCheckBox(m_sizesBox, QStringLiteral("Restrict File Sizes"));
-    m_restrictSizesCheck->setObjectName(QStringLiteral("restrictSizesCheckBox"));
+                       "larger than the maximum will not be quarned."));
     m_minSizeEdit = MakeNumberEdit(QStringLiteral("minSizeEdit"), m_sizesBox);
     m_maxSizeEdit = MakeNumberEdit(QStringLiteral("maxSizeEdit"), m_sizesBox);
-    AddNumberRow(sizesLayout, 1, QStringLiteral("Minimum:"), m_minSizeEdit, QStringLiteral("K"));
-    AddNumberRow(sizesLayout, 2, QStringLiteral("Maximum:"), m_maxSizeEdit, QStringLiteral("K"));
-    sizesLayout->setRowStretch(3, 1);
-
-    for (QCheckBox* check : {m_restrictSpaceCheck, m_restrictTimeCheck, m_restrictSizesCheck})
-        connect(check, &QCheckBox::clicked, this, &CSiteDialogLimitsPage::OnRestrictClicked);
+    AddNumberRow(sizes, 1, QStringLiteral("Minimum:"), m_minSizeEdit, QStringLiteral("K"));
+    AddNumberRow(sizes, 2, QStringLiteral("Maximum:"), m_maxSizeEdit, QStringLiteral("K"));
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(m_spaceBox, 0, 0);

@@ -9,6 +9,7 @@
 
 class CSpinEdit;
 class QCheckBox;
+class QGridLayout;
 class QGroupBox;
 
 class CSiteDialogLimitsPage : public CSiteDialogPage {
@@ -35,6 +36,9 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
 
 private:
+    QGridLayout* AddLimitGroup(QGroupBox*& box, QCheckBox*& check, const QString& name,
+                               const QString& checkText, const char* icon,
+                               const QString& explanation);
     void Refresh();
     void OnRestrictClicked();
 
