@@ -333,6 +333,21 @@ TEST_F(SiteDialogTest, WorkersAreAcceptedFromOneTo999) {
     EXPECT_EQ(site.m_workers, 999);
 }
 
+TEST_F(SiteDialogTest, ALongerNameFromTheFileIsShownWholeAndMustBeShortenedBeforeOk) {
+    CSite site(std::string(70, 'n'));
+    MakePlain(site);
+    const int result = RunSheet(site, [&](CSiteDialog* sheet) {
+        EXPECT_EQ(Name(sheet)->text().size(), 70);
+        Click(sheet, "okButton");
+        EXPECT_EQ(m_messages.Last(), QStringLiteral("warning: Please enter no more than 64 characters."));
+        EXPECT_TRUE(HoldsFocus(Name(sheet)));
+        Retype(Name(sheet), QString(64, QLatin1Char('s')));
+        Click(sheet, "okButton");
+    });
+    ASSERT_EQ(result, QDialog::Accepted);
+    EXPECT_EQ(site.m_name, std::string(64, 's'));
+}
+
 TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheProject) {
     TempDir dir;
     CProject project;
