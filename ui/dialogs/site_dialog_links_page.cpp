@@ -40,17 +40,6 @@ void AddEntry(QListWidget* list, const QString& name, bool ticked) {
     entry->setToolTip(name);
     list->addItem(entry);
 }
-
-std::unique_ptr<CAddEntryDialog> MakeEntryDialog(int kind) {
-    switch (kind) {
-    case 0:
-        return std::make_unique<CAddServerDialog>();
-    case 1:
-        return std::make_unique<CAddDirectoryDialog>();
-    default:
-        return std::make_unique<CAddFileDialog>();
-    }
-}
 } // namespace
 
 CSiteDialogLinksPage::CSiteDialogLinksPage(QWidget* parent)
@@ -267,7 +256,13 @@ void CSiteDialogLinksPage::OnIncludeClicked(Kind kind, bool include) {
 }
 
 void CSiteDialogLinksPage::OnAdd(Kind kind) {
-    const auto dialog = MakeEntryDialog(static_cast<int>(kind));
+    std::unique_ptr<CAddEntryDialog> dialog;
+    if (kind == Kind::Servers)
+        dialog = std::make_unique<CAddServerDialog>();
+    else if (kind == Kind::Directories)
+        dialog = std::make_unique<CAddDirectoryDialog>();
+    else
+        dialog = std::make_unique<CAddFileDialog>();
     if (dialog->exec() != QDialog::Accepted || dialog->Entry().isEmpty())
         return;
     const QString entry = dialog->Entry();
