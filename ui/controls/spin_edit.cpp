@@ -29,9 +29,6 @@ std::optional<std::int64_t> ParseTypedInteger(const QString& text) {
 CSpinEdit::CSpinEdit(QWidget* parent) : QAbstractSpinBox(parent) {
     setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     setAccelerated(true);
-    // The text stays as typed when the box loses the focus.
-    setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
-    setKeyboardTracking(true);
 }
 
 void CSpinEdit::SetRange(std::int64_t minimum, std::int64_t maximum) {
@@ -80,8 +77,8 @@ void CSpinEdit::stepBy(int steps) {
 }
 
 QValidator::State CSpinEdit::validate(QString& input, int&) const {
-    if (m_digitsOnly && std::any_of(input.cbegin(), input.cend(),
-                                    [](QChar c) { return c < u'0' || c > u'9'; }))
+    if (m_digitsOnly &&
+        std::any_of(input.cbegin(), input.cend(), [](QChar c) { return c < u'0' || c > u'9'; }))
         return QValidator::Invalid;
     return QValidator::Acceptable;
 }

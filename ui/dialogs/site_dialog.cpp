@@ -1,8 +1,8 @@
 #include "ui/dialogs/site_dialog.h"
 
 #include <QHBoxLayout>
-#include <QSignalBlocker>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
@@ -10,7 +10,6 @@
 
 #include "model/site.h"
 #include "ui/app_globals.h"
-#include "ui/artwork.h"
 #include "ui/controls/image_button.h"
 #include "ui/dialogs/dialog_parts.h"
 #include "ui/dialogs/site_dialog_limits_page.h"
@@ -77,13 +76,10 @@ CSiteDialog::CSiteDialog(const QString& caption, QWidget* parent, int firstPage)
     m_stack->setFrameShape(QFrame::StyledPanel);
     // Pages are built when first shown; the sheet keeps one size for all of them.
     m_stack->setMinimumSize(kPagesMinSize);
-    std::vector<QPixmap> images = g_imageList;
-    if (images.size() <= static_cast<std::size_t>(kTabImages[kPageCount - 1]))
-        images = LoadImageStrip(QString::fromLatin1(art::kSiteImages), {16, 16});
     for (int i = 0; i < kPageCount; ++i) {
         const auto image = static_cast<std::size_t>(kTabImages[i]);
-        // Without the images the tabs simply show no icons.
-        const QIcon icon = image < images.size() ? QIcon(images[image]) : QIcon();
+        // Without the shared images the tabs simply show no icons.
+        const QIcon icon = image < g_imageList.size() ? QIcon(g_imageList[image]) : QIcon();
         m_tabs->addTab(icon, m_pages[i]->Caption());
         m_stack->addWidget(m_pages[i]);
     }

@@ -34,7 +34,7 @@ CUrl ParseAddress(const QString& text) {
 }
 
 QString HostOf(const QString& text) {
-    return QString::fromStdString(ParseAddress(text).host);
+    return QString::fromStdString(CUrl::HostOf(text.toStdString()));
 }
 } // namespace
 

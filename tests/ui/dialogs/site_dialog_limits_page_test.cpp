@@ -12,23 +12,10 @@
 
 using namespace sheet_test;
 
-namespace {
-
-// Shows page index, runs act on it and presses OK; the result of the sheet is returned.
-int OnPage(CSite& site, int index, const std::function<void(CSiteDialog*)>& act) {
-    return RunSheet(site, [&](CSiteDialog* sheet) {
-        ClickTab(sheet, index);
-        EXPECT_EQ(ShownPage(sheet), index);
-        act(sheet);
-        Click(sheet, "okButton");
-    });
-}
-} // namespace
-
 TEST(LimitsPage, AMinimumAboveTheMaximumIsRefusedEvenWithSizesSwitchedOff) {
     for (const bool restrictSizes : {false, true}) {
         CSite site("Example");
-    MakePlain(site);
+        MakePlain(site);
         site.m_useSizes = restrictSizes;
         MessageCatcher messages;
         const int result = OnPage(site, 2, [&](CSiteDialog* sheet) {

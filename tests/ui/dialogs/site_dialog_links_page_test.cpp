@@ -34,25 +34,6 @@ std::vector<Entry> EntriesOf(QListWidget* list) {
 void PrintTo(const Entry& entry, std::ostream* out) {
     *out << entry.name.toStdString() << (entry.ticked ? "=1" : "=0");
 }
-
-
-// Opens the Links page of the sheet on site, runs act on it, and presses OK.
-int OnLinksPage(CSite& site, const std::function<void(CSiteDialog*)>& act) {
-    return RunSheet(site, [&](CSiteDialog* sheet) {
-        ClickTab(sheet, 1);
-        EXPECT_EQ(ShownPage(sheet), 1);
-        act(sheet);
-        Click(sheet, "okButton");
-    });
-}
-
-// Types text into the next entry dialog of type T and presses its OK.
-template <class T> std::unique_ptr<ModalWatcher<T>> AnswerEntry(const QString& text) {
-    return std::make_unique<ModalWatcher<T>>([text](T* dialog) {
-        QTest::keyClicks(Child<QLineEdit>(dialog, "entryEdit"), text);
-        Click(dialog, "okButton");
-    });
-}
 } // namespace
 
 TEST(LinksPage, FilterTextsAreReadLeniently) {
@@ -61,7 +42,7 @@ TEST(LinksPage, FilterTextsAreReadLeniently) {
     site.m_servers = "a=1,,b=0";
     site.m_directories = "/x/=00,/y/=yes,/z/,/w/==0";
     site.m_files = ",,";
-    OnLinksPage(site, [&](CSiteDialog* sheet) {
+    OnPage(site, 1, [&](CSiteDialog* sheet) {
         EXPECT_EQ(EntriesOf(Child<QListWidget>(sheet, "serversList")),
                   (std::vector<Entry>{{QStringLiteral("a"), true}, {QStringLiteral("b"), false}}));
         // Only "0" leaves an entry unticked; "=" at the front of a value is skipped.
@@ -84,7 +65,7 @@ TEST(LinksPage, ListsAreStoredSortedOnceThePageIsLeftButUntouchedOtherwise) {
     RunSheet(site, [](CSiteDialog* sheet) { Click(sheet, "okButton"); });
     EXPECT_EQ(site.m_servers, "b=1,a=0");
 
-    OnLinksPage(site, [](CSiteDialog*) {});
+    OnPage(site, 1, [](CSiteDialog*) {});
     EXPECT_EQ(site.m_servers, "a=0,b=1");
 }
 
@@ -103,7 +84,7 @@ TEST(LinksPage, TickingAnEntryIsStoredOnOkAndDroppedOnCancel) {
         Click(sheet, "cancelButton");
     });
     EXPECT_EQ(site.m_files, "*.gif=1");
-    OnLinksPage(site, untick);
+    OnPage(site, 1, untick);
     EXPECT_EQ(site.m_files, "*.gif=0");
 }
 
@@ -115,23 +96,17 @@ TEST(LinksPage, AddAndDeleteGoThroughTheEntryDialogs) {
     site.m_useServers = true;
     site.m_servers = "b.example=1,a.example=1";
     MessageCatcher messages;
-    OnLinksPage(site, [&](CSiteDialog* sheet) {
+    OnPage(site, 1, [&](CSiteDialog* sheet) {
         auto* directories = Child<QListWidget>(sheet, "directoriesList");
-        {
-            // The duplicate test is exact: another case is another entry.
-            auto answer = AnswerEntry<CAddDirectoryDialog>(QStringLiteral("images"));
-            Click(sheet, "directoriesAddButton");
-            EXPECT_TRUE(answer->Seen());
-        }
-        {
-            auto answer = AnswerEntry<CAddDirectoryDialog>(QStringLiteral("/images/"));
-            Click(sheet, "directoriesAddButton");
-        }
+        // The duplicate test is exact: another case is another entry.
+        EXPECT_TRUE(AddThroughEntryDialog<CAddDirectoryDialog>(sheet, "directoriesAddButton",
+                                                               QStringLiteral("images")));
+        AddThroughEntryDialog<CAddDirectoryDialog>(sheet, "directoriesAddButton",
+                                                   QStringLiteral("/images/"));
         EXPECT_EQ(messages.Messages(),
                   QStringList{QStringLiteral("message: The directory '/images/' already exists.")});
-        EXPECT_EQ(EntriesOf(directories),
-                  (std::vector<Entry>{{QStringLiteral("/Images/"), false},
-                                      {QStringLiteral("/images/"), true}}));
+        EXPECT_EQ(EntriesOf(directories), (std::vector<Entry>{{QStringLiteral("/Images/"), false},
+                                                              {QStringLiteral("/images/"), true}}));
         // A cancelled dialog adds nothing.
         {
             ModalWatcher<CAddServerDialog> cancel([](CAddServerDialog* dialog) {
@@ -164,7 +139,7 @@ TEST(LinksPage, RestrictBoxesSwitchTheirGroupsButKeepTheirEntries) {
     site.m_servers = "127.0.0.1=1";
     site.m_useLevels = true;
     site.m_levels = 3;
-    OnLinksPage(site, [&](CSiteDialog* sheet) {
+    OnPage(site, 1, [&](CSiteDialog* sheet) {
         auto* list = Child<QListWidget>(sheet, "serversList");
         auto* include = Child<QRadioButton>(sheet, "serversIncludeRadio");
         auto* exclude = Child<QRadioButton>(sheet, "serversExcludeRadio");
@@ -204,7 +179,7 @@ TEST(LinksPage, LevelsAreAcceptedFromOneTo9999) {
     MakePlain(site);
     site.m_useLevels = true;
     MessageCatcher messages;
-    OnLinksPage(site, [&](CSiteDialog* sheet) {
+    OnPage(site, 1, [&](CSiteDialog* sheet) {
         auto* levels = Child<CSpinEdit>(sheet, "levelsEdit");
         // The box takes digits only.
         Retype(levels, QStringLiteral("1x0000"));

@@ -339,7 +339,8 @@ TEST_F(SiteDialogTest, ALongerNameFromTheFileIsShownWholeAndMustBeShortenedBefor
     const int result = RunSheet(site, [&](CSiteDialog* sheet) {
         EXPECT_EQ(Name(sheet)->text().size(), 70);
         Click(sheet, "okButton");
-        EXPECT_EQ(m_messages.Last(), QStringLiteral("warning: Please enter no more than 64 characters."));
+        EXPECT_EQ(m_messages.Last(),
+                  QStringLiteral("warning: Please enter no more than 64 characters."));
         EXPECT_TRUE(HoldsFocus(Name(sheet)));
         Retype(Name(sheet), QString(64, QLatin1Char('s')));
         Click(sheet, "okButton");
@@ -357,16 +358,6 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
     CSite& site = *made;
     project.AddSite(std::move(made), *project.GetGroups().front());
 
-    const auto addEntry = [](CSiteDialog* sheet, const char* button, auto* dialogType,
-                             const QString& text) {
-        using Dialog = std::remove_pointer_t<decltype(dialogType)>;
-        ModalWatcher<Dialog> answer([text](Dialog* dialog) {
-            QTest::keyClicks(Child<QLineEdit>(dialog, "entryEdit"), text);
-            Click(dialog, "okButton");
-        });
-        Click(sheet, button);
-        EXPECT_TRUE(answer.Seen()) << button;
-    };
     const auto tick = [](CSiteDialog* sheet, const char* box) {
         QTest::mouseClick(Child<QAbstractButton>(sheet, box), Qt::LeftButton);
     };
@@ -376,21 +367,25 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         EXPECT_EQ(Name(sheet)->text(), QStringLiteral("127001"));
         Retype(Name(sheet), QStringLiteral("Mirror"));
         Retype(Child<QLineEdit>(sheet, "directoryEdit"), QStringLiteral("/data/Mirror"));
-        Retype(Child<QComboBox>(sheet, "defaultDocumentCombo")->lineEdit(), QStringLiteral("home.html"));
+        Retype(Child<QComboBox>(sheet, "defaultDocumentCombo")->lineEdit(),
+               QStringLiteral("home.html"));
         tick(sheet, "onlyChangedCheckBox");
         Retype(Child<CSpinEdit>(sheet, "workersEdit"), QStringLiteral("6"));
 
         ClickTab(sheet, 1);
         tick(sheet, "serversExcludeRadio");
-        addEntry(sheet, "serversAddButton", static_cast<CAddServerDialog*>(nullptr),
-                 QStringLiteral("cdn.example"));
+        EXPECT_TRUE(AddThroughEntryDialog<CAddServerDialog>(sheet, "serversAddButton",
+                                                            QStringLiteral("cdn.example")))
+            << "serversAddButton";
         tick(sheet, "directoriesRestrictCheckBox");
-        addEntry(sheet, "directoriesAddButton", static_cast<CAddDirectoryDialog*>(nullptr),
-                 QStringLiteral("docs"));
+        EXPECT_TRUE(AddThroughEntryDialog<CAddDirectoryDialog>(sheet, "directoriesAddButton",
+                                                               QStringLiteral("docs")))
+            << "directoriesAddButton";
         tick(sheet, "filesRestrictCheckBox");
         tick(sheet, "filesExcludeRadio");
-        addEntry(sheet, "filesAddButton", static_cast<CAddFileDialog*>(nullptr),
-                 QStringLiteral("*.pdf"));
+        EXPECT_TRUE(
+            AddThroughEntryDialog<CAddFileDialog>(sheet, "filesAddButton", QStringLiteral("*.pdf")))
+            << "filesAddButton";
         tick(sheet, "restrictLevelsCheckBox");
         Retype(Child<CSpinEdit>(sheet, "levelsEdit"), QStringLiteral("3"));
         tick(sheet, "removeLinksCheckBox");

@@ -104,6 +104,18 @@ inline void ClickTab(CSiteDialog* sheet, int index) {
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
 }
 
+// Clicks an Add button of the Links page and answers its entry dialog with text and OK;
+// false when no dialog of that kind came up.
+template <class Dialog>
+bool AddThroughEntryDialog(CSiteDialog* sheet, const char* button, const QString& text) {
+    ModalWatcher<Dialog> answer([text](Dialog* dialog) {
+        QTest::keyClicks(Child<QLineEdit>(dialog, "entryEdit"), text);
+        Click(dialog, "okButton");
+    });
+    Click(sheet, button);
+    return answer.Seen();
+}
+
 // The page on show, -1 for none; its tab must be the current one.
 inline int ShownPage(CSiteDialog* sheet) {
     const QWidget* pages[] = {&sheet->SitePage(), &sheet->LinksPage(), &sheet->LimitsPage(),
@@ -120,6 +132,16 @@ inline int ShownPage(CSiteDialog* sheet) {
 // after a message box (on the offscreen platform nothing reactivates it).
 inline bool HoldsFocus(QWidget* widget) {
     return widget->window()->focusWidget() == widget;
+}
+
+// Shows page index, runs act on it and presses OK; the sheet's result is returned.
+inline int OnPage(CSite& site, int index, const std::function<void(CSiteDialog*)>& act) {
+    return RunSheet(site, [&](CSiteDialog* sheet) {
+        ClickTab(sheet, index);
+        EXPECT_EQ(ShownPage(sheet), index);
+        act(sheet);
+        Click(sheet, "okButton");
+    });
 }
 
 } // namespace sheet_test
