@@ -120,6 +120,13 @@ void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
                 "User-Agent header (default: \"Quarn/\" and the version)");
     AddOptional(mirror, "--default-document", options.defaultDocument,
                 "Local file name for an address that ends in \"/\" (default \"index.htm\")");
+    mirror.add_flag("--no-page-requisites", options.noPageRequisites,
+                    "Fetch only what links and the classic tags name, not everything pages need "
+                    "to display (scripts, style sheets and their images and fonts, frames, "
+                    "responsive images, media)");
+    mirror.add_flag("--requisites-same-server", options.requisitesSameServer,
+                    "Take the files pages need only from the crawled servers (default: from "
+                    "any server)");
     mirror.add_flag("--remove-links", options.removeLinks,
                     "Remove links to addresses that are not crawled, instead of making them "
                     "absolute");

@@ -172,6 +172,7 @@ std::unique_ptr<CSite> BuildMirrorSite(const MirrorOptions& options, std::string
     }
 
     auto site = std::make_unique<CSite>(name);
+    site->UseNewSiteDefaults();
     site->m_new = false;
 
     // Credentials written into the address move to the login fields, as the site dialog
@@ -258,6 +259,8 @@ std::unique_ptr<CSite> BuildMirrorSite(const MirrorOptions& options, std::string
         site->m_defaultDocument = *options.defaultDocument;
     }
     site->m_removeLinks = options.removeLinks;
+    site->m_pageRequisites = !options.noPageRequisites;
+    site->m_requisitesAnyServer = !options.requisitesSameServer;
     site->m_downloadChanges = !options.fresh;
     return site;
 }

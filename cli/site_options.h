@@ -36,6 +36,8 @@ struct MirrorOptions {
     std::optional<std::string> userAgent;
     std::optional<std::string> defaultDocument;
     bool removeLinks = false;
+    bool noPageRequisites = false;
+    bool requisitesSameServer = false;
     bool fresh = false;
     bool spanHosts = false;
 };

@@ -1,7 +1,8 @@
 #include "engine/link_scanner.h"
 
-#include <memory>
-
+#include "engine/embedded_links.h"
+#include "engine/markup_text.h"
+#include "engine/splicer.h"
 #include "model/site.h"
 #include "web/byte_text.h"
 #include "web/url.h"
@@ -50,9 +51,119 @@ constexpr LinkAttribute kLinkTable[] = {
     {"th", "background", kLinkClassEmbedded},
 };
 
+// What a value holds when the site fetches what pages need.
+enum class ValueKind { None, Link, Srcset, Refresh, Style, Base };
+
+struct RequisiteAttribute {
+    std::string_view tag;
+    std::string_view attribute;
+    int linkClass;
+    ValueKind kind;
+};
+
+// Looked up before the table above; link href depends on rel, and style on any tag
+// holds CSS.
+constexpr RequisiteAttribute kRequisiteTable[] = {
+    {"audio", "src", kLinkClassEmbedded, ValueKind::Link},
+    {"base", "href", 0, ValueKind::Base},
+    {"iframe", "src", kLinkClassFollowed, ValueKind::Link},
+    {"iframe", "data-src", kLinkClassEmbedded, ValueKind::Link},
+    {"iframe", "data-srcset", kLinkClassEmbedded, ValueKind::Srcset},
+    {"image", "href", kLinkClassEmbedded, ValueKind::Link},
+    {"image", "xlink:href", kLinkClassEmbedded, ValueKind::Link},
+    {"img", "srcset", kLinkClassEmbedded, ValueKind::Srcset},
+    {"img", "data-src", kLinkClassEmbedded, ValueKind::Link},
+    {"img", "data-srcset", kLinkClassEmbedded, ValueKind::Srcset},
+    {"link", "imagesrcset", kLinkClassEmbedded, ValueKind::Srcset},
+    {"meta", "content", kLinkClassFollowed, ValueKind::Refresh},
+    {"script", "src", kLinkClassEmbedded, ValueKind::Link},
+    {"source", "src", kLinkClassEmbedded, ValueKind::Link},
+    {"source", "srcset", kLinkClassEmbedded, ValueKind::Srcset},
+    {"source", "data-src", kLinkClassEmbedded, ValueKind::Link},
+    {"source", "data-srcset", kLinkClassEmbedded, ValueKind::Srcset},
+    {"track", "src", kLinkClassEmbedded, ValueKind::Link},
+    {"use", "href", kLinkClassEmbedded, ValueKind::Link},
+    {"use", "xlink:href", kLinkClassEmbedded, ValueKind::Link},
+    {"video", "src", kLinkClassEmbedded, ValueKind::Link},
+    {"video", "poster", kLinkClassEmbedded, ValueKind::Link},
+};
+
+// rel words that make a link element's target part of the page.
+constexpr std::string_view kEmbeddedRelations[] = {
+    "stylesheet", "icon",     "shortcut", "apple-touch-icon", "apple-touch-icon-precomposed",
+    "mask-icon",  "preload",  "modulepreload", "prefetch",    "manifest",
+};
+
+constexpr bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+constexpr bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 // Whether the bytes of text at `at` are lower, in any letter case.
 bool HasWordAt(std::string_view text, std::size_t at, std::string_view lower) {
     return at <= text.size() && EqualsIgnoringAsciiCase(text.substr(at, lower.size()), lower);
+}
+
+// The first place from `from` where lower (which begins with "<") stands in any case.
+std::size_t FindTagWord(std::string_view text, std::string_view lower, std::size_t from) {
+    for (auto at = text.find('<', from); at != npos; at = text.find('<', at + 1)) {
+        if (HasWordAt(text, at, lower))
+            return at;
+    }
+    return npos;
+}
+
+// Where the raw text of a script or style element ends: at "</name" followed by a
+// space, "/" or ">", as browsers end it; the page's end when there is none.
+std::size_t RawTextEnd(std::string_view page, std::string_view endTag, std::size_t from) {
+    for (auto at = FindTagWord(page, endTag, from); at != npos;
+         at = FindTagWord(page, endTag, at + 1)) {
+        const std::size_t after = at + endTag.size();
+        if (after >= page.size() || IsSpace(page[after]) || page[after] == '/' ||
+            page[after] == '>')
+            return at;
+    }
+    return page.size();
+}
+
+// One past the ">" that ends the start tag opening at `at`, read as browsers read it
+// (a ">" inside a quoted value does not end it); npos when the tag never ends.
+std::size_t StartTagEnd(std::string_view page, std::size_t at) {
+    const std::size_t size = page.size();
+    std::size_t i = at + 1;
+    while (i < size && !IsSpace(page[i]) && page[i] != '/' && page[i] != '>')
+        ++i;
+    while (true) {
+        while (i < size && (IsSpace(page[i]) || page[i] == '/'))
+            ++i;
+        if (i >= size)
+            return npos;
+        if (page[i] == '>')
+            return i + 1;
+        ++i; // a name may begin with "="
+        while (i < size && !IsSpace(page[i]) && page[i] != '/' && page[i] != '>' &&
+               page[i] != '=')
+            ++i;
+        while (i < size && IsSpace(page[i]))
+            ++i;
+        if (i >= size || page[i] != '=')
+            continue;
+        ++i;
+        while (i < size && IsSpace(page[i]))
+            ++i;
+        if (i < size && (page[i] == '"' || page[i] == '\'')) {
+            const auto close = page.find(page[i], i + 1);
+            if (close == npos)
+                return npos;
+            i = close + 1;
+        } else {
+            while (i < size && !IsSpace(page[i]) && page[i] != '>')
+                ++i;
+        }
+    }
 }
 
 // Tabs and line breaks become spaces, runs of spaces become one, and spaces next to
@@ -113,71 +224,232 @@ std::string DecodeBeforeFragment(std::string_view link) {
     return decoded;
 }
 
+// Escapes the bytes listed in `unsafe` in a link value.
+std::string EscapeLinkBytes(std::string value, std::string_view unsafe) {
+    if (value.find_first_of(unsafe) == std::string::npos)
+        return value;
+    std::string out;
+    AppendPercentEscaped(out, value,
+                         [unsafe](unsigned char byte) { return unsafe.find(char(byte)) == npos; });
+    return out;
+}
+
+bool HoldsWord(std::string_view words, std::string_view lower) {
+    while (!words.empty()) {
+        const auto space = words.find(' ');
+        if (EqualsIgnoringAsciiCase(words.substr(0, space), lower))
+            return true;
+        words = space == npos ? std::string_view() : words.substr(space + 1);
+    }
+    return false;
+}
+
+
+// Walks a page's start tags as browsers read them: comments, end tags and declarations
+// are passed over, and the raw text of a script is skipped. onTag(start, end, name) sees
+// every start tag and returns false to stop; onStyleText(start, end) sees the text
+// inside each style element.
+template <typename OnTag, typename OnStyleText>
+void WalkTagsAsBrowsers(std::string_view page, OnTag onTag, OnStyleText onStyleText) {
+    for (std::size_t i = page.find('<'); i != npos && i + 1 < page.size();) {
+        const char next = page[i + 1];
+        if (HasWordAt(page, i, "<!--")) {
+            const auto end = page.find("-->", i + 2);
+            i = end == npos ? npos : page.find('<', end + 3);
+            continue;
+        }
+        if (!IsAsciiLetter(next)) {
+            // End tags, declarations and processing instructions carry no links.
+            const auto end =
+                next == '/' || next == '!' || next == '?' ? page.find('>', i + 1) : i;
+            i = end == npos ? npos : page.find('<', end + 1);
+            continue;
+        }
+        const std::size_t end = StartTagEnd(page, i);
+        if (end == npos)
+            break;
+        std::size_t nameEnd = i + 1;
+        while (nameEnd < end && !IsSpace(page[nameEnd]) && page[nameEnd] != '/' &&
+               page[nameEnd] != '>')
+            ++nameEnd;
+        const std::string_view name = page.substr(i + 1, nameEnd - i - 1);
+        if (!onTag(i, end, name))
+            return;
+        i = end;
+        if (EqualsIgnoringAsciiCase(name, "script")) {
+            i = RawTextEnd(page, "</script", end);
+        } else if (EqualsIgnoringAsciiCase(name, "style")) {
+            i = RawTextEnd(page, "</style", end);
+            onStyleText(end, i);
+        }
+        i = page.find('<', i);
+    }
+}
+
 } // namespace
 
+// What a tag's other attributes say about its values.
+struct CLinkScanner::TagContext {
+    int linkHrefClass = kLinkClassFollowed; // from a link element's rel
+    bool refresh = false;                   // a meta element with http-equiv=refresh
+};
+
+void ReadAttributes(std::string_view text, bool slashSeparates,
+                    std::vector<CLinkScanner::AttributeSpan>& spans) {
+    spans.clear();
+    const std::size_t size = text.size();
+    const auto separates = [&](char c) { return c == ' ' || (slashSeparates && c == '/'); };
+    std::size_t i = 0;
+    while (i < size) {
+        if (separates(text[i])) {
+            ++i;
+            continue;
+        }
+        CLinkScanner::AttributeSpan span;
+        span.start = i;
+        ++i; // a name may begin with "="
+        while (i < size && !separates(text[i]) && text[i] != '=')
+            ++i;
+        span.nameEnd = i;
+        if (i < size && text[i] == '=') {
+            span.hasValue = true;
+            while (i < size && text[i] == '=')
+                ++i;
+            if (i < size && (text[i] == '"' || text[i] == '\'')) {
+                span.quote = text[i];
+                const auto close = text.find(span.quote, i + 1);
+                if (close == npos)
+                    return; // with its opening quote, the rest of the tag stays as written
+                span.valueStart = i + 1;
+                span.valueEnd = close;
+                i = close + 1; // what follows the quote, even a name, is a new attribute
+            } else {
+                span.valueStart = i;
+                while (i < size && text[i] != ' ')
+                    ++i;
+                span.valueEnd = i;
+            }
+        } else {
+            span.valueStart = span.valueEnd = i;
+        }
+        span.end = i;
+        spans.push_back(span);
+    }
+}
+
 CLinkScanner::CLinkScanner(CSite& site, const CUrl& page, PageSource source)
-    : m_site(site), m_page(page), m_source(source) {}
+    : m_site(site), m_page(page), m_source(source), m_requisites(site.m_pageRequisites) {}
+
+CLinkScanner::~CLinkScanner() = default;
 
 void CLinkScanner::ScanPage(std::string& buffer) {
     const std::string_view page = buffer;
-    // The page is copied span by span into `out` only once a tag changes, so a large
-    // page costs one pass however many tags are replaced.
-    std::string out;
-    std::size_t copied = 0;
-    bool replaced = false;
-    bool inComment = false;
-    bool inScript = false;
-    bool inTag = false;
-    std::size_t tagStart = 0;
-
-    for (std::size_t i = 0; i < page.size(); ++i) {
-        const char c = page[i];
-        if (c == '<') {
-            if (inComment || inScript) {
-                continue;
-            }
-            // A comment or script that opens inside an unfinished tag ends that tag
-            // unchanged; its links would otherwise be taken from the comment.
-            if (HasWordAt(page, i, "<!--")) {
-                inComment = true;
-                inTag = false;
-            } else if (HasWordAt(page, i, "<script")) {
-                inScript = true;
-                inTag = false;
-            } else {
-                inTag = true; // an unfinished tag before this one stays as it is
-                tagStart = i;
-            }
-        } else if (c == '>') {
-            if (inComment) {
-                inComment = !(i >= 2 && HasWordAt(page, i - 2, "-->"));
-            } else if (inScript) {
-                inScript = !(i >= 8 && HasWordAt(page, i - 8, "</script>"));
-            } else if (inTag) {
-                inTag = false;
-                const std::string_view tag = page.substr(tagStart, i + 1 - tagStart);
-                if (tag.find('=') == npos) {
-                    continue;
-                }
-                const std::string newTag = RewriteTag(tag);
-                if (EqualsIgnoringAsciiCase(newTag, tag)) {
-                    continue;
-                }
-                if (!replaced) {
-                    out.reserve(page.size() + page.size() / 8);
-                    replaced = true;
-                }
-                out.append(page.substr(copied, tagStart - copied));
-                out.append(newTag);
-                copied = i + 1;
-            }
-        }
+    // The page is copied span by span only once a tag changes, so a large page costs one
+    // pass however many tags are replaced.
+    CSplicer splicer(page);
+    if (m_requisites) {
+        FindBase(page);
+        ScanTagsAsBrowsers(page, splicer);
+    } else {
+        ScanTagsToFirstClose(page, splicer);
     }
-    if (replaced) {
-        out.append(page.substr(copied));
+    if (splicer.Changed()) {
+        std::string out = splicer.Finish();
         buffer.swap(out);
         m_rewrote = true;
     }
+}
+
+void CLinkScanner::ScanStyleSheet(std::string& buffer) {
+    std::string out;
+    const LinkRewriter rewrite = [this](std::string_view value) {
+        return RewriteLink(value, kLinkClassEmbedded);
+    };
+    if (RewriteStyleSheet(buffer, rewrite, out)) {
+        buffer.swap(out);
+        m_rewrote = true;
+    }
+}
+
+// A tag runs from "<" to the first ">"; a "<" before it starts a new tag and leaves the
+// unfinished one as it is. A comment or script hides everything up to its end.
+void CLinkScanner::ScanTagsToFirstClose(std::string_view page, CSplicer& splicer) {
+    for (std::size_t i = page.find('<'); i != npos;) {
+        if (HasWordAt(page, i, "<!--")) {
+            const auto end = page.find("-->", i + 2);
+            i = end == npos ? npos : page.find('<', end + 3);
+        } else if (HasWordAt(page, i, "<script")) {
+            const auto end = FindTagWord(page, "</script>", i + 1);
+            i = end == npos ? npos : page.find('<', end + 9);
+        } else {
+            const auto close = page.find_first_of("<>", i + 1);
+            if (close == npos)
+                break;
+            if (page[close] == '<') {
+                i = close;
+                continue;
+            }
+            ReplaceTag(page, i, close + 1, splicer);
+            i = page.find('<', close + 1);
+        }
+    }
+}
+
+void CLinkScanner::ScanTagsAsBrowsers(std::string_view page, CSplicer& splicer) {
+    WalkTagsAsBrowsers(
+        page,
+        [&](std::size_t start, std::size_t end, std::string_view) {
+            ReplaceTag(page, start, end, splicer);
+            return true;
+        },
+        [&](std::size_t start, std::size_t end) {
+            std::string rewritten;
+            if (RewriteStyle(page.substr(start, end - start), rewritten))
+                splicer.Replace(start, end, rewritten);
+        });
+}
+
+void CLinkScanner::FindBase(std::string_view page) {
+    if (FindTagWord(page, "<base", 0) == npos)
+        return;
+    WalkTagsAsBrowsers(
+        page,
+        [&](std::size_t start, std::size_t end, std::string_view name) {
+            if (!EqualsIgnoringAsciiCase(name, "base"))
+                return true;
+            const std::string text = NormaliseSpacing(page.substr(start + 1, end - start - 2));
+            const std::string_view attributes = std::string_view(text).substr(name.size());
+            ReadAttributes(attributes, true, m_spans);
+            for (const AttributeSpan& span : m_spans) {
+                const auto spanName = attributes.substr(span.start, span.nameEnd - span.start);
+                if (!span.hasValue || !EqualsIgnoringAsciiCase(spanName, "href"))
+                    continue;
+                std::string href = DecodeCharacterReferences(
+                    attributes.substr(span.valueStart, span.valueEnd - span.valueStart));
+                if (m_source == PageSource::LocalCopy && SchemeNameOf(href).empty())
+                    href = DecodeBeforeFragment(href);
+                const std::string_view scheme = SchemeNameOf(TrimSpaces(href));
+                if (TrimSpaces(href).empty() ||
+                    (!scheme.empty() && !EqualsIgnoringAsciiCase(scheme, "http") &&
+                     !EqualsIgnoringAsciiCase(scheme, "https")))
+                    return true;
+                // Browsers take the first base with an address.
+                m_base = std::make_unique<CUrl>(&m_page, href, kLinkEmbedded);
+                return false;
+            }
+            return true;
+        },
+        [](std::size_t, std::size_t) {});
+}
+
+void CLinkScanner::ReplaceTag(std::string_view page, std::size_t start, std::size_t end,
+                              CSplicer& splicer) {
+    const std::string_view tag = page.substr(start, end - start);
+    if (tag.find('=') == npos)
+        return;
+    const std::string newTag = RewriteTag(tag);
+    if (!EqualsIgnoringAsciiCase(newTag, tag))
+        splicer.Replace(start, end, newTag);
 }
 
 std::string CLinkScanner::RewriteTag(std::string_view tag) {
@@ -190,61 +462,50 @@ std::string CLinkScanner::RewriteTag(std::string_view tag) {
     }
     const std::string text = NormaliseSpacing(tag);
     const std::string_view whole = text;
-    const auto nameEnd = whole.find(' ');
+    // Browsers end a tag's name at "/" too; the page scan of a site without requisites
+    // reads names as it always has.
+    const auto nameEnd = m_requisites ? whole.find_first_of(" /") : whole.find(' ');
     const std::string_view name = whole.substr(0, nameEnd);
-    std::string attributes(nameEnd == npos ? std::string_view()
-                                           : SkipLeading(whole.substr(nameEnd), ' '));
+    const std::string_view attributes =
+        nameEnd == npos ? std::string_view() : SkipLeading(whole.substr(nameEnd), ' ');
 
-    if (ClassifyAttribute(name, {}) == kTagNotListed) {
+    if (!m_requisites && ClassifyAttribute(name, {}) == kTagNotListed) {
         std::string result;
         result.reserve(name.size() + attributes.size() + 3);
         result.append("<").append(name).append(" ").append(attributes).append(">");
         return result;
     }
 
-    // The trailing space completes the last attribute. With unbalanced quotes it never
-    // completes, so nothing after the opening quote is rewritten.
-    attributes.push_back(' ');
-    std::string rewritten;
-    rewritten.reserve(attributes.size());
-    std::size_t copied = 0;
-    std::size_t start = 0;
-    bool collecting = false;
-    bool inQuotes = false;
-    char quote = 0;
-    for (std::size_t i = 0; i < attributes.size(); ++i) {
-        const char c = attributes[i];
-        if (c == ' ' && !inQuotes) {
-            if (collecting) {
-                const std::string_view attribute =
-                    std::string_view(attributes).substr(start, i - start);
-                if (attribute.find('=') != npos) {
-                    const std::string newAttribute = RewriteAttribute(name, attribute);
-                    if (!EqualsIgnoringAsciiCase(newAttribute, attribute)) {
-                        rewritten.append(attributes, copied, start - copied);
-                        rewritten.append(newAttribute);
-                        copied = i;
-                    }
+    ReadAttributes(attributes, m_requisites, m_spans);
+    const std::vector<AttributeSpan> spans = m_spans;
+    TagContext context;
+    if (m_requisites) {
+        for (const AttributeSpan& span : spans) {
+            const auto spanName = attributes.substr(span.start, span.nameEnd - span.start);
+            const std::string value = DecodeCharacterReferences(
+                attributes.substr(span.valueStart, span.valueEnd - span.valueStart));
+            if (EqualsIgnoringAsciiCase(name, "link") && EqualsIgnoringAsciiCase(spanName, "rel")) {
+                for (const std::string_view relation : kEmbeddedRelations) {
+                    if (HoldsWord(value, relation))
+                        context.linkHrefClass = kLinkClassEmbedded;
                 }
-                collecting = false;
-            }
-            continue;
-        }
-        // The start is the first byte, whatever it is: an attribute may begin with a quote.
-        if (!collecting) {
-            start = i;
-            collecting = true;
-        }
-        if (c == '"' || c == '\'') {
-            if (!inQuotes) {
-                inQuotes = true;
-                quote = c;
-            } else if (c == quote) {
-                inQuotes = false;
+            } else if (EqualsIgnoringAsciiCase(name, "meta") &&
+                       EqualsIgnoringAsciiCase(spanName, "http-equiv")) {
+                context.refresh = EqualsIgnoringAsciiCase(TrimSpaces(value), "refresh");
             }
         }
     }
-    rewritten.append(attributes, copied);
+
+    CSplicer splicer(attributes);
+    for (const AttributeSpan& span : spans) {
+        if (!span.hasValue)
+            continue;
+        const std::string_view attribute = attributes.substr(span.start, span.end - span.start);
+        const std::string newAttribute = RewriteValue(name, attributes, span, context);
+        if (!EqualsIgnoringAsciiCase(newAttribute, attribute))
+            splicer.Replace(span.start, span.end, newAttribute);
+    }
+    std::string rewritten = splicer.Finish();
     while (!rewritten.empty() && rewritten.back() == ' ') {
         rewritten.pop_back();
     }
@@ -260,53 +521,138 @@ std::string CLinkScanner::RewriteTag(std::string_view tag) {
 }
 
 std::string CLinkScanner::RewriteAttribute(std::string_view tagName, std::string_view attribute) {
-    const auto equals = attribute.find('=');
-    if (equals == 0 || equals == npos) {
+    ReadAttributes(attribute, false, m_spans);
+    if (m_spans.empty() || !m_spans.front().hasValue)
         return std::string(attribute);
-    }
-    const std::string_view name = attribute.substr(0, equals);
-    std::string_view value = SkipLeading(attribute.substr(equals), '=');
-    char quote = 0;
-    if (value.starts_with('\'') || value.starts_with('"')) {
-        quote = value.front();
-        value = SkipLeading(value, quote);
-        while (!value.empty() && value.back() == quote) {
-            value.remove_suffix(1);
-        }
-    }
+    const AttributeSpan span = m_spans.front();
+    std::string rewritten = RewriteValue(tagName, attribute, span, TagContext{});
+    return rewritten.empty() ? rewritten : rewritten + std::string(attribute.substr(span.end));
+}
+
+std::string CLinkScanner::RewriteValue(std::string_view tagName, std::string_view attributes,
+                                       const AttributeSpan& span, const TagContext& context) {
+    const std::string_view name = attributes.substr(span.start, span.nameEnd - span.start);
+    const std::string_view value =
+        attributes.substr(span.valueStart, span.valueEnd - span.valueStart);
+    const std::string_view attribute = attributes.substr(span.start, span.end - span.start);
     // alt="" and href="" say something as written; only a link that rewriting emptied
     // takes its attribute with it.
-    if (TrimSpaces(value).empty()) {
+    if (TrimSpaces(value).empty())
         return std::string(attribute);
-    }
-    std::string newValue(value);
-    const int linkClass = ClassifyAttribute(tagName, name);
-    if (linkClass == kLinkClassEmbedded || linkClass == kLinkClassFollowed) {
-        newValue = RewriteLink(value, linkClass);
-        if (newValue.empty()) {
-            return {};
+
+    ValueKind kind = ValueKind::None;
+    int linkClass = ClassifyAttribute(tagName, name);
+    if (linkClass == kLinkClassEmbedded || linkClass == kLinkClassFollowed)
+        kind = ValueKind::Link;
+    if (m_requisites) {
+        if (EqualsIgnoringAsciiCase(name, "style")) {
+            kind = ValueKind::Style;
+        } else if (EqualsIgnoringAsciiCase(tagName, "link") &&
+                   EqualsIgnoringAsciiCase(name, "href")) {
+            linkClass = context.linkHrefClass;
+        } else {
+            for (const RequisiteAttribute& entry : kRequisiteTable) {
+                if (EqualsIgnoringAsciiCase(tagName, entry.tag) &&
+                    EqualsIgnoringAsciiCase(name, entry.attribute)) {
+                    kind = entry.kind;
+                    linkClass = entry.linkClass;
+                    break;
+                }
+            }
         }
+        if (kind == ValueKind::Refresh && !context.refresh)
+            kind = ValueKind::None;
+    }
+
+    std::string rebuilt;
+    rebuilt.reserve(attribute.size());
+    rebuilt.append(name).append("=");
+    if (span.quote != 0)
+        rebuilt.push_back(span.quote);
+    rebuilt.append(value);
+    if (span.quote != 0)
+        rebuilt.push_back(span.quote);
+    if (kind == ValueKind::None)
+        return rebuilt;
+    if (kind == ValueKind::Base)
+        return {}; // the stored page resolves its links against its own place
+
+    const std::string decoded =
+        m_requisites ? DecodeCharacterReferences(value) : std::string(value);
+    const LinkRewriter inList = [this, linkClass](std::string_view address) {
+        return RewriteLinkTo(address, linkClass, false);
+    };
+    std::string newValue;
+    switch (kind) {
+    case ValueKind::Link:
+        newValue = RewriteLinkTo(decoded, linkClass, true);
+        if (newValue.empty())
+            return {};
+        break;
+    case ValueKind::Srcset:
+        newValue = RewriteSrcset(decoded, inList);
+        break;
+    case ValueKind::Refresh:
+        newValue = RewriteRefresh(decoded, inList);
+        break;
+    case ValueKind::Style:
+        if (!RewriteStyle(decoded, newValue))
+            newValue = decoded;
+        break;
+    default:
+        break;
+    }
+    if (newValue == decoded)
+        return rebuilt;
+    return WriteAttribute(name, newValue, span.quote);
+}
+
+// A new value in the quote it reads back the same in, with the bytes it cannot hold
+// escaped.
+std::string CLinkScanner::WriteAttribute(std::string_view name, const std::string& value,
+                                         char quote) const {
+    std::string text;
+    char newQuote = 0;
+    if (m_requisites) {
+        newQuote = QuoteForValue(value, quote);
+        text = EncodeAttributeValue(value, newQuote);
+    } else {
+        // Read back, "<" and ">" would end or restart the tag.
+        text = EscapeLinkBytes(value, "<>");
+        newQuote = QuoteForValue(text, quote);
+        if (newQuote != 0)
+            text = EscapeLinkBytes(std::move(text), std::string_view(&newQuote, 1));
     }
     std::string result;
-    result.reserve(name.size() + newValue.size() + 3);
+    result.reserve(name.size() + text.size() + 3);
     result.append(name).append("=");
-    if (quote != 0) {
-        result.push_back(quote);
-    }
-    result.append(newValue);
-    if (quote != 0) {
-        result.push_back(quote);
-    }
+    if (newQuote != 0)
+        result.push_back(newQuote);
+    result.append(text);
+    if (newQuote != 0)
+        result.push_back(newQuote);
     return result;
 }
 
+bool CLinkScanner::RewriteStyle(std::string_view css, std::string& out) {
+    const LinkRewriter rewrite = [this](std::string_view value) {
+        return RewriteLinkTo(value, kLinkClassEmbedded, false);
+    };
+    return RewriteStyleSheet(css, rewrite, out);
+}
+
 std::string CLinkScanner::RewriteLink(std::string_view value, int kind) {
+    return RewriteLinkTo(value, kind, true);
+}
+
+std::string CLinkScanner::RewriteLinkTo(std::string_view value, int kind, bool removable) {
     if (value.find("javascript:") != npos || value.find("mailto:") != npos) {
         return std::string(value);
     }
     const std::string_view text = TrimSpaces(value);
     // "#" alone means this page; resolved, it would lose the file and name the folder.
-    if (text.empty() || text == "#") {
+    // Any fragment alone points into this document, wherever it is stored.
+    if (text.empty() || text == "#" || (m_requisites && text.starts_with('#'))) {
         return std::string(value);
     }
     std::string resolvable;
@@ -327,15 +673,15 @@ std::string CLinkScanner::RewriteLink(std::string_view value, int kind) {
         }
     }
 
-    auto address = std::make_unique<CUrl>(&m_page, resolvable, kind);
+    auto address = std::make_unique<CUrl>(m_base ? m_base.get() : &m_page, resolvable, kind);
     // A folder link was written out as the folder's default document; read back, it
     // names the folder again, as the server knows it.
     if (m_source == PageSource::LocalCopy && scheme.empty() && !m_site.m_defaultDocument.empty() &&
         address->file == m_site.m_defaultDocument) {
         address->file.clear();
     }
-    if (!m_site.IsAllowed(*address)) {
-        return m_site.m_removeLinks ? std::string() : address->GetURL();
+    if (!m_site.IsAllowed(*address, m_requisites && kind == kLinkClassEmbedded)) {
+        return removable && m_site.m_removeLinks ? std::string() : address->GetURL();
     }
     std::string link = address->MakeRelative(m_page, m_site.m_defaultDocument);
     // The site refuses what it already knows; the link leads to that local copy all the same.

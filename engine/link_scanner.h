@@ -1,20 +1,27 @@
 #pragma once
-// CLinkScanner: finds the links of one HTML page, rewrites each admitted link into a
-// relative link to its local copy (queueing the target with the site) and each refused
-// link into an absolute address (or removes it). It works byte by byte on the raw page
-// with a fixed table of tags and link attributes; comments and scripts are skipped.
+// CLinkScanner: finds the links of one HTML page or style sheet, rewrites each admitted
+// link into a relative link to its local copy (queueing the target with the site) and
+// each refused link into an absolute address (or removes it). It works on the raw bytes
+// with tables of tags and link attributes; comments and scripts are skipped.
 //
 // Only the bytes of a changed tag, from its "<" to its ">", are replaced; everything else
-// in the page is kept byte for byte. A tag still open when a comment or script begins is
-// left as it is. Values that name a scheme other than http or https, and empty values,
-// are never resolved nor queued; an attribute goes only when rewriting emptied its link.
+// in the page is kept byte for byte. Values that name a scheme other than http or https,
+// and empty values, are never resolved nor queued; an attribute goes only when
+// rewriting emptied its link. Attribute values are read as browsers read them, and
+// rewritten values are written so that scanning the stored page again changes nothing.
+//
+// When the site fetches what pages need (PAGE_REQUISITES), tags end where browsers end
+// them, scripts, frames, responsive images, media, style sheets and the addresses inside
+// them count as links too, and a <base href> sets what the page's links resolve against.
 //
 // One scanner serves one page on the worker's thread. Workers of the same site scan at
 // once: AddPending takes the site's lock, IsAllowed only reads settings fixed for a crawl.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CSite;
 class CUrl;
@@ -32,9 +39,11 @@ enum class PageSource { Server, LocalCopy };
 class CLinkScanner {
 public:
     CLinkScanner(CSite& site, const CUrl& page, PageSource source = PageSource::Server);
+    ~CLinkScanner();
 
-    // Rewrites the page in place.
+    // Rewrite the page or style sheet in place.
     void ScanPage(std::string& buffer);
+    void ScanStyleSheet(std::string& buffer);
     std::string RewriteTag(std::string_view tag);
     // Empty when the attribute is to be removed.
     std::string RewriteAttribute(std::string_view tagName, std::string_view attribute);
@@ -44,13 +53,46 @@ public:
 
     // Addresses this scanner added to the site's pending list.
     std::size_t QueuedCount() const { return m_queued; }
-    // Whether ScanPage changed the page.
+    // Whether the scan changed the text.
     bool Rewrote() const { return m_rewrote; }
 
+    // One attribute of a tag, as positions in the tag's attribute text.
+    struct AttributeSpan {
+        std::size_t start = 0;
+        std::size_t nameEnd = 0;
+        std::size_t valueStart = 0; // equal to end when there is no value
+        std::size_t valueEnd = 0;
+        std::size_t end = 0;
+        char quote = 0;
+        bool hasValue = false;
+    };
+
 private:
+    struct TagContext;
+    void ScanTagsToFirstClose(std::string_view page, class CSplicer& splicer);
+    void ScanTagsAsBrowsers(std::string_view page, CSplicer& splicer);
+    void ReplaceTag(std::string_view page, std::size_t start, std::size_t end, CSplicer& splicer);
+    void FindBase(std::string_view page);
+    std::string RewriteValue(std::string_view tagName, std::string_view attribute,
+                             const AttributeSpan& span, const TagContext& context);
+    std::string WriteAttribute(std::string_view name, const std::string& value, char quote) const;
+    bool RewriteStyle(std::string_view css, std::string& out);
+    // removable: whether REMOVE_LINKS may empty it (not inside a list or a style sheet).
+    std::string RewriteLinkTo(std::string_view value, int kind, bool removable);
+
     CSite& m_site;
     const CUrl& m_page;
     PageSource m_source;
+    bool m_requisites;
+    std::unique_ptr<CUrl> m_base; // from <base href>; links resolve against it
+    std::vector<AttributeSpan> m_spans;
     std::size_t m_queued = 0;
     bool m_rewrote = false;
 };
+
+// The attributes of a tag's normalised attribute text (single spaces, none around "="),
+// read as browsers read them: a quoted value ends at its closing quote, and what follows
+// it begins the next attribute. Reading stops at a value whose quote never closes.
+// With slashSeparates, "/" between attributes separates them as a space does.
+void ReadAttributes(std::string_view text, bool slashSeparates,
+                    std::vector<CLinkScanner::AttributeSpan>& spans);

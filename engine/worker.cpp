@@ -73,6 +73,24 @@ std::string RedirectTarget(const std::string& rawHeaders) {
     return std::string(rest);
 }
 
+std::string RelativeRedirectStub(const std::string& link) {
+    std::string escaped;
+    AppendPercentEscaped(escaped, link, [](unsigned char byte) {
+        return byte >= 0x20 && byte != 0x7F && byte != '"' && byte != '<' && byte != '>' &&
+               byte != '&';
+    });
+    return "<html>\r\n<head>\r\n<meta http-equiv=Refresh content=\"1;url=" + escaped +
+           "\">\r\n</head>\r\n<body>\r\nRedirecting...\r\n</body>\r\n</html>\r\n";
+}
+
+bool IsStyleSheet(const std::string& contentType, const CUrl& address) {
+    if (!contentType.empty())
+        return contentType.find("text/css") != std::string::npos;
+    return address.file.size() > 4 &&
+           EqualsIgnoringAsciiCase(std::string_view(address.file).substr(address.file.size() - 4),
+                                   ".css");
+}
+
 std::string RedirectStub(const std::string& targetLocalPath) {
     // The file address has three slashes before a drive letter and before an absolute
     // path's own leading slash alike: file:///C:/... and file:///home/...
@@ -96,6 +114,7 @@ struct CWorker::FetchState {
     std::string buffer; // the page, for HTML
     CFileWriter writer; // the body, for anything stored as it arrives
     bool html = false;
+    bool css = false; // a style sheet, scanned like a page when the site fetches requisites
     bool scan = false;
     bool save = false;
     bool fromLocalCopy = false;
@@ -171,13 +190,14 @@ int CWorker::FetchAddress(FetchState& state) {
     const auto local = FileModified(state.localPath);
 
     state.html = probe.contentType.find("text/html") != std::string::npos;
-    state.scan = state.html;
-    state.save = state.html;
+    state.css = state.site.m_pageRequisites && IsStyleSheet(probe.contentType, state.address);
+    state.scan = state.html || state.css;
+    state.save = state.scan;
     bool download = false;
     if (!local || *local < state.site.GetStartFileTime()) {
         state.save = true;
         download = !local || FileTimeSeconds(*local) <= probe.lastModified;
-    } else if (!state.html) {
+    } else if (!state.scan) {
         return kFetchDone; // stored earlier in this crawl
     }
 
@@ -204,7 +224,7 @@ int CWorker::Transfer(FetchState& state) {
         if (Aborted())
             return false;
         state.site.AddBytes(static_cast<std::int64_t>(size));
-        if (state.html && !oversized && state.buffer.size() + size <= kMaxScannedPageBytes) {
+        if (state.scan && !oversized && state.buffer.size() + size <= kMaxScannedPageBytes) {
             state.buffer.append(data, size);
             return true;
         }
@@ -212,7 +232,7 @@ int CWorker::Transfer(FetchState& state) {
         if (!state.writer.IsOpen()) {
             if ((writeError = state.writer.Open(state.localPath)))
                 return false;
-            if (state.html) {
+            if (state.scan) {
                 oversized = true;
                 writeError = state.writer.Write(state.buffer.data(), state.buffer.size());
                 std::string().swap(state.buffer);
@@ -267,7 +287,10 @@ int CWorker::ScanAndSave(FetchState& state) {
     if (state.scan) {
         CLinkScanner scanner(state.site, state.address,
                              state.fromLocalCopy ? PageSource::LocalCopy : PageSource::Server);
-        scanner.ScanPage(state.buffer);
+        if (state.html)
+            scanner.ScanPage(state.buffer);
+        else
+            scanner.ScanStyleSheet(state.buffer);
         unchanged = state.fromLocalCopy && !scanner.Rewrote();
         // Idle workers need not wait for this fetch to end to get the new addresses.
         if (scanner.QueuedCount() != 0)
@@ -308,13 +331,19 @@ int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
     if (target.empty())
         return kFetchFailed;
     CLinkScanner scanner(state.site, state.address);
-    scanner.RewriteLink(target, kLinkFollowed);
+    std::string link = scanner.RewriteLink(target, kLinkFollowed);
     if (scanner.QueuedCount() != 0)
         m_controller.Post(WM_DISPATCH);
     const CUrl targetAddress(&state.address, target, kLinkFollowed);
     const std::string stubPath = state.site.GetLocalPath(state.address);
-    if (!stubPath.empty())
+    if (stubPath.empty())
+        return kFetchDone;
+    if (state.site.m_pageRequisites) {
+        // A link relative to the stub keeps working when the copy is moved.
+        SaveContent(RelativeRedirectStub(link.empty() ? targetAddress.GetURL() : link), stubPath);
+    } else {
         SaveContent(RedirectStub(state.site.GetLocalPath(targetAddress)), stubPath);
+    }
     return kFetchDone;
 }
 

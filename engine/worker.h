@@ -64,5 +64,10 @@ private:
 
 // The page a redirect is stored as: it forwards to the target's local copy.
 std::string RedirectStub(const std::string& targetLocalPath);
+// The same, naming the target by a link relative to the stub (or an absolute address).
+std::string RelativeRedirectStub(const std::string& link);
+// Whether an answer holds a style sheet: its content type says so, or it has none and
+// the file's name ends in ".css".
+bool IsStyleSheet(const std::string& contentType, const CUrl& address);
 // The target of a redirect answer's raw header block; empty when it has no "Location:".
 std::string RedirectTarget(const std::string& rawHeaders);

@@ -49,9 +49,18 @@ CSite::CSite(std::string name) : CSiteItem(std::move(name), kItemSite) {}
 
 CSite::~CSite() = default;
 
-std::string CSite::KnownKey(const CUrl& address) {
+void CSite::UseNewSiteDefaults() {
+    m_pageRequisites = true;
+    m_requisitesAnyServer = true;
+}
+
+std::string CSite::KnownKey(const CUrl& address) const {
     std::string key;
-    key.reserve(address.path.size() + address.file.size() + 1);
+    key.reserve(address.host.size() + address.path.size() + address.file.size() + 2);
+    if (m_keysNameHost) {
+        key += address.host;
+        key.push_back('\0');
+    }
     AppendLowerAscii(key, address.path);
     key.push_back('\0');
     AppendLowerAscii(key, address.file);
@@ -188,10 +197,12 @@ bool PassesList(const CWildcardList& patterns, bool include, std::string_view su
 }
 } // namespace
 
-bool CSite::IsAllowed(const CUrl& address) const {
+bool CSite::IsAllowed(const CUrl& address, bool requisite) const {
     if (m_useLevels && address.level > m_levels)
         return false;
-    if (m_useServers && !PassesList(m_serverPatterns, m_includeServers, address.host))
+    const bool anyServer = requisite && m_pageRequisites && m_requisitesAnyServer;
+    if (m_useServers && !(anyServer && m_includeServers) &&
+        !PassesList(m_serverPatterns, m_includeServers, address.host))
         return false;
     if (m_useDirectory && !PassesList(m_directoryPatterns, m_includeDirectories, address.path))
         return false;
@@ -231,6 +242,7 @@ void CSite::ResetForQueue() {
         m_pending.clear();
         m_inProgress.clear();
         m_activeKeys.clear();
+        m_keysNameHost = m_pageRequisites;
         m_errors.clear();
         m_log.clear();
     }
@@ -263,6 +275,11 @@ void CSite::StartCrawl() {
     CompilePatterns();
     m_image = kImageSiteCrawled;
     SetStartTime(FileClockCrawlStart());
+    {
+        std::lock_guard lock(m_lock);
+        if (m_activeKeys.empty())
+            m_keysNameHost = m_pageRequisites;
+    }
     m_endTime = 0;
     m_state = kSiteQuarning;
     if (!m_downloadChanges) {

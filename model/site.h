@@ -47,6 +47,10 @@ public:
     explicit CSite(std::string name);
     ~CSite() override;
 
+    // The settings a site made now starts with, where they differ from what a project
+    // file without them means.
+    void UseNewSiteDefaults();
+
     // --- Settings: the project file's keys, in camel case (NAME is m_name). ---
     std::string m_url;
     std::string m_id;
@@ -79,6 +83,13 @@ public:
     int m_timeMax = 60;
     bool m_removeLinks = false;
     std::string m_userAgent;
+    // Fetch what pages need to display (scripts, style sheets and what they load,
+    // frames, responsive images, media). Off when a project file does not say, so that
+    // sites saved before crawl as they did.
+    bool m_pageRequisites = false;
+    // With m_pageRequisites: a page's embedded files come from any server, even when
+    // the site is restricted to its own.
+    bool m_requisitesAnyServer = true;
 
     CSiteGroup* m_group = nullptr;
 
@@ -112,8 +123,10 @@ public:
     // --- Crawl rules ---
     // Rebuilds the three pattern lists from SERVERS, DIRECTORIES and FILES.
     void CompilePatterns();
-    // The admission test for a link found on a page.
-    bool IsAllowed(const CUrl& address) const;
+    // The admission test for a link found on a page. A requisite (a file the page embeds)
+    // may come from a server outside the site's list when the site fetches requisites
+    // from any server; a server the list excludes stays excluded.
+    bool IsAllowed(const CUrl& address, bool requisite = false) const;
 
     // --- Local copy ---
     // The local file of an address of this site; empty when it would leave the site's
@@ -161,7 +174,8 @@ private:
     // during this crawl.
     std::atomic<std::filesystem::file_time_type::rep> m_startFileTicks{0};
 
-    static std::string KnownKey(const CUrl& address);
+    // Path and file; with requisites, which come from many servers, the host too.
+    std::string KnownKey(const CUrl& address) const;
     // Whether the local file was written since the crawl began.
     bool StoredDuringCrawl(const std::string& localPath) const;
     void ForgetKnown(const CUrl& address);
@@ -172,6 +186,7 @@ private:
     // Path and file (lower case) of every pending and in-progress address, counted,
     // so that IsKnown does not walk the lists of a large site.
     std::unordered_map<std::string, int> m_activeKeys;
+    bool m_keysNameHost = false; // fixed for a crawl when it is queued
     std::vector<CErrorEntry> m_errors;
     std::string m_log;
 

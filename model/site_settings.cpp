@@ -21,7 +21,7 @@ struct Setting {
 };
 
 // In the order they are written.
-const std::array<Setting, 32> kSettings{{
+const std::array<Setting, 34> kSettings{{
     {"CONNECTION_TIMEOUT", &CSite::m_connectionTimeout},
     {"CONTENT_DIRECTORY", &CSite::m_contentDirectory},
     {"DEFAULT_DOCUMENT", &CSite::m_defaultDocument},
@@ -39,8 +39,10 @@ const std::array<Setting, 32> kSettings{{
     {"NEW", &CSite::m_new},
     {"WORKERS", &CSite::m_workers},
     {"PASSWORD", &CSite::m_password},
+    {"PAGE_REQUISITES", &CSite::m_pageRequisites},
     {"REMOVE_LINKS", &CSite::m_removeLinks},
     {"REQUEST_TIMEOUT", &CSite::m_requestTimeout},
+    {"REQUISITES_ANY_SERVER", &CSite::m_requisitesAnyServer},
     {"RETRIES", &CSite::m_retries},
     {"SERVERS", &CSite::m_servers},
     {"SPACE_MAX", &CSite::m_spaceMax},

@@ -569,6 +569,7 @@ void CSitesView::NewSite() {
         g_pProject->AddGroup(std::move(group));
     }
     auto site = std::make_unique<CSite>("Untitled");
+    site->UseNewSiteDefaults();
     site->m_url = "http://";
     CSite* added = site.get();
     g_pProject->AddSite(std::move(site), *target);
@@ -781,6 +782,7 @@ void CSitesView::OnDrop(QDropEvent* event) {
     } else {
         const std::string address = data->text().toStdString();
         site = std::make_unique<CSite>(SiteNameFromAddress(address));
+        site->UseNewSiteDefaults();
         site->m_url = address;
     }
     if (site)

@@ -166,6 +166,21 @@ TEST(MirrorSite, NumericOptionsSwitchTheirRulesOn) {
     EXPECT_EQ(site->m_defaultDocument, "index.html");
 }
 
+TEST(MirrorSite, PageRequisitesAreOnUnlessTurnedOff) {
+    auto options = Options("example.com");
+    auto site = Build(options);
+    ASSERT_TRUE(site);
+    EXPECT_TRUE(site->m_pageRequisites);
+    EXPECT_TRUE(site->m_requisitesAnyServer);
+
+    options.noPageRequisites = true;
+    options.requisitesSameServer = true;
+    site = Build(options);
+    ASSERT_TRUE(site);
+    EXPECT_FALSE(site->m_pageRequisites);
+    EXPECT_FALSE(site->m_requisitesAnyServer);
+}
+
 TEST(MirrorSite, SizeBoundsLeaveTheOtherSideOpen) {
     auto options = Options("example.com");
     options.minSize = "1K";

@@ -74,18 +74,20 @@ std::unique_ptr<CSite> UnusualSite() {
     site->m_timeMax = 90;
     site->m_removeLinks = true;
     site->m_userAgent = "Agent/1.0 (test)";
+    site->m_pageRequisites = true;
+    site->m_requisitesAnyServer = false;
     return site;
 }
 } // namespace
 
-TEST(ProjectFile, OneGroupWithOneSiteIsFortyLines) {
+TEST(ProjectFile, OneGroupWithOneSiteIsFortyTwoLines) {
     SitesDirScope dir;
     CProject project;
     project.AddGroup(std::make_unique<CSiteGroup>("Sites"));
     project.AddSite(std::make_unique<CSite>("Alpha"), *project.GetGroups()[0]);
 
     const auto lines = Lines(Stored(project));
-    ASSERT_EQ(lines.size(), 40u);
+    ASSERT_EQ(lines.size(), 42u);
     EXPECT_EQ(lines[0], "<DATA>");
     EXPECT_EQ(lines[1], "   <GROUP>");
     EXPECT_EQ(lines[2], "      <EXPANDED>TRUE</EXPANDED>");
@@ -95,11 +97,13 @@ TEST(ProjectFile, OneGroupWithOneSiteIsFortyLines) {
     EXPECT_EQ(lines[7], "         <DEFAULT_DOCUMENT>index.htm</DEFAULT_DOCUMENT>");
     EXPECT_EQ(lines[18], "         <NAME>Alpha</NAME>");
     EXPECT_EQ(lines[20], "         <WORKERS>1</WORKERS>");
-    EXPECT_EQ(lines[22], "         <REMOVE_LINKS>FALSE</REMOVE_LINKS>");
-    EXPECT_EQ(lines[36], "         <USER_AGENT></USER_AGENT>");
-    EXPECT_EQ(lines[37], "      </SITE>");
-    EXPECT_EQ(lines[38], "   </GROUP>");
-    EXPECT_EQ(lines[39], "</DATA>");
+    EXPECT_EQ(lines[22], "         <PAGE_REQUISITES>FALSE</PAGE_REQUISITES>");
+    EXPECT_EQ(lines[23], "         <REMOVE_LINKS>FALSE</REMOVE_LINKS>");
+    EXPECT_EQ(lines[25], "         <REQUISITES_ANY_SERVER>TRUE</REQUISITES_ANY_SERVER>");
+    EXPECT_EQ(lines[38], "         <USER_AGENT></USER_AGENT>");
+    EXPECT_EQ(lines[39], "      </SITE>");
+    EXPECT_EQ(lines[40], "   </GROUP>");
+    EXPECT_EQ(lines[41], "</DATA>");
 }
 
 TEST(ProjectFile, EmptyProjectIsOneLine) {
@@ -133,6 +137,8 @@ TEST(ProjectFile, EverySettingSurvivesASaveAndALoad) {
     EXPECT_EQ(site.m_spaceMax, 999'999LL * 1024 * 1024);
     EXPECT_EQ(site.m_connectionTimeout, -5);
     EXPECT_EQ(site.m_url, "http://www.example.com/docs/?a=1&b=>2");
+    EXPECT_TRUE(site.m_pageRequisites);
+    EXPECT_FALSE(site.m_requisitesAnyServer);
 }
 
 TEST(ProjectFile, ReadingIsForgivingAboutMissingAndOddValues) {
@@ -157,6 +163,7 @@ TEST(ProjectFile, ReadingIsForgivingAboutMissingAndOddValues) {
     EXPECT_EQ(site.m_workers, 2147483647) << "out-of-range numbers are clamped";
     EXPECT_EQ(site.m_retries, 0);
     EXPECT_EQ(site.m_defaultDocument, "index.htm");
+    EXPECT_FALSE(site.m_pageRequisites) << "sites saved before crawl as they did";
     EXPECT_EQ(site.m_contentDirectory, (dir.path() / "Untitled").string());
     EXPECT_EQ(group.m_sites[1]->m_name, "Beta") << "leading spaces of a value are lost";
 }

@@ -135,6 +135,7 @@ void CSiteDialog::CopyIn(const CSite& site) {
     l.m_restrictLevels = FlagIn(site.m_useLevels);
     l.m_levels = site.m_levels;
     l.m_removeLinks = FlagIn(site.m_removeLinks);
+    l.m_pageRequisites = FlagIn(site.m_pageRequisites);
 
     CSiteDialogLimitsPage& m = *m_limitsPage;
     m.m_restrictDiskSpace = FlagIn(site.m_useSpace);
@@ -177,6 +178,7 @@ void CSiteDialog::CopyOut(CSite& site) const {
     site.m_useLevels = FlagOut(l.m_restrictLevels);
     site.m_levels = l.m_levels;
     site.m_removeLinks = FlagOut(l.m_removeLinks);
+    site.m_pageRequisites = FlagOut(l.m_pageRequisites);
 
     const CSiteDialogLimitsPage& m = *m_limitsPage;
     site.m_useSpace = FlagOut(m.m_restrictDiskSpace);

@@ -91,6 +91,13 @@ void CSiteDialogLinksPage::BuildControls() {
     m_removeLinksCheck->setObjectName(QStringLiteral("removeLinksCheckBox"));
     (new QVBoxLayout(modifyBox))->addWidget(m_removeLinksCheck);
 
+    // Below both columns: the caption is too long for one of them.
+    m_pageRequisitesCheck = new QCheckBox(
+        QStringLiteral("Fetch everything pages need to display: scripts, style sheets and their "
+                       "images and fonts, frames, responsive images, media"),
+        this);
+    m_pageRequisitesCheck->setObjectName(QStringLiteral("pageRequisitesCheckBox"));
+
     auto* right = new QVBoxLayout;
     right->addWidget(m_levelsBox, 1);
     right->addWidget(modifyBox);
@@ -99,6 +106,7 @@ void CSiteDialogLinksPage::BuildControls() {
     layout->addWidget(m_directoryGroup.box, 0, 1);
     layout->addWidget(m_fileGroup.box, 1, 0);
     layout->addLayout(right, 1, 1);
+    layout->addWidget(m_pageRequisitesCheck, 2, 0, 1, 2);
     // Room above each box for the check box on its edge.
     layout->setVerticalSpacing(layout->verticalSpacing() + 6);
 }
@@ -175,6 +183,7 @@ void CSiteDialogLinksPage::DoDataExchange(CDataExchange& dx) {
     dx.Integer(m_levelsEdit, m_levels, kLevelsMin, kLevelsMax);
     dx.Check(m_fileGroup.restrict, m_restrictFileNames);
     dx.Check(m_removeLinksCheck, m_removeLinks);
+    dx.Check(m_pageRequisitesCheck, m_pageRequisites);
 }
 
 QWidget* CSiteDialogLinksPage::FirstControl() const {

@@ -44,6 +44,7 @@ public:
     int m_levels = 1;
     int m_restrictFileNames = 0;
     int m_removeLinks = 0;
+    int m_pageRequisites = 0;
     QString m_directories;
     QString m_fileNames;
     std::uint8_t m_includeDirectories = 0;
@@ -90,4 +91,5 @@ private:
     CSpinEdit* m_levelsEdit = nullptr;
     CGroupEnabler m_levelsEnabler;
     QCheckBox* m_removeLinksCheck = nullptr;
+    QCheckBox* m_pageRequisitesCheck = nullptr;
 };

@@ -64,6 +64,8 @@ void FillSite(CSite& site) {
     site.m_timeMax = 90;
     site.m_removeLinks = true;
     site.m_userAgent = "Agent/2.0 (test)";
+    site.m_pageRequisites = true;
+    site.m_requisitesAnyServer = false; // no box of its own: it passes through
 }
 
 class SiteDialogTest : public ::testing::Test {
@@ -126,11 +128,13 @@ TEST_F(SiteDialogTest, FlagsComeBackFromTheirBoxesAndTheUserAgentPassesThrough) 
         ClickTab(sheet, 1);
         QTest::mouseClick(Child<QCheckBox>(sheet, "removeLinksCheckBox"), Qt::LeftButton);
         QTest::mouseClick(Child<QCheckBox>(sheet, "serversRestrictCheckBox"), Qt::LeftButton);
+        QTest::mouseClick(Child<QCheckBox>(sheet, "pageRequisitesCheckBox"), Qt::LeftButton);
         Click(sheet, "okButton");
     });
     ASSERT_EQ(result, QDialog::Accepted);
     EXPECT_TRUE(site.m_downloadChanges);
     EXPECT_FALSE(site.m_removeLinks);
+    EXPECT_FALSE(site.m_pageRequisites);
     EXPECT_FALSE(site.m_useServers);
     EXPECT_EQ(site.m_userAgent, "Agent/2.0 (test)");
 }
@@ -389,6 +393,7 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         tick(sheet, "restrictLevelsCheckBox");
         Retype(Child<CSpinEdit>(sheet, "levelsEdit"), QStringLiteral("3"));
         tick(sheet, "removeLinksCheckBox");
+        tick(sheet, "pageRequisitesCheckBox");
 
         ClickTab(sheet, 2);
         tick(sheet, "restrictSpaceCheckBox");
@@ -441,6 +446,8 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         {"USE_TIME", "TRUE"},
         {"TIME_MAX", "30"},
         {"REMOVE_LINKS", "TRUE"},
+        {"PAGE_REQUISITES", "TRUE"},
+        {"REQUISITES_ANY_SERVER", "TRUE"},
         {"USER_AGENT", ""},
     };
     EXPECT_EQ(edited, expected);

@@ -1,0 +1,116 @@
+#include "engine/markup_text.h"
+
+#include <array>
+#include <cstdint>
+
+#include "web/byte_text.h"
+
+namespace {
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+    // Nothing a link may hold: NUL, surrogates and values past Unicode read as U+FFFD.
+    if (code == 0 || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+        code = 0xFFFD;
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+// The length of the reference at the start of text (which begins with "&"), with its
+// decoded text appended to out; 0 when it is none of those decoded here.
+std::size_t DecodeOne(std::string_view text, std::string& out) {
+    const auto semicolon = text.find(';', 1);
+    if (semicolon == std::string_view::npos || semicolon > 12)
+        return 0;
+    const std::string_view name = text.substr(1, semicolon - 1);
+    static constexpr std::array<std::pair<std::string_view, char>, 5> kNamed{
+        {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}}};
+    for (const auto& [entity, c] : kNamed) {
+        if (name == entity) {
+            out.push_back(c);
+            return semicolon + 1;
+        }
+    }
+    if (name.size() < 2 || name[0] != '#')
+        return 0;
+    const bool hex = name[1] == 'x' || name[1] == 'X';
+    const std::string_view digits = name.substr(hex ? 2 : 1);
+    if (digits.empty())
+        return 0;
+    std::uint32_t code = 0;
+    for (const char c : digits) {
+        int digit = -1;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (hex && ToLowerAscii(c) >= 'a' && ToLowerAscii(c) <= 'f')
+            digit = ToLowerAscii(c) - 'a' + 10;
+        if (digit < 0)
+            return 0;
+        code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
+        if (code > 0x10FFFF)
+            code = 0x110000; // stays out of range without overflowing
+    }
+    AppendUtf8(out, code);
+    return semicolon + 1;
+}
+
+} // namespace
+
+std::string DecodeCharacterReferences(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size();) {
+        const auto amp = value.find('&', i);
+        out.append(value.substr(i, amp - i));
+        if (amp == std::string_view::npos)
+            break;
+        const std::size_t length = DecodeOne(value.substr(amp), out);
+        if (length == 0) {
+            out.push_back('&');
+            i = amp + 1;
+        } else {
+            i = amp + length;
+        }
+    }
+    return out;
+}
+
+char QuoteForValue(std::string_view value, char quote) {
+    if (quote == 0) {
+        // Unquoted, a value ends at a space or ">" and may not begin with a quote.
+        const bool bare = !value.empty() && value.find_first_of(" >") == std::string_view::npos &&
+                          value.front() != '"' && value.front() != '\'';
+        return bare ? 0 : (value.find('"') == std::string_view::npos ? '"' : '\'');
+    }
+    if (value.find(quote) == std::string_view::npos)
+        return quote;
+    return quote == '"' ? '\'' : '"';
+}
+
+std::string EncodeAttributeValue(std::string_view value, char quote) {
+    std::string out;
+    out.reserve(value.size() + 8);
+    for (const char c : value) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == quote && c == '"')
+            out += "&quot;";
+        else if (c == quote && c == '\'')
+            out += "&#39;";
+        else
+            out.push_back(c);
+    }
+    return out;
+}

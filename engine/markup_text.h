@@ -1,0 +1,18 @@
+#pragma once
+// Attribute values as a browser reads them and as they are written back. A value is
+// read with its character references decoded; a value written back encodes "&" and its
+// quote, so that reading it again gives the same text.
+
+#include <string>
+#include <string_view>
+
+// Decodes &amp; &lt; &gt; &quot; &apos; and numeric references (&#38; &#x26;); any other
+// "&" is kept as it is.
+std::string DecodeCharacterReferences(std::string_view value);
+
+// The quote to write value in: `quote` (0 = none) when the value reads back the same in
+// it, else '"', else "'".
+char QuoteForValue(std::string_view value, char quote);
+
+// value with "&" and the quote character encoded as references.
+std::string EncodeAttributeValue(std::string_view value, char quote);
