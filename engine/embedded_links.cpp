@@ -1,5 +1,7 @@
 #include "engine/embedded_links.h"
 
+#include <algorithm>
+
 #include "engine/splicer.h"
 #include "web/byte_text.h"
 
@@ -47,18 +49,35 @@ std::size_t StringEnd(std::string_view css, std::size_t at) {
             ++i;
         else if (css[i] == quote)
             return i + 1;
-        else if (css[i] == '\n')
+        else if (css[i] == '\n' || css[i] == '\r' || css[i] == '\f')
             return npos;
     }
     return npos;
 }
 
 // A quoted CSS address as it can be written back: the old quote when the new text
-// allows it, else double quotes with the bytes a string cannot hold escaped.
+// allows it, else double quotes. A fragment has the bytes a string cannot hold
+// percent-escaped; before it, only a refused address written out whole can hold them,
+// and those take CSS escapes, which are never read again as addresses: such an address
+// is queued by neither scan.
 std::string QuotedCssAddress(std::string_view address, char quote) {
     if (address.find_first_of(std::string{quote, '\\', '\n', '\r', '\f'}) == npos)
         return quote + std::string(address) + quote;
-    return '"' + EscapeBytes(std::string(address), "\"\\\n\r\f") + '"';
+    const auto hash = std::min(address.find('#'), address.size());
+    std::string out = "\"";
+    for (const char c : address.substr(0, hash)) {
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(c);
+        } else if (c == '\n' || c == '\r' || c == '\f') {
+            out += c == '\n' ? "\\a " : c == '\r' ? "\\d " : "\\c ";
+        } else {
+            out.push_back(c);
+        }
+    }
+    out += EscapeBytes(std::string(address.substr(hash)), "\"\\\n\r\f");
+    out.push_back('"');
+    return out;
 }
 
 class StyleSheetRewriter {
@@ -96,7 +115,7 @@ public:
 
 private:
     std::size_t SkipLine(std::size_t at) const {
-        const auto end = m_css.find('\n', at);
+        const auto end = m_css.find_first_of("\n\r\f", at);
         return end == npos ? m_css.size() : end;
     }
 
@@ -188,8 +207,11 @@ std::string RewriteSrcset(std::string_view value, const LinkRewriter& rewrite) {
         if (rewritten == address)
             continue;
         rewritten = EscapeBytes(std::move(rewritten), " \t\n\r\f");
+        // Commas at either end would be read as separators.
         if (rewritten.ends_with(','))
             rewritten.replace(rewritten.size() - 1, 1, "%2C");
+        if (rewritten.starts_with(','))
+            rewritten.insert(0, "./");
         splicer.Replace(start, end, rewritten);
     }
     return splicer.Finish();

@@ -188,6 +188,73 @@ std::string NormaliseSpacing(std::string_view tag) {
     return text;
 }
 
+// The spacing rules for a tag read as browsers read it: spaces go around the "=" that
+// joins a name to its value and collapse between attributes, while values stay byte for
+// byte (so that a value ending in "=" keeps the space that ends it, and what a page
+// shows in a value is not changed). "/" between attributes is kept where it stands.
+std::string NormaliseSpacingAsBrowsers(std::string_view tag) {
+    std::string text;
+    text.reserve(tag.size());
+    const std::size_t size = tag.size();
+    std::size_t i = 0;
+    bool space = false; // a separator is due before the next piece
+    const auto emit = [&](std::string_view piece) {
+        if (space && !text.empty())
+            text.push_back(' ');
+        space = false;
+        text.append(piece);
+    };
+    const auto skipSpaces = [&](std::size_t at) {
+        while (at < size && IsSpace(tag[at]))
+            ++at;
+        return at;
+    };
+    i = skipSpaces(i);
+    std::size_t nameEnd = i;
+    while (nameEnd < size && !IsSpace(tag[nameEnd]) && tag[nameEnd] != '/')
+        ++nameEnd;
+    emit(tag.substr(i, nameEnd - i));
+    i = nameEnd;
+    while (i < size) {
+        if (IsSpace(tag[i])) {
+            space = true;
+            ++i;
+            continue;
+        }
+        if (tag[i] == '/') {
+            emit("/");
+            ++i;
+            continue;
+        }
+        const std::size_t start = i++;
+        while (i < size && !IsSpace(tag[i]) && tag[i] != '/' && tag[i] != '=')
+            ++i;
+        emit(tag.substr(start, i - start));
+        const std::size_t equals = skipSpaces(i);
+        if (equals >= size || tag[equals] != '=')
+            continue;
+        text.push_back('=');
+        i = skipSpaces(equals + 1);
+        if (i < size && (tag[i] == '"' || tag[i] == '\'')) {
+            const auto close = tag.find(tag[i], i + 1);
+            if (close == npos) {
+                text.append(tag.substr(i));
+                break;
+            }
+            text.append(tag.substr(i, close + 1 - i));
+            i = close + 1;
+        } else {
+            const std::size_t valueStart = i;
+            while (i < size && !IsSpace(tag[i]))
+                ++i;
+            text.append(tag.substr(valueStart, i - valueStart));
+        }
+    }
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
 int HexValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -294,11 +361,11 @@ struct CLinkScanner::TagContext {
     bool refresh = false;                   // a meta element with http-equiv=refresh
 };
 
-void ReadAttributes(std::string_view text, bool slashSeparates,
+void ReadAttributes(std::string_view text, bool asBrowsers,
                     std::vector<CLinkScanner::AttributeSpan>& spans) {
     spans.clear();
     const std::size_t size = text.size();
-    const auto separates = [&](char c) { return c == ' ' || (slashSeparates && c == '/'); };
+    const auto separates = [&](char c) { return c == ' ' || (asBrowsers && c == '/'); };
     std::size_t i = 0;
     while (i < size) {
         if (separates(text[i])) {
@@ -313,7 +380,9 @@ void ReadAttributes(std::string_view text, bool slashSeparates,
         span.nameEnd = i;
         if (i < size && text[i] == '=') {
             span.hasValue = true;
-            while (i < size && text[i] == '=')
+            ++i;
+            // Browsers take a second "=" as the value's first byte.
+            while (!asBrowsers && i < size && text[i] == '=')
                 ++i;
             if (i < size && (text[i] == '"' || text[i] == '\'')) {
                 span.quote = text[i];
@@ -417,24 +486,20 @@ void CLinkScanner::FindBase(std::string_view page) {
         [&](std::size_t start, std::size_t end, std::string_view name) {
             if (!EqualsIgnoringAsciiCase(name, "base"))
                 return true;
-            const std::string text = NormaliseSpacing(page.substr(start + 1, end - start - 2));
+            const std::string text =
+                NormaliseSpacingAsBrowsers(page.substr(start + 1, end - start - 2));
             const std::string_view attributes = std::string_view(text).substr(name.size());
             ReadAttributes(attributes, true, m_spans);
             for (const AttributeSpan& span : m_spans) {
                 const auto spanName = attributes.substr(span.start, span.nameEnd - span.start);
                 if (!span.hasValue || !EqualsIgnoringAsciiCase(spanName, "href"))
                     continue;
-                std::string href = DecodeCharacterReferences(
+                const std::string href = DecodeCharacterReferences(
                     attributes.substr(span.valueStart, span.valueEnd - span.valueStart));
-                if (m_source == PageSource::LocalCopy && SchemeNameOf(href).empty())
-                    href = DecodeBeforeFragment(href);
-                const std::string_view scheme = SchemeNameOf(TrimSpaces(href));
-                if (TrimSpaces(href).empty() ||
-                    (!scheme.empty() && !EqualsIgnoringAsciiCase(scheme, "http") &&
-                     !EqualsIgnoringAsciiCase(scheme, "https")))
+                if (TrimSpaces(href).empty())
                     return true;
                 // Browsers take the first base with an address.
-                m_base = std::make_unique<CUrl>(&m_page, href, kLinkEmbedded);
+                m_base = Resolve(TrimSpaces(href), kLinkEmbedded);
                 return false;
             }
             return true;
@@ -453,15 +518,14 @@ void CLinkScanner::ReplaceTag(std::string_view page, std::size_t start, std::siz
 }
 
 std::string CLinkScanner::RewriteTag(std::string_view tag) {
-    tag = SkipLeading(SkipLeading(tag, '<'), ' ');
+    tag = SkipLeading(tag, '<');
     while (!tag.empty() && tag.back() == '>') {
         tag.remove_suffix(1);
     }
-    while (!tag.empty() && tag.back() == ' ') {
-        tag.remove_suffix(1);
-    }
-    const std::string text = NormaliseSpacing(tag);
-    const std::string_view whole = text;
+    // Spaces are trimmed once tabs and line breaks are spaces too; a tag that began with
+    // a line break would otherwise lose its name here and find it on the next scan.
+    const std::string text = m_requisites ? NormaliseSpacingAsBrowsers(tag) : NormaliseSpacing(tag);
+    const std::string_view whole = TrimSpaces(text);
     // Browsers end a tag's name at "/" too; the page scan of a site without requisites
     // reads names as it always has.
     const auto nameEnd = m_requisites ? whole.find_first_of(" /") : whole.find(' ');
@@ -497,13 +561,24 @@ std::string CLinkScanner::RewriteTag(std::string_view tag) {
     }
 
     CSplicer splicer(attributes);
-    for (const AttributeSpan& span : spans) {
+    for (std::size_t index = 0; index < spans.size(); ++index) {
+        const AttributeSpan& span = spans[index];
         if (!span.hasValue)
             continue;
         const std::string_view attribute = attributes.substr(span.start, span.end - span.start);
-        const std::string newAttribute = RewriteValue(name, attributes, span, context);
-        if (!EqualsIgnoringAsciiCase(newAttribute, attribute))
+        // An attribute followed by one whose name begins with "=" stays: without it that
+        // "=" would join the name before it when the page is scanned again.
+        const bool mayRemove =
+            index + 1 >= spans.size() || attributes[spans[index + 1].start] != '=';
+        const std::string newAttribute = RewriteValue(name, attributes, span, context, mayRemove);
+        if (newAttribute.empty()) {
+            // The space after a removed attribute goes with it: two spaces in a row would
+            // be collapsed when the stored page is scanned again.
+            const bool spaceFollows = span.end < attributes.size() && attributes[span.end] == ' ';
+            splicer.Replace(span.start, span.end + (spaceFollows ? 1 : 0), {});
+        } else if (!EqualsIgnoringAsciiCase(newAttribute, attribute)) {
             splicer.Replace(span.start, span.end, newAttribute);
+        }
     }
     std::string rewritten = splicer.Finish();
     while (!rewritten.empty() && rewritten.back() == ' ') {
@@ -525,12 +600,13 @@ std::string CLinkScanner::RewriteAttribute(std::string_view tagName, std::string
     if (m_spans.empty() || !m_spans.front().hasValue)
         return std::string(attribute);
     const AttributeSpan span = m_spans.front();
-    std::string rewritten = RewriteValue(tagName, attribute, span, TagContext{});
+    std::string rewritten = RewriteValue(tagName, attribute, span, TagContext{}, true);
     return rewritten.empty() ? rewritten : rewritten + std::string(attribute.substr(span.end));
 }
 
 std::string CLinkScanner::RewriteValue(std::string_view tagName, std::string_view attributes,
-                                       const AttributeSpan& span, const TagContext& context) {
+                                       const AttributeSpan& span, const TagContext& context,
+                                       bool mayRemove) {
     const std::string_view name = attributes.substr(span.start, span.nameEnd - span.start);
     const std::string_view value =
         attributes.substr(span.valueStart, span.valueEnd - span.valueStart);
@@ -574,8 +650,13 @@ std::string CLinkScanner::RewriteValue(std::string_view tagName, std::string_vie
         rebuilt.push_back(span.quote);
     if (kind == ValueKind::None)
         return rebuilt;
+    // The stored page resolves its links against its own place: without the base, or
+    // with one that names the page itself.
+    if (kind == ValueKind::Base && mayRemove)
+        return {};
     if (kind == ValueKind::Base)
-        return {}; // the stored page resolves its links against its own place
+        return WriteAttribute(name, m_page.MakeRelative(m_page, m_site.m_defaultDocument),
+                              span.quote);
 
     const std::string decoded =
         m_requisites ? DecodeCharacterReferences(value) : std::string(value);
@@ -585,7 +666,7 @@ std::string CLinkScanner::RewriteValue(std::string_view tagName, std::string_vie
     std::string newValue;
     switch (kind) {
     case ValueKind::Link:
-        newValue = RewriteLinkTo(decoded, linkClass, true);
+        newValue = RewriteLinkTo(decoded, linkClass, mayRemove);
         if (newValue.empty())
             return {};
         break;
@@ -645,6 +726,57 @@ std::string CLinkScanner::RewriteLink(std::string_view value, int kind) {
     return RewriteLinkTo(value, kind, true);
 }
 
+std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view text, int kind) const {
+    std::string resolvable;
+    const CUrl& base = m_base ? *m_base : m_page;
+    const std::string_view scheme = SchemeNameOf(text);
+    const bool relative = scheme.empty() && !text.starts_with("//");
+    if (scheme.empty() && !relative) {
+        // Another server, in the page's scheme, as browsers read it; written back as an
+        // absolute address when refused, never as a path under this page.
+        resolvable = (base.scheme.empty() ? std::string("http") : base.scheme) + ":";
+        resolvable.append(text);
+    } else if (!scheme.empty()) {
+        // Only web addresses are mirrored: data:, tel:, ftp: and the like stay as written.
+        if (!EqualsIgnoringAsciiCase(scheme, "http") && !EqualsIgnoringAsciiCase(scheme, "https")) {
+            return nullptr;
+        }
+        resolvable.assign(text);
+    } else {
+        resolvable =
+            m_source == PageSource::LocalCopy ? DecodeBeforeFragment(text) : std::string(text);
+        // The address parser takes a run such as "12:" for a scheme, where a browser
+        // reads a relative path; "./" keeps it one. It also trims spaces that a stored
+        // link carries escaped at either end of a name; "./" and an empty fragment
+        // keep them.
+        if (!CUrl::SchemeOf(resolvable).empty() || resolvable.starts_with(' ')) {
+            resolvable.insert(0, "./");
+        }
+        if (resolvable.ends_with(' ')) {
+            resolvable.push_back('#');
+        }
+    }
+
+    auto address = std::make_unique<CUrl>(&base, resolvable, kind);
+    // The parser keeps user information in the server name when no path follows it; such
+    // an address, written out whole and read again, would name another server.
+    if (!relative) {
+        const CUrl again(nullptr, address->GetURL(), kind);
+        if (address->host.empty() || again.host != address->host ||
+            again.port != address->port || again.user != address->user ||
+            again.password != address->password) {
+            return nullptr;
+        }
+    }
+    // A folder link was written out as the folder's default document; read back, it
+    // names the folder again, as the server knows it.
+    if (m_source == PageSource::LocalCopy && relative && !m_site.m_defaultDocument.empty() &&
+        address->file == m_site.m_defaultDocument) {
+        address->file.clear();
+    }
+    return address;
+}
+
 std::string CLinkScanner::RewriteLinkTo(std::string_view value, int kind, bool removable) {
     if (value.find("javascript:") != npos || value.find("mailto:") != npos) {
         return std::string(value);
@@ -655,30 +787,9 @@ std::string CLinkScanner::RewriteLinkTo(std::string_view value, int kind, bool r
     if (text.empty() || text == "#" || (m_requisites && text.starts_with('#'))) {
         return std::string(value);
     }
-    std::string resolvable;
-    const std::string_view scheme = SchemeNameOf(text);
-    if (!scheme.empty()) {
-        // Only web addresses are mirrored: data:, tel:, ftp: and the like stay as written.
-        if (!EqualsIgnoringAsciiCase(scheme, "http") && !EqualsIgnoringAsciiCase(scheme, "https")) {
-            return std::string(value);
-        }
-        resolvable.assign(text);
-    } else {
-        resolvable =
-            m_source == PageSource::LocalCopy ? DecodeBeforeFragment(text) : std::string(text);
-        // The address parser takes a run such as "12:" for a scheme, where a browser
-        // reads a relative path; "./" keeps it one.
-        if (!CUrl::SchemeOf(resolvable).empty()) {
-            resolvable.insert(0, "./");
-        }
-    }
-
-    auto address = std::make_unique<CUrl>(m_base ? m_base.get() : &m_page, resolvable, kind);
-    // A folder link was written out as the folder's default document; read back, it
-    // names the folder again, as the server knows it.
-    if (m_source == PageSource::LocalCopy && scheme.empty() && !m_site.m_defaultDocument.empty() &&
-        address->file == m_site.m_defaultDocument) {
-        address->file.clear();
+    auto address = Resolve(text, kind);
+    if (!address) {
+        return std::string(value);
     }
     if (!m_site.IsAllowed(*address, m_requisites && kind == kLinkClassEmbedded)) {
         return removable && m_site.m_removeLinks ? std::string() : address->GetURL();

@@ -73,10 +73,16 @@ private:
     void ScanTagsAsBrowsers(std::string_view page, CSplicer& splicer);
     void ReplaceTag(std::string_view page, std::size_t start, std::size_t end, CSplicer& splicer);
     void FindBase(std::string_view page);
+    // mayRemove: whether the attribute may go (a link refused while REMOVE_LINKS is on, a
+    // base); otherwise it is rewritten in place.
     std::string RewriteValue(std::string_view tagName, std::string_view attribute,
-                             const AttributeSpan& span, const TagContext& context);
+                             const AttributeSpan& span, const TagContext& context,
+                             bool mayRemove);
     std::string WriteAttribute(std::string_view name, const std::string& value, char quote) const;
     bool RewriteStyle(std::string_view css, std::string& out);
+    // The address a link names, resolved against the base; null for a scheme other than
+    // http and https, and for a server name that could not be written out and read back.
+    std::unique_ptr<CUrl> Resolve(std::string_view text, int kind) const;
     // removable: whether REMOVE_LINKS may empty it (not inside a list or a style sheet).
     std::string RewriteLinkTo(std::string_view value, int kind, bool removable);
 
@@ -90,9 +96,10 @@ private:
     bool m_rewrote = false;
 };
 
-// The attributes of a tag's normalised attribute text (single spaces, none around "="),
-// read as browsers read them: a quoted value ends at its closing quote, and what follows
-// it begins the next attribute. Reading stops at a value whose quote never closes.
-// With slashSeparates, "/" between attributes separates them as a space does.
-void ReadAttributes(std::string_view text, bool slashSeparates,
+// The attributes of a tag's normalised attribute text (single spaces, none around "="):
+// a quoted value ends at its closing quote, and what follows it begins the next
+// attribute. Reading stops at a value whose quote never closes. asBrowsers reads the
+// rest as browsers do too: "/" separates attributes as a space does, and a value may
+// begin with "="; otherwise every "=" after the name is passed over.
+void ReadAttributes(std::string_view text, bool asBrowsers,
                     std::vector<CLinkScanner::AttributeSpan>& spans);

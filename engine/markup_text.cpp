@@ -89,9 +89,12 @@ std::string DecodeCharacterReferences(std::string_view value) {
 
 char QuoteForValue(std::string_view value, char quote) {
     if (quote == 0) {
-        // Unquoted, a value ends at a space or ">" and may not begin with a quote.
-        const bool bare = !value.empty() && value.find_first_of(" >") == std::string_view::npos &&
-                          value.front() != '"' && value.front() != '\'';
+        // Unquoted, a value ends at a space or ">" and may not begin with a quote; nor
+        // begin or end with "=", which the next reading would take for part of the "="
+        // that joins it to its name, or join to the space after it.
+        const bool bare = !value.empty() && value.find_first_of(" \t\n\r\f>") == std::string_view::npos &&
+                          value.front() != '"' && value.front() != '\'' &&
+                          value.front() != '=' && value.back() != '=';
         return bare ? 0 : (value.find('"') == std::string_view::npos ? '"' : '\'');
     }
     if (value.find(quote) == std::string_view::npos)

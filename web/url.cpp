@@ -185,6 +185,8 @@ CUrl::CUrl(const CUrl* base, std::string_view text, int linkKind) {
         return;
     }
     Parse(*this, text);
+    // Only a link that names neither a server nor a folder points into the base document.
+    const bool namesNoPlace = host.empty() && path.empty();
     if (base != nullptr) {
         if (host.empty()) {
             host = base->host;
@@ -219,7 +221,8 @@ CUrl::CUrl(const CUrl* base, std::string_view text, int linkKind) {
     }
     RemoveDotSegments(path);
     // A bare fragment link points into the page it was found on.
-    if (base != nullptr && file.empty() && !fragment.empty() && !base->file.empty()) {
+    if (base != nullptr && namesNoPlace && file.empty() && !fragment.empty() &&
+        !base->file.empty()) {
         file = base->file;
     }
 }

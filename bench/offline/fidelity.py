@@ -18,9 +18,11 @@ Every address but the server this script starts is unreachable to Chromium.
 """
 
 import argparse
+import importlib.util
 import os
 import random
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -143,15 +145,18 @@ http {{
         raise RuntimeError("nginx does not listen on %s" % self.netloc)
 
     def __exit__(self, *exc):
+        # nginx removes its pid file as it exits; the process itself may stay a
+        # zombie for a while, as it is not our child.
+        pid_file = os.path.join(self.prefix, "nginx.pid")
         try:
-            with open(os.path.join(self.prefix, "nginx.pid")) as f:
-                pid = int(f.read())
-            os.kill(pid, 15)
-            for _ in range(100):
-                os.kill(pid, 0)
-                time.sleep(0.05)
+            with open(pid_file) as f:
+                os.kill(int(f.read()), 15)
         except (OSError, ValueError):
-            pass
+            return
+        for _ in range(500):
+            if not os.path.exists(pid_file):
+                break
+            time.sleep(0.01)
 
     def requests(self):
         with open(self.access_log, errors="replace") as f:
@@ -179,10 +184,11 @@ def mirror(tool, url, out, quarn_cli, workers, timeout, logfile):
 def stored_page(top, rel):
     """The copy of page `rel` below `top`; a folder's start page may carry the
     tool's own default-document name (index.htm for quarn-cli)."""
-    for cand in [rel] + ([os.path.join(os.path.dirname(rel), n) for n in ("index.html", "index.htm")]
-                         if os.path.basename(rel) in ("index.html", "index.htm") else []):
-        if top and os.path.isfile(os.path.join(top, cand)):
-            return os.path.join(top, cand)
+    folder, name = os.path.split(rel)
+    names = [name] + (["index.html", "index.htm"] if name in ("index.html", "index.htm") else [])
+    for n in names if top else []:
+        if os.path.isfile(os.path.join(top, folder, n)):
+            return os.path.join(top, folder, n)
     return None
 
 
@@ -208,14 +214,19 @@ class Browser:
             "--screenshot=" + shot if shot else "--dump-dom", url]
         proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=self.log,
                                 start_new_session=True)
+        ok = False
         try:
             proc.wait(timeout=self.timeout)
             ok = shot is None or os.path.isfile(shot)
         except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, 9)   # its own session: the browser and its helpers
+            pass
+        finally:   # also when interrupted: no helper may outlive the render
+            try:
+                os.killpg(proc.pid, 9)   # its own session: the browser and its helpers
+            except ProcessLookupError:
+                pass
             proc.wait()
-            ok = False
-        shutil.rmtree(profile, ignore_errors=True)
+            shutil.rmtree(profile, ignore_errors=True)
         return ok
 
 
@@ -308,16 +319,17 @@ def render_sample(args, server, sample, tops, work):
 
 def report_links(checks):
     keys = ["pages", "sheets", "ok", "broken_requisite", "broken_link",
-            "server_requisite", "server_link", "other"]
+            "server_requisite", "server_link", "other", "outside"]
     print("\nReferences in the stored pages and style sheets, resolved as a browser reads "
           "them (the original over http, each copy from disk):")
     print_table(["tree", "pages", "style sheets", "local ok", "broken requisites",
-                 "broken links", "requisites on server", "links on server", "other hosts"],
+                 "broken links", "requisites on server", "links on server", "other hosts",
+                 "outside the copy"],
                 [[name] + [str(c.get(k, 0)) for k in keys] for name, c in checks.items()])
     for name, c in checks.items():
         for key, found in sorted(c["examples"].items()):
-            for where, url in found:
-                print("  %s %s: %s in %s" % (name, key.replace("_", " "), url, where))
+            for n, where, url in found:
+                print("  %s %s x%d: %s (in %s)" % (name, key.replace("_", " "), n, url, where))
 
 
 def report_render(results, asked, tools, threshold):
@@ -386,11 +398,8 @@ def check_setup(args, work):
     """Leaves out tools that are missing; stops when nothing can run."""
     needs = ["nginx"] + ([] if args.skip_render else ["chromium"])
     missing = [c for c in needs if not (shutil.which(c) or os.path.exists("/usr/sbin/" + c))]
-    if not args.skip_render:
-        try:
-            import PIL  # noqa: F401
-        except ImportError:
-            missing.append("Pillow for %s" % sys.executable)
+    if not args.skip_render and importlib.util.find_spec("PIL") is None:
+        missing.append("Pillow for %s" % sys.executable)
     if missing:
         sys.exit("fidelity.py: missing %s; run bench/offline/install-offline-deps.sh as root "
                  "(Pillow is Debian's python3-pil, for /usr/bin/python3)" % ", ".join(missing))
@@ -404,8 +413,31 @@ def check_setup(args, work):
         args.tools.remove("wget2")
 
 
+def mirror_all(args, url, work):
+    """Mirrors `url` with each tool; returns the rows of the runs' table and
+    each tool's folder for the server (None when it stored nothing)."""
+    runs, tops = [], {}
+    os.makedirs(os.path.join(work, "logs"))
+    for tool in args.tools:
+        out = os.path.join(work, "out-" + tool)
+        rc, wall = mirror(tool, url, out, args.quarn_cli, args.workers, args.mirror_timeout,
+                          os.path.join(work, "logs", tool + ".log"))
+        tops[tool] = host_dir(out)
+        files = count_files(tops[tool])[0] if tops[tool] else 0
+        runs.append([tool, str(rc), "%.1f" % wall, str(files)])
+    return runs, tops
+
+
+def check_all(server, tops, work):
+    """The original's references as served, each copy's as read from disk."""
+    checks = {"original": links.check_tree(server.root, server.netloc, server.root)}
+    for tool, top in tops.items():
+        out = os.path.join(work, "out-" + tool)
+        checks[tool] = links.check_tree(top, server.netloc, bound=out) if top else {"examples": {}}
+    return checks
+
+
 def run(args, work):
-    t0 = time.monotonic()
     check_setup(args, work)
     root = os.path.abspath(args.root or default_root())
     if not os.path.isfile(os.path.join(root, args.start)):
@@ -419,21 +451,12 @@ def run(args, work):
         log("Serving %s at %s" % (root, url))
         if "quarn" in args.tools:
             log("quarn-cli: %s" % args.quarn_cli_source)
-        runs, tops = [], {}
-        os.makedirs(os.path.join(work, "logs"))
-        for tool in args.tools:
-            out = os.path.join(work, "out-" + tool)
-            rc, wall = mirror(tool, url, out, args.quarn_cli, args.workers, args.mirror_timeout,
-                              os.path.join(work, "logs", tool + ".log"))
-            tops[tool] = host_dir(out)
-            files = count_files(tops[tool])[0] if tops[tool] else 0
-            runs.append([tool, str(rc), "%.1f" % wall, str(files)])
+        t0 = time.monotonic()
+        runs, tops = mirror_all(args, url, work)
         t_mirror = time.monotonic()
         log("--- resolving references")
         pages = links.reachable_pages(root, args.start, server.netloc)
-        checks = {"original": links.check_tree(root, server.netloc, root)}
-        for tool, top in tops.items():
-            checks[tool] = links.check_tree(top, server.netloc) if top else {"examples": {}}
+        checks = check_all(server, tops, work)
         t_links = time.monotonic()
         print("Mirrors of %s (%d pages reachable from the start page, %d files in the tree):"
               % (url, len(pages), count_files(root)[0]))
@@ -444,13 +467,15 @@ def run(args, work):
             log("--- rendering %d pages" % len(sample))
             results, asked = render_sample(args, server, sample, tops, work)
             report_render(results, asked, args.tools, args.threshold)
-    t_end = time.monotonic()
+        t_end = time.monotonic()
     print("\nTime: mirroring %.0f s, references %.0f s, rendering %.0f s, in all %.0f s"
           % (t_mirror - t0, t_links - t_mirror, t_end - t_links, t_end - t0))
 
 
 def main(argv=None):
     args = parse_args(argv)
+    # A plain kill unwinds like Ctrl+C: nginx is stopped, the work folder removed.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     work = tempfile.mkdtemp(prefix="quarn-offline-", dir=os.environ.get("TMPDIR", "/tmp"))
     os.chmod(work, 0o755)   # nginx's workers may run as another user
     try:

@@ -190,13 +190,14 @@ def _read_refs(path, mtime_ns, size):
     return tuple(refs), base
 
 
-def check_tree(top, server, served_root=None, examples=4):
+def check_tree(top, server, served_root=None, bound=None, examples=4):
     """Counts how the references of every page and style sheet below `top`
     resolve (see resolve). Keys: pages, sheets, ok, broken_requisite,
-    broken_link, server_requisite, server_link, other; "examples" maps a
-    problem to a few (file, reference) pairs."""
-    c = Counter()
-    found = {}
+    broken_link, server_requisite, server_link, other, and outside (files
+    that exist but lie outside folder `bound`, as a copy's link into the
+    machine's own files); "examples" maps each problem to its most frequent
+    targets, as (count, file, reference)."""
+    c, found = Counter(), {}
     for root, dirs, names in os.walk(top):
         dirs.sort()
         for name in sorted(names):
@@ -210,19 +211,23 @@ def check_tree(top, server, served_root=None, examples=4):
             if base_href:
                 base = urljoin(base, base_href)
             for ref in refs:
-                what, _ = resolve(ref.url, base, server, served_root)
-                if what == "folder":
-                    what = "broken"
-                key = what if what in ("ok", "other", "skip") else "%s_%s" % (what, ref.kind)
+                what, target = resolve(ref.url, base, server, served_root)
+                what = "broken" if what == "folder" else what
+                if what == "ok" and bound and not target.startswith(os.path.join(bound, "")):
+                    what = "outside"
+                key = what if what in ("ok", "other", "skip", "outside") else \
+                    "%s_%s" % (what, ref.kind)
                 c[key] += 1
                 if key not in ("ok", "other", "skip"):
-                    lst = found.setdefault(key, [])
-                    url = ref.url.split("#")[0]
-                    if len(lst) < examples and url not in (u.split("#")[0] for _, u in lst):
-                        lst.append((os.path.relpath(path, top), ref.url))
+                    # One entry per target, however it is written.
+                    t = target or urldefrag(urljoin(base, ref.url))[0]
+                    seen = found.setdefault(key, {}).setdefault(t, [0, os.path.relpath(path, top),
+                                                                    ref.url])
+                    seen[0] += 1
     c.pop("skip", None)
     result = dict(c)
-    result["examples"] = found
+    result["examples"] = {k: [tuple(v) for v in sorted(targets.values(), key=lambda v: -v[0])]
+                          [:examples] for k, targets in found.items()}
     return result
 
 

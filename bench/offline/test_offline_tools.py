@@ -93,7 +93,8 @@ class ResolveTest(unittest.TestCase):
             ("../empty/", ("folder", "empty")),
             ("missing.png", ("broken", "sub/missing.png")),
             ("http://%s/index.html" % SERVER, ("server", None)),
-            ("//%s/x.png" % SERVER, ("broken", None)),               # becomes file://host/x.png
+            ("//%s%s/index.html" % (SERVER, self.top), ("broken", None)),  # file://host/...
+            ("file://localhost%s/index.html" % self.top, ("ok", "index.html")),
             ("https://example.org/", ("other", None)),
             ("http://127.0.0.1:9999/", ("other", None)),             # another port, another server
             ("#f", ("skip", None)), ("page.html#f", ("skip", None)), ("", ("skip", None)),
@@ -127,25 +128,30 @@ class TreeTest(unittest.TestCase):
     def setUp(self):
         tmp = tempfile.TemporaryDirectory()
         self.addCleanup(tmp.cleanup)
-        self.top = tmp.name
+        self.top = os.path.join(tmp.name, "copy")
 
     def test_copy_counts_and_examples(self):
+        write(os.path.join(self.top, "..", "elsewhere.png"))
         write(os.path.join(self.top, "index.html"),
               '<link rel=stylesheet href="s.css"><img src="gone.png"><a href="p.html">p</a>'
+              '<img srcset="./gone.png?x 2x, ../elsewhere.png 3x">'
               '<a href="lost.html">l</a><a href="#top">t</a><a href="http://%s/q.html">q</a>'
               '<script src="http://%s/j.js"></script><a href="http://other.invalid/">o</a>'
               % (SERVER, SERVER))
         write(os.path.join(self.top, "p.html"), '<base href="d/"><img src="x.png">')
-        write(os.path.join(self.top, "s.css"), "@import 'missing.css'; b { background: url(p.html) }")
+        write(os.path.join(self.top, "s.css"),
+              "@import 'missing.css'; b { background: url(p.html) }")
         write(os.path.join(self.top, "d", "x.png"))
-        c = links.check_tree(self.top, SERVER)
+        c = links.check_tree(self.top, SERVER, bound=self.top)
         counts = {k: v for k, v in c.items() if k != "examples"}
-        self.assertEqual(counts, {"pages": 2, "sheets": 1, "ok": 4, "broken_requisite": 2,
+        self.assertEqual(counts, {"pages": 2, "sheets": 1, "ok": 4, "broken_requisite": 3,
                                   "broken_link": 1, "server_link": 1, "server_requisite": 1,
-                                  "other": 1})
-        self.assertEqual(sorted(c["examples"]["broken_requisite"]),
-                         [("index.html", "gone.png"), ("s.css", "missing.css")])
-        self.assertEqual(c["examples"]["server_requisite"], [("index.html", "http://%s/j.js" % SERVER)])
+                                  "other": 1, "outside": 1})
+        # One example per target, however it is written; the most frequent first.
+        self.assertEqual(c["examples"]["broken_requisite"],
+                         [(2, "index.html", "gone.png"), (1, "s.css", "missing.css")])
+        self.assertEqual(c["examples"]["server_requisite"],
+                         [(1, "index.html", "http://%s/j.js" % SERVER)])
 
     def test_pages_reachable_from_the_start(self):
         write(os.path.join(self.top, "index.html"), '<a href="a/">a</a><a href="/b.html#x">b</a>'

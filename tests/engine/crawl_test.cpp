@@ -13,68 +13,13 @@
 #include "engine/messages.h"
 #include "model/clock.h"
 #include "model/site.h"
+#include "support/crawl_fixture.h"
 #include "support/file_text.h"
 #include "support/recording_ui.h"
 #include "support/site_fixture.h"
 #include "support/site_server.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-const char* const kOldDate = "Sat, 01 Jan 2000 00:00:00 GMT";
-
-MessageParam Param(CSite& site) {
-    return reinterpret_cast<MessageParam>(&site);
-}
-
-class Crawl : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(CInternetSession::Initialise()); }
-
-    void StartController() {
-        controller = std::make_unique<CController>(ui);
-        controller->Start();
-    }
-
-    CSite& MakeSite(const std::string& name, const std::string& path, int workers = 2) {
-        auto site = std::make_unique<CSite>(name);
-        site->m_url = server.Url(path);
-        site->m_workers = workers;
-        site->m_retries = 2;
-        site->m_requestTimeout = 20;
-        site->m_useServers = true;
-        site->m_servers = "127.0.0.1=1";
-        sites.push_back(std::move(site));
-        return *sites.back();
-    }
-
-    // Starts the sites and waits until the run they make has ended.
-    void RunToEnd(std::initializer_list<CSite*> run) {
-        if (!controller)
-            StartController();
-        const int before = ui.Get([&] { return ui.runsEnded; });
-        for (CSite* site : run)
-            controller->Post(WM_START_SITE, Param(*site));
-        ASSERT_TRUE(ui.WaitForRunsEnded(before + 1));
-    }
-
-    fs::path Stored(const CSite& site, const std::string& path) const {
-        return dir.path() / site.m_name / "127.0.0.1" / path;
-    }
-
-    SitesDirScope dir;
-    SiteServer server;
-    RecordingUi ui;
-    std::vector<std::unique_ptr<CSite>> sites;
-    std::unique_ptr<CController> controller; // ends before the server and the sites
-};
-
-SiteServer::Page Html(std::string body) {
-    SiteServer::Page page{std::move(body)};
-    page.headers.emplace("Last-Modified", kOldDate);
-    return page;
-}
-} // namespace
 
 TEST_F(Crawl, MirrorsEveryAdmittedPageAndRewritesItsLinks) {
     server.Add("/index.htm", Html("<html><a href = \"/a.htm\">a</a> <img src=b.png>"

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,7 +17,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
+// With QUARN_FUZZ_LAST set, each input is written to that file before it runs, so that
+// the one that aborts the replay is left there.
 void Run(const std::string& input) {
+    if (const char* last = std::getenv("QUARN_FUZZ_LAST"))
+        std::ofstream(last, std::ios::binary | std::ios::trunc) << input;
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
 }
 
@@ -74,6 +79,25 @@ std::string Generate(std::mt19937& random, const std::vector<std::string>& seeds
         "-->",
         "<script",
         "</script>",
+        "<link rel=stylesheet href=",
+        "<base href=",
+        "<style>",
+        "</style>",
+        " style=",
+        " srcset=",
+        " 2x, ",
+        "url(",
+        ")",
+        "@import ",
+        "/*",
+        "*/",
+        "<meta http-equiv=refresh content=",
+        "0;url=",
+        "&amp;",
+        "&quot;",
+        "/>",
+        "data:",
+        "x.css",
     };
     std::string input;
     if (!seeds.empty() && random() % 2)

@@ -99,6 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Only a fragment borrows the base's file; a bare query does not.
         ParseCase{"?q", "http://h/a/b.htm", "http", "", "", "h", "", "/a/", "", "", "q"},
         ParseCase{"#top", "http://h/a/", "http", "", "", "h", "", "/a/", "", "", "", "top"},
+        // A folder with a fragment is that folder, not the base document.
+        ParseCase{"d/#top", "http://h/a/b.htm", "http", "", "", "h", "", "/a/d/", "", "", "", "top"},
+        ParseCase{"http://g/d/#t", "http://h/a/b.htm", "http", "", "", "g", "", "/d/", "", "", "", "t"},
         ParseCase{"x.htm", "http://u:p@h:81/a/b.htm", "http", "u", "p", "h", "81", "/a/", "x.htm"},
         // Another server inherits nothing.
         ParseCase{"//g/y/", "http://u:p@h:81/a/b.htm", "", "", "", "g", "", "/y/"},

@@ -1,0 +1,73 @@
+// A stored page is read back and scanned again on every update: that scan must change
+// no byte of it and queue the same files as the scan of the page from the server did,
+// with and without page requisites, and with links refused or removed. The site keeps
+// to one host.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "engine/link_scanner.h"
+#include "model/shared_text.h"
+#include "model/site.h"
+#include "web/url.h"
+
+namespace {
+void Require(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+struct Scanned {
+    std::string text;
+    std::set<std::string> files; // the local paths of the queued addresses
+};
+
+// Settings come from the input's length, so that one input always takes one path.
+std::unique_ptr<CSite> MakeSite(std::size_t size) {
+    auto site = std::make_unique<CSite>("Site");
+    site->m_pageRequisites = size % 2 == 0;
+    site->m_removeLinks = size % 3 == 0;
+    // The stored links into another host's folder are not read back as that host yet.
+    site->m_useServers = true;
+    site->m_servers = "h=1";
+    site->m_requisitesAnyServer = false;
+    site->CompilePatterns();
+    return site;
+}
+
+Scanned Scan(std::size_t size, const CUrl& address, std::string text, PageSource source,
+             bool styleSheet) {
+    const auto site = MakeSite(size);
+    CLinkScanner scanner(*site, address, source);
+    if (styleSheet)
+        scanner.ScanStyleSheet(text);
+    else
+        scanner.ScanPage(text);
+    Scanned scanned{std::move(text), {}};
+    while (const std::unique_ptr<CUrl> queued = site->NextPending()) {
+        const std::string local = site->GetLocalPath(*queued);
+        Require(local.rfind("/nonexistent-sites/Site/", 0) == 0);
+        scanned.files.insert(local);
+        site->MarkDone(*queued);
+    }
+    return scanned;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Paths are only computed, never written: nothing touches the disk.
+    g_strSitesDir.Set("/nonexistent-sites");
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const bool styleSheet = size % 7 == 3;
+    const CUrl address(nullptr, styleSheet ? "http://h/a/s.css" : "http://h/a/b.htm",
+                       kLinkFollowed);
+    const Scanned first = Scan(size, address, input, PageSource::Server, styleSheet);
+    const Scanned again = Scan(size, address, first.text, PageSource::LocalCopy, styleSheet);
+    Require(again.text == first.text);
+    Require(again.files == first.files);
+    return 0;
+}
