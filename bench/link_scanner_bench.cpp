@@ -37,11 +37,13 @@ std::string MakePage(std::size_t bytes) {
     return page;
 }
 
+// state.range(0): megabytes; state.range(1): whether the site fetches page requisites.
 void BM_LinkScannerScanPage(benchmark::State& state) {
     SitesDirScope dir;
     CSite site("Bench");
     site.m_useServers = true;
     site.m_servers = "www.example.com=1";
+    site.m_pageRequisites = state.range(1) != 0;
     site.CompilePatterns();
     const CUrl pageUrl(nullptr, "http://www.example.com/docs/intro/index.htm", kLinkFollowed);
     const std::string page = MakePage(static_cast<std::size_t>(state.range(0)) << 20);
@@ -57,6 +59,50 @@ void BM_LinkScannerScanPage(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
-BENCHMARK(BM_LinkScannerScanPage)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LinkScannerScanPage)
+    ->Args({1, 0})
+    ->Args({10, 0})
+    ->Args({1, 1})
+    ->Args({10, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// A style sheet of rules, comments, strings and url() values, most already known.
+std::string MakeStyleSheet(std::size_t bytes) {
+    std::string css = "@import \"base.css\";\n@import url('theme.css') screen;\n";
+    css.reserve(bytes + 1024);
+    for (int i = 0; css.size() < bytes; ++i) {
+        const std::string n = std::to_string(i % 500);
+        css += ".item-" + std::to_string(i) + " > a:hover, .x" + n +
+               "::after { color: #336699; margin: 0 1em; content: \"url(not-a-link)\"; }\n";
+        css += ".bg" + n + " { background: url(../img/bg" + n + ".png) no-repeat 0 0 / cover; }\n";
+        if (i % 10 == 0) {
+            css += "/* url(commented.png) */ @font-face { font-family: F" + n +
+                   "; src: url(\"../fonts/f" + n + ".woff2\") format(\"woff2\"), "
+                   "url(data:font/woff;base64,d09GRgABAAAAAA) format(\"woff\"); }\n";
+        }
+    }
+    return css;
+}
+
+void BM_LinkScannerScanStyleSheet(benchmark::State& state) {
+    SitesDirScope dir;
+    CSite site("Bench");
+    site.m_pageRequisites = true;
+    site.CompilePatterns();
+    const CUrl sheetUrl(nullptr, "http://www.example.com/static/css/site.css", kLinkEmbedded);
+    const std::string sheet = MakeStyleSheet(static_cast<std::size_t>(state.range(0)) << 20);
+
+    std::string buffer;
+    for (auto _ : state) {
+        state.PauseTiming();
+        buffer = sheet;
+        state.ResumeTiming();
+        CLinkScanner scanner(site, sheetUrl);
+        scanner.ScanStyleSheet(buffer);
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * sheet.size()));
+}
+BENCHMARK(BM_LinkScannerScanStyleSheet)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "engine/link_scanner.h"
 
+#include <optional>
+
 #include "engine/embedded_links.h"
 #include "engine/markup_text.h"
 #include "engine/splicer.h"
@@ -451,8 +453,10 @@ void CLinkScanner::ScanTagsToFirstClose(std::string_view page, CSplicer& splicer
             const auto end = FindTagWord(page, "</script>", i + 1);
             i = end == npos ? npos : page.find('<', end + 9);
         } else {
-            const auto close = page.find_first_of("<>", i + 1);
-            if (close == npos)
+            std::size_t close = i + 1;
+            while (close < page.size() && page[close] != '<' && page[close] != '>')
+                ++close;
+            if (close == page.size())
                 break;
             if (page[close] == '<') {
                 i = close;
@@ -541,20 +545,22 @@ std::string CLinkScanner::RewriteTag(std::string_view tag) {
     }
 
     ReadAttributes(attributes, m_requisites, m_spans);
-    const std::vector<AttributeSpan> spans = m_spans;
+    // Nothing below reads attributes again while these are in use.
+    const std::vector<AttributeSpan>& spans = m_spans;
     TagContext context;
     if (m_requisites) {
-        for (const AttributeSpan& span : spans) {
+        const bool link = EqualsIgnoringAsciiCase(name, "link");
+        const bool meta = EqualsIgnoringAsciiCase(name, "meta");
+        for (const AttributeSpan& span : link || meta ? spans : std::vector<AttributeSpan>{}) {
             const auto spanName = attributes.substr(span.start, span.nameEnd - span.start);
             const std::string value = DecodeCharacterReferences(
                 attributes.substr(span.valueStart, span.valueEnd - span.valueStart));
-            if (EqualsIgnoringAsciiCase(name, "link") && EqualsIgnoringAsciiCase(spanName, "rel")) {
+            if (link && EqualsIgnoringAsciiCase(spanName, "rel")) {
                 for (const std::string_view relation : kEmbeddedRelations) {
                     if (HoldsWord(value, relation))
                         context.linkHrefClass = kLinkClassEmbedded;
                 }
-            } else if (EqualsIgnoringAsciiCase(name, "meta") &&
-                       EqualsIgnoringAsciiCase(spanName, "http-equiv")) {
+            } else if (meta && EqualsIgnoringAsciiCase(spanName, "http-equiv")) {
                 context.refresh = EqualsIgnoringAsciiCase(TrimSpaces(value), "refresh");
             }
         }
@@ -570,14 +576,17 @@ std::string CLinkScanner::RewriteTag(std::string_view tag) {
         // "=" would join the name before it when the page is scanned again.
         const bool mayRemove =
             index + 1 >= spans.size() || attributes[spans[index + 1].start] != '=';
-        const std::string newAttribute = RewriteValue(name, attributes, span, context, mayRemove);
-        if (newAttribute.empty()) {
+        const std::optional<std::string> newAttribute =
+            RewriteValue(name, attributes, span, context, mayRemove);
+        if (!newAttribute) {
+            continue;
+        } else if (newAttribute->empty()) {
             // The space after a removed attribute goes with it: two spaces in a row would
             // be collapsed when the stored page is scanned again.
             const bool spaceFollows = span.end < attributes.size() && attributes[span.end] == ' ';
             splicer.Replace(span.start, span.end + (spaceFollows ? 1 : 0), {});
-        } else if (!EqualsIgnoringAsciiCase(newAttribute, attribute)) {
-            splicer.Replace(span.start, span.end, newAttribute);
+        } else if (!EqualsIgnoringAsciiCase(*newAttribute, attribute)) {
+            splicer.Replace(span.start, span.end, *newAttribute);
         }
     }
     std::string rewritten = splicer.Finish();
@@ -600,13 +609,17 @@ std::string CLinkScanner::RewriteAttribute(std::string_view tagName, std::string
     if (m_spans.empty() || !m_spans.front().hasValue)
         return std::string(attribute);
     const AttributeSpan span = m_spans.front();
-    std::string rewritten = RewriteValue(tagName, attribute, span, TagContext{}, true);
-    return rewritten.empty() ? rewritten : rewritten + std::string(attribute.substr(span.end));
+    const std::optional<std::string> rewritten =
+        RewriteValue(tagName, attribute, span, TagContext{}, true);
+    if (!rewritten)
+        return std::string(attribute);
+    return rewritten->empty() ? *rewritten : *rewritten + std::string(attribute.substr(span.end));
 }
 
-std::string CLinkScanner::RewriteValue(std::string_view tagName, std::string_view attributes,
-                                       const AttributeSpan& span, const TagContext& context,
-                                       bool mayRemove) {
+std::optional<std::string> CLinkScanner::RewriteValue(std::string_view tagName,
+                                                      std::string_view attributes,
+                                                      const AttributeSpan& span,
+                                                      const TagContext& context, bool mayRemove) {
     const std::string_view name = attributes.substr(span.start, span.nameEnd - span.start);
     const std::string_view value =
         attributes.substr(span.valueStart, span.valueEnd - span.valueStart);
@@ -614,7 +627,7 @@ std::string CLinkScanner::RewriteValue(std::string_view tagName, std::string_vie
     // alt="" and href="" say something as written; only a link that rewriting emptied
     // takes its attribute with it.
     if (TrimSpaces(value).empty())
-        return std::string(attribute);
+        return std::nullopt;
 
     ValueKind kind = ValueKind::None;
     int linkClass = ClassifyAttribute(tagName, name);
@@ -640,27 +653,34 @@ std::string CLinkScanner::RewriteValue(std::string_view tagName, std::string_vie
             kind = ValueKind::None;
     }
 
-    std::string rebuilt;
-    rebuilt.reserve(attribute.size());
-    rebuilt.append(name).append("=");
-    if (span.quote != 0)
-        rebuilt.push_back(span.quote);
-    rebuilt.append(value);
-    if (span.quote != 0)
-        rebuilt.push_back(span.quote);
-    if (kind == ValueKind::None)
+    // An unchanged value is written back as name=value, which drops only a second "="
+    // that the reading passed over.
+    const auto unchanged = [&]() -> std::optional<std::string> {
+        if (span.valueStart == span.nameEnd + 1 + (span.quote != 0 ? 1 : 0))
+            return std::nullopt;
+        std::string rebuilt;
+        rebuilt.reserve(attribute.size());
+        rebuilt.append(name).append("=");
+        if (span.quote != 0)
+            rebuilt.push_back(span.quote);
+        rebuilt.append(value);
+        if (span.quote != 0)
+            rebuilt.push_back(span.quote);
         return rebuilt;
+    };
+    if (kind == ValueKind::None)
+        return unchanged();
     // The stored page resolves its links against its own place: without the base, or
     // with one that names the page itself.
     if (kind == ValueKind::Base && mayRemove)
-        return {};
+        return std::string();
     if (kind == ValueKind::Base)
         return WriteAttribute(name, m_page.MakeRelative(m_page, m_site.m_defaultDocument),
                               span.quote);
 
     const std::string decoded =
         m_requisites ? DecodeCharacterReferences(value) : std::string(value);
-    const LinkRewriter inList = [this, linkClass](std::string_view address) {
+    const auto inList = [this, linkClass](std::string_view address) {
         return RewriteLinkTo(address, linkClass, false);
     };
     std::string newValue;
@@ -668,7 +688,7 @@ std::string CLinkScanner::RewriteValue(std::string_view tagName, std::string_vie
     case ValueKind::Link:
         newValue = RewriteLinkTo(decoded, linkClass, mayRemove);
         if (newValue.empty())
-            return {};
+            return std::string();
         break;
     case ValueKind::Srcset:
         newValue = RewriteSrcset(decoded, inList);
@@ -684,7 +704,7 @@ std::string CLinkScanner::RewriteValue(std::string_view tagName, std::string_vie
         break;
     }
     if (newValue == decoded)
-        return rebuilt;
+        return unchanged();
     return WriteAttribute(name, newValue, span.quote);
 }
 
@@ -778,7 +798,9 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view text, int kind) con
 }
 
 std::string CLinkScanner::RewriteLinkTo(std::string_view value, int kind, bool removable) {
-    if (value.find("javascript:") != npos || value.find("mailto:") != npos) {
+    // With requisites only the scheme counts, as for browsers: a path resolved against a
+    // base may hold these words and must be read the same way again.
+    if (!m_requisites && (value.find("javascript:") != npos || value.find("mailto:") != npos)) {
         return std::string(value);
     }
     const std::string_view text = TrimSpaces(value);

@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,9 +76,10 @@ private:
     void FindBase(std::string_view page);
     // mayRemove: whether the attribute may go (a link refused while REMOVE_LINKS is on, a
     // base); otherwise it is rewritten in place.
-    std::string RewriteValue(std::string_view tagName, std::string_view attribute,
-                             const AttributeSpan& span, const TagContext& context,
-                             bool mayRemove);
+    // Nothing when the attribute stays as written; empty when it goes.
+    std::optional<std::string> RewriteValue(std::string_view tagName, std::string_view attribute,
+                                            const AttributeSpan& span, const TagContext& context,
+                                            bool mayRemove);
     std::string WriteAttribute(std::string_view name, const std::string& value, char quote) const;
     bool RewriteStyle(std::string_view css, std::string& out);
     // The address a link names, resolved against the base; null for a scheme other than

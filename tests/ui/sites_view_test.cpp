@@ -295,6 +295,7 @@ TEST_F(SitesView, NewSiteGoesToTheSelectedGroupAndOpensItsProperties) {
     CSite& added = *second.m_sites.back();
     EXPECT_EQ(added.m_name, "Untitled");
     EXPECT_EQ(added.m_url, "http://");
+    EXPECT_TRUE(added.m_pageRequisites);
     EXPECT_EQ(edited, std::vector<CSite*>{&added});
     EXPECT_TRUE(first.m_sites.empty());
     // Cancelled properties keep the site; the status pane hears of it either way.
@@ -514,6 +515,7 @@ TEST_F(SitesView, ADroppedAddressBecomesASiteNamedAfterItWithoutADialog) {
     ASSERT_EQ(group.m_sites.size(), 2u);
     EXPECT_EQ(group.m_sites[1]->m_name, "Example");
     EXPECT_EQ(group.m_sites[1]->m_url, "http://www.example.com/x/");
+    EXPECT_TRUE(group.m_sites[1]->m_pageRequisites);
     EXPECT_TRUE(edited.empty());
 
     EXPECT_EQ(Drop(address, At(existing), Qt::CopyAction), Qt::IgnoreAction);
