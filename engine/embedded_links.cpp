@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/markup_text.h"
 #include "engine/splicer.h"
 #include "web/byte_text.h"
 
@@ -9,12 +10,8 @@ namespace {
 
 constexpr auto npos = std::string_view::npos;
 
-constexpr bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 std::size_t SkipSpaces(std::string_view text, std::size_t at) {
-    while (at < text.size() && IsSpace(text[at]))
+    while (at < text.size() && IsAsciiWhitespace(text[at]))
         ++at;
     return at;
 }
@@ -24,20 +21,6 @@ constexpr bool IsNameByte(char c) {
     const auto byte = static_cast<unsigned char>(c);
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
            c == '-' || c == '_' || byte >= 0x80;
-}
-
-bool HasWordAt(std::string_view text, std::size_t at, std::string_view lower) {
-    return at <= text.size() && EqualsIgnoringAsciiCase(text.substr(at, lower.size()), lower);
-}
-
-// Escapes the bytes listed in `unsafe` so that the address reads back whole.
-std::string EscapeBytes(std::string value, std::string_view unsafe) {
-    if (value.find_first_of(unsafe) == std::string::npos)
-        return value;
-    std::string out;
-    AppendPercentEscaped(out, value,
-                         [unsafe](unsigned char byte) { return unsafe.find(char(byte)) == npos; });
-    return out;
 }
 
 // The end of the CSS string that opens at `at`, past its closing quote; npos when it
@@ -75,7 +58,7 @@ std::string QuotedCssAddress(std::string_view address, char quote) {
             out.push_back(c);
         }
     }
-    out += EscapeBytes(std::string(address.substr(hash)), "\"\\\n\r\f");
+    out += PercentEscapeBytes(std::string(address.substr(hash)), "\"\\\n\r\f");
     out.push_back('"');
     return out;
 }
@@ -149,7 +132,7 @@ private:
             return end;
         }
         std::size_t end = start;
-        while (end < m_css.size() && !IsSpace(m_css[end]) &&
+        while (end < m_css.size() && !IsAsciiWhitespace(m_css[end]) &&
                std::string_view(")\"'(\\").find(m_css[end]) == npos)
             ++end;
         const std::size_t close = SkipSpaces(m_css, end);
@@ -183,12 +166,12 @@ std::string RewriteSrcset(std::string_view value, const LinkRewriter& rewrite) {
     CSplicer splicer(value);
     std::size_t i = 0;
     while (true) {
-        while (i < value.size() && (IsSpace(value[i]) || value[i] == ','))
+        while (i < value.size() && (IsAsciiWhitespace(value[i]) || value[i] == ','))
             ++i;
         if (i >= value.size())
             break;
         const std::size_t start = i;
-        while (i < value.size() && !IsSpace(value[i]))
+        while (i < value.size() && !IsAsciiWhitespace(value[i]))
             ++i;
         std::size_t end = i;
         // Commas that end the address separate candidates; one without descriptors ends there.
@@ -206,7 +189,7 @@ std::string RewriteSrcset(std::string_view value, const LinkRewriter& rewrite) {
         std::string rewritten = rewrite(address);
         if (rewritten == address)
             continue;
-        rewritten = EscapeBytes(std::move(rewritten), " \t\n\r\f");
+        rewritten = PercentEscapeBytes(std::move(rewritten), " \t\n\r\f");
         // Commas at either end would be read as separators.
         if (rewritten.ends_with(','))
             rewritten.replace(rewritten.size() - 1, 1, "%2C");
@@ -236,7 +219,7 @@ std::string RewriteRefresh(std::string_view value, const LinkRewriter& rewrite) 
         ++i;
         end = close == npos ? value.size() : close;
     }
-    while (end > i && IsSpace(value[end - 1]))
+    while (end > i && IsAsciiWhitespace(value[end - 1]))
         --end;
     if (end == i)
         return std::string(value);
@@ -244,7 +227,7 @@ std::string RewriteRefresh(std::string_view value, const LinkRewriter& rewrite) 
     const std::string_view address = value.substr(i, end - i);
     const std::string rewritten = rewrite(address);
     if (rewritten != address)
-        splicer.Replace(i, end, EscapeBytes(rewritten, "\"' "));
+        splicer.Replace(i, end, PercentEscapeBytes(rewritten, "\"' "));
     return splicer.Finish();
 }
 

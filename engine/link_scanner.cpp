@@ -5,6 +5,7 @@
 #include "engine/embedded_links.h"
 #include "engine/markup_text.h"
 #include "engine/splicer.h"
+#include "engine/tag_reading.h"
 #include "model/site.h"
 #include "web/byte_text.h"
 #include "web/url.h"
@@ -96,167 +97,6 @@ constexpr std::string_view kEmbeddedRelations[] = {
     "mask-icon",  "preload",  "modulepreload", "prefetch",    "manifest",
 };
 
-constexpr bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-constexpr bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-// Whether the bytes of text at `at` are lower, in any letter case.
-bool HasWordAt(std::string_view text, std::size_t at, std::string_view lower) {
-    return at <= text.size() && EqualsIgnoringAsciiCase(text.substr(at, lower.size()), lower);
-}
-
-// The first place from `from` where lower (which begins with "<") stands in any case.
-std::size_t FindTagWord(std::string_view text, std::string_view lower, std::size_t from) {
-    for (auto at = text.find('<', from); at != npos; at = text.find('<', at + 1)) {
-        if (HasWordAt(text, at, lower))
-            return at;
-    }
-    return npos;
-}
-
-// Where the raw text of a script or style element ends: at "</name" followed by a
-// space, "/" or ">", as browsers end it; the page's end when there is none.
-std::size_t RawTextEnd(std::string_view page, std::string_view endTag, std::size_t from) {
-    for (auto at = FindTagWord(page, endTag, from); at != npos;
-         at = FindTagWord(page, endTag, at + 1)) {
-        const std::size_t after = at + endTag.size();
-        if (after >= page.size() || IsSpace(page[after]) || page[after] == '/' ||
-            page[after] == '>')
-            return at;
-    }
-    return page.size();
-}
-
-// One past the ">" that ends the start tag opening at `at`, read as browsers read it
-// (a ">" inside a quoted value does not end it); npos when the tag never ends.
-std::size_t StartTagEnd(std::string_view page, std::size_t at) {
-    const std::size_t size = page.size();
-    std::size_t i = at + 1;
-    while (i < size && !IsSpace(page[i]) && page[i] != '/' && page[i] != '>')
-        ++i;
-    while (true) {
-        while (i < size && (IsSpace(page[i]) || page[i] == '/'))
-            ++i;
-        if (i >= size)
-            return npos;
-        if (page[i] == '>')
-            return i + 1;
-        ++i; // a name may begin with "="
-        while (i < size && !IsSpace(page[i]) && page[i] != '/' && page[i] != '>' &&
-               page[i] != '=')
-            ++i;
-        while (i < size && IsSpace(page[i]))
-            ++i;
-        if (i >= size || page[i] != '=')
-            continue;
-        ++i;
-        while (i < size && IsSpace(page[i]))
-            ++i;
-        if (i < size && (page[i] == '"' || page[i] == '\'')) {
-            const auto close = page.find(page[i], i + 1);
-            if (close == npos)
-                return npos;
-            i = close + 1;
-        } else {
-            while (i < size && !IsSpace(page[i]) && page[i] != '>')
-                ++i;
-        }
-    }
-}
-
-// Tabs and line breaks become spaces, runs of spaces become one, and spaces next to
-// "=" go (inside quoted values too). One pass does what collapsing the runs and then
-// replacing "= " and " =" would.
-std::string NormaliseSpacing(std::string_view tag) {
-    std::string text;
-    text.reserve(tag.size());
-    for (char c : tag) {
-        if (c == '\f' || c == '\n' || c == '\r' || c == '\t') {
-            c = ' ';
-        }
-        if (c == ' ') {
-            if (!text.empty() && (text.back() == ' ' || text.back() == '=')) {
-                continue;
-            }
-        } else if (c == '=' && !text.empty() && text.back() == ' ') {
-            text.pop_back();
-        }
-        text.push_back(c);
-    }
-    return text;
-}
-
-// The spacing rules for a tag read as browsers read it: spaces go around the "=" that
-// joins a name to its value and collapse between attributes, while values stay byte for
-// byte (so that a value ending in "=" keeps the space that ends it, and what a page
-// shows in a value is not changed). "/" between attributes is kept where it stands.
-std::string NormaliseSpacingAsBrowsers(std::string_view tag) {
-    std::string text;
-    text.reserve(tag.size());
-    const std::size_t size = tag.size();
-    std::size_t i = 0;
-    bool space = false; // a separator is due before the next piece
-    const auto emit = [&](std::string_view piece) {
-        if (space && !text.empty())
-            text.push_back(' ');
-        space = false;
-        text.append(piece);
-    };
-    const auto skipSpaces = [&](std::size_t at) {
-        while (at < size && IsSpace(tag[at]))
-            ++at;
-        return at;
-    };
-    i = skipSpaces(i);
-    std::size_t nameEnd = i;
-    while (nameEnd < size && !IsSpace(tag[nameEnd]) && tag[nameEnd] != '/')
-        ++nameEnd;
-    emit(tag.substr(i, nameEnd - i));
-    i = nameEnd;
-    while (i < size) {
-        if (IsSpace(tag[i])) {
-            space = true;
-            ++i;
-            continue;
-        }
-        if (tag[i] == '/') {
-            emit("/");
-            ++i;
-            continue;
-        }
-        const std::size_t start = i++;
-        while (i < size && !IsSpace(tag[i]) && tag[i] != '/' && tag[i] != '=')
-            ++i;
-        emit(tag.substr(start, i - start));
-        const std::size_t equals = skipSpaces(i);
-        if (equals >= size || tag[equals] != '=')
-            continue;
-        text.push_back('=');
-        i = skipSpaces(equals + 1);
-        if (i < size && (tag[i] == '"' || tag[i] == '\'')) {
-            const auto close = tag.find(tag[i], i + 1);
-            if (close == npos) {
-                text.append(tag.substr(i));
-                break;
-            }
-            text.append(tag.substr(i, close + 1 - i));
-            i = close + 1;
-        } else {
-            const std::size_t valueStart = i;
-            while (i < size && !IsSpace(tag[i]))
-                ++i;
-            text.append(tag.substr(valueStart, i - valueStart));
-        }
-    }
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
-}
-
 int HexValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -293,16 +133,6 @@ std::string DecodeBeforeFragment(std::string_view link) {
     return decoded;
 }
 
-// Escapes the bytes listed in `unsafe` in a link value.
-std::string EscapeLinkBytes(std::string value, std::string_view unsafe) {
-    if (value.find_first_of(unsafe) == std::string::npos)
-        return value;
-    std::string out;
-    AppendPercentEscaped(out, value,
-                         [unsafe](unsigned char byte) { return unsafe.find(char(byte)) == npos; });
-    return out;
-}
-
 bool HoldsWord(std::string_view words, std::string_view lower) {
     while (!words.empty()) {
         const auto space = words.find(' ');
@@ -314,47 +144,6 @@ bool HoldsWord(std::string_view words, std::string_view lower) {
 }
 
 
-// Walks a page's start tags as browsers read them: comments, end tags and declarations
-// are passed over, and the raw text of a script is skipped. onTag(start, end, name) sees
-// every start tag and returns false to stop; onStyleText(start, end) sees the text
-// inside each style element.
-template <typename OnTag, typename OnStyleText>
-void WalkTagsAsBrowsers(std::string_view page, OnTag onTag, OnStyleText onStyleText) {
-    for (std::size_t i = page.find('<'); i != npos && i + 1 < page.size();) {
-        const char next = page[i + 1];
-        if (HasWordAt(page, i, "<!--")) {
-            const auto end = page.find("-->", i + 2);
-            i = end == npos ? npos : page.find('<', end + 3);
-            continue;
-        }
-        if (!IsAsciiLetter(next)) {
-            // End tags, declarations and processing instructions carry no links.
-            const auto end =
-                next == '/' || next == '!' || next == '?' ? page.find('>', i + 1) : i;
-            i = end == npos ? npos : page.find('<', end + 1);
-            continue;
-        }
-        const std::size_t end = StartTagEnd(page, i);
-        if (end == npos)
-            break;
-        std::size_t nameEnd = i + 1;
-        while (nameEnd < end && !IsSpace(page[nameEnd]) && page[nameEnd] != '/' &&
-               page[nameEnd] != '>')
-            ++nameEnd;
-        const std::string_view name = page.substr(i + 1, nameEnd - i - 1);
-        if (!onTag(i, end, name))
-            return;
-        i = end;
-        if (EqualsIgnoringAsciiCase(name, "script")) {
-            i = RawTextEnd(page, "</script", end);
-        } else if (EqualsIgnoringAsciiCase(name, "style")) {
-            i = RawTextEnd(page, "</style", end);
-            onStyleText(end, i);
-        }
-        i = page.find('<', i);
-    }
-}
-
 } // namespace
 
 // What a tag's other attributes say about its values.
@@ -362,51 +151,6 @@ struct CLinkScanner::TagContext {
     int linkHrefClass = kLinkClassFollowed; // from a link element's rel
     bool refresh = false;                   // a meta element with http-equiv=refresh
 };
-
-void ReadAttributes(std::string_view text, bool asBrowsers,
-                    std::vector<CLinkScanner::AttributeSpan>& spans) {
-    spans.clear();
-    const std::size_t size = text.size();
-    const auto separates = [&](char c) { return c == ' ' || (asBrowsers && c == '/'); };
-    std::size_t i = 0;
-    while (i < size) {
-        if (separates(text[i])) {
-            ++i;
-            continue;
-        }
-        CLinkScanner::AttributeSpan span;
-        span.start = i;
-        ++i; // a name may begin with "="
-        while (i < size && !separates(text[i]) && text[i] != '=')
-            ++i;
-        span.nameEnd = i;
-        if (i < size && text[i] == '=') {
-            span.hasValue = true;
-            ++i;
-            // Browsers take a second "=" as the value's first byte.
-            while (!asBrowsers && i < size && text[i] == '=')
-                ++i;
-            if (i < size && (text[i] == '"' || text[i] == '\'')) {
-                span.quote = text[i];
-                const auto close = text.find(span.quote, i + 1);
-                if (close == npos)
-                    return; // with its opening quote, the rest of the tag stays as written
-                span.valueStart = i + 1;
-                span.valueEnd = close;
-                i = close + 1; // what follows the quote, even a name, is a new attribute
-            } else {
-                span.valueStart = i;
-                while (i < size && text[i] != ' ')
-                    ++i;
-                span.valueEnd = i;
-            }
-        } else {
-            span.valueStart = span.valueEnd = i;
-        }
-        span.end = i;
-        spans.push_back(span);
-    }
-}
 
 CLinkScanner::CLinkScanner(CSite& site, const CUrl& page, PageSource source)
     : m_site(site), m_page(page), m_source(source), m_requisites(site.m_pageRequisites) {}
@@ -494,7 +238,7 @@ void CLinkScanner::FindBase(std::string_view page) {
                 NormaliseSpacingAsBrowsers(page.substr(start + 1, end - start - 2));
             const std::string_view attributes = std::string_view(text).substr(name.size());
             ReadAttributes(attributes, true, m_spans);
-            for (const AttributeSpan& span : m_spans) {
+            for (const CTagAttribute& span : m_spans) {
                 const auto spanName = attributes.substr(span.start, span.nameEnd - span.start);
                 if (!span.hasValue || !EqualsIgnoringAsciiCase(spanName, "href"))
                     continue;
@@ -546,12 +290,12 @@ std::string CLinkScanner::RewriteTag(std::string_view tag) {
 
     ReadAttributes(attributes, m_requisites, m_spans);
     // Nothing below reads attributes again while these are in use.
-    const std::vector<AttributeSpan>& spans = m_spans;
+    const std::vector<CTagAttribute>& spans = m_spans;
     TagContext context;
     if (m_requisites) {
         const bool link = EqualsIgnoringAsciiCase(name, "link");
         const bool meta = EqualsIgnoringAsciiCase(name, "meta");
-        for (const AttributeSpan& span : link || meta ? spans : std::vector<AttributeSpan>{}) {
+        for (const CTagAttribute& span : link || meta ? spans : std::vector<CTagAttribute>{}) {
             const auto spanName = attributes.substr(span.start, span.nameEnd - span.start);
             const std::string value = DecodeCharacterReferences(
                 attributes.substr(span.valueStart, span.valueEnd - span.valueStart));
@@ -568,7 +312,7 @@ std::string CLinkScanner::RewriteTag(std::string_view tag) {
 
     CSplicer splicer(attributes);
     for (std::size_t index = 0; index < spans.size(); ++index) {
-        const AttributeSpan& span = spans[index];
+        const CTagAttribute& span = spans[index];
         if (!span.hasValue)
             continue;
         const std::string_view attribute = attributes.substr(span.start, span.end - span.start);
@@ -608,7 +352,7 @@ std::string CLinkScanner::RewriteAttribute(std::string_view tagName, std::string
     ReadAttributes(attribute, false, m_spans);
     if (m_spans.empty() || !m_spans.front().hasValue)
         return std::string(attribute);
-    const AttributeSpan span = m_spans.front();
+    const CTagAttribute span = m_spans.front();
     const std::optional<std::string> rewritten =
         RewriteValue(tagName, attribute, span, TagContext{}, true);
     if (!rewritten)
@@ -618,7 +362,7 @@ std::string CLinkScanner::RewriteAttribute(std::string_view tagName, std::string
 
 std::optional<std::string> CLinkScanner::RewriteValue(std::string_view tagName,
                                                       std::string_view attributes,
-                                                      const AttributeSpan& span,
+                                                      const CTagAttribute& span,
                                                       const TagContext& context, bool mayRemove) {
     const std::string_view name = attributes.substr(span.start, span.nameEnd - span.start);
     const std::string_view value =
@@ -719,10 +463,10 @@ std::string CLinkScanner::WriteAttribute(std::string_view name, const std::strin
         text = EncodeAttributeValue(value, newQuote);
     } else {
         // Read back, "<" and ">" would end or restart the tag.
-        text = EscapeLinkBytes(value, "<>");
+        text = PercentEscapeBytes(value, "<>");
         newQuote = QuoteForValue(text, quote);
         if (newQuote != 0)
-            text = EscapeLinkBytes(std::move(text), std::string_view(&newQuote, 1));
+            text = PercentEscapeBytes(std::move(text), std::string_view(&newQuote, 1));
     }
     std::string result;
     result.reserve(name.size() + text.size() + 3);
@@ -814,7 +558,13 @@ std::string CLinkScanner::RewriteLinkTo(std::string_view value, int kind, bool r
         return std::string(value);
     }
     if (!m_site.IsAllowed(*address, m_requisites && kind == kLinkClassEmbedded)) {
-        return removable && m_site.m_removeLinks ? std::string() : address->GetURL();
+        if (removable && m_site.m_removeLinks) {
+            return {};
+        }
+        // An address the parser would read back as another (spaces at its end, say) is
+        // left as written, so that the stored page reads the same the next time.
+        std::string url = address->GetURL();
+        return CUrl(nullptr, url, kind).GetURL() == url ? url : std::string(value);
     }
     std::string link = address->MakeRelative(m_page, m_site.m_defaultDocument);
     // The site refuses what it already knows; the link leads to that local copy all the same.

@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/tag_reading.h"
+
 class CSite;
 class CUrl;
 
@@ -57,17 +59,6 @@ public:
     // Whether the scan changed the text.
     bool Rewrote() const { return m_rewrote; }
 
-    // One attribute of a tag, as positions in the tag's attribute text.
-    struct AttributeSpan {
-        std::size_t start = 0;
-        std::size_t nameEnd = 0;
-        std::size_t valueStart = 0; // equal to end when there is no value
-        std::size_t valueEnd = 0;
-        std::size_t end = 0;
-        char quote = 0;
-        bool hasValue = false;
-    };
-
 private:
     struct TagContext;
     void ScanTagsToFirstClose(std::string_view page, class CSplicer& splicer);
@@ -78,7 +69,7 @@ private:
     // base); otherwise it is rewritten in place.
     // Nothing when the attribute stays as written; empty when it goes.
     std::optional<std::string> RewriteValue(std::string_view tagName, std::string_view attribute,
-                                            const AttributeSpan& span, const TagContext& context,
+                                            const CTagAttribute& span, const TagContext& context,
                                             bool mayRemove);
     std::string WriteAttribute(std::string_view name, const std::string& value, char quote) const;
     bool RewriteStyle(std::string_view css, std::string& out);
@@ -93,15 +84,7 @@ private:
     PageSource m_source;
     bool m_requisites;
     std::unique_ptr<CUrl> m_base; // from <base href>; links resolve against it
-    std::vector<AttributeSpan> m_spans;
+    std::vector<CTagAttribute> m_spans;
     std::size_t m_queued = 0;
     bool m_rewrote = false;
 };
-
-// The attributes of a tag's normalised attribute text (single spaces, none around "="):
-// a quoted value ends at its closing quote, and what follows it begins the next
-// attribute. Reading stops at a value whose quote never closes. asBrowsers reads the
-// rest as browsers do too: "/" separates attributes as a space does, and a value may
-// begin with "="; otherwise every "=" after the name is passed over.
-void ReadAttributes(std::string_view text, bool asBrowsers,
-                    std::vector<CLinkScanner::AttributeSpan>& spans);

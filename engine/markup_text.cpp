@@ -117,3 +117,13 @@ std::string EncodeAttributeValue(std::string_view value, char quote) {
     }
     return out;
 }
+
+std::string PercentEscapeBytes(std::string value, std::string_view unsafe) {
+    if (value.find_first_of(unsafe) == std::string::npos)
+        return value;
+    std::string out;
+    AppendPercentEscaped(out, value, [unsafe](unsigned char byte) {
+        return unsafe.find(static_cast<char>(byte)) == std::string_view::npos;
+    });
+    return out;
+}

@@ -45,6 +45,16 @@ constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Space, tab, line feed, form feed or carriage return: what HTML and CSS read as white space.
+constexpr bool IsAsciiWhitespace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// Whether the bytes of text at `at` are lower, in any letter case.
+constexpr bool HasWordAt(std::string_view text, std::size_t at, std::string_view lower) {
+    return at <= text.size() && EqualsIgnoringAsciiCase(text.substr(at, lower.size()), lower);
+}
+
 // Appends text, writing every byte that keep refuses as "%" and two upper-case hex digits.
 template <typename Keep>
 void AppendPercentEscaped(std::string& out, std::string_view text, Keep keep) {
