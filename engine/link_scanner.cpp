@@ -261,6 +261,11 @@ void CLinkScanner::ReplaceTag(std::string_view page, std::size_t start, std::siz
     if (tag.find('=') == npos)
         return;
     const std::string newTag = RewriteTag(tag);
+    // Read to its first ">", "<  script" normalised would open a script, or "< !--" a
+    // comment, when the stored page is scanned again and hide what follows; such a tag
+    // stays as written.
+    if (!m_requisites && (HasWordAt(newTag, 0, "<script") || HasWordAt(newTag, 0, "<!--")))
+        return;
     if (!EqualsIgnoringAsciiCase(newTag, tag))
         splicer.Replace(start, end, newTag);
 }
@@ -561,10 +566,20 @@ std::string CLinkScanner::RewriteLinkTo(std::string_view value, int kind, bool r
         if (removable && m_site.m_removeLinks) {
             return {};
         }
-        // An address the parser would read back as another (spaces at its end, say) is
-        // left as written, so that the stored page reads the same the next time.
+        // An address the parser would read back as another (spaces at its end, which it
+        // trims) has its spaces escaped, or is left as written where no base changes
+        // what it means, so that the stored page reads the same the next time.
         std::string url = address->GetURL();
-        return CUrl(nullptr, url, kind).GetURL() == url ? url : std::string(value);
+        const auto readsBack = [kind](const std::string& text) {
+            return CUrl(nullptr, text, kind).GetURL() == text;
+        };
+        if (!readsBack(url)) {
+            url = PercentEscapeBytes(std::move(url), " \t\n\r\f");
+            if (!readsBack(url) && !m_base) {
+                return std::string(value);
+            }
+        }
+        return url;
     }
     std::string link = address->MakeRelative(m_page, m_site.m_defaultDocument);
     // The site refuses what it already knows; the link leads to that local copy all the same.

@@ -116,6 +116,21 @@ TEST(SiteLists, KnownAddressesAreRefusedWhilePendingOrInProgress) {
     EXPECT_EQ(site.PendingCount(), 1u);
 }
 
+// Requisites come from many servers, where /favicon.ico and /css/site.css are common.
+TEST(SiteLists, WithRequisitesTheSamePathOnAnotherServerIsAnotherAddress) {
+    SitesDirScope dir;
+    CSite site("Alpha");
+    site.m_pageRequisites = true;
+    site.ResetForQueue();
+    auto first = Address("http://h/css/site.css");
+    auto other = Address("http://cdn/css/site.css");
+    auto again = Address("http://h/CSS/site.css");
+    EXPECT_TRUE(site.AddPending(first));
+    EXPECT_TRUE(site.AddPending(other));
+    EXPECT_FALSE(site.AddPending(again));
+    EXPECT_EQ(site.PendingCount(), 2u);
+}
+
 TEST(SiteLists, AFileStoredDuringThisCrawlIsKnownAnOlderOneIsNot) {
     SitesDirScope dir;
     CSite site("Alpha");
