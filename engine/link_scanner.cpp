@@ -133,16 +133,19 @@ std::string DecodeBeforeFragment(std::string_view link) {
     return decoded;
 }
 
+// Whether a list of words parted by white space holds lower, in any letter case.
 bool HoldsWord(std::string_view words, std::string_view lower) {
-    while (!words.empty()) {
-        const auto space = words.find(' ');
-        if (EqualsIgnoringAsciiCase(words.substr(0, space), lower))
+    std::size_t start = 0;
+    while (start < words.size()) {
+        std::size_t end = start;
+        while (end < words.size() && !IsAsciiWhitespace(words[end]))
+            ++end;
+        if (EqualsIgnoringAsciiCase(words.substr(start, end - start), lower))
             return true;
-        words = space == npos ? std::string_view() : words.substr(space + 1);
+        start = end + 1;
     }
     return false;
 }
-
 
 } // namespace
 
@@ -177,10 +180,7 @@ void CLinkScanner::ScanPage(std::string& buffer) {
 
 void CLinkScanner::ScanStyleSheet(std::string& buffer) {
     std::string out;
-    const LinkRewriter rewrite = [this](std::string_view value) {
-        return RewriteLink(value, kLinkClassEmbedded);
-    };
-    if (RewriteStyleSheet(buffer, rewrite, out)) {
+    if (RewriteStyle(buffer, out)) {
         buffer.swap(out);
         m_rewrote = true;
     }

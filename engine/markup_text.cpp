@@ -88,18 +88,21 @@ std::string DecodeCharacterReferences(std::string_view value) {
 }
 
 char QuoteForValue(std::string_view value, char quote) {
-    if (quote == 0) {
-        // Unquoted, a value ends at a space or ">" and may not begin with a quote; nor
-        // begin or end with "=", which the next reading would take for part of the "="
-        // that joins it to its name, or join to the space after it.
-        const bool bare = !value.empty() && value.find_first_of(" \t\n\r\f>") == std::string_view::npos &&
-                          value.front() != '"' && value.front() != '\'' &&
-                          value.front() != '=' && value.back() != '=';
-        return bare ? 0 : (value.find('"') == std::string_view::npos ? '"' : '\'');
-    }
-    if (value.find(quote) == std::string_view::npos)
+    constexpr auto npos = std::string_view::npos;
+    if (quote != 0 && value.find(quote) == npos)
         return quote;
-    return quote == '"' ? '\'' : '"';
+    // Unquoted, a value ends at white space or ">" and may not begin with a quote; nor
+    // begin or end with "=", which the next reading would take for part of the "=" that
+    // joins it to its name, or join to the space after it.
+    if (quote == 0 && !value.empty() && value.find_first_of(" \t\n\r\f>") == npos &&
+        value.front() != '"' && value.front() != '\'' && value.front() != '=' &&
+        value.back() != '=')
+        return 0;
+    // Otherwise the choice rests on the value alone, so that it is the same when the
+    // written value is read and written again.
+    if (value.find('"') == npos)
+        return '"';
+    return value.find('\'') == npos ? '\'' : '"';
 }
 
 std::string EncodeAttributeValue(std::string_view value, char quote) {

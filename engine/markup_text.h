@@ -11,7 +11,7 @@
 std::string DecodeCharacterReferences(std::string_view value);
 
 // The quote to write value in: `quote` (0 = none) when the value reads back the same in
-// it, else '"', else "'".
+// it, else '"' unless the value holds one and no "'".
 char QuoteForValue(std::string_view value, char quote);
 
 // value with "&" and the quote character encoded as references.
