@@ -1,5 +1,6 @@
 #include "engine/link_scanner.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "engine/embedded_links.h"
@@ -316,15 +317,14 @@ std::string CLinkScanner::RewriteTag(std::string_view tag) {
     }
 
     CSplicer splicer(attributes);
-    for (std::size_t index = 0; index < spans.size(); ++index) {
-        const CTagAttribute& span = spans[index];
+    for (const CTagAttribute& span : spans) {
         if (!span.hasValue)
             continue;
         const std::string_view attribute = attributes.substr(span.start, span.end - span.start);
         // An attribute followed by one whose name begins with "=" stays: without it that
         // "=" would join the name before it when the page is scanned again.
-        const bool mayRemove =
-            index + 1 >= spans.size() || attributes[spans[index + 1].start] != '=';
+        const auto next = attributes.find_first_not_of(' ', span.end);
+        const bool mayRemove = next == npos || attributes[next] != '=';
         const std::optional<std::string> newAttribute =
             RewriteValue(name, attributes, span, context, mayRemove);
         if (!newAttribute) {
@@ -495,7 +495,17 @@ std::string CLinkScanner::RewriteLink(std::string_view value, int kind) {
     return RewriteLinkTo(value, kind, true);
 }
 
-std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view text, int kind) const {
+std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind) const {
+    // A path that ends in "." or ".." names a folder, as browsers read it; the address
+    // parser would take it for a file of that name.
+    std::string dotted;
+    const auto pathEnd = std::min(link.find_first_of("?#"), link.size());
+    const std::string_view path = link.substr(0, pathEnd);
+    if (path == "." || path == ".." || path.ends_with("/.") || path.ends_with("/..")) {
+        dotted.assign(link).insert(pathEnd, "/");
+        link = dotted;
+    }
+    const std::string_view text = link;
     std::string resolvable;
     const CUrl& base = m_base ? *m_base : m_page;
     const std::string_view scheme = SchemeNameOf(text);
@@ -566,9 +576,21 @@ std::string CLinkScanner::RewriteLinkTo(std::string_view value, int kind, bool r
         if (removable && m_site.m_removeLinks) {
             return {};
         }
-        // An address the parser would read back as another (spaces at its end, which it
-        // trims) has its spaces escaped, or is left as written where no base changes
-        // what it means, so that the stored page reads the same the next time.
+        // An address written whole stays as written: the parser's reading of it (a last
+        // name without a dot is a folder, "//" in a path is "/") names another address.
+        // One that names only the server takes the page's scheme.
+        if (!SchemeNameOf(text).empty()) {
+            return std::string(value);
+        }
+        if (text.starts_with("//")) {
+            const CUrl& base = m_base ? *m_base : m_page;
+            return (base.scheme.empty() ? std::string("http") : base.scheme) + ":" +
+                   std::string(text);
+        }
+        // A relative one is resolved. One the parser would read back as another (spaces
+        // at its end, which it trims) has its spaces escaped, or is left as written where
+        // no base changes what it means, so that the stored page reads the same the next
+        // time.
         std::string url = address->GetURL();
         const auto readsBack = [kind](const std::string& text) {
             return CUrl(nullptr, text, kind).GetURL() == text;

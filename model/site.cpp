@@ -63,7 +63,8 @@ std::string CSite::KnownKey(const CUrl& address) const {
     }
     AppendLowerAscii(key, address.path);
     key.push_back('\0');
-    AppendLowerAscii(key, address.file);
+    // A folder and its default document are one local file.
+    AppendLowerAscii(key, address.file.empty() ? m_keysDefaultDocument : address.file);
     return key;
 }
 
@@ -243,6 +244,7 @@ void CSite::ResetForQueue() {
         m_inProgress.clear();
         m_activeKeys.clear();
         m_keysNameHost = m_pageRequisites;
+        m_keysDefaultDocument = m_defaultDocument;
         m_errors.clear();
         m_log.clear();
     }
@@ -277,8 +279,10 @@ void CSite::StartCrawl() {
     SetStartTime(FileClockCrawlStart());
     {
         std::lock_guard lock(m_lock);
-        if (m_activeKeys.empty())
+        if (m_activeKeys.empty()) {
             m_keysNameHost = m_pageRequisites;
+            m_keysDefaultDocument = m_defaultDocument;
+        }
     }
     m_endTime = 0;
     m_state = kSiteQuarning;

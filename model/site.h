@@ -174,7 +174,8 @@ private:
     // during this crawl.
     std::atomic<std::filesystem::file_time_type::rep> m_startFileTicks{0};
 
-    // Path and file; with requisites, which come from many servers, the host too.
+    // Path and file (a folder's file is its default document); with requisites, which
+    // come from many servers, the host too.
     std::string KnownKey(const CUrl& address) const;
     // Whether the local file was written since the crawl began.
     bool StoredDuringCrawl(const std::string& localPath) const;
@@ -186,7 +187,9 @@ private:
     // Path and file (lower case) of every pending and in-progress address, counted,
     // so that IsKnown does not walk the lists of a large site.
     std::unordered_map<std::string, int> m_activeKeys;
-    bool m_keysNameHost = false; // fixed for a crawl when it is queued
+    // How keys are made, fixed for a crawl when it is queued.
+    bool m_keysNameHost = false;
+    std::string m_keysDefaultDocument = "index.htm";
     std::vector<CErrorEntry> m_errors;
     std::string m_log;
 

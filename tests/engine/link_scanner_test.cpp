@@ -130,10 +130,14 @@ TEST_F(LinkScannerTest, RefusedLinkBecomesAbsoluteUnlessLinksAreRemoved) {
     RefuseOtherServers();
     // Another server in the page's scheme: as a path under this page it would lead nowhere.
     EXPECT_EQ(Scan(R"(<a href="//g/x.htm">)"), R"(<a href="http://g/x.htm">)");
-    EXPECT_EQ(Scan(R"(<a href='http://g:81/d/../x.htm?q=1#f'>)"),
-              R"(<a href='http://g:81/x.htm?q=1#f'>)");
-    // Only letter case differs from what was written, so the tag is kept as it was.
-    EXPECT_EQ(Scan(R"(<a href="HTTP://G/x.htm">)"), R"(<a href="HTTP://G/x.htm">)");
+    // An address written whole stays as it was: read as a folder, "issue" and "NPa7st"
+    // would lead elsewhere, and so would "//" collapsed.
+    for (const std::string kept :
+         {R"(<a href='http://g:81/d/../x.htm?q=1#f'>)", R"(<a href="HTTP://G/x.htm">)",
+          R"(<a href="https://g/issue?@action=redirect&bpo=1">)", "<a href=http://g/NPa7st>",
+          R"(<a href="https://g/web/2009/http://www.v.net/">)"}) {
+        EXPECT_EQ(Scan(kept), kept);
+    }
     EXPECT_EQ(Scan(R"(<img src="HTTP://G/x.gif" lowsrc="/a/b/y.gif">)"),
               R"(<img src="HTTP://G/x.gif" lowsrc="y.gif">)");
     site.m_removeLinks = true;
@@ -205,6 +209,13 @@ TEST_F(LinkScannerTest, KnownTargetIsRewrittenButNotQueuedAgain) {
     EXPECT_EQ(Scan(R"(<a href = "busy.htm">)"), R"(<a href="busy.htm">)");
     EXPECT_EQ(queued, 1u);
     EXPECT_EQ(site.PendingCount(), 0u);
+}
+
+TEST_F(LinkScannerTest, APathEndingInDotsNamesAFolder) {
+    EXPECT_EQ(Scan(R"(<a href="."><a href=".."><a href="../..?x"><a href="http://h/a/b/c/..">)"),
+              R"(<a href="index.htm"><a href="../index.htm"><a href="../../index.htm">)"
+              R"(<a href="index.htm">)");
+    EXPECT_EQ(TakePending(), (Strings{"http://h/a/b/", "http://h/a/", "http://h/?x"}));
 }
 
 TEST_F(LinkScannerTest, BareHashStaysOnThePage) {
