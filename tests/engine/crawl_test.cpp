@@ -104,9 +104,7 @@ TEST_F(Crawl, AChangedFileIsTransferredAgain) {
 }
 
 TEST_F(Crawl, ARedirectIsStoredAsAStubAndItsTargetIsMirrored) {
-    SiteServer::Page moved{"", "text/html", 302};
-    moved.headers.emplace("Location", "/new.htm");
-    server.Add("/old.htm", moved);
+    AddRedirect("/old.htm", "/new.htm");
     server.Add("/new.htm", Html("new"));
     server.Start();
     CSite& site = MakeSite("Alpha", "/old.htm");

@@ -245,9 +245,7 @@ TEST_F(Crawl, WithoutRequisitesScriptsAndStyleSheetContentsAreLeftAlone) {
 }
 
 TEST_F(Crawl, ARedirectStubLinksItsTargetRelativelySoAMovedCopyStillOpensIt) {
-    SiteServer::Page moved{"", "text/html", 301};
-    moved.headers.emplace("Location", "/docs/new.html#part");
-    server.Add("/old/page.html", moved);
+    AddRedirect("/old/page.html", "/docs/new.html#part", 301);
     server.Add("/docs/new.html", Html("new"));
     server.Start();
     CSite& site = MakeSite("Moved", "/old/page.html");

@@ -54,6 +54,13 @@ protected:
         ASSERT_TRUE(ui.WaitForRunsEnded(before + 1));
     }
 
+    // An address that answers with a redirect to `to`.
+    void AddRedirect(const std::string& from, const std::string& to, int status = 302) {
+        SiteServer::Page moved{"", "text/html", status};
+        moved.headers.emplace("Location", to);
+        server.Add(from, moved);
+    }
+
     std::filesystem::path Stored(const CSite& site, const std::string& path) const {
         return dir.path() / site.m_name / "127.0.0.1" / path;
     }
