@@ -44,7 +44,8 @@ std::size_t StringEnd(std::string_view css, std::size_t at) {
 // and those take CSS escapes, which are never read again as addresses: such an address
 // is queued by neither scan.
 std::string QuotedCssAddress(std::string_view address, char quote) {
-    if (address.find_first_of(std::string{quote, '\\', '\n', '\r', '\f'}) == npos)
+    // "<" too: in a page's style element, "</style" would end it.
+    if (address.find_first_of(std::string{quote, '\\', '\n', '\r', '\f', '<'}) == npos)
         return quote + std::string(address) + quote;
     const auto hash = std::min(address.find('#'), address.size());
     std::string out = "\"";
@@ -52,13 +53,13 @@ std::string QuotedCssAddress(std::string_view address, char quote) {
         if (c == '"' || c == '\\') {
             out.push_back('\\');
             out.push_back(c);
-        } else if (c == '\n' || c == '\r' || c == '\f') {
-            out += c == '\n' ? "\\a " : c == '\r' ? "\\d " : "\\c ";
+        } else if (c == '\n' || c == '\r' || c == '\f' || c == '<') {
+            out += c == '\n' ? "\\a " : c == '\r' ? "\\d " : c == '\f' ? "\\c " : "\\3c ";
         } else {
             out.push_back(c);
         }
     }
-    out += PercentEscapeBytes(std::string(address.substr(hash)), "\"\\\n\r\f");
+    out += PercentEscapeBytes(std::string(address.substr(hash)), "\"\\\n\r\f<");
     out.push_back('"');
     return out;
 }
@@ -109,7 +110,7 @@ private:
             return;
         if (quote != 0) {
             m_splicer.Replace(start - 1, end + 1, QuotedCssAddress(rewritten, quote));
-        } else if (!rewritten.empty() && rewritten.find_first_of(" \t\n\r\f\"'()\\") == npos) {
+        } else if (!rewritten.empty() && rewritten.find_first_of(" \t\n\r\f\"'()\\<") == npos) {
             m_splicer.Replace(start, end, rewritten);
         } else {
             m_splicer.Replace(start, end, QuotedCssAddress(rewritten, '"'));

@@ -541,7 +541,8 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind) con
     // an address, written out whole and read again, would name another server.
     if (!relative) {
         const CUrl again(nullptr, address->GetURL(), kind);
-        if (address->host.empty() || again.host != address->host ||
+        // Without a server of its own it would borrow the page's.
+        if (CUrl::HostOf(resolvable).empty() || again.host != address->host ||
             again.port != address->port || again.user != address->user ||
             again.password != address->password) {
             return nullptr;
