@@ -499,7 +499,7 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind) con
     // A path that ends in "." or ".." names a folder, as browsers read it; the address
     // parser would take it for a file of that name.
     std::string dotted;
-    const auto pathEnd = std::min(link.find_first_of("?#"), link.size());
+    const auto pathEnd = std::min(link.find_first_of("?#;"), link.size());
     const std::string_view path = link.substr(0, pathEnd);
     if (path == "." || path == ".." || path.ends_with("/.") || path.ends_with("/..")) {
         dotted.assign(link).insert(pathEnd, "/");
