@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -91,12 +92,21 @@ void CSiteDialogLinksPage::BuildControls() {
     m_removeLinksCheck->setObjectName(QStringLiteral("removeLinksCheckBox"));
     (new QVBoxLayout(modifyBox))->addWidget(m_removeLinksCheck);
 
-    // Below both columns: the caption is too long for one of them.
-    m_pageRequisitesCheck = new QCheckBox(
-        QStringLiteral("Fetch everything pages need to display: scripts, style sheets and their "
-                       "images and fonts, frames, responsive images, media"),
-        this);
+    // Below both columns, its caption going on in a wrapped line under the box's text:
+    // a check box does not wrap its own.
+    m_pageRequisitesCheck =
+        new QCheckBox(QStringLiteral("Fetch everything pages need to display:"), this);
     m_pageRequisitesCheck->setObjectName(QStringLiteral("pageRequisitesCheckBox"));
+    auto* requisitesList = new QLabel(QStringLiteral("scripts, style sheets and their images and "
+                                                     "fonts, frames, responsive images, media"),
+                                      this);
+    requisitesList->setWordWrap(true);
+    requisitesList->setIndent(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                              style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
+    auto* requisites = new QVBoxLayout;
+    requisites->setSpacing(0);
+    requisites->addWidget(m_pageRequisitesCheck);
+    requisites->addWidget(requisitesList);
 
     auto* right = new QVBoxLayout;
     right->addWidget(m_levelsBox, 1);
@@ -106,7 +116,7 @@ void CSiteDialogLinksPage::BuildControls() {
     layout->addWidget(m_directoryGroup.box, 0, 1);
     layout->addWidget(m_fileGroup.box, 1, 0);
     layout->addLayout(right, 1, 1);
-    layout->addWidget(m_pageRequisitesCheck, 2, 0, 1, 2);
+    layout->addLayout(requisites, 2, 0, 1, 2);
     // Room above each box for the check box on its edge.
     layout->setVerticalSpacing(layout->verticalSpacing() + 6);
 }
