@@ -105,7 +105,7 @@ void CSiteDialogLinksPage::BuildControls() {
                               style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
     auto* requisites = new QVBoxLayout;
     requisites->setSpacing(0);
-    requisites->addWidget(m_pageRequisitesCheck);
+    requisites->addWidget(m_pageRequisitesCheck, 0, Qt::AlignLeft);
     requisites->addWidget(requisitesList);
 
     auto* right = new QVBoxLayout;
