@@ -298,10 +298,10 @@ std::string CLinkScanner::RewriteTag(std::string_view tag) {
     // Nothing below reads attributes again while these are in use.
     const std::vector<CTagAttribute>& spans = m_spans;
     TagContext context;
-    if (m_requisites) {
-        const bool link = EqualsIgnoringAsciiCase(name, "link");
-        const bool meta = EqualsIgnoringAsciiCase(name, "meta");
-        for (const CTagAttribute& span : link || meta ? spans : std::vector<CTagAttribute>{}) {
+    const bool link = m_requisites && EqualsIgnoringAsciiCase(name, "link");
+    const bool meta = m_requisites && EqualsIgnoringAsciiCase(name, "meta");
+    if (link || meta) {
+        for (const CTagAttribute& span : spans) {
             const auto spanName = attributes.substr(span.start, span.nameEnd - span.start);
             const std::string value = DecodeCharacterReferences(
                 attributes.substr(span.valueStart, span.valueEnd - span.valueStart));
@@ -430,12 +430,12 @@ std::optional<std::string> CLinkScanner::RewriteValue(std::string_view tagName,
     const std::string decoded =
         m_requisites ? DecodeCharacterReferences(value) : std::string(value);
     const auto inList = [this, linkClass](std::string_view address) {
-        return RewriteLinkTo(address, linkClass, false);
+        return RewriteLink(address, linkClass, false);
     };
     std::string newValue;
     switch (kind) {
     case ValueKind::Link:
-        newValue = RewriteLinkTo(decoded, linkClass, mayRemove);
+        newValue = RewriteLink(decoded, linkClass, mayRemove);
         if (newValue.empty())
             return std::string();
         break;
@@ -486,13 +486,15 @@ std::string CLinkScanner::WriteAttribute(std::string_view name, const std::strin
 
 bool CLinkScanner::RewriteStyle(std::string_view css, std::string& out) {
     const LinkRewriter rewrite = [this](std::string_view value) {
-        return RewriteLinkTo(value, kLinkClassEmbedded, false);
+        return RewriteLink(value, kLinkClassEmbedded, false);
     };
     return RewriteStyleSheet(css, rewrite, out);
 }
 
-std::string CLinkScanner::RewriteLink(std::string_view value, int kind) {
-    return RewriteLinkTo(value, kind, true);
+std::string CLinkScanner::InBaseScheme(std::string_view serverAndPath) const {
+    const CUrl& base = m_base ? *m_base : m_page;
+    return (base.scheme.empty() ? std::string("http") : base.scheme) + ":" +
+           std::string(serverAndPath);
 }
 
 std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind) const {
@@ -513,8 +515,7 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind) con
     if (scheme.empty() && !relative) {
         // Another server, in the page's scheme, as browsers read it; written back as an
         // absolute address when refused, never as a path under this page.
-        resolvable = (base.scheme.empty() ? std::string("http") : base.scheme) + ":";
-        resolvable.append(text);
+        resolvable = InBaseScheme(text);
     } else if (!scheme.empty()) {
         // Only web addresses are mirrored: data:, tel:, ftp: and the like stay as written.
         if (!EqualsIgnoringAsciiCase(scheme, "http") && !EqualsIgnoringAsciiCase(scheme, "https")) {
@@ -557,7 +558,7 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind) con
     return address;
 }
 
-std::string CLinkScanner::RewriteLinkTo(std::string_view value, int kind, bool removable) {
+std::string CLinkScanner::RewriteLink(std::string_view value, int kind, bool removable) {
     // With requisites only the scheme counts, as for browsers: a path resolved against a
     // base may hold these words and must be read the same way again.
     if (!m_requisites && (value.find("javascript:") != npos || value.find("mailto:") != npos)) {
@@ -584,9 +585,7 @@ std::string CLinkScanner::RewriteLinkTo(std::string_view value, int kind, bool r
             return std::string(value);
         }
         if (text.starts_with("//")) {
-            const CUrl& base = m_base ? *m_base : m_page;
-            return (base.scheme.empty() ? std::string("http") : base.scheme) + ":" +
-                   std::string(text);
+            return InBaseScheme(text);
         }
         // A relative one is resolved. One the parser would read back as another (spaces
         // at its end, which it trims) has its spaces escaped, or is left as written where

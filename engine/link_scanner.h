@@ -51,7 +51,8 @@ public:
     // Empty when the attribute is to be removed.
     std::string RewriteAttribute(std::string_view tagName, std::string_view attribute);
     // The new link value; may be empty. An admitted target is queued with the site.
-    std::string RewriteLink(std::string_view value, int kind);
+    // removable: whether REMOVE_LINKS may empty it (not inside a list or a style sheet).
+    std::string RewriteLink(std::string_view value, int kind, bool removable = true);
     static int ClassifyAttribute(std::string_view tagName, std::string_view attributeName);
 
     // Addresses this scanner added to the site's pending list.
@@ -76,8 +77,8 @@ private:
     // The address a link names, resolved against the base; null for a scheme other than
     // http and https, and for a server name that could not be written out and read back.
     std::unique_ptr<CUrl> Resolve(std::string_view text, int kind) const;
-    // removable: whether REMOVE_LINKS may empty it (not inside a list or a style sheet).
-    std::string RewriteLinkTo(std::string_view value, int kind, bool removable);
+    // "//server/path" in the scheme of the base the page's links resolve against.
+    std::string InBaseScheme(std::string_view serverAndPath) const;
 
     CSite& m_site;
     const CUrl& m_page;

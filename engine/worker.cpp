@@ -57,6 +57,11 @@ std::string EscapeForFileUrl(const std::string& path) {
     });
     return escaped;
 }
+// The page a redirect is stored as, forwarding to url (escaped as it must stand).
+std::string StubPage(const std::string& url) {
+    return "<html>\r\n<head>\r\n<meta http-equiv=Refresh content=\"1;url=" + url +
+           "\">\r\n</head>\r\n<body>\r\nRedirecting...\r\n</body>\r\n</html>\r\n";
+}
 } // namespace
 
 std::string RedirectTarget(const std::string& rawHeaders) {
@@ -79,8 +84,7 @@ std::string RelativeRedirectStub(const std::string& link) {
         return byte >= 0x20 && byte != 0x7F && byte != '"' && byte != '<' && byte != '>' &&
                byte != '&';
     });
-    return "<html>\r\n<head>\r\n<meta http-equiv=Refresh content=\"1;url=" + escaped +
-           "\">\r\n</head>\r\n<body>\r\nRedirecting...\r\n</body>\r\n</html>\r\n";
+    return StubPage(escaped);
 }
 
 bool IsStyleSheet(const std::string& contentType, const CUrl& address) {
@@ -97,8 +101,7 @@ std::string RedirectStub(const std::string& targetLocalPath) {
     std::string path = EscapeForFileUrl(targetLocalPath);
     if (path.starts_with('/'))
         path.erase(0, 1);
-    return "<html>\r\n<head>\r\n<meta http-equiv=Refresh content=\"1;url=file:///" + path +
-           "\">\r\n</head>\r\n<body>\r\nRedirecting...\r\n</body>\r\n</html>\r\n";
+    return StubPage("file:///" + path);
 }
 
 // Everything one fetch works with.
@@ -114,7 +117,6 @@ struct CWorker::FetchState {
     std::string buffer; // the page, for HTML
     CFileWriter writer; // the body, for anything stored as it arrives
     bool html = false;
-    bool css = false; // a style sheet, scanned like a page when the site fetches requisites
     bool scan = false;
     bool save = false;
     bool fromLocalCopy = false;
@@ -190,8 +192,9 @@ int CWorker::FetchAddress(FetchState& state) {
     const auto local = FileModified(state.localPath);
 
     state.html = probe.contentType.find("text/html") != std::string::npos;
-    state.css = state.site.m_pageRequisites && IsStyleSheet(probe.contentType, state.address);
-    state.scan = state.html || state.css;
+    // A style sheet is scanned like a page when the site fetches requisites.
+    state.scan = state.html || (state.site.m_pageRequisites &&
+                                IsStyleSheet(probe.contentType, state.address));
     state.save = state.scan;
     bool download = false;
     if (!local || *local < state.site.GetStartFileTime()) {

@@ -68,6 +68,11 @@ std::string CSite::KnownKey(const CUrl& address) const {
     return key;
 }
 
+void CSite::FixKeyRules() {
+    m_keysNameHost = m_pageRequisites;
+    m_keysDefaultDocument = m_defaultDocument;
+}
+
 void CSite::ForgetKnown(const CUrl& address) {
     const auto entry = m_activeKeys.find(KnownKey(address));
     if (entry != m_activeKeys.end() && --entry->second == 0)
@@ -243,8 +248,7 @@ void CSite::ResetForQueue() {
         m_pending.clear();
         m_inProgress.clear();
         m_activeKeys.clear();
-        m_keysNameHost = m_pageRequisites;
-        m_keysDefaultDocument = m_defaultDocument;
+        FixKeyRules();
         m_errors.clear();
         m_log.clear();
     }
@@ -279,10 +283,8 @@ void CSite::StartCrawl() {
     SetStartTime(FileClockCrawlStart());
     {
         std::lock_guard lock(m_lock);
-        if (m_activeKeys.empty()) {
-            m_keysNameHost = m_pageRequisites;
-            m_keysDefaultDocument = m_defaultDocument;
-        }
+        if (m_activeKeys.empty())
+            FixKeyRules();
     }
     m_endTime = 0;
     m_state = kSiteQuarning;

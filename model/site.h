@@ -180,6 +180,8 @@ private:
     // Whether the local file was written since the crawl began.
     bool StoredDuringCrawl(const std::string& localPath) const;
     void ForgetKnown(const CUrl& address);
+    // Takes the settings keys depend on; only while no address is pending or in progress.
+    void FixKeyRules();
 
     mutable std::recursive_mutex m_lock;
     std::deque<std::unique_ptr<CUrl>> m_pending;

@@ -18,7 +18,6 @@ Every address but the server this script starts is unreachable to Chromium.
 """
 
 import argparse
-import importlib.util
 import os
 import random
 import shutil
@@ -394,11 +393,19 @@ def parse_args(argv):
     return args
 
 
+def has_pillow():
+    try:
+        import PIL  # noqa: F401
+    except ImportError:
+        return False
+    return True
+
+
 def check_setup(args, work):
     """Leaves out tools that are missing; stops when nothing can run."""
     needs = ["nginx"] + ([] if args.skip_render else ["chromium"])
     missing = [c for c in needs if not (shutil.which(c) or os.path.exists("/usr/sbin/" + c))]
-    if not args.skip_render and importlib.util.find_spec("PIL") is None:
+    if not args.skip_render and not has_pillow():
         missing.append("Pillow for %s" % sys.executable)
     if missing:
         sys.exit("fidelity.py: missing %s; run bench/offline/install-offline-deps.sh as root "
