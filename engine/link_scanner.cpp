@@ -1,7 +1,10 @@
 #include "engine/link_scanner.h"
 
 #include <algorithm>
-#include <optional>
+#include <array>
+#include <functional>
+#include <span>
+#include <unordered_map>
 
 #include "engine/embedded_links.h"
 #include "engine/markup_text.h"
@@ -148,6 +151,76 @@ bool HoldsWord(std::string_view words, std::string_view lower) {
     return false;
 }
 
+// Where each first letter's entries lie in a table sorted by tag, so that finding a tag's
+// entries compares only the names that could match.
+struct LetterRange {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+template <typename Entry, std::size_t N>
+constexpr std::array<LetterRange, 26> IndexByFirstLetter(const Entry (&table)[N]) {
+    std::array<LetterRange, 26> index{};
+    for (std::size_t i = 0; i < N; ++i) {
+        LetterRange& range = index[static_cast<std::size_t>(table[i].tag[0] - 'a')];
+        if (range.end == 0)
+            range.begin = i;
+        range.end = i + 1;
+    }
+    return index;
+}
+
+template <typename Entry, std::size_t N>
+constexpr bool SortedByTag(const Entry (&table)[N]) {
+    for (std::size_t i = 1; i < N; ++i) {
+        if (table[i].tag < table[i - 1].tag)
+            return false;
+    }
+    return true;
+}
+static_assert(SortedByTag(kLinkTable) && SortedByTag(kRequisiteTable));
+
+constexpr auto kLinkIndex = IndexByFirstLetter(kLinkTable);
+constexpr auto kRequisiteIndex = IndexByFirstLetter(kRequisiteTable);
+
+// The entries of table that name tag, in table order.
+template <typename Entry, std::size_t N>
+std::span<const Entry> EntriesOf(const Entry (&table)[N], const std::array<LetterRange, 26>& index,
+                                 std::string_view tag) {
+    if (tag.empty() || !IsAsciiLetter(tag[0]))
+        return {};
+    const LetterRange range = index[static_cast<std::size_t>(ToLowerAscii(tag[0]) - 'a')];
+    std::size_t first = range.begin;
+    while (first < range.end && !EqualsIgnoringAsciiCase(tag, table[first].tag))
+        ++first;
+    std::size_t last = first;
+    while (last < range.end && table[last].tag == table[first].tag)
+        ++last;
+    return {table + first, last - first};
+}
+
+// The end of a tag's name in its normalised text: its first space, or "/" as well for
+// browsers' reading; npos when the name runs to the end.
+std::size_t TagNameEnd(std::string_view text, bool asBrowsers) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ' || (asBrowsers && text[i] == '/'))
+            return i;
+    }
+    return npos;
+}
+
+// A link's path ends at its first "?", "#" or ";".
+std::size_t PathEnd(std::string_view link) {
+    std::size_t i = 0;
+    while (i < link.size() && link[i] != '?' && link[i] != '#' && link[i] != ';')
+        ++i;
+    return i;
+}
+
+std::size_t FindByte(std::string_view text, char c, std::size_t from) {
+    return std::min(text.find(c, from), text.size());
+}
+
 } // namespace
 
 // What a tag's other attributes say about its values.
@@ -156,22 +229,73 @@ struct CLinkScanner::TagContext {
     bool refresh = false;                   // a meta element with http-equiv=refresh
 };
 
+// The table entries of one tag, looked up once for all its attributes.
+struct CLinkScanner::TagTables {
+    explicit TagTables(std::string_view name)
+        : links(EntriesOf(kLinkTable, kLinkIndex, name)),
+          requisites(EntriesOf(kRequisiteTable, kRequisiteIndex, name)),
+          link(EqualsIgnoringAsciiCase(name, "link")) {}
+
+    // kTagNotListed, kAttributeNotLink or the attribute's link class.
+    int Classify(std::string_view attribute) const {
+        for (const LinkAttribute& entry : links) {
+            if (EqualsIgnoringAsciiCase(attribute, entry.attribute))
+                return entry.linkClass;
+        }
+        return links.empty() ? kTagNotListed : kAttributeNotLink;
+    }
+
+    std::span<const LinkAttribute> links;
+    std::span<const RequisiteAttribute> requisites;
+    bool link; // a link element
+};
+
+struct CLinkScanner::LinkMemo {
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    using Answers = std::unordered_map<std::string, std::string, Hash, std::equal_to<>>;
+    // A hostile page of endless distinct links keeps only this many; the rest are worked
+    // out each time, as without the memo.
+    static constexpr std::size_t kMaxAnswers = 1 << 16;
+
+    // By link class (embedded, followed) and removability.
+    std::array<Answers, 4> answers;
+    std::size_t count = 0;
+};
+
 CLinkScanner::CLinkScanner(CSite& site, const CUrl& page, PageSource source)
     : m_site(site), m_page(page), m_source(source), m_requisites(site.m_pageRequisites) {}
 
 CLinkScanner::~CLinkScanner() = default;
+
+// Nothing a scan reads to rewrite a link changes while it runs: the site's settings are
+// fixed for a crawl, and the base is found before the first link. A link met again is
+// known to the site already, so queueing it a second time would be refused anyway.
+void CLinkScanner::BeginScan() {
+    m_memo = std::make_unique<LinkMemo>();
+}
+
+void CLinkScanner::EndScan() {
+    m_memo.reset();
+}
 
 void CLinkScanner::ScanPage(std::string& buffer) {
     const std::string_view page = buffer;
     // The page is copied span by span only once a tag changes, so a large page costs one
     // pass however many tags are replaced.
     CSplicer splicer(page);
-    if (m_requisites) {
+    if (m_requisites)
         FindBase(page);
+    BeginScan();
+    if (m_requisites)
         ScanTagsAsBrowsers(page, splicer);
-    } else {
+    else
         ScanTagsToFirstClose(page, splicer);
-    }
+    EndScan();
     if (splicer.Changed()) {
         std::string out = splicer.Finish();
         buffer.swap(out);
@@ -181,7 +305,10 @@ void CLinkScanner::ScanPage(std::string& buffer) {
 
 void CLinkScanner::ScanStyleSheet(std::string& buffer) {
     std::string out;
-    if (RewriteStyle(buffer, out)) {
+    BeginScan();
+    const bool changed = RewriteStyle(buffer, out);
+    EndScan();
+    if (changed) {
         buffer.swap(out);
         m_rewrote = true;
     }
@@ -190,6 +317,10 @@ void CLinkScanner::ScanStyleSheet(std::string& buffer) {
 // A tag runs from "<" to the first ">"; a "<" before it starts a new tag and leaves the
 // unfinished one as it is. A comment or script hides everything up to its end.
 void CLinkScanner::ScanTagsToFirstClose(std::string_view page, CSplicer& splicer) {
+    const std::size_t size = page.size();
+    // The first ">" after the last search's start (size when there is none). It stays the
+    // first after every "<" before it, so each byte is searched once.
+    std::size_t close = 0;
     for (std::size_t i = page.find('<'); i != npos;) {
         if (HasWordAt(page, i, "<!--")) {
             const auto end = page.find("-->", i + 2);
@@ -198,15 +329,15 @@ void CLinkScanner::ScanTagsToFirstClose(std::string_view page, CSplicer& splicer
             const auto end = FindTagWord(page, "</script>", i + 1);
             i = end == npos ? npos : page.find('<', end + 9);
         } else {
-            std::size_t close = i + 1;
-            while (close < page.size() && page[close] != '<' && page[close] != '>')
-                ++close;
-            if (close == page.size())
-                break;
-            if (page[close] == '<') {
-                i = close;
+            if (close <= i)
+                close = FindByte(page, '>', i + 1);
+            const std::size_t open = FindByte(page.substr(0, close), '<', i + 1);
+            if (open < close) {
+                i = open;
                 continue;
             }
+            if (close == size)
+                break;
             ReplaceTag(page, i, close + 1, splicer);
             i = page.find('<', close + 1);
         }
@@ -235,9 +366,8 @@ void CLinkScanner::FindBase(std::string_view page) {
         [&](std::size_t start, std::size_t end, std::string_view name) {
             if (!EqualsIgnoringAsciiCase(name, "base"))
                 return true;
-            const std::string text =
-                NormaliseSpacingAsBrowsers(page.substr(start + 1, end - start - 2));
-            const std::string_view attributes = std::string_view(text).substr(name.size());
+            NormaliseSpacingAsBrowsers(page.substr(start + 1, end - start - 2), m_text);
+            const std::string_view attributes = std::string_view(m_text).substr(name.size());
             ReadAttributes(attributes, true, m_spans);
             for (const CTagAttribute& span : m_spans) {
                 const auto spanName = attributes.substr(span.start, span.nameEnd - span.start);
@@ -261,44 +391,57 @@ void CLinkScanner::ReplaceTag(std::string_view page, std::size_t start, std::siz
     const std::string_view tag = page.substr(start, end - start);
     if (tag.find('=') == npos)
         return;
-    const std::string newTag = RewriteTag(tag);
+    RewriteTagInto(tag, m_tagOut);
     // Read to its first ">", "<  script" normalised would open a script, or "< !--" a
     // comment, when the stored page is scanned again and hide what follows; such a tag
     // stays as written.
-    if (!m_requisites && (HasWordAt(newTag, 0, "<script") || HasWordAt(newTag, 0, "<!--")))
+    if (!m_requisites && (HasWordAt(m_tagOut, 0, "<script") || HasWordAt(m_tagOut, 0, "<!--")))
         return;
-    if (!EqualsIgnoringAsciiCase(newTag, tag))
-        splicer.Replace(start, end, newTag);
+    if (!EqualsIgnoringAsciiCase(m_tagOut, tag))
+        splicer.Replace(start, end, m_tagOut);
 }
 
 std::string CLinkScanner::RewriteTag(std::string_view tag) {
+    std::string out;
+    RewriteTagInto(tag, out);
+    return out;
+}
+
+void CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
     tag = SkipLeading(tag, '<');
     while (!tag.empty() && tag.back() == '>') {
         tag.remove_suffix(1);
     }
     // Spaces are trimmed once tabs and line breaks are spaces too; a tag that began with
     // a line break would otherwise lose its name here and find it on the next scan.
-    const std::string text = m_requisites ? NormaliseSpacingAsBrowsers(tag) : NormaliseSpacing(tag);
-    const std::string_view whole = TrimSpaces(text);
+    if (m_requisites)
+        NormaliseSpacingAsBrowsers(tag, m_text);
+    else
+        NormaliseSpacing(tag, m_text);
+    const std::string_view whole = TrimSpaces(m_text);
     // Browsers end a tag's name at "/" too; the page scan of a site without requisites
     // reads names as it always has.
-    const auto nameEnd = m_requisites ? whole.find_first_of(" /") : whole.find(' ');
+    const auto nameEnd = TagNameEnd(whole, m_requisites);
     const std::string_view name = whole.substr(0, nameEnd);
     const std::string_view attributes =
         nameEnd == npos ? std::string_view() : SkipLeading(whole.substr(nameEnd), ' ');
+    const TagTables tables(name);
 
-    if (!m_requisites && ClassifyAttribute(name, {}) == kTagNotListed) {
-        std::string result;
-        result.reserve(name.size() + attributes.size() + 3);
-        result.append("<").append(name).append(" ").append(attributes).append(">");
-        return result;
+    out.clear();
+    out.push_back('<');
+    out.append(name);
+    if (!m_requisites && tables.links.empty()) {
+        out.push_back(' ');
+        out.append(attributes);
+        out.push_back('>');
+        return;
     }
 
     ReadAttributes(attributes, m_requisites, m_spans);
     // Nothing below reads attributes again while these are in use.
     const std::vector<CTagAttribute>& spans = m_spans;
     TagContext context;
-    const bool link = m_requisites && EqualsIgnoringAsciiCase(name, "link");
+    const bool link = m_requisites && tables.link;
     const bool meta = m_requisites && EqualsIgnoringAsciiCase(name, "meta");
     if (link || meta) {
         for (const CTagAttribute& span : spans) {
@@ -316,41 +459,47 @@ std::string CLinkScanner::RewriteTag(std::string_view tag) {
         }
     }
 
-    CSplicer splicer(attributes);
+    // The attributes go after a space, spliced as they are rewritten; the space goes
+    // again when nothing but spaces follows it.
+    const std::size_t separator = out.size();
+    out.push_back(' ');
+    std::size_t copied = 0;
     for (const CTagAttribute& span : spans) {
         if (!span.hasValue)
             continue;
         const std::string_view attribute = attributes.substr(span.start, span.end - span.start);
         // An attribute followed by one whose name begins with "=" stays: without it that
         // "=" would join the name before it when the page is scanned again.
-        const auto next = attributes.find_first_not_of(' ', span.end);
-        const bool mayRemove = next == npos || attributes[next] != '=';
-        const std::optional<std::string> newAttribute =
-            RewriteValue(name, attributes, span, context, mayRemove);
-        if (!newAttribute) {
-            continue;
-        } else if (newAttribute->empty()) {
+        std::size_t next = span.end;
+        while (next < attributes.size() && attributes[next] == ' ')
+            ++next;
+        const bool mayRemove = next == attributes.size() || attributes[next] != '=';
+        switch (RewriteValue(tables, attributes, span, context, mayRemove, m_written)) {
+        case ValueOutcome::Keep:
+            break;
+        case ValueOutcome::Remove: {
             // The space after a removed attribute goes with it: two spaces in a row would
             // be collapsed when the stored page is scanned again.
             const bool spaceFollows = span.end < attributes.size() && attributes[span.end] == ' ';
-            splicer.Replace(span.start, span.end + (spaceFollows ? 1 : 0), {});
-        } else if (!EqualsIgnoringAsciiCase(*newAttribute, attribute)) {
-            splicer.Replace(span.start, span.end, *newAttribute);
+            out.append(attributes.substr(copied, span.start - copied));
+            copied = span.end + (spaceFollows ? 1 : 0);
+            break;
+        }
+        case ValueOutcome::Write:
+            if (!EqualsIgnoringAsciiCase(m_written, attribute)) {
+                out.append(attributes.substr(copied, span.start - copied));
+                out.append(m_written);
+                copied = span.end;
+            }
+            break;
         }
     }
-    std::string rewritten = splicer.Finish();
-    while (!rewritten.empty() && rewritten.back() == ' ') {
-        rewritten.pop_back();
-    }
-
-    std::string result;
-    result.reserve(name.size() + rewritten.size() + 3);
-    result.append("<").append(name);
-    if (!rewritten.empty()) {
-        result.append(" ").append(rewritten);
-    }
-    result.append(">");
-    return result;
+    out.append(attributes.substr(std::min(copied, attributes.size())));
+    while (out.size() > separator + 1 && out.back() == ' ')
+        out.pop_back();
+    if (out.size() == separator + 1)
+        out.pop_back();
+    out.push_back('>');
 }
 
 std::string CLinkScanner::RewriteAttribute(std::string_view tagName, std::string_view attribute) {
@@ -358,40 +507,43 @@ std::string CLinkScanner::RewriteAttribute(std::string_view tagName, std::string
     if (m_spans.empty() || !m_spans.front().hasValue)
         return std::string(attribute);
     const CTagAttribute span = m_spans.front();
-    const std::optional<std::string> rewritten =
-        RewriteValue(tagName, attribute, span, TagContext{}, true);
-    if (!rewritten)
+    std::string written;
+    switch (RewriteValue(TagTables(tagName), attribute, span, TagContext{}, true, written)) {
+    case ValueOutcome::Keep:
         return std::string(attribute);
-    return rewritten->empty() ? *rewritten : *rewritten + std::string(attribute.substr(span.end));
+    case ValueOutcome::Remove:
+        return {};
+    case ValueOutcome::Write:
+        break;
+    }
+    return written + std::string(attribute.substr(span.end));
 }
 
-std::optional<std::string> CLinkScanner::RewriteValue(std::string_view tagName,
+CLinkScanner::ValueOutcome CLinkScanner::RewriteValue(const TagTables& tag,
                                                       std::string_view attributes,
                                                       const CTagAttribute& span,
-                                                      const TagContext& context, bool mayRemove) {
+                                                      const TagContext& context,
+                                                      bool mayRemove, std::string& written) {
     const std::string_view name = attributes.substr(span.start, span.nameEnd - span.start);
     const std::string_view value =
         attributes.substr(span.valueStart, span.valueEnd - span.valueStart);
-    const std::string_view attribute = attributes.substr(span.start, span.end - span.start);
     // alt="" and href="" say something as written; only a link that rewriting emptied
     // takes its attribute with it.
     if (TrimSpaces(value).empty())
-        return std::nullopt;
+        return ValueOutcome::Keep;
 
     ValueKind kind = ValueKind::None;
-    int linkClass = ClassifyAttribute(tagName, name);
+    int linkClass = tag.Classify(name);
     if (linkClass == kLinkClassEmbedded || linkClass == kLinkClassFollowed)
         kind = ValueKind::Link;
     if (m_requisites) {
         if (EqualsIgnoringAsciiCase(name, "style")) {
             kind = ValueKind::Style;
-        } else if (EqualsIgnoringAsciiCase(tagName, "link") &&
-                   EqualsIgnoringAsciiCase(name, "href")) {
+        } else if (tag.link && EqualsIgnoringAsciiCase(name, "href")) {
             linkClass = context.linkHrefClass;
         } else {
-            for (const RequisiteAttribute& entry : kRequisiteTable) {
-                if (EqualsIgnoringAsciiCase(tagName, entry.tag) &&
-                    EqualsIgnoringAsciiCase(name, entry.attribute)) {
+            for (const RequisiteAttribute& entry : tag.requisites) {
+                if (EqualsIgnoringAsciiCase(name, entry.attribute)) {
                     kind = entry.kind;
                     linkClass = entry.linkClass;
                     break;
@@ -404,89 +556,105 @@ std::optional<std::string> CLinkScanner::RewriteValue(std::string_view tagName,
 
     // An unchanged value is written back as name=value, which drops only a second "="
     // that the reading passed over.
-    const auto unchanged = [&]() -> std::optional<std::string> {
+    const auto unchanged = [&] {
         if (span.valueStart == span.nameEnd + 1 + (span.quote != 0 ? 1 : 0))
-            return std::nullopt;
-        std::string rebuilt;
-        rebuilt.reserve(attribute.size());
-        rebuilt.append(name).append("=");
+            return ValueOutcome::Keep;
+        written.clear();
+        written.append(name).push_back('=');
         if (span.quote != 0)
-            rebuilt.push_back(span.quote);
-        rebuilt.append(value);
+            written.push_back(span.quote);
+        written.append(value);
         if (span.quote != 0)
-            rebuilt.push_back(span.quote);
-        return rebuilt;
+            written.push_back(span.quote);
+        return ValueOutcome::Write;
     };
     if (kind == ValueKind::None)
         return unchanged();
     // The stored page resolves its links against its own place: without the base, or
     // with one that names the page itself.
     if (kind == ValueKind::Base && mayRemove)
-        return std::string();
-    if (kind == ValueKind::Base)
-        return WriteAttribute(name, m_page.MakeRelative(m_page, m_site.m_defaultDocument),
-                              span.quote);
+        return ValueOutcome::Remove;
+    if (kind == ValueKind::Base) {
+        written.clear();
+        AppendAttribute(written, name, m_page.MakeRelative(m_page, m_site.m_defaultDocument),
+                        span.quote);
+        return ValueOutcome::Write;
+    }
 
-    const std::string decoded =
-        m_requisites ? DecodeCharacterReferences(value) : std::string(value);
+    std::string decodedText;
+    std::string_view decoded = value;
+    if (m_requisites && value.find('&') != npos) {
+        decodedText = DecodeCharacterReferences(value);
+        decoded = decodedText;
+    }
     const auto inList = [this, linkClass](std::string_view address) {
-        return RewriteLink(address, linkClass, false);
+        return std::string(LinkFor(address, linkClass, false));
     };
-    std::string newValue;
+    std::string newText;
+    std::string_view newValue;
     switch (kind) {
     case ValueKind::Link:
-        newValue = RewriteLink(decoded, linkClass, mayRemove);
+        newValue = LinkFor(decoded, linkClass, mayRemove);
         if (newValue.empty())
-            return std::string();
+            return ValueOutcome::Remove;
         break;
     case ValueKind::Srcset:
-        newValue = RewriteSrcset(decoded, inList);
+        newText = RewriteSrcset(decoded, inList);
+        newValue = newText;
         break;
     case ValueKind::Refresh:
-        newValue = RewriteRefresh(decoded, inList);
+        newText = RewriteRefresh(decoded, inList);
+        newValue = newText;
         break;
     case ValueKind::Style:
-        if (!RewriteStyle(decoded, newValue))
-            newValue = decoded;
+        newValue = RewriteStyle(decoded, newText) ? std::string_view(newText) : decoded;
         break;
     default:
         break;
     }
     if (newValue == decoded)
         return unchanged();
-    return WriteAttribute(name, newValue, span.quote);
+    written.clear();
+    AppendAttribute(written, name, newValue, span.quote);
+    return ValueOutcome::Write;
 }
 
 // A new value in the quote it reads back the same in, with the bytes it cannot hold
 // escaped.
-std::string CLinkScanner::WriteAttribute(std::string_view name, const std::string& value,
-                                         char quote) const {
-    std::string text;
-    char newQuote = 0;
+void CLinkScanner::AppendAttribute(std::string& out, std::string_view name,
+                                   std::string_view value, char quote) const {
+    out.append(name).push_back('=');
     if (m_requisites) {
-        newQuote = QuoteForValue(value, quote);
-        text = EncodeAttributeValue(value, newQuote);
-    } else {
-        // Read back, "<" and ">" would end or restart the tag.
-        text = PercentEscapeBytes(value, "<>");
-        newQuote = QuoteForValue(text, quote);
+        const char newQuote = QuoteForValue(value, quote);
         if (newQuote != 0)
-            text = PercentEscapeBytes(std::move(text), std::string_view(&newQuote, 1));
+            out.push_back(newQuote);
+        AppendAttributeValue(out, value, newQuote);
+        if (newQuote != 0)
+            out.push_back(newQuote);
+        return;
     }
-    std::string result;
-    result.reserve(name.size() + text.size() + 3);
-    result.append(name).append("=");
-    if (newQuote != 0)
-        result.push_back(newQuote);
-    result.append(text);
-    if (newQuote != 0)
-        result.push_back(newQuote);
-    return result;
+    // Read back, "<" and ">" would end or restart the tag.
+    std::string escaped;
+    std::string_view text = value;
+    if (value.find_first_of("<>") != npos) {
+        escaped = PercentEscapeBytes(std::string(value), "<>");
+        text = escaped;
+    }
+    const char newQuote = QuoteForValue(text, quote);
+    if (newQuote == 0) {
+        out.append(text);
+        return;
+    }
+    out.push_back(newQuote);
+    AppendPercentEscaped(out, text, [newQuote](unsigned char byte) {
+        return byte != static_cast<unsigned char>(newQuote);
+    });
+    out.push_back(newQuote);
 }
 
 bool CLinkScanner::RewriteStyle(std::string_view css, std::string& out) {
     const LinkRewriter rewrite = [this](std::string_view value) {
-        return RewriteLink(value, kLinkClassEmbedded, false);
+        return std::string(LinkFor(value, kLinkClassEmbedded, false));
     };
     return RewriteStyleSheet(css, rewrite, out);
 }
@@ -497,14 +665,15 @@ std::string CLinkScanner::InBaseScheme(std::string_view serverAndPath) const {
            std::string(serverAndPath);
 }
 
-std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind) const {
+std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind,
+                                            std::string* unchecked) const {
     // A path that ends in "." or ".." names a folder, as browsers read it; the address
     // parser would take it for a file of that name.
     std::string dotted;
-    const auto pathEnd = std::min(link.find_first_of("?#;"), link.size());
+    const auto pathEnd = PathEnd(link);
     const std::string_view path = link.substr(0, pathEnd);
     if (path == "." || path == ".." || path.ends_with("/.") || path.ends_with("/..")) {
-        dotted.assign(link).insert(pathEnd, "/");
+        dotted.append(path).append("/").append(link.substr(pathEnd));
         link = dotted;
     }
     const std::string_view text = link;
@@ -528,8 +697,9 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind) con
         // The address parser takes a run such as "12:" for a scheme, where a browser
         // reads a relative path; "./" keeps it one. It also trims spaces that a stored
         // link carries escaped at either end of a name; "./" and an empty fragment
-        // keep them.
-        if (!CUrl::SchemeOf(resolvable).empty() || resolvable.starts_with(' ')) {
+        // keep them. Without a ":" there is no scheme to find.
+        if ((resolvable.find(':') != npos && !CUrl::SchemeOf(resolvable).empty()) ||
+            resolvable.starts_with(' ')) {
             resolvable.insert(0, "./");
         }
         if (resolvable.ends_with(' ')) {
@@ -538,16 +708,11 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind) con
     }
 
     auto address = std::make_unique<CUrl>(&base, resolvable, kind);
-    // The parser keeps user information in the server name when no path follows it; such
-    // an address, written out whole and read again, would name another server.
     if (!relative) {
-        const CUrl again(nullptr, address->GetURL(), kind);
-        // Without a server of its own it would borrow the page's.
-        if (CUrl::HostOf(resolvable).empty() || again.host != address->host ||
-            again.port != address->port || again.user != address->user ||
-            again.password != address->password) {
+        if (unchecked != nullptr && !scheme.empty())
+            *unchecked = std::move(resolvable);
+        else if (!ServerReadsBack(*address, resolvable, kind))
             return nullptr;
-        }
     }
     // A folder link was written out as the folder's default document; read back, it
     // names the folder again, as the server knows it.
@@ -558,7 +723,40 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind) con
     return address;
 }
 
+// The parser keeps user information in the server name when no path follows it; such an
+// address, written out whole and read again, would name another server. Without a server
+// of its own it would borrow the page's.
+bool CLinkScanner::ServerReadsBack(const CUrl& address, const std::string& resolvable, int kind) {
+    const CUrl again(nullptr, address.GetURL(), kind);
+    return !CUrl::HostOf(resolvable).empty() && again.host == address.host &&
+           again.port == address.port && again.user == address.user &&
+           again.password == address.password;
+}
+
 std::string CLinkScanner::RewriteLink(std::string_view value, int kind, bool removable) {
+    return std::string(LinkFor(value, kind, removable));
+}
+
+std::string_view CLinkScanner::LinkFor(std::string_view value, int kind, bool removable) {
+    const bool classed = kind == kLinkClassEmbedded || kind == kLinkClassFollowed;
+    if (!m_memo || !classed) {
+        m_link = RewriteLinkAnew(value, kind, removable);
+        return m_link;
+    }
+    LinkMemo::Answers& answers =
+        m_memo->answers[(kind == kLinkClassFollowed ? 2 : 0) + (removable ? 1 : 0)];
+    if (const auto known = answers.find(value); known != answers.end())
+        return known->second;
+    std::string answer = RewriteLinkAnew(value, kind, removable);
+    if (m_memo->count == LinkMemo::kMaxAnswers) {
+        m_link = std::move(answer);
+        return m_link;
+    }
+    ++m_memo->count;
+    return answers.emplace(std::string(value), std::move(answer)).first->second;
+}
+
+std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool removable) {
     // With requisites only the scheme counts, as for browsers: a path resolved against a
     // base may hold these words and must be read the same way again.
     if (!m_requisites && (value.find("javascript:") != npos || value.find("mailto:") != npos)) {
@@ -570,20 +768,28 @@ std::string CLinkScanner::RewriteLink(std::string_view value, int kind, bool rem
     if (text.empty() || text == "#" || (m_requisites && text.starts_with('#'))) {
         return std::string(value);
     }
-    auto address = Resolve(text, kind);
+    // A refused address written with its scheme stays as written, as does one whose
+    // server would not read back; only an admitted one needs that check.
+    const bool removed = removable && m_site.m_removeLinks;
+    std::string unchecked;
+    auto address = Resolve(text, kind, removed ? nullptr : &unchecked);
     if (!address) {
         return std::string(value);
     }
-    if (!m_site.IsAllowed(*address, m_requisites && kind == kLinkClassEmbedded)) {
-        if (removable && m_site.m_removeLinks) {
+    const bool allowed = m_site.IsAllowed(*address, m_requisites && kind == kLinkClassEmbedded);
+    if (!allowed && !SchemeNameOf(text).empty()) {
+        return removed ? std::string() : std::string(value);
+    }
+    if (!unchecked.empty() && !ServerReadsBack(*address, unchecked, kind)) {
+        return std::string(value);
+    }
+    if (!allowed) {
+        if (removed) {
             return {};
         }
         // An address written whole stays as written: the parser's reading of it (a last
         // name without a dot is a folder, "//" in a path is "/") names another address.
         // One that names only the server takes the page's scheme.
-        if (!SchemeNameOf(text).empty()) {
-            return std::string(value);
-        }
         if (text.starts_with("//")) {
             return InBaseScheme(text);
         }
@@ -612,15 +818,5 @@ std::string CLinkScanner::RewriteLink(std::string_view value, int kind, bool rem
 }
 
 int CLinkScanner::ClassifyAttribute(std::string_view tagName, std::string_view attributeName) {
-    bool listed = false;
-    for (const LinkAttribute& entry : kLinkTable) {
-        if (!EqualsIgnoringAsciiCase(tagName, entry.tag)) {
-            continue;
-        }
-        listed = true;
-        if (EqualsIgnoringAsciiCase(attributeName, entry.attribute)) {
-            return entry.linkClass;
-        }
-    }
-    return listed ? kAttributeNotLink : kTagNotListed;
+    return TagTables(tagName).Classify(attributeName);
 }

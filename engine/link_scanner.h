@@ -62,23 +62,42 @@ public:
 
 private:
     struct TagContext;
+    struct TagTables;
+    struct LinkMemo;
+    // What rewriting did to one attribute.
+    enum class ValueOutcome { Keep, Remove, Write };
+
     void ScanTagsToFirstClose(std::string_view page, class CSplicer& splicer);
     void ScanTagsAsBrowsers(std::string_view page, CSplicer& splicer);
     void ReplaceTag(std::string_view page, std::size_t start, std::size_t end, CSplicer& splicer);
     void FindBase(std::string_view page);
+    // Writes the rewritten tag into out, replacing what it held.
+    void RewriteTagInto(std::string_view tag, std::string& out);
     // mayRemove: whether the attribute may go (a link refused while REMOVE_LINKS is on, a
-    // base); otherwise it is rewritten in place.
-    // Nothing when the attribute stays as written; empty when it goes.
-    std::optional<std::string> RewriteValue(std::string_view tagName, std::string_view attribute,
-                                            const CTagAttribute& span, const TagContext& context,
-                                            bool mayRemove);
-    std::string WriteAttribute(std::string_view name, const std::string& value, char quote) const;
+    // base); otherwise it is rewritten in place. On Write, written holds the new
+    // attribute.
+    ValueOutcome RewriteValue(const TagTables& tag, std::string_view attributes,
+                              const CTagAttribute& span, const TagContext& context,
+                              bool mayRemove, std::string& written);
+    void AppendAttribute(std::string& out, std::string_view name, std::string_view value,
+                         char quote) const;
     bool RewriteStyle(std::string_view css, std::string& out);
+    // RewriteLink's answer. During a scan it is worked out once per value and kept, as
+    // pages repeat their links; otherwise it lasts until the next call.
+    std::string_view LinkFor(std::string_view value, int kind, bool removable);
+    std::string RewriteLinkAnew(std::string_view value, int kind, bool removable);
     // The address a link names, resolved against the base; null for a scheme other than
     // http and https, and for a server name that could not be written out and read back.
-    std::unique_ptr<CUrl> Resolve(std::string_view text, int kind) const;
+    // Given unchecked, an address written with its scheme skips that last check, and
+    // the text it was read from is left there for ServerReadsBack.
+    std::unique_ptr<CUrl> Resolve(std::string_view text, int kind,
+                                  std::string* unchecked = nullptr) const;
+    static bool ServerReadsBack(const CUrl& address, const std::string& resolvable, int kind);
     // "//server/path" in the scheme of the base the page's links resolve against.
     std::string InBaseScheme(std::string_view serverAndPath) const;
+    // Remembers RewriteLink's answers until the scan ends.
+    void BeginScan();
+    void EndScan();
 
     CSite& m_site;
     const CUrl& m_page;
@@ -86,6 +105,13 @@ private:
     bool m_requisites;
     std::unique_ptr<CUrl> m_base; // from <base href>; links resolve against it
     std::vector<CTagAttribute> m_spans;
+    // Buffers kept from tag to tag: the tag normalised, the tag rewritten, one attribute
+    // rewritten, and a link rewritten outside a scan.
+    std::string m_text;
+    std::string m_tagOut;
+    std::string m_written;
+    std::string m_link;
+    std::unique_ptr<LinkMemo> m_memo;
     std::size_t m_queued = 0;
     bool m_rewrote = false;
 };

@@ -1,5 +1,6 @@
 #include "engine/markup_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -94,7 +95,9 @@ char QuoteForValue(std::string_view value, char quote) {
     // Unquoted, a value ends at white space or ">" and may not begin with a quote; nor
     // begin or end with "=", which the next reading would take for part of the "=" that
     // joins it to its name, or join to the space after it.
-    if (quote == 0 && !value.empty() && value.find_first_of(" \t\n\r\f>") == npos &&
+    if (quote == 0 && !value.empty() &&
+        std::none_of(value.begin(), value.end(),
+                     [](char c) { return IsAsciiWhitespace(c) || c == '>'; }) &&
         value.front() != '"' && value.front() != '\'' && value.front() != '=' &&
         value.back() != '=')
         return 0;
@@ -108,17 +111,30 @@ char QuoteForValue(std::string_view value, char quote) {
 std::string EncodeAttributeValue(std::string_view value, char quote) {
     std::string out;
     out.reserve(value.size() + 8);
-    for (const char c : value) {
+    AppendAttributeValue(out, value, quote);
+    return out;
+}
+
+void AppendAttributeValue(std::string& out, std::string_view value, char quote) {
+    while (!value.empty()) {
+        // Runs without "&" or the quote are copied whole.
+        std::size_t run = 0;
+        while (run < value.size() && value[run] != '&' && (value[run] != quote || quote == 0))
+            ++run;
+        out.append(value.substr(0, run));
+        if (run == value.size())
+            break;
+        const char c = value[run];
         if (c == '&')
             out += "&amp;";
-        else if (c == quote && c == '"')
+        else if (c == '"')
             out += "&quot;";
-        else if (c == quote && c == '\'')
+        else if (c == '\'')
             out += "&#39;";
         else
             out.push_back(c);
+        value.remove_prefix(run + 1);
     }
-    return out;
 }
 
 std::string PercentEscapeBytes(std::string value, std::string_view unsafe) {

@@ -16,6 +16,8 @@ char QuoteForValue(std::string_view value, char quote);
 
 // value with "&" and the quote character encoded as references.
 std::string EncodeAttributeValue(std::string_view value, char quote);
+// The same, appended to out.
+void AppendAttributeValue(std::string& out, std::string_view value, char quote);
 
 // value with each byte listed in `unsafe` percent-escaped.
 std::string PercentEscapeBytes(std::string value, std::string_view unsafe);

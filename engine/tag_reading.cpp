@@ -58,28 +58,30 @@ std::size_t StartTagEnd(std::string_view page, std::size_t at) {
     }
 }
 
-// One pass does what collapsing the runs and then replacing "= " and " =" would.
-std::string NormaliseSpacing(std::string_view tag) {
-    std::string text;
-    text.reserve(tag.size());
+// One pass does what collapsing the runs and then replacing "= " and " =" would. The text
+// only shrinks, so it is written through a pointer into room made beforehand.
+void NormaliseSpacing(std::string_view tag, std::string& text) {
+    text.resize(tag.size());
+    char* const begin = text.data();
+    char* out = begin;
     for (char c : tag) {
         if (c == '\f' || c == '\n' || c == '\r' || c == '\t') {
             c = ' ';
         }
         if (c == ' ') {
-            if (!text.empty() && (text.back() == ' ' || text.back() == '=')) {
+            if (out != begin && (out[-1] == ' ' || out[-1] == '=')) {
                 continue;
             }
-        } else if (c == '=' && !text.empty() && text.back() == ' ') {
-            text.pop_back();
+        } else if (c == '=' && out != begin && out[-1] == ' ') {
+            --out;
         }
-        text.push_back(c);
+        *out++ = c;
     }
-    return text;
+    text.resize(static_cast<std::size_t>(out - begin));
 }
 
-std::string NormaliseSpacingAsBrowsers(std::string_view tag) {
-    std::string text;
+void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text) {
+    text.clear();
     text.reserve(tag.size());
     const std::size_t size = tag.size();
     std::size_t i = 0;
@@ -138,7 +140,6 @@ std::string NormaliseSpacingAsBrowsers(std::string_view tag) {
     }
     while (!text.empty() && text.back() == ' ')
         text.pop_back();
-    return text;
 }
 
 void ReadAttributes(std::string_view text, bool asBrowsers,

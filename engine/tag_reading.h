@@ -26,15 +26,18 @@ std::size_t RawTextEnd(std::string_view page, std::string_view endTag, std::size
 // (a ">" inside a quoted value does not end it); npos when the tag never ends.
 std::size_t StartTagEnd(std::string_view page, std::size_t at);
 
+// Both normalisations write into text, replacing what it held; a buffer kept across
+// tags costs no allocation per tag.
+
 // Tabs and line breaks become spaces, runs of spaces become one, and spaces next to
 // "=" go (inside quoted values too).
-std::string NormaliseSpacing(std::string_view tag);
+void NormaliseSpacing(std::string_view tag, std::string& text);
 
 // The spacing rules for a tag read as browsers read it: spaces go around the "=" that
 // joins a name to its value and collapse between attributes, while values stay byte for
 // byte (so that a value ending in "=" keeps the space that ends it, and what a page
 // shows in a value is not changed). "/" between attributes is kept where it stands.
-std::string NormaliseSpacingAsBrowsers(std::string_view tag);
+void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text);
 
 // One attribute of a tag, as positions in the tag's attribute text.
 struct CTagAttribute {
