@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <functional>
+#include <optional>
 #include <span>
-#include <unordered_map>
 
 #include "engine/embedded_links.h"
 #include "engine/markup_text.h"
@@ -217,10 +219,6 @@ std::size_t PathEnd(std::string_view link) {
     return i;
 }
 
-std::size_t FindByte(std::string_view text, char c, std::size_t from) {
-    return std::min(text.find(c, from), text.size());
-}
-
 } // namespace
 
 // What a tag's other attributes say about its values.
@@ -231,9 +229,10 @@ struct CLinkScanner::TagContext {
 
 // The table entries of one tag, looked up once for all its attributes.
 struct CLinkScanner::TagTables {
-    explicit TagTables(std::string_view name)
+    TagTables(std::string_view name, bool requisites)
         : links(EntriesOf(kLinkTable, kLinkIndex, name)),
-          requisites(EntriesOf(kRequisiteTable, kRequisiteIndex, name)),
+          requisites(requisites ? EntriesOf(kRequisiteTable, kRequisiteIndex, name)
+                                : std::span<const RequisiteAttribute>()),
           link(EqualsIgnoringAsciiCase(name, "link")) {}
 
     // kTagNotListed, kAttributeNotLink or the attribute's link class.
@@ -250,21 +249,107 @@ struct CLinkScanner::TagTables {
     bool link; // a link element
 };
 
+// RewriteLink's answers during one scan: open addressing over a table of a power of two
+// slots, with keys and answers in blocks that never move, so that an answer handed out
+// stays valid and a lookup touches one slot and one stretch of text.
 struct CLinkScanner::LinkMemo {
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
-    using Answers = std::unordered_map<std::string, std::string, Hash, std::equal_to<>>;
-    // A hostile page of endless distinct links keeps only this many; the rest are worked
+    // A hostile page of endless distinct links keeps only this much; the rest are worked
     // out each time, as without the memo.
     static constexpr std::size_t kMaxAnswers = 1 << 16;
+    static constexpr std::size_t kMaxText = std::size_t{32} << 20;
+    static constexpr std::size_t kBlockSize = std::size_t{64} << 10;
 
-    // By link class (embedded, followed) and removability.
-    std::array<Answers, 4> answers;
+    struct Slot {
+        std::uint64_t hash = 0;
+        const char* text = nullptr; // the key, then the answer; null for a free slot
+        std::uint32_t keyLength = 0;
+        std::uint32_t answerLength = 0;
+    };
+
+    // Eight bytes at a time; variant (the link class and removability) is mixed in.
+    static std::uint64_t Hash(std::string_view key, unsigned variant) {
+        std::uint64_t hash = 0x9E3779B97F4A7C15ull ^ (key.size() * 8 + variant);
+        std::size_t i = 0;
+        for (; i + 8 <= key.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, key.data() + i, 8);
+            hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+            hash ^= hash >> 32;
+        }
+        if (i < key.size()) {
+            std::uint64_t tail = 0;
+            std::memcpy(&tail, key.data() + i, key.size() - i);
+            hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ull;
+        }
+        hash ^= hash >> 33;
+        hash *= 0xFF51AFD7ED558CCDull;
+        hash ^= hash >> 33;
+        return hash;
+    }
+
+    // The answer for key, or nothing.
+    std::optional<std::string_view> Find(std::string_view key, unsigned variant) const {
+        if (slots.empty())
+            return std::nullopt;
+        const std::uint64_t hash = Hash(key, variant);
+        const std::size_t mask = slots.size() - 1;
+        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+            const Slot& slot = slots[at];
+            if (slot.text == nullptr)
+                return std::nullopt;
+            if (slot.hash == hash && std::string_view(slot.text, slot.keyLength) == key)
+                return std::string_view(slot.text + slot.keyLength, slot.answerLength);
+        }
+    }
+
+    // The answer as kept; empty when there is no room for it (answer is returned then).
+    std::optional<std::string_view> Keep(std::string_view key, unsigned variant,
+                                         std::string_view answer) {
+        const std::size_t length = key.size() + answer.size();
+        if (count == kMaxAnswers || textSize + length > kMaxText)
+            return std::nullopt;
+        if ((count + 1) * 2 > slots.size())
+            Grow();
+        if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < length) {
+            blocks.emplace_back();
+            blocks.back().reserve(std::max(kBlockSize, length));
+        }
+        std::string& block = blocks.back();
+        const std::size_t at = block.size();
+        block.append(key).append(answer);
+        textSize += length;
+        Slot slot;
+        slot.hash = Hash(key, variant);
+        slot.text = block.data() + at;
+        slot.keyLength = static_cast<std::uint32_t>(key.size());
+        slot.answerLength = static_cast<std::uint32_t>(answer.size());
+        Place(slot);
+        ++count;
+        return std::string_view(slot.text + slot.keyLength, slot.answerLength);
+    }
+
+    void Grow() {
+        std::vector<Slot> old(std::max<std::size_t>(1024, slots.size() * 2));
+        old.swap(slots);
+        for (const Slot& slot : old) {
+            if (slot.text != nullptr)
+                Place(slot);
+        }
+    }
+
+    void Place(const Slot& slot) {
+        const std::size_t mask = slots.size() - 1;
+        std::size_t at = slot.hash & mask;
+        while (slots[at].text != nullptr)
+            at = (at + 1) & mask;
+        slots[at] = slot;
+    }
+
+    std::vector<Slot> slots;
+    // Each block keeps the capacity it was given, so its bytes never move.
+    std::vector<std::string> blocks;
     std::size_t count = 0;
+    std::size_t textSize = 0;
 };
 
 CLinkScanner::CLinkScanner(CSite& site, const CUrl& page, PageSource source)
@@ -317,10 +402,6 @@ void CLinkScanner::ScanStyleSheet(std::string& buffer) {
 // A tag runs from "<" to the first ">"; a "<" before it starts a new tag and leaves the
 // unfinished one as it is. A comment or script hides everything up to its end.
 void CLinkScanner::ScanTagsToFirstClose(std::string_view page, CSplicer& splicer) {
-    const std::size_t size = page.size();
-    // The first ">" after the last search's start (size when there is none). It stays the
-    // first after every "<" before it, so each byte is searched once.
-    std::size_t close = 0;
     for (std::size_t i = page.find('<'); i != npos;) {
         if (HasWordAt(page, i, "<!--")) {
             const auto end = page.find("-->", i + 2);
@@ -329,15 +410,13 @@ void CLinkScanner::ScanTagsToFirstClose(std::string_view page, CSplicer& splicer
             const auto end = FindTagWord(page, "</script>", i + 1);
             i = end == npos ? npos : page.find('<', end + 9);
         } else {
-            if (close <= i)
-                close = FindByte(page, '>', i + 1);
-            const std::size_t open = FindByte(page.substr(0, close), '<', i + 1);
-            if (open < close) {
-                i = open;
+            const std::size_t close = FindFirstOfBytes<'<', '>'>(page, i + 1);
+            if (close == page.size())
+                break;
+            if (page[close] == '<') {
+                i = close;
                 continue;
             }
-            if (close == size)
-                break;
             ReplaceTag(page, i, close + 1, splicer);
             i = page.find('<', close + 1);
         }
@@ -397,7 +476,7 @@ void CLinkScanner::ReplaceTag(std::string_view page, std::size_t start, std::siz
     // stays as written.
     if (!m_requisites && (HasWordAt(m_tagOut, 0, "<script") || HasWordAt(m_tagOut, 0, "<!--")))
         return;
-    if (!EqualsIgnoringAsciiCase(m_tagOut, tag))
+    if (m_tagOut != tag && !EqualsIgnoringAsciiCase(m_tagOut, tag))
         splicer.Replace(start, end, m_tagOut);
 }
 
@@ -425,7 +504,7 @@ void CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
     const std::string_view name = whole.substr(0, nameEnd);
     const std::string_view attributes =
         nameEnd == npos ? std::string_view() : SkipLeading(whole.substr(nameEnd), ' ');
-    const TagTables tables(name);
+    const TagTables tables(name, m_requisites);
 
     out.clear();
     out.push_back('<');
@@ -508,7 +587,7 @@ std::string CLinkScanner::RewriteAttribute(std::string_view tagName, std::string
         return std::string(attribute);
     const CTagAttribute span = m_spans.front();
     std::string written;
-    switch (RewriteValue(TagTables(tagName), attribute, span, TagContext{}, true, written)) {
+    switch (RewriteValue(TagTables(tagName, m_requisites), attribute, span, TagContext{}, true, written)) {
     case ValueOutcome::Keep:
         return std::string(attribute);
     case ValueOutcome::Remove:
@@ -636,7 +715,7 @@ void CLinkScanner::AppendAttribute(std::string& out, std::string_view name,
     // Read back, "<" and ">" would end or restart the tag.
     std::string escaped;
     std::string_view text = value;
-    if (value.find_first_of("<>") != npos) {
+    if (std::any_of(value.begin(), value.end(), [](char c) { return c == '<' || c == '>'; })) {
         escaped = PercentEscapeBytes(std::string(value), "<>");
         text = escaped;
     }
@@ -743,17 +822,13 @@ std::string_view CLinkScanner::LinkFor(std::string_view value, int kind, bool re
         m_link = RewriteLinkAnew(value, kind, removable);
         return m_link;
     }
-    LinkMemo::Answers& answers =
-        m_memo->answers[(kind == kLinkClassFollowed ? 2 : 0) + (removable ? 1 : 0)];
-    if (const auto known = answers.find(value); known != answers.end())
-        return known->second;
-    std::string answer = RewriteLinkAnew(value, kind, removable);
-    if (m_memo->count == LinkMemo::kMaxAnswers) {
-        m_link = std::move(answer);
-        return m_link;
-    }
-    ++m_memo->count;
-    return answers.emplace(std::string(value), std::move(answer)).first->second;
+    const unsigned variant = (kind == kLinkClassFollowed ? 2 : 0) + (removable ? 1 : 0);
+    if (const auto known = m_memo->Find(value, variant))
+        return *known;
+    m_link = RewriteLinkAnew(value, kind, removable);
+    if (const auto kept = m_memo->Keep(value, variant, m_link))
+        return *kept;
+    return m_link;
 }
 
 std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool removable) {
@@ -818,5 +893,5 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
 }
 
 int CLinkScanner::ClassifyAttribute(std::string_view tagName, std::string_view attributeName) {
-    return TagTables(tagName).Classify(attributeName);
+    return TagTables(tagName, false).Classify(attributeName);
 }

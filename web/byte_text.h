@@ -3,8 +3,14 @@
 // never depend on the user's locale; bytes outside 7-bit ASCII pass through unchanged.
 
 #include <algorithm>
+#include <bit>
 #include <string>
 #include <string_view>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define QUARN_SSE2 1
+#endif
 
 constexpr char ToLowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -69,4 +75,37 @@ void AppendPercentEscaped(std::string& out, std::string_view text, Keep keep) {
             out += kHex[byte & 0xF];
         }
     }
+}
+
+#ifdef QUARN_SSE2
+// Bit i set where the i-th of the sixteen bytes in chunk is one of Bytes.
+template <char... Bytes>
+unsigned MatchingBytes(__m128i chunk) {
+    __m128i hits = _mm_setzero_si128();
+    ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(Bytes)))), ...);
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+}
+#endif
+
+// The first place from `from` that holds one of Bytes; text.size() when there is none.
+// Sixteen bytes are tested at once where the processor allows: pages are long, and the
+// bytes looked for are few between long runs of others.
+template <char... Bytes>
+std::size_t FindFirstOfBytes(std::string_view text, std::size_t from) {
+    const std::size_t size = text.size();
+    std::size_t i = from;
+#ifdef QUARN_SSE2
+    for (; i + 16 <= size; i += 16) {
+        const unsigned mask = MatchingBytes<Bytes...>(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
+        if (mask != 0)
+            return i + static_cast<std::size_t>(std::countr_zero(mask));
+    }
+#endif
+    for (; i < size; ++i) {
+        const char c = text[i];
+        if (((c == Bytes) || ...))
+            return i;
+    }
+    return size;
 }
