@@ -153,22 +153,37 @@ bool HoldsWord(std::string_view words, std::string_view lower) {
     return false;
 }
 
-// Where each first letter's entries lie in a table sorted by tag, so that finding a tag's
-// entries compares only the names that could match.
-struct LetterRange {
+// The distinct tags of a table sorted by tag, each with where its entries lie, and where
+// each first letter's tags lie; finding a tag's entries compares only the names that
+// could match.
+struct TagGroup {
+    std::string_view tag;
     std::size_t begin = 0;
     std::size_t end = 0;
 };
 
+template <std::size_t N>
+struct TagIndex {
+    std::array<TagGroup, N> groups{};
+    std::array<std::size_t, 27> letterStart{}; // groups of letter L: [start[L], start[L + 1])
+};
+
 template <typename Entry, std::size_t N>
-constexpr std::array<LetterRange, 26> IndexByFirstLetter(const Entry (&table)[N]) {
-    std::array<LetterRange, 26> index{};
+constexpr TagIndex<N> IndexTags(const Entry (&table)[N]) {
+    TagIndex<N> index;
+    std::size_t count = 0;
     for (std::size_t i = 0; i < N; ++i) {
-        LetterRange& range = index[static_cast<std::size_t>(table[i].tag[0] - 'a')];
-        if (range.end == 0)
-            range.begin = i;
-        range.end = i + 1;
+        if (i == 0 || table[i].tag != table[i - 1].tag)
+            index.groups[count++] = {table[i].tag, i, i};
+        index.groups[count - 1].end = i + 1;
     }
+    std::size_t group = 0;
+    for (std::size_t letter = 0; letter < 26; ++letter) {
+        index.letterStart[letter] = group;
+        while (group < count && static_cast<std::size_t>(index.groups[group].tag[0] - 'a') == letter)
+            ++group;
+    }
+    index.letterStart[26] = group;
     return index;
 }
 
@@ -182,23 +197,23 @@ constexpr bool SortedByTag(const Entry (&table)[N]) {
 }
 static_assert(SortedByTag(kLinkTable) && SortedByTag(kRequisiteTable));
 
-constexpr auto kLinkIndex = IndexByFirstLetter(kLinkTable);
-constexpr auto kRequisiteIndex = IndexByFirstLetter(kRequisiteTable);
+constexpr auto kLinkIndex = IndexTags(kLinkTable);
+constexpr auto kRequisiteIndex = IndexTags(kRequisiteTable);
 
 // The entries of table that name tag, in table order.
 template <typename Entry, std::size_t N>
-std::span<const Entry> EntriesOf(const Entry (&table)[N], const std::array<LetterRange, 26>& index,
+std::span<const Entry> EntriesOf(const Entry (&table)[N], const TagIndex<N>& index,
                                  std::string_view tag) {
     if (tag.empty() || !IsAsciiLetter(tag[0]))
         return {};
-    const LetterRange range = index[static_cast<std::size_t>(ToLowerAscii(tag[0]) - 'a')];
-    std::size_t first = range.begin;
-    while (first < range.end && !EqualsIgnoringAsciiCase(tag, table[first].tag))
-        ++first;
-    std::size_t last = first;
-    while (last < range.end && table[last].tag == table[first].tag)
-        ++last;
-    return {table + first, last - first};
+    const auto letter = static_cast<std::size_t>(ToLowerAscii(tag[0]) - 'a');
+    for (std::size_t group = index.letterStart[letter]; group < index.letterStart[letter + 1];
+         ++group) {
+        const TagGroup& entry = index.groups[group];
+        if (EqualsIgnoringAsciiCase(tag, entry.tag))
+            return {table + entry.begin, entry.end - entry.begin};
+    }
+    return {};
 }
 
 // The end of a tag's name in its normalised text: its first space, or "/" as well for
@@ -277,8 +292,14 @@ struct CLinkScanner::LinkMemo {
             hash ^= hash >> 32;
         }
         if (i < key.size()) {
+            // The last eight bytes, overlapping those already taken, when there are eight.
             std::uint64_t tail = 0;
-            std::memcpy(&tail, key.data() + i, key.size() - i);
+            if (key.size() >= 8) {
+                std::memcpy(&tail, key.data() + key.size() - 8, 8);
+            } else {
+                for (; i < key.size(); ++i)
+                    tail = tail << 8 | static_cast<unsigned char>(key[i]);
+            }
             hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ull;
         }
         hash ^= hash >> 33;
@@ -725,9 +746,13 @@ void CLinkScanner::AppendAttribute(std::string& out, std::string_view name,
         return;
     }
     out.push_back(newQuote);
-    AppendPercentEscaped(out, text, [newQuote](unsigned char byte) {
-        return byte != static_cast<unsigned char>(newQuote);
-    });
+    if (text.find(newQuote) == npos) {
+        out.append(text);
+    } else {
+        AppendPercentEscaped(out, text, [newQuote](unsigned char byte) {
+            return byte != static_cast<unsigned char>(newQuote);
+        });
+    }
     out.push_back(newQuote);
 }
 

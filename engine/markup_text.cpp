@@ -116,14 +116,17 @@ std::string EncodeAttributeValue(std::string_view value, char quote) {
 }
 
 void AppendAttributeValue(std::string& out, std::string_view value, char quote) {
+    constexpr auto npos = std::string_view::npos;
     while (!value.empty()) {
         // Runs without "&" or the quote are copied whole.
-        std::size_t run = 0;
-        while (run < value.size() && value[run] != '&' && (value[run] != quote || quote == 0))
-            ++run;
-        out.append(value.substr(0, run));
-        if (run == value.size())
+        std::size_t run = value.find('&');
+        if (quote != 0)
+            run = std::min(run, value.find(quote));
+        if (run == npos) {
+            out.append(value);
             break;
+        }
+        out.append(value.substr(0, run));
         const char c = value[run];
         if (c == '&')
             out += "&amp;";

@@ -1,13 +1,53 @@
 #include "engine/tag_reading.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
+#include <cstring>
 
 namespace {
+
 constexpr auto npos = std::string_view::npos;
+
+// Copies n bytes, n at most 16, in at most two overlapping moves.
+void CopyShort(char* out, const char* from, std::size_t n) {
+    if (n >= 8) {
+        std::memcpy(out, from, 8);
+        std::memcpy(out + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(out, from, 4);
+        std::memcpy(out + n - 4, from + n - 4, 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = from[i];
+    }
+}
+
 } // namespace
 
+// Where the processor allows, sixteen places at once are tested for "<" followed by
+// lower's second byte in either case; only those are compared in full.
 std::size_t FindTagWord(std::string_view text, std::string_view lower, std::size_t from) {
-    for (auto at = text.find('<', from); at != npos; at = text.find('<', at + 1)) {
+    std::size_t at = from;
+#ifdef QUARN_SSE2
+    const __m128i open = _mm_set1_epi8('<');
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const __m128i second = _mm_set1_epi8(static_cast<char>(lower[1] | 0x20));
+    for (; at + 17 <= text.size(); at += 16) {
+        const char* data = text.data() + at;
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 1));
+        auto candidates = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(first, open),
+                          _mm_cmpeq_epi8(_mm_or_si128(next, caseBit), second))));
+        for (; candidates != 0; candidates &= candidates - 1) {
+            const std::size_t candidate = at + static_cast<std::size_t>(std::countr_zero(candidates));
+            if (HasWordAt(text, candidate, lower))
+                return candidate;
+        }
+    }
+#endif
+    for (at = text.find('<', at); at != npos; at = text.find('<', at + 1)) {
         if (HasWordAt(text, at, lower))
             return at;
     }
@@ -25,161 +65,198 @@ std::size_t RawTextEnd(std::string_view page, std::string_view endTag, std::size
     return page.size();
 }
 
-std::size_t StartTagEnd(std::string_view page, std::size_t at) {
+std::size_t StartTagEnd(std::string_view page, std::size_t at, std::size_t* nameEnd) {
     const std::size_t size = page.size();
     std::size_t i = at + 1;
-    while (i < size && !IsAsciiWhitespace(page[i]) && page[i] != '/' && page[i] != '>')
+    while (i < size && !IsTagByte(page[i], kTagWhiteSpace | kTagSlash | kTagClose))
         ++i;
+    if (nameEnd != nullptr)
+        *nameEnd = i;
     while (true) {
-        while (i < size && (IsAsciiWhitespace(page[i]) || page[i] == '/'))
+        while (i < size && IsTagByte(page[i], kTagWhiteSpace | kTagSlash))
             ++i;
         if (i >= size)
             return npos;
         if (page[i] == '>')
             return i + 1;
         ++i; // a name may begin with "="
-        while (i < size && !IsAsciiWhitespace(page[i]) && page[i] != '/' && page[i] != '>' &&
-               page[i] != '=')
+        while (i < size && !IsTagByte(page[i], kTagWhiteSpace | kTagSlash | kTagClose | kTagEquals))
             ++i;
-        while (i < size && IsAsciiWhitespace(page[i]))
+        while (i < size && IsTagByte(page[i], kTagWhiteSpace))
             ++i;
         if (i >= size || page[i] != '=')
             continue;
         ++i;
-        while (i < size && IsAsciiWhitespace(page[i]))
+        while (i < size && IsTagByte(page[i], kTagWhiteSpace))
             ++i;
-        if (i < size && (page[i] == '"' || page[i] == '\'')) {
+        if (i < size && IsTagByte(page[i], kTagQuote)) {
             const auto close = page.find(page[i], i + 1);
             if (close == npos)
                 return npos;
             i = close + 1;
         } else {
-            while (i < size && !IsAsciiWhitespace(page[i]) && page[i] != '>')
+            while (i < size && !IsTagByte(page[i], kTagWhiteSpace | kTagClose))
                 ++i;
         }
     }
 }
 
+namespace {
+
+// Bit i set where text[from + i] is white space or "=", for up to 64 bytes from `from`.
+std::uint64_t SpacingBytes(std::string_view text, std::size_t from) {
+    const std::size_t size = text.size();
+    std::uint64_t mask = 0;
+#ifdef QUARN_SSE2
+    if (size >= 16) {
+        for (std::size_t part = 0; part < 64 && from + part < size; part += 16) {
+            const std::size_t at = std::min(from + part, size - 16);
+            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+            // The tag's last sixteen bytes are read again for its end; the bits for bytes
+            // already covered are shifted out.
+            const std::uint64_t bits =
+                MatchingBytes<' ', '\t', '\n', '\r', '\f', '='>(chunk) >> (from + part - at);
+            mask |= bits << part;
+        }
+        return mask;
+    }
+#endif
+    for (std::size_t i = 0; i < 64 && from + i < size; ++i) {
+        if (IsTagByte(text[from + i], kTagWhiteSpace | kTagEquals))
+            mask |= std::uint64_t{1} << i;
+    }
+    return mask;
+}
+
+// Copies n bytes between buffers that do not overlap.
+void CopyRun(char* out, const char* from, std::size_t n) {
+    if (n <= 16)
+        CopyShort(out, from, n);
+    else
+        std::memcpy(out, from, n);
+}
+
+} // namespace
+
 // One pass does what collapsing the runs and then replacing "= " and " =" would. The text
-// only shrinks, so it is written into room made beforehand. Where the processor allows,
-// sixteen bytes are copied at once up to the first white space or "=" among them; the
-// bytes copied past it are written over as the pass goes on.
+// only shrinks, so it is written into room made beforehand. The white space and "=" of
+// each 64 bytes are found at once; the runs between them are copied whole.
 void NormaliseSpacing(std::string_view tag, std::string& text) {
     text.resize(tag.size());
     char* const begin = text.data();
     char* out = begin;
-    const std::size_t size = tag.size();
-    std::size_t i = 0;
-    while (i < size) {
-        char c = tag[i];
-#ifdef QUARN_SSE2
-        if (i + 16 <= size) {
-            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tag.data() + i));
-            // out never runs ahead of i, so the sixteen bytes fit.
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chunk);
-            const unsigned mask = MatchingBytes<' ', '\t', '\n', '\r', '\f', '='>(chunk);
-            if (mask == 0) {
-                out += 16;
-                i += 16;
-                continue;
+    std::size_t copied = 0; // tag bytes before this one are in text
+    for (std::size_t block = 0; block < tag.size(); block += 64) {
+        for (std::uint64_t spacing = SpacingBytes(tag, block); spacing != 0;
+             spacing &= spacing - 1) {
+            const std::size_t at = block + static_cast<std::size_t>(std::countr_zero(spacing));
+            CopyRun(out, tag.data() + copied, at - copied);
+            out += at - copied;
+            copied = at + 1;
+            if (tag[at] == '=') {
+                if (out != begin && out[-1] == ' ')
+                    --out;
+                *out++ = '=';
+            } else if (out == begin || (out[-1] != ' ' && out[-1] != '=')) {
+                *out++ = ' ';
             }
-            const auto plain = static_cast<std::size_t>(std::countr_zero(mask));
-            out += plain;
-            i += plain;
-            c = tag[i];
         }
-#endif
-        ++i;
-        if (c == '=') {
-            if (out != begin && out[-1] == ' ')
-                --out;
-        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
-            if (out != begin && (out[-1] == ' ' || out[-1] == '='))
-                continue;
-            c = ' ';
-        }
-        *out++ = c;
     }
+    CopyRun(out, tag.data() + copied, tag.size() - copied);
+    out += tag.size() - copied;
     text.resize(static_cast<std::size_t>(out - begin));
 }
 
+// Written through a pointer, as for NormaliseSpacing: the text never grows, since a
+// run of white space gives at most the one space due before the next piece.
 void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text) {
-    text.clear();
-    text.reserve(tag.size());
+    text.resize(tag.size());
+    char* const begin = text.data();
+    char* out = begin;
     const std::size_t size = tag.size();
-    std::size_t i = 0;
     bool space = false; // a separator is due before the next piece
-    const auto emit = [&](std::string_view piece) {
-        if (space && !text.empty())
-            text.push_back(' ');
+    // Pieces are short: sixteen bytes are copied in one move where the tag has them, the
+    // bytes past the piece to be written over or cut off. out never runs ahead of from,
+    // so they fit.
+    const auto copy = [&](std::size_t from, std::size_t to) {
+        if (to - from <= 16 && from + 16 <= size)
+            std::memcpy(out, tag.data() + from, 16);
+        else if (to > from)
+            std::memcpy(out, tag.data() + from, to - from);
+        out += to - from;
+    };
+    const auto emit = [&](std::size_t from, std::size_t to) {
+        if (space && out != begin)
+            *out++ = ' ';
         space = false;
-        text.append(piece);
+        copy(from, to);
     };
     const auto skipSpaces = [&](std::size_t at) {
-        while (at < size && IsAsciiWhitespace(tag[at]))
+        while (at < size && IsTagByte(tag[at], kTagWhiteSpace))
             ++at;
         return at;
     };
-    i = skipSpaces(i);
+    std::size_t i = skipSpaces(0);
     std::size_t nameEnd = i;
-    while (nameEnd < size && !IsAsciiWhitespace(tag[nameEnd]) && tag[nameEnd] != '/')
+    while (nameEnd < size && !IsTagByte(tag[nameEnd], kTagWhiteSpace | kTagSlash))
         ++nameEnd;
-    emit(tag.substr(i, nameEnd - i));
+    emit(i, nameEnd);
     i = nameEnd;
     while (i < size) {
-        if (IsAsciiWhitespace(tag[i])) {
+        if (IsTagByte(tag[i], kTagWhiteSpace)) {
             space = true;
             ++i;
             continue;
         }
         if (tag[i] == '/') {
-            emit("/");
+            emit(i, i + 1);
             ++i;
             continue;
         }
         const std::size_t start = i++;
-        while (i < size && !IsAsciiWhitespace(tag[i]) && tag[i] != '/' && tag[i] != '=')
+        while (i < size && !IsTagByte(tag[i], kTagWhiteSpace | kTagSlash | kTagEquals))
             ++i;
-        emit(tag.substr(start, i - start));
+        emit(start, i);
         const std::size_t equals = skipSpaces(i);
         if (equals >= size || tag[equals] != '=')
             continue;
-        text.push_back('=');
+        *out++ = '=';
         i = skipSpaces(equals + 1);
-        if (i < size && (tag[i] == '"' || tag[i] == '\'')) {
+        if (i < size && IsTagByte(tag[i], kTagQuote)) {
             const auto close = tag.find(tag[i], i + 1);
             if (close == npos) {
-                text.append(tag.substr(i));
+                copy(i, size);
                 break;
             }
-            text.append(tag.substr(i, close + 1 - i));
+            copy(i, close + 1);
             i = close + 1;
         } else {
             const std::size_t valueStart = i;
-            while (i < size && !IsAsciiWhitespace(tag[i]))
+            while (i < size && !IsTagByte(tag[i], kTagWhiteSpace))
                 ++i;
-            text.append(tag.substr(valueStart, i - valueStart));
+            copy(valueStart, i);
         }
     }
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
+    while (out != begin && out[-1] == ' ')
+        --out;
+    text.resize(static_cast<std::size_t>(out - begin));
 }
 
 void ReadAttributes(std::string_view text, bool asBrowsers,
                     std::vector<CTagAttribute>& spans) {
     spans.clear();
     const std::size_t size = text.size();
-    const auto separates = [&](char c) { return c == ' ' || (asBrowsers && c == '/'); };
+    const unsigned separator = asBrowsers ? kTagSpace | kTagSlash : kTagSpace;
     std::size_t i = 0;
     while (i < size) {
-        if (separates(text[i])) {
+        if (IsTagByte(text[i], separator)) {
             ++i;
             continue;
         }
         CTagAttribute span;
         span.start = i;
         ++i; // a name may begin with "="
-        while (i < size && !separates(text[i]) && text[i] != '=')
+        while (i < size && !IsTagByte(text[i], separator | kTagEquals))
             ++i;
         span.nameEnd = i;
         if (i < size && text[i] == '=') {
@@ -188,7 +265,7 @@ void ReadAttributes(std::string_view text, bool asBrowsers,
             // Browsers take a second "=" as the value's first byte.
             while (!asBrowsers && i < size && text[i] == '=')
                 ++i;
-            if (i < size && (text[i] == '"' || text[i] == '\'')) {
+            if (i < size && IsTagByte(text[i], kTagQuote)) {
                 span.quote = text[i];
                 const auto close = text.find(span.quote, i + 1);
                 if (close == npos)

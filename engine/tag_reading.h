@@ -4,6 +4,7 @@
 // to its first ">", and the one browsers use, where quoted values may hold ">" and the
 // raw text of scripts and style sheets holds no tags.
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -15,7 +16,36 @@ constexpr bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// The first place from `from` where lower (which begins with "<") stands in any case.
+// What a byte is to the tag readers; a table answers for several kinds in one look.
+enum TagByte : unsigned char {
+    kTagSpace = 1,       // " " alone, as in normalised text
+    kTagWhiteSpace = 2,  // any HTML white space
+    kTagSlash = 4,
+    kTagClose = 8,       // ">"
+    kTagEquals = 16,
+    kTagQuote = 32,      // '"' or "'"
+};
+
+inline constexpr auto kTagByteKinds = [] {
+    std::array<unsigned char, 256> kinds{};
+    for (const unsigned char c : {' ', '\t', '\n', '\r', '\f'})
+        kinds[c] |= kTagWhiteSpace;
+    kinds[' '] |= kTagSpace;
+    kinds['/'] |= kTagSlash;
+    kinds['>'] |= kTagClose;
+    kinds['='] |= kTagEquals;
+    kinds['"'] |= kTagQuote;
+    kinds['\''] |= kTagQuote;
+    return kinds;
+}();
+
+// Whether c is of any of the kinds in the TagByte mask.
+constexpr bool IsTagByte(char c, unsigned kinds) {
+    return (kTagByteKinds[static_cast<unsigned char>(c)] & kinds) != 0;
+}
+
+// The first place from `from` where lower (which begins with "<" and has two bytes or
+// more) stands in any case.
 std::size_t FindTagWord(std::string_view text, std::string_view lower, std::size_t from);
 
 // Where the raw text of a script or style element ends: at "</name" followed by a
@@ -23,8 +53,9 @@ std::size_t FindTagWord(std::string_view text, std::string_view lower, std::size
 std::size_t RawTextEnd(std::string_view page, std::string_view endTag, std::size_t from);
 
 // One past the ">" that ends the start tag opening at `at`, read as browsers read it
-// (a ">" inside a quoted value does not end it); npos when the tag never ends.
-std::size_t StartTagEnd(std::string_view page, std::size_t at);
+// (a ">" inside a quoted value does not end it); npos when the tag never ends. Given
+// nameEnd, the end of the tag's name goes there.
+std::size_t StartTagEnd(std::string_view page, std::size_t at, std::size_t* nameEnd = nullptr);
 
 // Both normalisations write into text, replacing what it held; a buffer kept across
 // tags costs no allocation per tag.
@@ -78,13 +109,10 @@ void WalkTagsAsBrowsers(std::string_view page, OnTag onTag, OnStyleText onStyleT
             i = end == npos ? npos : page.find('<', end + 1);
             continue;
         }
-        const std::size_t end = StartTagEnd(page, i);
+        std::size_t nameEnd = 0;
+        const std::size_t end = StartTagEnd(page, i, &nameEnd);
         if (end == npos)
             break;
-        std::size_t nameEnd = i + 1;
-        while (nameEnd < end && !IsAsciiWhitespace(page[nameEnd]) && page[nameEnd] != '/' &&
-               page[nameEnd] != '>')
-            ++nameEnd;
         const std::string_view name = page.substr(i + 1, nameEnd - i - 1);
         if (!onTag(i, end, name))
             return;
