@@ -153,40 +153,6 @@ bool HoldsWord(std::string_view words, std::string_view lower) {
     return false;
 }
 
-// The distinct tags of a table sorted by tag, each with where its entries lie, and where
-// each first letter's tags lie; finding a tag's entries compares only the names that
-// could match.
-struct TagGroup {
-    std::string_view tag;
-    std::size_t begin = 0;
-    std::size_t end = 0;
-};
-
-template <std::size_t N>
-struct TagIndex {
-    std::array<TagGroup, N> groups{};
-    std::array<std::size_t, 27> letterStart{}; // groups of letter L: [start[L], start[L + 1])
-};
-
-template <typename Entry, std::size_t N>
-constexpr TagIndex<N> IndexTags(const Entry (&table)[N]) {
-    TagIndex<N> index;
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < N; ++i) {
-        if (i == 0 || table[i].tag != table[i - 1].tag)
-            index.groups[count++] = {table[i].tag, i, i};
-        index.groups[count - 1].end = i + 1;
-    }
-    std::size_t group = 0;
-    for (std::size_t letter = 0; letter < 26; ++letter) {
-        index.letterStart[letter] = group;
-        while (group < count && static_cast<std::size_t>(index.groups[group].tag[0] - 'a') == letter)
-            ++group;
-    }
-    index.letterStart[26] = group;
-    return index;
-}
-
 template <typename Entry, std::size_t N>
 constexpr bool SortedByTag(const Entry (&table)[N]) {
     for (std::size_t i = 1; i < N; ++i) {
@@ -197,23 +163,67 @@ constexpr bool SortedByTag(const Entry (&table)[N]) {
 }
 static_assert(SortedByTag(kLinkTable) && SortedByTag(kRequisiteTable));
 
-constexpr auto kLinkIndex = IndexTags(kLinkTable);
-constexpr auto kRequisiteIndex = IndexTags(kRequisiteTable);
+// A tag either table names, with where its entries lie in each.
+struct KnownTag {
+    std::string_view name;
+    std::size_t linkBegin = 0;
+    std::size_t linkEnd = 0;
+    std::size_t requisiteBegin = 0;
+    std::size_t requisiteEnd = 0;
+};
 
-// The entries of table that name tag, in table order.
-template <typename Entry, std::size_t N>
-std::span<const Entry> EntriesOf(const Entry (&table)[N], const TagIndex<N>& index,
-                                 std::string_view tag) {
-    if (tag.empty() || !IsAsciiLetter(tag[0]))
-        return {};
-    const auto letter = static_cast<std::size_t>(ToLowerAscii(tag[0]) - 'a');
-    for (std::size_t group = index.letterStart[letter]; group < index.letterStart[letter + 1];
-         ++group) {
-        const TagGroup& entry = index.groups[group];
-        if (EqualsIgnoringAsciiCase(tag, entry.tag))
-            return {table + entry.begin, entry.end - entry.begin};
+// The tags of both tables, merged in order, and where each first letter's tags lie;
+// finding a tag compares only the names that could match.
+struct KnownTags {
+    std::array<KnownTag, std::size(kLinkTable) + std::size(kRequisiteTable)> tags{};
+    std::array<std::size_t, 27> letterStart{}; // tags of letter L: [start[L], start[L + 1])
+};
+
+constexpr KnownTags IndexKnownTags() {
+    KnownTags index;
+    constexpr std::size_t links = std::size(kLinkTable);
+    constexpr std::size_t requisites = std::size(kRequisiteTable);
+    std::size_t count = 0;
+    std::size_t l = 0;
+    std::size_t r = 0;
+    while (l < links || r < requisites) {
+        const bool linkFirst =
+            r == requisites || (l < links && kLinkTable[l].tag <= kRequisiteTable[r].tag);
+        KnownTag tag;
+        tag.name = linkFirst ? kLinkTable[l].tag : kRequisiteTable[r].tag;
+        tag.linkBegin = l;
+        while (l < links && kLinkTable[l].tag == tag.name)
+            ++l;
+        tag.linkEnd = l;
+        tag.requisiteBegin = r;
+        while (r < requisites && kRequisiteTable[r].tag == tag.name)
+            ++r;
+        tag.requisiteEnd = r;
+        index.tags[count++] = tag;
     }
-    return {};
+    std::size_t at = 0;
+    for (std::size_t letter = 0; letter < 26; ++letter) {
+        index.letterStart[letter] = at;
+        while (at < count && static_cast<std::size_t>(index.tags[at].name[0] - 'a') == letter)
+            ++at;
+    }
+    index.letterStart[26] = at;
+    return index;
+}
+
+constexpr KnownTags kKnownTags = IndexKnownTags();
+
+// The tables' entry for tag, in any letter case; null when neither table names it.
+const KnownTag* FindKnownTag(std::string_view tag) {
+    if (tag.empty() || !IsAsciiLetter(tag[0]))
+        return nullptr;
+    const auto letter = static_cast<std::size_t>(ToLowerAscii(tag[0]) - 'a');
+    for (std::size_t at = kKnownTags.letterStart[letter]; at < kKnownTags.letterStart[letter + 1];
+         ++at) {
+        if (EqualsIgnoringAsciiCase(tag, kKnownTags.tags[at].name))
+            return &kKnownTags.tags[at];
+    }
+    return nullptr;
 }
 
 // The end of a tag's name in its normalised text: its first space, or "/" as well for
@@ -244,11 +254,18 @@ struct CLinkScanner::TagContext {
 
 // The table entries of one tag, looked up once for all its attributes.
 struct CLinkScanner::TagTables {
-    TagTables(std::string_view name, bool requisites)
-        : links(EntriesOf(kLinkTable, kLinkIndex, name)),
-          requisites(requisites ? EntriesOf(kRequisiteTable, kRequisiteIndex, name)
-                                : std::span<const RequisiteAttribute>()),
-          link(EqualsIgnoringAsciiCase(name, "link")) {}
+    TagTables(std::string_view name, bool requisites) {
+        const KnownTag* known = FindKnownTag(name);
+        if (known == nullptr)
+            return;
+        links = {kLinkTable + known->linkBegin, known->linkEnd - known->linkBegin};
+        if (requisites) {
+            this->requisites = {kRequisiteTable + known->requisiteBegin,
+                                known->requisiteEnd - known->requisiteBegin};
+        }
+        link = known->name == "link";
+        meta = known->name == "meta";
+    }
 
     // kTagNotListed, kAttributeNotLink or the attribute's link class.
     int Classify(std::string_view attribute) const {
@@ -261,7 +278,8 @@ struct CLinkScanner::TagTables {
 
     std::span<const LinkAttribute> links;
     std::span<const RequisiteAttribute> requisites;
-    bool link; // a link element
+    bool link = false;
+    bool meta = false;
 };
 
 // RewriteLink's answers during one scan: open addressing over a table of a power of two
@@ -466,9 +484,8 @@ void CLinkScanner::FindBase(std::string_view page) {
         [&](std::size_t start, std::size_t end, std::string_view name) {
             if (!EqualsIgnoringAsciiCase(name, "base"))
                 return true;
-            NormaliseSpacingAsBrowsers(page.substr(start + 1, end - start - 2), m_text);
-            const std::string_view attributes = std::string_view(m_text).substr(name.size());
-            ReadAttributes(attributes, true, m_spans);
+            NormaliseSpacingAsBrowsers(page.substr(start + 1, end - start - 2), m_text, &m_spans);
+            const std::string_view attributes = m_text;
             for (const CTagAttribute& span : m_spans) {
                 const auto spanName = attributes.substr(span.start, span.nameEnd - span.start);
                 if (!span.hasValue || !EqualsIgnoringAsciiCase(spanName, "href"))
@@ -515,7 +532,7 @@ void CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
     // Spaces are trimmed once tabs and line breaks are spaces too; a tag that began with
     // a line break would otherwise lose its name here and find it on the next scan.
     if (m_requisites)
-        NormaliseSpacingAsBrowsers(tag, m_text);
+        NormaliseSpacingAsBrowsers(tag, m_text, &m_spans);
     else
         NormaliseSpacing(tag, m_text);
     const std::string_view whole = TrimSpaces(m_text);
@@ -524,7 +541,7 @@ void CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
     const auto nameEnd = TagNameEnd(whole, m_requisites);
     const std::string_view name = whole.substr(0, nameEnd);
     const std::string_view attributes =
-        nameEnd == npos ? std::string_view() : SkipLeading(whole.substr(nameEnd), ' ');
+        SkipLeading(whole.substr(std::min(nameEnd, whole.size())), ' ');
     const TagTables tables(name, m_requisites);
 
     out.clear();
@@ -537,12 +554,24 @@ void CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
         return;
     }
 
-    ReadAttributes(attributes, m_requisites, m_spans);
+    if (m_requisites) {
+        // The normalisation found them, as positions in the whole text.
+        const std::size_t offset = static_cast<std::size_t>(attributes.data() - m_text.data());
+        for (CTagAttribute& span : m_spans) {
+            span.start -= offset;
+            span.nameEnd -= offset;
+            span.valueStart -= offset;
+            span.valueEnd -= offset;
+            span.end -= offset;
+        }
+    } else {
+        ReadAttributes(attributes, false, m_spans);
+    }
     // Nothing below reads attributes again while these are in use.
     const std::vector<CTagAttribute>& spans = m_spans;
     TagContext context;
     const bool link = m_requisites && tables.link;
-    const bool meta = m_requisites && EqualsIgnoringAsciiCase(name, "meta");
+    const bool meta = m_requisites && tables.meta;
     if (link || meta) {
         for (const CTagAttribute& span : spans) {
             const auto spanName = attributes.substr(span.start, span.nameEnd - span.start);

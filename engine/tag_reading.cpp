@@ -169,11 +169,14 @@ void NormaliseSpacing(std::string_view tag, std::string& text) {
 
 // Written through a pointer, as for NormaliseSpacing: the text never grows, since a
 // run of white space gives at most the one space due before the next piece.
-void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text) {
+void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text,
+                                std::vector<CTagAttribute>* spans) {
     text.resize(tag.size());
     char* const begin = text.data();
     char* out = begin;
     const std::size_t size = tag.size();
+    if (spans != nullptr)
+        spans->clear();
     bool space = false; // a separator is due before the next piece
     // Pieces are short: sixteen bytes are copied in one move where the tag has them, the
     // bytes past the piece to be written over or cut off. out never runs ahead of from,
@@ -196,6 +199,7 @@ void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text) {
             ++at;
         return at;
     };
+    const auto here = [&] { return static_cast<std::size_t>(out - begin); };
     std::size_t i = skipSpaces(0);
     std::size_t nameEnd = i;
     while (nameEnd < size && !IsTagByte(tag[nameEnd], kTagWhiteSpace | kTagSlash))
@@ -217,10 +221,18 @@ void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text) {
         while (i < size && !IsTagByte(tag[i], kTagWhiteSpace | kTagSlash | kTagEquals))
             ++i;
         emit(start, i);
+        CTagAttribute span;
+        span.nameEnd = here();
+        span.start = span.nameEnd - (i - start);
+        span.valueStart = span.valueEnd = span.end = span.nameEnd;
         const std::size_t equals = skipSpaces(i);
-        if (equals >= size || tag[equals] != '=')
+        if (equals >= size || tag[equals] != '=') {
+            if (spans != nullptr)
+                spans->push_back(span);
             continue;
+        }
         *out++ = '=';
+        span.hasValue = true;
         i = skipSpaces(equals + 1);
         if (i < size && IsTagByte(tag[i], kTagQuote)) {
             const auto close = tag.find(tag[i], i + 1);
@@ -228,14 +240,22 @@ void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text) {
                 copy(i, size);
                 break;
             }
+            span.quote = tag[i];
+            span.valueStart = here() + 1;
             copy(i, close + 1);
+            span.valueEnd = here() - 1;
             i = close + 1;
         } else {
             const std::size_t valueStart = i;
             while (i < size && !IsTagByte(tag[i], kTagWhiteSpace))
                 ++i;
+            span.valueStart = here();
             copy(valueStart, i);
+            span.valueEnd = here();
         }
+        span.end = here();
+        if (spans != nullptr)
+            spans->push_back(span);
     }
     while (out != begin && out[-1] == ' ')
         --out;

@@ -64,12 +64,6 @@ std::size_t StartTagEnd(std::string_view page, std::size_t at, std::size_t* name
 // "=" go (inside quoted values too).
 void NormaliseSpacing(std::string_view tag, std::string& text);
 
-// The spacing rules for a tag read as browsers read it: spaces go around the "=" that
-// joins a name to its value and collapse between attributes, while values stay byte for
-// byte (so that a value ending in "=" keeps the space that ends it, and what a page
-// shows in a value is not changed). "/" between attributes is kept where it stands.
-void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text);
-
 // One attribute of a tag, as positions in the tag's attribute text.
 struct CTagAttribute {
     std::size_t start = 0;
@@ -80,6 +74,15 @@ struct CTagAttribute {
     char quote = 0;
     bool hasValue = false;
 };
+
+// The spacing rules for a tag read as browsers read it: spaces go around the "=" that
+// joins a name to its value and collapse between attributes, while values stay byte for
+// byte (so that a value ending in "=" keeps the space that ends it, and what a page
+// shows in a value is not changed). "/" between attributes is kept where it stands.
+// Given spans, the attributes after the tag's name go there as positions in text, as
+// ReadAttributes would read them from the text after the name: the same pass finds them.
+void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text,
+                                std::vector<CTagAttribute>* spans = nullptr);
 
 // The attributes of a tag's normalised attribute text (single spaces, none around "="):
 // a quoted value ends at its closing quote, and what follows it begins the next
