@@ -286,9 +286,11 @@ struct CLinkScanner::TagTables {
 // slots, with keys and answers in blocks that never move, so that an answer handed out
 // stays valid and a lookup touches one slot and one stretch of text.
 struct CLinkScanner::LinkMemo {
-    // A hostile page of endless distinct links keeps only this much; the rest are worked
-    // out each time, as without the memo.
+    // A hostile page of endless distinct links keeps only this much, and a key is looked
+    // for in only so many slots, so that keys made to collide cost no more than a few
+    // probes each; the rest are worked out each time, as without the memo.
     static constexpr std::size_t kMaxAnswers = 1 << 16;
+    static constexpr std::size_t kMaxProbes = 32;
     static constexpr std::size_t kMaxText = std::size_t{32} << 20;
     static constexpr std::size_t kBlockSize = std::size_t{64} << 10;
 
@@ -332,13 +334,15 @@ struct CLinkScanner::LinkMemo {
             return std::nullopt;
         const std::uint64_t hash = Hash(key, variant);
         const std::size_t mask = slots.size() - 1;
-        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        for (std::size_t probe = 0, at = hash & mask; probe < kMaxProbes;
+             ++probe, at = (at + 1) & mask) {
             const Slot& slot = slots[at];
             if (slot.text == nullptr)
                 return std::nullopt;
             if (slot.hash == hash && std::string_view(slot.text, slot.keyLength) == key)
                 return std::string_view(slot.text + slot.keyLength, slot.answerLength);
         }
+        return std::nullopt;
     }
 
     // The answer as kept; empty when there is no room for it (answer is returned then).
@@ -362,7 +366,8 @@ struct CLinkScanner::LinkMemo {
         slot.text = block.data() + at;
         slot.keyLength = static_cast<std::uint32_t>(key.size());
         slot.answerLength = static_cast<std::uint32_t>(answer.size());
-        Place(slot);
+        if (!Place(slot))
+            return std::nullopt;
         ++count;
         return std::string_view(slot.text + slot.keyLength, slot.answerLength);
     }
@@ -370,18 +375,25 @@ struct CLinkScanner::LinkMemo {
     void Grow() {
         std::vector<Slot> old(std::max<std::size_t>(1024, slots.size() * 2));
         old.swap(slots);
+        count = 0;
         for (const Slot& slot : old) {
-            if (slot.text != nullptr)
-                Place(slot);
+            if (slot.text != nullptr && Place(slot))
+                ++count;
         }
     }
 
-    void Place(const Slot& slot) {
+    // Whether a free slot was found among the first probes; a slot that finds none is
+    // dropped, which only costs working its answer out again.
+    bool Place(const Slot& slot) {
         const std::size_t mask = slots.size() - 1;
-        std::size_t at = slot.hash & mask;
-        while (slots[at].text != nullptr)
-            at = (at + 1) & mask;
-        slots[at] = slot;
+        for (std::size_t probe = 0, at = slot.hash & mask; probe < kMaxProbes;
+             ++probe, at = (at + 1) & mask) {
+            if (slots[at].text == nullptr) {
+                slots[at] = slot;
+                return true;
+            }
+        }
+        return false;
     }
 
     std::vector<Slot> slots;

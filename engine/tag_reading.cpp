@@ -9,9 +9,12 @@ namespace {
 
 constexpr auto npos = std::string_view::npos;
 
-// Copies n bytes, n at most 16, in at most two overlapping moves.
+// Copies n bytes, n at most 32, in at most two overlapping moves.
 void CopyShort(char* out, const char* from, std::size_t n) {
-    if (n >= 8) {
+    if (n >= 16) {
+        std::memcpy(out, from, 16);
+        std::memcpy(out + n - 16, from + n - 16, 16);
+    } else if (n >= 8) {
         std::memcpy(out, from, 8);
         std::memcpy(out + n - 8, from + n - 8, 8);
     } else if (n >= 4) {
@@ -130,7 +133,7 @@ std::uint64_t SpacingBytes(std::string_view text, std::size_t from) {
 
 // Copies n bytes between buffers that do not overlap.
 void CopyRun(char* out, const char* from, std::size_t n) {
-    if (n <= 16)
+    if (n <= 32)
         CopyShort(out, from, n);
     else
         std::memcpy(out, from, n);
@@ -184,8 +187,8 @@ void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text,
     const auto copy = [&](std::size_t from, std::size_t to) {
         if (to - from <= 16 && from + 16 <= size)
             std::memcpy(out, tag.data() + from, 16);
-        else if (to > from)
-            std::memcpy(out, tag.data() + from, to - from);
+        else
+            CopyRun(out, tag.data() + from, to - from);
         out += to - from;
     };
     const auto emit = [&](std::size_t from, std::size_t to) {
