@@ -283,6 +283,47 @@ TEST_F(LinkScannerTest, BytesOutsideRewrittenTagsAreKept) {
     EXPECT_EQ(queued, 50u);
 }
 
+// Tags are read many bytes at a time; spacing must come out the same wherever it falls
+// in a long tag, at its end too, in both readings.
+TEST_F(LinkScannerTest, SpacingIsNormalisedWhereverItFallsInALongTag) {
+    for (const bool requisites : {false, true}) {
+        site.m_pageRequisites = requisites;
+        const std::string value = requisites ? "'a  b'" : "'a b'";
+        for (std::size_t k = 0; k < 80; ++k) {
+            const std::string x(k, 'x');
+            const std::string y(80 - k, 'y');
+            EXPECT_EQ(Scan("<div class" + x + " \t=\r\n'a  b'" + y + " \n>"),
+                      "<div class" + x + "=" + value + y + ">")
+                << k << (requisites ? " as browsers" : "");
+            EXPECT_EQ(Scan("<a\ttitle=t" + x + "  href \f= \"/a/c/p" + y + ".htm\"\t>"),
+                      "<a title=t" + x + " href=\"../c/p" + y + ".htm\">")
+                << k << (requisites ? " as browsers" : "");
+        }
+    }
+    EXPECT_EQ(queued, 80u);
+}
+
+// Links met again are answered from what the scan worked out the first time: the answer
+// must still depend on what kind of link it is and whether it may be removed.
+TEST_F(LinkScannerTest, ALinkMetAgainIsAnsweredForItsKindAndPlace) {
+    RefuseOtherServers();
+    site.m_useLevels = true;
+    site.m_levels = 1; // the image is fetched, the page a level down is not
+    site.m_removeLinks = true;
+    site.m_pageRequisites = true;
+    site.m_requisitesAnyServer = false;
+    const std::string tags = R"(<a href="x.htm"><img src="x.htm"><img src="http://g/i.png">)"
+                             R"(<img srcset="http://g/i.png 2x">)";
+    const std::string rewritten = R"(<a><img src="x.htm"><img><img srcset="http://g/i.png 2x">)";
+    EXPECT_EQ(Scan(tags + tags + tags), rewritten + rewritten + rewritten);
+    EXPECT_EQ(TakePending(), Strings{"http://h/a/b/x.htm"});
+
+    site.m_pageRequisites = false;
+    EXPECT_EQ(Scan(tags + tags), R"(<a><img src="x.htm"><img><img srcset="http://g/i.png 2x">)"
+                                 R"(<a><img src="x.htm"><img><img srcset="http://g/i.png 2x">)");
+    EXPECT_EQ(queued, 1u);
+}
+
 TEST_F(LinkScannerTest, RewriteAttributeRemovesOnlyWhatRewritingEmptied) {
     RefuseOtherServers();
     site.m_removeLinks = true;
