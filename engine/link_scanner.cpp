@@ -461,14 +461,21 @@ void CLinkScanner::ScanTagsToFirstClose(std::string_view page, CSplicer& splicer
             const auto end = FindTagWord(page, "</script>", i + 1);
             i = end == npos ? npos : page.find('<', end + 9);
         } else {
-            const std::size_t close = FindFirstOfBytes<'<', '>'>(page, i + 1);
+            // A tag without "=" holds no value to rewrite; the same search notes one.
+            bool equals = false;
+            std::size_t close = FindFirstOfBytes<'<', '>', '='>(page, i + 1);
+            while (close < page.size() && page[close] == '=') {
+                equals = true;
+                close = FindFirstOfBytes<'<', '>'>(page, close + 1);
+            }
             if (close == page.size())
                 break;
             if (page[close] == '<') {
                 i = close;
                 continue;
             }
-            ReplaceTag(page, i, close + 1, splicer);
+            if (equals)
+                ReplaceTag(page, i, close + 1, splicer);
             i = page.find('<', close + 1);
         }
     }
@@ -478,7 +485,9 @@ void CLinkScanner::ScanTagsAsBrowsers(std::string_view page, CSplicer& splicer) 
     WalkTagsAsBrowsers(
         page,
         [&](std::size_t start, std::size_t end, std::string_view) {
-            ReplaceTag(page, start, end, splicer);
+            // A tag without "=" holds no value to rewrite.
+            if (std::memchr(page.data() + start, '=', end - start) != nullptr)
+                ReplaceTag(page, start, end, splicer);
             return true;
         },
         [&](std::size_t start, std::size_t end) {
@@ -518,9 +527,8 @@ void CLinkScanner::FindBase(std::string_view page) {
 void CLinkScanner::ReplaceTag(std::string_view page, std::size_t start, std::size_t end,
                               CSplicer& splicer) {
     const std::string_view tag = page.substr(start, end - start);
-    if (tag.find('=') == npos)
+    if (RewriteTagInto(tag, m_tagOut))
         return;
-    RewriteTagInto(tag, m_tagOut);
     // Read to its first ">", "<  script" normalised would open a script, or "< !--" a
     // comment, when the stored page is scanned again and hide what follows; such a tag
     // stays as written.
@@ -532,11 +540,13 @@ void CLinkScanner::ReplaceTag(std::string_view page, std::size_t start, std::siz
 
 std::string CLinkScanner::RewriteTag(std::string_view tag) {
     std::string out;
-    RewriteTagInto(tag, out);
+    if (RewriteTagInto(tag, out))
+        return std::string(tag);
     return out;
 }
 
-void CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
+bool CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
+    const std::string_view written = tag;
     tag = SkipLeading(tag, '<');
     while (!tag.empty() && tag.back() == '>') {
         tag.remove_suffix(1);
@@ -555,15 +565,23 @@ void CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
     const std::string_view attributes =
         SkipLeading(whole.substr(std::min(nameEnd, whole.size())), ' ');
     const TagTables tables(name, m_requisites);
+    // Whether "<", the name, a space and the attributes as they stand, and ">" make the
+    // tag as written: then a tag whose attributes all stay needs no new text.
+    const bool asWritten = written.size() == tag.size() + 2 && m_text == tag &&
+                           whole.size() == m_text.size() &&
+                           (nameEnd == npos || (whole[nameEnd] == ' ' &&
+                                                attributes.data() == whole.data() + nameEnd + 1));
 
-    out.clear();
-    out.push_back('<');
-    out.append(name);
     if (!m_requisites && tables.links.empty()) {
+        if (asWritten && nameEnd != npos)
+            return true;
+        out.clear();
+        out.push_back('<');
+        out.append(name);
         out.push_back(' ');
         out.append(attributes);
         out.push_back('>');
-        return;
+        return false;
     }
 
     if (m_requisites) {
@@ -600,10 +618,21 @@ void CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
         }
     }
 
-    // The attributes go after a space, spliced as they are rewritten; the space goes
-    // again when nothing but spaces follows it.
-    const std::size_t separator = out.size();
-    out.push_back(' ');
+    // The new text is begun at the first attribute that changes: "<", the name and a
+    // space, then the attributes spliced as they are rewritten. The space goes again when
+    // nothing but spaces follows it.
+    std::size_t separator = 0;
+    bool begun = false;
+    const auto begin = [&] {
+        if (begun)
+            return;
+        out.clear();
+        out.push_back('<');
+        out.append(name);
+        separator = out.size();
+        out.push_back(' ');
+        begun = true;
+    };
     std::size_t copied = 0;
     for (const CTagAttribute& span : spans) {
         if (!span.hasValue)
@@ -622,12 +651,14 @@ void CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
             // The space after a removed attribute goes with it: two spaces in a row would
             // be collapsed when the stored page is scanned again.
             const bool spaceFollows = span.end < attributes.size() && attributes[span.end] == ' ';
+            begin();
             out.append(attributes.substr(copied, span.start - copied));
             copied = span.end + (spaceFollows ? 1 : 0);
             break;
         }
         case ValueOutcome::Write:
             if (!EqualsIgnoringAsciiCase(m_written, attribute)) {
+                begin();
                 out.append(attributes.substr(copied, span.start - copied));
                 out.append(m_written);
                 copied = span.end;
@@ -635,12 +666,16 @@ void CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
             break;
         }
     }
+    if (!begun && asWritten)
+        return true;
+    begin();
     out.append(attributes.substr(std::min(copied, attributes.size())));
     while (out.size() > separator + 1 && out.back() == ' ')
         out.pop_back();
     if (out.size() == separator + 1)
         out.pop_back();
     out.push_back('>');
+    return false;
 }
 
 std::string CLinkScanner::RewriteAttribute(std::string_view tagName, std::string_view attribute) {

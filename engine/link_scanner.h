@@ -69,10 +69,12 @@ private:
 
     void ScanTagsToFirstClose(std::string_view page, class CSplicer& splicer);
     void ScanTagsAsBrowsers(std::string_view page, CSplicer& splicer);
+    // For a tag that holds an "=": callers pass over the others, which have no value.
     void ReplaceTag(std::string_view page, std::size_t start, std::size_t end, CSplicer& splicer);
     void FindBase(std::string_view page);
-    // Writes the rewritten tag into out, replacing what it held.
-    void RewriteTagInto(std::string_view tag, std::string& out);
+    // Writes the rewritten tag into out, replacing what it held; true, with out left as
+    // it was, when the rewritten tag is the tag itself byte for byte.
+    bool RewriteTagInto(std::string_view tag, std::string& out);
     // mayRemove: whether the attribute may go (a link refused while REMOVE_LINKS is on, a
     // base); otherwise it is rewritten in place. On Write, written holds the new
     // attribute.
