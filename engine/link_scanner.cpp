@@ -486,7 +486,8 @@ void CLinkScanner::ScanTagsAsBrowsers(std::string_view page, CSplicer& splicer) 
         page,
         [&](std::size_t start, std::size_t end, std::string_view) {
             // A tag without "=" holds no value to rewrite.
-            if (std::memchr(page.data() + start, '=', end - start) != nullptr)
+            const std::string_view tag = page.substr(start, end - start);
+            if (FindFirstOfBytes<'='>(tag, 0) != tag.size())
                 ReplaceTag(page, start, end, splicer);
             return true;
         },
@@ -759,7 +760,7 @@ CLinkScanner::ValueOutcome CLinkScanner::RewriteValue(const TagTables& tag,
 
     std::string decodedText;
     std::string_view decoded = value;
-    if (m_requisites && value.find('&') != npos) {
+    if (m_requisites && FindFirstOfBytes<'&'>(value, 0) != value.size()) {
         decodedText = DecodeCharacterReferences(value);
         decoded = decodedText;
     }

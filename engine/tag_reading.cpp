@@ -9,6 +9,12 @@ namespace {
 
 constexpr auto npos = std::string_view::npos;
 
+// The quote that closes the one at `at`; text.size() when none does.
+std::size_t FindQuote(std::string_view text, std::size_t at) {
+    return text[at] == '"' ? FindFirstOfBytes<'"'>(text, at + 1)
+                           : FindFirstOfBytes<'\''>(text, at + 1);
+}
+
 // Copies n bytes, n at most 32, in at most two overlapping moves.
 void CopyShort(char* out, const char* from, std::size_t n) {
     if (n >= 16) {
@@ -93,8 +99,8 @@ std::size_t StartTagEnd(std::string_view page, std::size_t at, std::size_t* name
         while (i < size && IsTagByte(page[i], kTagWhiteSpace))
             ++i;
         if (i < size && IsTagByte(page[i], kTagQuote)) {
-            const auto close = page.find(page[i], i + 1);
-            if (close == npos)
+            const std::size_t close = FindQuote(page, i);
+            if (close == size)
                 return npos;
             i = close + 1;
         } else {
@@ -238,8 +244,8 @@ void NormaliseSpacingAsBrowsers(std::string_view tag, std::string& text,
         span.hasValue = true;
         i = skipSpaces(equals + 1);
         if (i < size && IsTagByte(tag[i], kTagQuote)) {
-            const auto close = tag.find(tag[i], i + 1);
-            if (close == npos) {
+            const std::size_t close = FindQuote(tag, i);
+            if (close == size) {
                 copy(i, size);
                 break;
             }

@@ -95,11 +95,22 @@ std::size_t FindFirstOfBytes(std::string_view text, std::size_t from) {
     const std::size_t size = text.size();
     std::size_t i = from;
 #ifdef QUARN_SSE2
-    for (; i + 16 <= size; i += 16) {
-        const unsigned mask = MatchingBytes<Bytes...>(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
-        if (mask != 0)
-            return i + static_cast<std::size_t>(std::countr_zero(mask));
+    if (size >= 16) {
+        const auto matching = [&](std::size_t at) {
+            return MatchingBytes<Bytes...>(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at)));
+        };
+        for (; i + 16 <= size; i += 16) {
+            if (const unsigned mask = matching(i); mask != 0)
+                return i + static_cast<std::size_t>(std::countr_zero(mask));
+        }
+        // The last sixteen bytes are read again for the text's end, the bits for bytes
+        // already tested shifted out.
+        if (i < size) {
+            if (const unsigned mask = matching(size - 16) >> (i - (size - 16)); mask != 0)
+                return i + static_cast<std::size_t>(std::countr_zero(mask));
+        }
+        return size;
     }
 #endif
     for (; i < size; ++i) {
