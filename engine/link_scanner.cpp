@@ -301,7 +301,8 @@ struct CLinkScanner::LinkMemo {
         std::uint32_t answerLength = 0;
     };
 
-    // Eight bytes at a time; variant (the link class and removability) is mixed in.
+    // Eight bytes at a time; variant (the link class and removability) is mixed in first,
+    // and every later step can be undone, so one key's variants never share a hash.
     static std::uint64_t Hash(std::string_view key, unsigned variant) {
         std::uint64_t hash = 0x9E3779B97F4A7C15ull ^ (key.size() * 8 + variant);
         std::size_t i = 0;
@@ -345,7 +346,7 @@ struct CLinkScanner::LinkMemo {
         return std::nullopt;
     }
 
-    // The answer as kept; empty when there is no room for it (answer is returned then).
+    // The answer as kept; nothing when there is no room for it.
     std::optional<std::string_view> Keep(std::string_view key, unsigned variant,
                                          std::string_view answer) {
         const std::size_t length = key.size() + answer.size();
