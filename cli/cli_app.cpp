@@ -127,6 +127,9 @@ void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
     mirror.add_flag("--requisites-same-server", options.requisitesSameServer,
                     "Take the files pages need only from the crawled servers (default: from "
                     "any server)");
+    mirror.add_flag("--head-probe", options.headProbe,
+                    "Ask HEAD before every transfer, as servers that mishandle conditional "
+                    "requests need (default: one GET per file, conditional on an update)");
     mirror.add_flag("--remove-links", options.removeLinks,
                     "Remove links to addresses that are not crawled, instead of making them "
                     "absolute");

@@ -261,6 +261,7 @@ std::unique_ptr<CSite> BuildMirrorSite(const MirrorOptions& options, std::string
     site->m_removeLinks = options.removeLinks;
     site->m_pageRequisites = !options.noPageRequisites;
     site->m_requisitesAnyServer = !options.requisitesSameServer;
+    site->m_headProbe = options.headProbe;
     site->m_downloadChanges = !options.fresh;
     return site;
 }

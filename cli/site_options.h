@@ -38,6 +38,7 @@ struct MirrorOptions {
     bool removeLinks = false;
     bool noPageRequisites = false;
     bool requisitesSameServer = false;
+    bool headProbe = false;
     bool fresh = false;
     bool spanHosts = false;
 };

@@ -51,6 +51,44 @@ bool IsConnectFailure(CURLcode code) {
     return code == CURLE_COULDNT_CONNECT || code == CURLE_OPERATION_TIMEDOUT;
 }
 
+// The value of the header called name (any letter case) in a raw header block, without
+// the spaces around it; empty when absent.
+std::string_view HeaderValue(std::string_view rawHeaders, std::string_view name) {
+    while (!rawHeaders.empty()) {
+        const std::size_t end = std::min(rawHeaders.find("\r\n"), rawHeaders.size());
+        const std::string_view line = rawHeaders.substr(0, end);
+        rawHeaders.remove_prefix(std::min(end + 2, rawHeaders.size()));
+        if (line.size() > name.size() && line[name.size()] == ':' &&
+            EqualsIgnoringAsciiCase(line.substr(0, name.size()), name))
+            return TrimSpaces(line.substr(name.size() + 1));
+    }
+    return {};
+}
+
+// The status and the headers of the answer libcurl holds.
+void ReadAnswerHeaders(CURL* curl, const std::string& rawHeaders, CHttpAnswer& answer) {
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    answer.status = static_cast<int>(status);
+    if (answer.status == 0)
+        return;
+    curl_off_t value = -1;
+    if (curl_easy_getinfo(curl, CURLINFO_FILETIME_T, &value) == CURLE_OK && value > 0)
+        answer.lastModified = value;
+    value = -1;
+    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &value) == CURLE_OK &&
+        value > 0)
+        answer.contentLength = value;
+    const char* contentType = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK &&
+        contentType != nullptr)
+        AppendLowerAscii(answer.contentType, contentType);
+    AppendLowerAscii(answer.contentEncoding, HeaderValue(rawHeaders, "Content-Encoding"));
+    if (answer.contentEncoding == "identity")
+        answer.contentEncoding.clear();
+    answer.etag = HeaderValue(rawHeaders, "ETag");
+}
+
 } // namespace
 
 bool CInternetSession::Initialise() {
@@ -88,9 +126,13 @@ struct CHttpConnection::Transfer {
     curl_slist* headers = nullptr;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
-    const BodySink* sink = nullptr;
+    const CHttpRequest* request = nullptr;
     const std::atomic<bool>* abort = nullptr;
     std::string rawHeaders;
+    // The 200 answer's headers were shown to the request's onHeaders, with this outcome.
+    bool decided = false;
+    BodyUse use = BodyUse::Keep;
+    std::int64_t wireCounted = 0;
     // The blank line after the final answer's headers arrived; what follows it (chunked
     // trailers) is not part of the block.
     bool headerBlockEnded = false;
@@ -106,14 +148,28 @@ struct CHttpConnection::Transfer {
         curl_slist_free_all(headers);
     }
 
-    void StartRequest(const BodySink& requestSink, const std::atomic<bool>& requestAbort) {
-        sink = &requestSink;
+    void StartRequest(const CHttpRequest& started, const std::atomic<bool>& requestAbort) {
+        request = &started;
         abort = &requestAbort;
         rawHeaders.clear();
+        decided = false;
+        use = BodyUse::Keep;
+        wireCounted = 0;
         headerBlockEnded = false;
         connected = false;
         sinkException = nullptr;
         errorBuffer[0] = '\0';
+    }
+
+    // Reports the body bytes that crossed the network since the last report.
+    void CountWireBytes() {
+        curl_off_t received = 0;
+        if (!request->onWireBytes ||
+            curl_easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &received) != CURLE_OK ||
+            received <= wireCounted)
+            return;
+        request->onWireBytes(received - wireCounted);
+        wireCounted = received;
     }
 
     static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self);
@@ -156,13 +212,27 @@ std::size_t CHttpConnection::Transfer::OnBody(char* data, std::size_t size, std:
         return kStop;
     long status = 0;
     curl_easy_getinfo(transfer.curl, CURLINFO_RESPONSE_CODE, &status);
-    if (status != 200 || !*transfer.sink)
+    if (status != 200)
         return bytes;
+    const CHttpRequest& request = *transfer.request;
     // Exceptions must not unwind through libcurl; they are thrown again after it returns.
     try {
+        transfer.CountWireBytes();
+        if (!transfer.decided) {
+            transfer.decided = true;
+            if (request.onHeaders) {
+                CHttpAnswer headers;
+                ReadAnswerHeaders(transfer.curl, transfer.rawHeaders, headers);
+                transfer.use = request.onHeaders(headers);
+            }
+        }
+        if (transfer.use == BodyUse::Stop)
+            return kStop;
+        if (transfer.use == BodyUse::Drop || !request.sink)
+            return bytes;
         for (std::size_t done = 0; done < bytes;) {
             const std::size_t piece = std::min(kBodyPieceBytes, bytes - done);
-            if (!(*transfer.sink)(data + done, piece))
+            if (!request.sink(data + done, piece))
                 return kStop;
             done += piece;
         }
@@ -204,6 +274,8 @@ CHttpConnection::CHttpConnection(CInternetSession& session, std::string host, in
     curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, transfer.headers);
     curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
+    // Every coding this libcurl decodes; the stored file is the decoded body.
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(kBodyPieceBytes));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, transfer.errorBuffer);
@@ -230,6 +302,16 @@ CHttpConnection::~CHttpConnection() = default;
 CHttpAnswer CHttpConnection::Request(std::string_view verb, std::string_view scheme,
                                      std::string_view objectName, const BodySink& sink,
                                      const std::atomic<bool>& abort) {
+    CHttpRequest request;
+    request.verb = verb;
+    request.scheme = scheme;
+    request.objectName = objectName;
+    request.sink = sink;
+    return Request(request, abort);
+}
+
+CHttpAnswer CHttpConnection::Request(const CHttpRequest& request,
+                                     const std::atomic<bool>& abort) {
     CHttpAnswer answer;
     Transfer& transfer = *m_transfer;
     CURL* curl = transfer.curl;
@@ -240,17 +322,34 @@ CHttpAnswer CHttpConnection::Request(std::string_view verb, std::string_view sch
     }
 
     const CSessionOptions options = m_session.GetOptions();
-    const std::string url = RequestUrl(scheme, m_host, m_port, objectName);
+    const std::string url = RequestUrl(request.scheme, m_host, m_port, request.objectName);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     // HTTPGET also clears NOBODY and any custom verb left by the previous request.
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
-    if (verb == "HEAD") {
+    if (request.verb == "HEAD") {
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    } else if (verb != "GET") {
-        const std::string customVerb(verb);
+    } else if (request.verb != "GET") {
+        const std::string customVerb(request.verb);
         curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, customVerb.c_str());
     }
+    curl_easy_setopt(curl, CURLOPT_TIMECONDITION,
+                     static_cast<long>(request.ifModifiedSince > 0 ? CURL_TIMECOND_IFMODSINCE
+                                                                  : CURL_TIMECOND_NONE));
+    curl_easy_setopt(curl, CURLOPT_TIMEVALUE_LARGE,
+                     static_cast<curl_off_t>(std::max<std::int64_t>(0, request.ifModifiedSince)));
+    // The fixed headers, plus this request's own.
+    curl_slist* requestHeaders = nullptr;
+    const auto freeRequestHeaders = [&] { curl_slist_free_all(requestHeaders); };
+    if (!request.ifNoneMatch.empty() &&
+        request.ifNoneMatch.find_first_of("\r\n") == std::string::npos) {
+        for (const curl_slist* header = transfer.headers; header; header = header->next)
+            requestHeaders = curl_slist_append(requestHeaders, header->data);
+        requestHeaders =
+            curl_slist_append(requestHeaders, ("If-None-Match: " + request.ifNoneMatch).c_str());
+    }
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER,
+                     requestHeaders != nullptr ? requestHeaders : transfer.headers);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT,
                      static_cast<long>(std::max(0, options.connectTimeoutSeconds)));
     // The stall limit also bounds the wait for the answer's headers.
@@ -268,37 +367,33 @@ CHttpAnswer CHttpConnection::Request(std::string_view verb, std::string_view sch
             transfer.errorBuffer[0] = '\0';
             break;
         }
-        transfer.StartRequest(sink, abort);
+        transfer.StartRequest(request, abort);
         code = curl_easy_perform(curl);
-        if (transfer.sinkException)
+        if (transfer.sinkException) {
+            curl_easy_setopt(curl, CURLOPT_HTTPHEADER, transfer.headers);
+            freeRequestHeaders();
             std::rethrow_exception(std::exchange(transfer.sinkException, nullptr));
+        }
         if (code == CURLE_OK || attempt >= attempts || transfer.connected ||
             !IsConnectFailure(code))
             break;
     }
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, transfer.headers);
+    freeRequestHeaders();
 
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    answer.status = static_cast<int>(status);
+    ReadAnswerHeaders(curl, transfer.rawHeaders, answer);
+    if (answer.status == 200)
+        transfer.CountWireBytes();
+    answer.stopped = transfer.use == BodyUse::Stop && code == CURLE_WRITE_ERROR;
+    if (answer.stopped)
+        code = CURLE_OK;
     answer.curlError = code;
     answer.aborted = code != CURLE_OK && abort.load();
     if (code != CURLE_OK) {
         answer.errorText =
             transfer.errorBuffer[0] != '\0' ? transfer.errorBuffer : curl_easy_strerror(code);
     }
-    if (answer.status != 0) {
+    if (answer.status != 0)
         answer.rawHeaders = std::move(transfer.rawHeaders);
-        curl_off_t value = -1;
-        if (curl_easy_getinfo(curl, CURLINFO_FILETIME_T, &value) == CURLE_OK && value > 0)
-            answer.lastModified = value;
-        value = -1;
-        if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &value) == CURLE_OK &&
-            value > 0)
-            answer.contentLength = value;
-        const char* contentType = nullptr;
-        if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK &&
-            contentType != nullptr)
-            AppendLowerAscii(answer.contentType, contentType);
-    }
     return answer;
 }

@@ -4,7 +4,8 @@
 // keep-alive connection while consecutive requests stay on one server and port.
 //
 // Requests never follow redirects, never use a cache, verify HTTPS certificates and
-// take the proxy from libcurl's usual environment variables. They speak HTTP/1.1 only,
+// take the proxy from libcurl's usual environment variables. They accept every content
+// coding libcurl can decode (gzip, deflate, brotli, zstd) and deliver decoded bodies. They speak HTTP/1.1 only,
 // so header names arrive in the server's own letter case (HTTP/2 lowers them, and the
 // worker looks for "Location:" exactly).
 //
@@ -63,8 +64,45 @@ struct CHttpAnswer {
     std::int64_t contentLength = 0;
     // Content-Type in lower case; empty when absent.
     std::string contentType;
+    // Content-Encoding in lower case; empty when absent. When set, contentLength counts
+    // encoded bytes, not the file's.
+    std::string contentEncoding;
+    // ETag as sent, quotes included; empty when absent.
+    std::string etag;
+    // The body was not wanted (BodyUse::Stop) and the transfer ended early.
+    bool stopped = false;
     // The error's text when curlError is set.
     std::string errorText;
+};
+
+// What to do with a 200 answer's body once its headers are known.
+enum class BodyUse {
+    Keep, // pass it to the sink
+    Drop, // read it and throw it away, which keeps the connection for the next request
+    Stop, // end the transfer now; the connection is closed
+};
+
+class CHttpConnection;
+
+// One request and what its caller wants to hear of it.
+struct CHttpRequest {
+    using BodySink = std::function<bool(const char* data, std::size_t size)>;
+
+    std::string_view verb = "GET";
+    std::string_view scheme = "http";
+    std::string_view objectName;
+    // A conditional GET: If-Modified-Since (seconds since 1970; 0 sends none) and
+    // If-None-Match (sent when not empty). An unchanged file answers 304. A server that
+    // ignores the condition but sends a Last-Modified no later than ifModifiedSince is
+    // taken as a 304 too, and its body is not read.
+    std::int64_t ifModifiedSince = 0;
+    std::string ifNoneMatch;
+    // Sees a 200 answer's headers before its first body byte (not called when the body
+    // is empty).
+    std::function<BodyUse(const CHttpAnswer& headers)> onHeaders;
+    BodySink sink;
+    // Body bytes of a 200 answer as they crossed the network, before decoding.
+    std::function<void(std::int64_t bytes)> onWireBytes;
 };
 
 class CHttpConnection {
@@ -95,6 +133,8 @@ public:
     // in the answer; an exception thrown by sink is passed on once the transfer stopped.
     CHttpAnswer Request(std::string_view verb, std::string_view scheme, std::string_view objectName,
                         const BodySink& sink, const std::atomic<bool>& abort);
+    // The same, with conditions and the header and wire-byte hooks of request.
+    CHttpAnswer Request(const CHttpRequest& request, const std::atomic<bool>& abort);
 
 private:
     CInternetSession& m_session;

@@ -1,6 +1,8 @@
 #include "engine/worker.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <system_error>
 
@@ -10,6 +12,7 @@
 #include "engine/link_scanner.h"
 #include "engine/messages.h"
 #include "model/clock.h"
+#include "model/file_path.h"
 #include "model/site.h"
 #include "web/byte_text.h"
 #include "web/url.h"
@@ -87,6 +90,41 @@ std::string RelativeRedirectStub(const std::string& link) {
     return StubPage(escaped);
 }
 
+namespace {
+bool RefusesHead(int status) {
+    return status == 405 || status == 501 || status == 400;
+}
+
+CopyKind KindOf(const std::string& contentType, const CUrl& address) {
+    if (contentType.find("text/html") != std::string::npos)
+        return CopyKind::Page;
+    return IsStyleSheet(contentType, address) ? CopyKind::StyleSheet : CopyKind::Other;
+}
+
+// A page or a style sheet by its first bytes or its name, for a 304 answer about a
+// copy stored without a record.
+CopyKind GuessKind(const std::string& localPath, const CUrl& address) {
+    const auto& file = address.file;
+    for (const std::string_view suffix : {".htm", ".html"}) {
+        if (file.size() > suffix.size() &&
+            EqualsIgnoringAsciiCase(std::string_view(file).substr(file.size() - suffix.size()), suffix))
+            return CopyKind::Page;
+    }
+    std::ifstream in(ToFsPath(localPath), std::ios::binary);
+    char head[512];
+    in.read(head, sizeof head);
+    std::string_view text(head, static_cast<std::size_t>(in.gcount()));
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    while (!text.empty() && IsAsciiWhitespace(text.front()))
+        text.remove_prefix(1);
+    if (HasWordAt(text, 0, "<!doctype html") || HasWordAt(text, 0, "<html") ||
+        HasWordAt(text, 0, "<head") || HasWordAt(text, 0, "<!--"))
+        return CopyKind::Page;
+    return IsStyleSheet({}, address) ? CopyKind::StyleSheet : CopyKind::Other;
+}
+} // namespace
+
 bool IsStyleSheet(const std::string& contentType, const CUrl& address) {
     if (!contentType.empty())
         return contentType.find("text/css") != std::string::npos;
@@ -114,12 +152,21 @@ struct CWorker::FetchState {
     std::string objectName; // the request's path and query
     int code = 0;           // the last HTTP status, or a negative code when none arrived
     std::string localPath;
+    std::optional<std::filesystem::file_time_type> local; // the local copy's time
     std::string buffer; // the page, for HTML
     CFileWriter writer; // the body, for anything stored as it arrives
     bool html = false;
     bool scan = false;
     bool save = false;
+    bool download = false;
     bool fromLocalCopy = false;
+    // The answer's headers have decided the fetch: decision is its result, 0 to go on.
+    bool decided = false;
+    int decision = 0;
+    // What the server said of the file, kept with the local copy for the next update.
+    CopyKind kind = CopyKind::Other;
+    std::int64_t lastModified = 0;
+    std::string etag;
 };
 
 CWorker::CWorker(CMessageThread& controller, CInternetSession& session, CEngineUi& ui)
@@ -174,10 +221,28 @@ int CWorker::FetchAddress(FetchState& state) {
         return kFetchFinished;
 
     state.objectName = state.address.GetObjectName();
-    const CHttpAnswer probe =
-        connection.Request("HEAD", state.address.scheme, state.objectName, nullptr, m_abort);
-    if (probe.aborted || Aborted())
-        return kFetchFinished;
+    state.localPath = state.site.GetLocalPath(state.address);
+    if (!state.localPath.empty())
+        state.local = FileModified(state.localPath);
+    // A file stored earlier in this crawl is only rescanned, if it is a page; HEAD says
+    // which without a transfer.
+    const bool storedThisCrawl = state.local && *state.local >= state.site.GetStartFileTime();
+    const std::string server = state.address.host + ":" + std::to_string(state.port);
+    if ((state.site.m_headProbe || storedThisCrawl) && !state.site.HeadRefused(server)) {
+        const CHttpAnswer probe =
+            connection.Request("HEAD", state.address.scheme, state.objectName, nullptr, m_abort);
+        if (probe.aborted || Aborted())
+            return kFetchFinished;
+        if (probe.curlError != 0 || !RefusesHead(probe.status))
+            return FetchAfterProbe(state, probe);
+        state.site.NoteHeadRefused(server);
+        state.site.AddLog("HEAD refused with " + std::to_string(probe.status) + " by " + server +
+                          "; asking with GET for the rest of the crawl");
+    }
+    return FetchWithGet(state);
+}
+
+int CWorker::FetchAfterProbe(FetchState& state, const CHttpAnswer& probe) {
     state.code = CodeOf(probe);
     if (probe.curlError != 0)
         return kFetchFailed;
@@ -185,48 +250,115 @@ int CWorker::FetchAddress(FetchState& state) {
         return HandleRedirect(state, probe);
     if (probe.status != 200)
         return kFetchFailed;
-
-    state.localPath = state.site.GetLocalPath(state.address);
-    if (state.localPath.empty())
-        return kFetchFailed;
-    const auto local = FileModified(state.localPath);
-
-    state.html = probe.contentType.find("text/html") != std::string::npos;
-    // A style sheet is scanned like a page when the site fetches requisites.
-    state.scan = state.html || (state.site.m_pageRequisites &&
-                                IsStyleSheet(probe.contentType, state.address));
-    state.save = state.scan;
-    bool download = false;
-    if (!local || *local < state.site.GetStartFileTime()) {
-        state.save = true;
-        download = !local || FileTimeSeconds(*local) <= probe.lastModified;
-    } else if (!state.scan) {
-        return kFetchDone; // stored earlier in this crawl
-    }
-
-    // A maximum of 0 sets no upper bound, as the site's Limits page tells the user.
-    const auto length = static_cast<std::uint64_t>(probe.contentLength);
-    const auto fileMax = static_cast<unsigned>(state.site.m_fileMax);
-    if (!state.html && probe.contentLength > 0 && state.site.m_useSizes &&
-        (length < static_cast<unsigned>(state.site.m_fileMin) || (fileMax != 0 && length > fileMax)))
-        return kFetchSkippedBySize;
-
-    if (download) {
-        const int result = Transfer(state);
-        if (result != 0)
+    state.decided = true;
+    if (const int result = Decide(state, probe, false))
+        return result;
+    if (state.download) {
+        CHttpRequest request;
+        request.scheme = state.address.scheme;
+        request.objectName = state.objectName;
+        if (const int result = Transfer(state, request))
             return result;
     }
     return ScanAndSave(state);
 }
 
-// The GET; 0 when the body arrived and the fetch goes on.
-int CWorker::Transfer(FetchState& state) {
+// One GET, conditional when an earlier crawl stored the file; every decision the probe
+// would make is made on its headers before a body byte is stored.
+int CWorker::FetchWithGet(FetchState& state) {
+    CHttpRequest request;
+    request.scheme = state.address.scheme;
+    request.objectName = state.objectName;
+    const bool earlierCopy = state.local && *state.local < state.site.GetStartFileTime();
+    std::optional<CCopyRecord> record;
+    if (earlierCopy) {
+        record = state.site.FindCopyRecord(state.localPath);
+        if (record && (record->lastModified > 0 || !record->etag.empty())) {
+            request.ifModifiedSince = record->lastModified;
+            request.ifNoneMatch = record->etag;
+        } else {
+            // A copy no newer than the server's Last-Modified (to the second) is
+            // transferred again.
+            request.ifModifiedSince = std::max<std::int64_t>(1, FileTimeSeconds(*state.local) - 1);
+        }
+    }
+    request.onHeaders = [&](const CHttpAnswer& headers) {
+        state.decided = true;
+        state.decision = Decide(state, headers, earlierCopy);
+        if (state.decision == 0 && state.download)
+            return BodyUse::Keep;
+        // A small unwanted body costs less to read than a new connection.
+        constexpr std::int64_t kDrainedBytes = 64 * 1024;
+        return headers.contentLength > 0 && headers.contentLength <= kDrainedBytes
+                   ? BodyUse::Drop
+                   : BodyUse::Stop;
+    };
+    if (const int result = Transfer(state, request))
+        return result;
+    return ScanAndSave(state);
+}
+
+// The probe's decisions on a 200 answer's headers: what the file is, whether its body is
+// wanted, and the size limits; 0 when the fetch goes on. A conditional GET that brought a
+// body says the file changed.
+int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditional) {
+    if (state.localPath.empty())
+        return kFetchFailed;
+    state.kind = KindOf(headers.contentType, state.address);
+    state.lastModified = headers.lastModified;
+    state.etag = headers.etag;
+    state.html = state.kind == CopyKind::Page;
+    // A style sheet is scanned like a page when the site fetches requisites.
+    state.scan = state.html || (state.site.m_pageRequisites && state.kind == CopyKind::StyleSheet);
+    state.save = state.scan;
+    state.download = false;
+    const auto& local = state.local;
+    if (!local || *local < state.site.GetStartFileTime()) {
+        state.save = true;
+        state.download =
+            !local || conditional || FileTimeSeconds(*local) <= headers.lastModified;
+    } else if (!state.scan) {
+        return kFetchDone; // stored earlier in this crawl
+    }
+
+    // A maximum of 0 sets no upper bound, as the site's Limits page tells the user. An
+    // encoded body's length is not the file's, so it is taken as unknown.
+    const auto length = static_cast<std::uint64_t>(headers.contentLength);
+    const auto fileMax = static_cast<unsigned>(state.site.m_fileMax);
+    if (!state.html && headers.contentLength > 0 && headers.contentEncoding.empty() &&
+        state.site.m_useSizes &&
+        (length < static_cast<unsigned>(state.site.m_fileMin) || (fileMax != 0 && length > fileMax)))
+        return kFetchSkippedBySize;
+    return 0;
+}
+
+// A 304: the copy of an earlier crawl is as new as the server's file.
+int CWorker::NotModified(FetchState& state, const CHttpAnswer& answer) {
+    const auto record = state.site.FindCopyRecord(state.localPath);
+    if (!answer.contentType.empty())
+        state.kind = KindOf(answer.contentType, state.address);
+    else if (record)
+        state.kind = record->kind;
+    else
+        state.kind = GuessKind(state.localPath, state.address);
+    state.lastModified = answer.lastModified > 0 ? answer.lastModified
+                         : record               ? record->lastModified
+                                                : 0;
+    state.etag = !answer.etag.empty() ? answer.etag : record ? record->etag : std::string();
+    state.html = state.kind == CopyKind::Page;
+    state.scan = state.html || (state.site.m_pageRequisites && state.kind == CopyKind::StyleSheet);
+    state.save = true;
+    state.download = false;
+    return 0;
+}
+
+// The GET; 0 when the fetch goes on to scanning and saving.
+int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
     std::error_code writeError;
     bool oversized = false;
-    const auto sink = [&](const char* data, std::size_t size) {
+    request.sink = [&](const char* data, std::size_t size) {
         if (Aborted())
             return false;
-        state.site.AddBytes(static_cast<std::int64_t>(size));
         if (state.scan && !oversized && state.buffer.size() + size <= kMaxScannedPageBytes) {
             state.buffer.append(data, size);
             return true;
@@ -245,8 +377,9 @@ int CWorker::Transfer(FetchState& state) {
             writeError = state.writer.Write(data, size);
         return !writeError;
     };
-    const CHttpAnswer answer =
-        m_connection->Request("GET", state.address.scheme, state.objectName, sink, m_abort);
+    // The bytes that crossed the network count, not the decoded ones.
+    request.onWireBytes = [&](std::int64_t bytes) { state.site.AddBytes(bytes); };
+    const CHttpAnswer answer = m_connection->Request(request, m_abort);
     if (answer.aborted || Aborted())
         return kFetchFinished;
     state.code = CodeOf(answer);
@@ -259,8 +392,16 @@ int CWorker::Transfer(FetchState& state) {
         state.buffer.clear();
         return HandleRedirect(state, answer);
     }
+    if (answer.status == 304 && request.ifModifiedSince + request.ifNoneMatch.size() > 0)
+        return NotModified(state, answer);
     if (answer.status != 200)
         return kFetchFailed;
+    if (!state.decided) { // an empty body: the headers were not shown before
+        state.decided = true;
+        state.decision = Decide(state, answer, request.ifModifiedSince > 0);
+    }
+    if (state.decision != 0)
+        return state.decision;
     if (state.writer.IsOpen()) {
         if (oversized) {
             state.scan = false;
@@ -313,7 +454,20 @@ int CWorker::ScanAndSave(FetchState& state) {
             return SaveFailed(state, error);
     }
     std::string().swap(state.buffer);
+    Record(state);
     return kFetchDone;
+}
+
+void CWorker::Record(FetchState& state) {
+    const auto stored = FileModified(state.localPath);
+    if (!stored)
+        return;
+    CCopyRecord record;
+    record.fileTicks = stored->time_since_epoch().count();
+    record.lastModified = state.lastModified;
+    record.etag = std::move(state.etag);
+    record.kind = state.kind;
+    state.site.RecordCopy(state.localPath, std::move(record));
 }
 
 int CWorker::SaveFailed(FetchState& state, const std::error_code& error) {

@@ -1,8 +1,8 @@
 #pragma once
 // CWorker: one thread of the controller's pool. It receives one address at a time with
-// WM_FETCH, probes it with HEAD, transfers it when the local copy is missing or older,
-// stores it (HTML after its links are rewritten), and always answers with
-// WM_WORKER_DONE.
+// WM_FETCH, asks the server for it with one GET (conditional when an earlier crawl
+// stored it; HEAD first when the site asks for the probe), stores it (HTML after its
+// links are rewritten), and always answers with WM_WORKER_DONE.
 
 #include <atomic>
 #include <cstddef>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/message_thread.h"
+#include "model/copy_records.h"
 
 class CEngineUi;
 class CHttpConnection;
@@ -17,6 +18,7 @@ class CInternetSession;
 class CSite;
 class CUrl;
 struct CHttpAnswer;
+struct CHttpRequest;
 
 // Fetch results.
 inline constexpr int kFetchFinished = 1; // also aborted
@@ -47,7 +49,12 @@ protected:
 private:
     struct FetchState;
     int FetchAddress(FetchState& state);
-    int Transfer(FetchState& state);
+    int FetchAfterProbe(FetchState& state, const CHttpAnswer& probe);
+    int FetchWithGet(FetchState& state);
+    int Decide(FetchState& state, const CHttpAnswer& headers, bool conditional);
+    int NotModified(FetchState& state, const CHttpAnswer& answer);
+    int Transfer(FetchState& state, CHttpRequest& request);
+    void Record(FetchState& state);
     int ScanAndSave(FetchState& state);
     int HandleRedirect(FetchState& state, const CHttpAnswer& answer);
     int SaveFailed(FetchState& state, const std::error_code& error);

@@ -242,6 +242,42 @@ void CSite::EraseContent() {
         DeleteTree(ToFsPath(folder));
 }
 
+namespace {
+// A local path's key in the records: its part inside the site's folder, so that a copy
+// moved with its folder keeps its records.
+std::string_view RecordKey(std::string_view localPath, std::string_view folder) {
+    if (localPath.size() > folder.size() && localPath.starts_with(folder))
+        localPath.remove_prefix(folder.size());
+    return localPath;
+}
+} // namespace
+
+std::optional<CCopyRecord> CSite::FindCopyRecord(const std::string& localPath) const {
+    auto record = m_copyRecords.Find(RecordKey(localPath, m_recordsFolder));
+    if (!record)
+        return std::nullopt;
+    std::error_code error;
+    const auto modified = std::filesystem::last_write_time(ToFsPath(localPath), error);
+    if (error || modified.time_since_epoch().count() != record->fileTicks)
+        return std::nullopt;
+    return record;
+}
+
+void CSite::RecordCopy(const std::string& localPath, CCopyRecord record) {
+    m_copyRecords.Put(RecordKey(localPath, m_recordsFolder), std::move(record));
+}
+
+void CSite::NoteHeadRefused(const std::string& server) {
+    std::lock_guard lock(m_lock);
+    if (std::find(m_headRefused.begin(), m_headRefused.end(), server) == m_headRefused.end())
+        m_headRefused.push_back(server);
+}
+
+bool CSite::HeadRefused(const std::string& server) const {
+    std::lock_guard lock(m_lock);
+    return std::find(m_headRefused.begin(), m_headRefused.end(), server) != m_headRefused.end();
+}
+
 void CSite::ResetForQueue() {
     {
         std::lock_guard lock(m_lock);
@@ -292,6 +328,15 @@ void CSite::StartCrawl() {
         AddLog("Erasing existing content...");
         EraseContent();
     }
+    {
+        std::lock_guard lock(m_lock);
+        m_headRefused.clear();
+        m_recordsFolder = GetSiteFolder();
+    }
+    if (m_recordsFolder.empty())
+        m_copyRecords.Clear();
+    else
+        m_copyRecords.Load(ToFsPath(m_recordsFolder) / kCopyRecordsFile);
     auto start = std::make_unique<CUrl>(nullptr, m_url, kLinkFollowed);
     start->user = m_id;
     start->password = m_password;
@@ -301,6 +346,9 @@ void CSite::StartCrawl() {
 }
 
 void CSite::FinishCrawl() {
+    // Without its records the next update still works, only with more requests.
+    if (!m_recordsFolder.empty())
+        m_copyRecords.Save(ToFsPath(m_recordsFolder) / kCopyRecordsFile);
     m_image = kImageSiteCrawled;
     m_endTime = NowSeconds();
     m_state = kSiteDone;

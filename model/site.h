@@ -14,10 +14,12 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "model/copy_records.h"
 #include "model/error_entry.h"
 #include "model/site_item.h"
 #include "model/speed_history.h"
@@ -90,6 +92,9 @@ public:
     // With m_pageRequisites: a page's embedded files come from any server, even when
     // the site is restricted to its own.
     bool m_requisitesAnyServer = true;
+    // Ask HEAD before every GET, and decide on its answer whether to transfer, instead of
+    // one (conditional) GET per file; for servers that mishandle conditional requests.
+    bool m_headProbe = false;
 
     CSiteGroup* m_group = nullptr;
 
@@ -137,6 +142,14 @@ public:
     std::string GetSiteFolder() const;
     // Deletes the site's folder with everything below it.
     void EraseContent();
+    // What the server said of a local file when it was stored (kept across crawls in the
+    // site's folder); nothing when the file has no record or changed since.
+    std::optional<CCopyRecord> FindCopyRecord(const std::string& localPath) const;
+    void RecordCopy(const std::string& localPath, CCopyRecord record);
+
+    // Servers ("host:port") that refused a HEAD request during this crawl.
+    void NoteHeadRefused(const std::string& server);
+    bool HeadRefused(const std::string& server) const;
 
     // --- Lifecycle and statistics ---
     void ResetForQueue();
@@ -194,6 +207,11 @@ private:
     std::string m_keysDefaultDocument = "index.htm";
     std::vector<CErrorEntry> m_errors;
     std::string m_log;
+
+    // The site's folder when the crawl began, and its files' records.
+    std::string m_recordsFolder;
+    CCopyRecords m_copyRecords;
+    std::vector<std::string> m_headRefused;
 
     CWildcardList m_serverPatterns;
     CWildcardList m_directoryPatterns;

@@ -21,7 +21,7 @@ struct Setting {
 };
 
 // In the order they are written.
-const std::array<Setting, 34> kSettings{{
+const std::array<Setting, 35> kSettings{{
     {"CONNECTION_TIMEOUT", &CSite::m_connectionTimeout},
     {"CONTENT_DIRECTORY", &CSite::m_contentDirectory},
     {"DEFAULT_DOCUMENT", &CSite::m_defaultDocument},
@@ -30,6 +30,7 @@ const std::array<Setting, 34> kSettings{{
     {"FILE_MAX", &CSite::m_fileMax},
     {"FILE_MIN", &CSite::m_fileMin},
     {"FILES", &CSite::m_files},
+    {"HEAD_PROBE", &CSite::m_headProbe},
     {"ID", &CSite::m_id},
     {"INCLUDE_DIRECTORIES", &CSite::m_includeDirectories},
     {"INCLUDE_FILES", &CSite::m_includeFiles},

@@ -40,6 +40,11 @@ public:
     }
 
     void Add(const std::string& path, Page page) { m_pages[path] = std::move(page); }
+    // Changes a page between crawls (never while one runs).
+    Page& Edit(const std::string& path) { return m_pages.at(path); }
+    // Answers 304 to a GET whose If-Modified-Since equals the page's Last-Modified or
+    // whose If-None-Match equals its ETag, as servers that compare exactly do.
+    void HonourConditions() { m_conditions = true; }
     void AddHtml(const std::string& path, std::string body) { Add(path, Page{std::move(body)}); }
     void Start() { m_server.Start(); }
     std::string Url(const std::string& path) const { return m_server.Url(path); }
@@ -72,6 +77,11 @@ public:
         m_log.push_back(mark);
         m_changed.notify_all();
     }
+    // Connections the server accepted (distinct client ports).
+    std::size_t Connections() const {
+        std::lock_guard lock(m_mutex);
+        return m_clientPorts.size();
+    }
     int Count(const std::string& entry) const {
         std::lock_guard lock(m_mutex);
         return CountLocked(entry);
@@ -92,6 +102,7 @@ private:
         {
             std::unique_lock lock(m_mutex);
             m_log.push_back(request.method + " " + request.path);
+            m_clientPorts.insert(request.remote_port);
             m_changed.notify_all();
             m_changed.wait(lock, [&] { return m_closing || !m_held.contains(request.path); });
         }
@@ -99,6 +110,12 @@ private:
         if (page == m_pages.end()) {
             response.status = 404;
             response.set_content("not found", "text/html");
+            return;
+        }
+        if (m_conditions && request.method == "GET" && page->second.status == 200 &&
+            (Matches(request, page->second, "If-Modified-Since", "Last-Modified") ||
+             Matches(request, page->second, "If-None-Match", "ETag"))) {
+            response.status = 304;
             return;
         }
         response.status = page->second.status;
@@ -109,7 +126,16 @@ private:
         response.set_content(page->second.body, page->second.contentType.c_str());
     }
 
+    static bool Matches(const httplib::Request& request, const Page& page, const char* condition,
+                        const std::string& header) {
+        const auto value = page.headers.find(header);
+        return request.has_header(condition) && value != page.headers.end() &&
+               request.get_header_value(condition) == value->second;
+    }
+
     TestServer m_server;
+    bool m_conditions = false;
+    std::set<int> m_clientPorts;
     std::map<std::string, Page> m_pages; // fixed once the server runs
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -150,6 +150,7 @@ void CSiteDialog::CopyIn(const CSite& site) {
     o.m_connectionTimeout = site.m_connectionTimeout;
     o.m_requestTimeout = site.m_requestTimeout;
     o.m_retries = site.m_retries;
+    o.m_headProbe = FlagIn(site.m_headProbe);
 }
 
 void CSiteDialog::CopyOut(CSite& site) const {
@@ -193,6 +194,7 @@ void CSiteDialog::CopyOut(CSite& site) const {
     site.m_connectionTimeout = o.m_connectionTimeout;
     site.m_requestTimeout = o.m_requestTimeout;
     site.m_retries = o.m_retries;
+    site.m_headProbe = FlagOut(o.m_headProbe);
 }
 
 // The first page is built before the sheet shows, so that its controls show with it.

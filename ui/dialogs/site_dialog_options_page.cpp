@@ -1,5 +1,6 @@
 #include "ui/dialogs/site_dialog_options_page.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QGroupBox>
@@ -37,8 +38,16 @@ void CSiteDialogOptionsPage::BuildControls() {
                  QStringLiteral("Seconds"));
     AddNumberRow(boxLayout, 3, QStringLiteral("Error Retries:"), m_retriesEdit, {});
 
+    // Off by default: one conditional GET per file costs half the requests.
+    m_headProbeCheck = new QCheckBox(
+        QStringLiteral("Ask with HEAD before every transfer (for servers that mishandle "
+                       "conditional requests)"),
+        this);
+    m_headProbeCheck->setObjectName(QStringLiteral("headProbeCheckBox"));
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(box);
+    layout->addWidget(m_headProbeCheck, 0, Qt::AlignLeft);
     layout->addStretch(1);
 }
 
@@ -52,6 +61,7 @@ void CSiteDialogOptionsPage::DoDataExchange(CDataExchange& dx) {
     dx.Integer(m_connectionTimeoutEdit, m_connectionTimeout, kTimeoutMin, kTimeoutMax);
     dx.Integer(m_requestTimeoutEdit, m_requestTimeout, kTimeoutMin, kTimeoutMax);
     dx.Integer(m_retriesEdit, m_retries, 0, kRetriesMax);
+    dx.Check(m_headProbeCheck, m_headProbe);
 }
 
 QWidget* CSiteDialogOptionsPage::FirstControl() const {

@@ -1,10 +1,11 @@
 #pragma once
-// CSiteDialogOptionsPage ("Options"): the connection and request time-outs (seconds) and the
-// number of retries after an error.
+// CSiteDialogOptionsPage ("Options"): the connection and request time-outs (seconds), the
+// number of retries after an error, and whether HEAD is asked before every transfer.
 
 #include "ui/dialogs/site_dialog_page.h"
 
 class CSpinEdit;
+class QCheckBox;
 
 class CSiteDialogOptionsPage : public CSiteDialogPage {
     Q_OBJECT
@@ -23,6 +24,7 @@ public:
     int m_connectionTimeout = 1; // seconds
     int m_requestTimeout = 1;    // seconds
     int m_retries = 0;
+    int m_headProbe = 0;
 
 protected:
     void BuildControls() override;
@@ -33,4 +35,5 @@ private:
     CSpinEdit* m_connectionTimeoutEdit = nullptr;
     CSpinEdit* m_requestTimeoutEdit = nullptr;
     CSpinEdit* m_retriesEdit = nullptr;
+    QCheckBox* m_headProbeCheck = nullptr;
 };
