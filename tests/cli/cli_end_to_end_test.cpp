@@ -154,7 +154,8 @@ TEST_F(CliEndToEnd, MirrorStoresTheSiteWithLinksToLocalFiles) {
     const fs::path host = SitesDir() / "Test" / "127.0.0.1";
     EXPECT_EQ(FilesBelow(SitesDir()),
               (std::set<std::string>{"Test/127.0.0.1/index.htm", "Test/127.0.0.1/page2.html",
-                                     "Test/127.0.0.1/sub/three.html", "Test/127.0.0.1/logo.png"}));
+                                     "Test/127.0.0.1/sub/three.html", "Test/127.0.0.1/logo.png",
+                                     "Test/.quarn-records"}));
     EXPECT_EQ(ReadFileText(host / "logo.png"), kLogo);
     // The other server is outside the default scope: never asked, its link left absolute.
     EXPECT_FALSE(site.Requested("/other.html"));

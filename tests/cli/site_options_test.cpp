@@ -166,19 +166,22 @@ TEST(MirrorSite, NumericOptionsSwitchTheirRulesOn) {
     EXPECT_EQ(site->m_defaultDocument, "index.html");
 }
 
-TEST(MirrorSite, PageRequisitesAreOnUnlessTurnedOff) {
+TEST(MirrorSite, PageRequisitesAreOnAndTheHeadProbeOffUnlessAskedOtherwise) {
     auto options = Options("example.com");
     auto site = Build(options);
     ASSERT_TRUE(site);
     EXPECT_TRUE(site->m_pageRequisites);
     EXPECT_TRUE(site->m_requisitesAnyServer);
+    EXPECT_FALSE(site->m_headProbe);
 
     options.noPageRequisites = true;
     options.requisitesSameServer = true;
+    options.headProbe = true;
     site = Build(options);
     ASSERT_TRUE(site);
     EXPECT_FALSE(site->m_pageRequisites);
     EXPECT_FALSE(site->m_requisitesAnyServer);
+    EXPECT_TRUE(site->m_headProbe);
 }
 
 TEST(MirrorSite, SizeBoundsLeaveTheOtherSideOpen) {

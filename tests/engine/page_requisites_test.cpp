@@ -221,7 +221,7 @@ TEST_F(Crawl, PageRequisitesAreStoredAndLinkedLocallyAndAnUpdateKeepsThem) {
     EXPECT_EQ(ReadFileText(Stored(site, "index.html")), index);
     EXPECT_EQ(ReadFileText(Stored(site, "css/site.css")), sheet);
     for (const auto& path : binaries)
-        EXPECT_EQ(server.Count("HEAD " + path), 2) << path;
+        EXPECT_EQ(server.Count("GET " + path), 2) << path;
     EXPECT_TRUE(site.GetErrors().empty());
 }
 
@@ -239,9 +239,9 @@ TEST_F(Crawl, WithoutRequisitesScriptsAndStyleSheetContentsAreLeftAlone) {
               "<link rel=stylesheet href=\"s.css\"/><script src=app.js></script>"
               "<img srcset=\"a.png 2x\">");
     EXPECT_EQ(ReadFileText(Stored(site, "s.css")), "p{background:url(bg.png)}");
-    EXPECT_EQ(server.Count("HEAD /app.js"), 0);
-    EXPECT_EQ(server.Count("HEAD /bg.png"), 0);
-    EXPECT_EQ(server.Count("HEAD /a.png"), 0);
+    EXPECT_EQ(server.Count("GET /app.js"), 0);
+    EXPECT_EQ(server.Count("GET /bg.png"), 0);
+    EXPECT_EQ(server.Count("GET /a.png"), 0);
 }
 
 TEST_F(Crawl, ARedirectStubLinksItsTargetRelativelySoAMovedCopyStillOpensIt) {

@@ -76,18 +76,19 @@ std::unique_ptr<CSite> UnusualSite() {
     site->m_userAgent = "Agent/1.0 (test)";
     site->m_pageRequisites = true;
     site->m_requisitesAnyServer = false;
+    site->m_headProbe = true;
     return site;
 }
 } // namespace
 
-TEST(ProjectFile, OneGroupWithOneSiteIsFortyTwoLines) {
+TEST(ProjectFile, OneGroupWithOneSiteIsFortyThreeLines) {
     SitesDirScope dir;
     CProject project;
     project.AddGroup(std::make_unique<CSiteGroup>("Sites"));
     project.AddSite(std::make_unique<CSite>("Alpha"), *project.GetGroups()[0]);
 
     const auto lines = Lines(Stored(project));
-    ASSERT_EQ(lines.size(), 42u);
+    ASSERT_EQ(lines.size(), 43u);
     EXPECT_EQ(lines[0], "<DATA>");
     EXPECT_EQ(lines[1], "   <GROUP>");
     EXPECT_EQ(lines[2], "      <EXPANDED>TRUE</EXPANDED>");
@@ -95,15 +96,16 @@ TEST(ProjectFile, OneGroupWithOneSiteIsFortyTwoLines) {
     EXPECT_EQ(lines[4], "      <SITE>");
     EXPECT_EQ(lines[5], "         <CONNECTION_TIMEOUT>30</CONNECTION_TIMEOUT>");
     EXPECT_EQ(lines[7], "         <DEFAULT_DOCUMENT>index.htm</DEFAULT_DOCUMENT>");
-    EXPECT_EQ(lines[18], "         <NAME>Alpha</NAME>");
-    EXPECT_EQ(lines[20], "         <WORKERS>1</WORKERS>");
-    EXPECT_EQ(lines[22], "         <PAGE_REQUISITES>FALSE</PAGE_REQUISITES>");
-    EXPECT_EQ(lines[23], "         <REMOVE_LINKS>FALSE</REMOVE_LINKS>");
-    EXPECT_EQ(lines[25], "         <REQUISITES_ANY_SERVER>TRUE</REQUISITES_ANY_SERVER>");
-    EXPECT_EQ(lines[38], "         <USER_AGENT></USER_AGENT>");
-    EXPECT_EQ(lines[39], "      </SITE>");
-    EXPECT_EQ(lines[40], "   </GROUP>");
-    EXPECT_EQ(lines[41], "</DATA>");
+    EXPECT_EQ(lines[13], "         <HEAD_PROBE>FALSE</HEAD_PROBE>");
+    EXPECT_EQ(lines[19], "         <NAME>Alpha</NAME>");
+    EXPECT_EQ(lines[21], "         <WORKERS>1</WORKERS>");
+    EXPECT_EQ(lines[23], "         <PAGE_REQUISITES>FALSE</PAGE_REQUISITES>");
+    EXPECT_EQ(lines[24], "         <REMOVE_LINKS>FALSE</REMOVE_LINKS>");
+    EXPECT_EQ(lines[26], "         <REQUISITES_ANY_SERVER>TRUE</REQUISITES_ANY_SERVER>");
+    EXPECT_EQ(lines[39], "         <USER_AGENT></USER_AGENT>");
+    EXPECT_EQ(lines[40], "      </SITE>");
+    EXPECT_EQ(lines[41], "   </GROUP>");
+    EXPECT_EQ(lines[42], "</DATA>");
 }
 
 TEST(ProjectFile, EmptyProjectIsOneLine) {
@@ -139,6 +141,7 @@ TEST(ProjectFile, EverySettingSurvivesASaveAndALoad) {
     EXPECT_EQ(site.m_url, "http://www.example.com/docs/?a=1&b=>2");
     EXPECT_TRUE(site.m_pageRequisites);
     EXPECT_FALSE(site.m_requisitesAnyServer);
+    EXPECT_TRUE(site.m_headProbe);
 }
 
 TEST(ProjectFile, ReadingIsForgivingAboutMissingAndOddValues) {
@@ -164,6 +167,7 @@ TEST(ProjectFile, ReadingIsForgivingAboutMissingAndOddValues) {
     EXPECT_EQ(site.m_retries, 0);
     EXPECT_EQ(site.m_defaultDocument, "index.htm");
     EXPECT_FALSE(site.m_pageRequisites) << "sites saved before crawl as they did";
+    EXPECT_FALSE(site.m_headProbe);
     EXPECT_EQ(site.m_contentDirectory, (dir.path() / "Untitled").string());
     EXPECT_EQ(group.m_sites[1]->m_name, "Beta") << "leading spaces of a value are lost";
 }

@@ -186,7 +186,7 @@ TEST_F(QuarnViewWithController, FollowsTheControllerThroughPauseResumeAndStop) {
     CSite& running = AddCrawlSite("Running", 2);
     CSite& other = AddCrawlSite("Other", 3);
     controller->Post(WM_START_SITE, reinterpret_cast<MessageParam>(&running));
-    ASSERT_TRUE(server.WaitFor("HEAD /index.htm"));
+    ASSERT_TRUE(server.WaitFor("GET /index.htm"));
 
     view.OnViewMessage(WM_SITE_STARTED, &running);
     ASSERT_TRUE(Shows("state", QStringLiteral("Quarning")));

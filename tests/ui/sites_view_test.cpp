@@ -594,7 +594,7 @@ TEST_F(SitesViewCrawl, QuarnStartsEverySiteOfASelectedGroupAndStopStopsThemAll) 
     ASSERT_TRUE(view->OnCommand(cmd::Quarn));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return first.m_state == kSiteQuarning && second.m_state == kSiteQueued; }));
-    ASSERT_TRUE(server.WaitFor("HEAD /index.htm"));
+    ASSERT_TRUE(server.WaitFor("GET /index.htm"));
     EXPECT_TRUE(Enabled(cmd::Pause));
     EXPECT_FALSE(Enabled(cmd::Quarn));
     EXPECT_FALSE(Enabled(cmd::GroupDelete));

@@ -408,6 +408,7 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         Retype(Child<CSpinEdit>(sheet, "connectionTimeoutEdit"), QStringLiteral("9"));
         Retype(Child<CSpinEdit>(sheet, "requestTimeoutEdit"), QStringLiteral("8"));
         Retype(Child<CSpinEdit>(sheet, "retriesEdit"), QStringLiteral("2"));
+        tick(sheet, "headProbeCheckBox");
         Click(sheet, "okButton");
     });
     ASSERT_EQ(result, QDialog::Accepted);
@@ -448,6 +449,7 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         {"REMOVE_LINKS", "TRUE"},
         {"PAGE_REQUISITES", "TRUE"},
         {"REQUISITES_ANY_SERVER", "TRUE"},
+        {"HEAD_PROBE", "TRUE"},
         {"USER_AGENT", ""},
     };
     EXPECT_EQ(edited, expected);
