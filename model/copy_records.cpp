@@ -59,7 +59,7 @@ void CCopyRecords::Load(const std::filesystem::path& file) {
         if (!ReadField(line, record.fileTicks) || !ReadField(line, record.lastModified))
             continue;
         record.etag = line;
-        m_records[hash] = std::move(record);
+        PutLocked(hash, std::move(record));
     }
 }
 
@@ -73,11 +73,14 @@ std::error_code CCopyRecords::Save(const std::filesystem::path& file) {
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         char hex[17];
-        for (const auto& [hash, record] : m_records) {
+        for (const auto& [hash, entry] : m_records) {
             const auto end = std::to_chars(hex, hex + 16, hash, 16).ptr;
             out.write(hex, end - hex);
-            out << ' ' << static_cast<char>(record.kind) << ' ' << record.fileTicks << ' '
-                << record.lastModified << ' ' << record.etag << '\n';
+            out << ' ' << static_cast<char>(entry.kind) << ' ' << entry.fileTicks << ' '
+                << entry.lastModified << ' ';
+            if (const auto etag = m_etags.find(hash); etag != m_etags.end())
+                out << etag->second;
+            out << '\n';
         }
         out.flush();
         if (!out)
@@ -98,22 +101,36 @@ void CCopyRecords::Clear() {
     std::lock_guard lock(m_mutex);
     m_changed = m_changed || !m_records.empty();
     m_records.clear();
+    m_etags.clear();
 }
 
 std::optional<CCopyRecord> CCopyRecords::Find(std::string_view key) const {
     std::lock_guard lock(m_mutex);
-    const auto found = m_records.find(KeyHash(key));
+    const std::uint64_t hash = KeyHash(key);
+    const auto found = m_records.find(hash);
     if (found == m_records.end())
         return std::nullopt;
-    return found->second;
+    CCopyRecord record;
+    record.fileTicks = found->second.fileTicks;
+    record.lastModified = found->second.lastModified;
+    record.kind = found->second.kind;
+    if (const auto etag = m_etags.find(hash); etag != m_etags.end())
+        record.etag = etag->second;
+    return record;
 }
 
 void CCopyRecords::Put(std::string_view key, CCopyRecord record) {
-    if (!IsStorableTag(record.etag))
-        record.etag.clear();
     std::lock_guard lock(m_mutex);
-    m_records[KeyHash(key)] = std::move(record);
+    PutLocked(KeyHash(key), std::move(record));
     m_changed = true;
+}
+
+void CCopyRecords::PutLocked(std::uint64_t hash, CCopyRecord record) {
+    m_records[hash] = Entry{record.fileTicks, record.lastModified, record.kind};
+    if (record.lastModified == 0 && !record.etag.empty() && IsStorableTag(record.etag))
+        m_etags[hash] = std::move(record.etag);
+    else
+        m_etags.erase(hash);
 }
 
 std::size_t CCopyRecords::Size() const {

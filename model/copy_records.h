@@ -5,7 +5,9 @@
 //
 // Records are keyed by a hash of the file's path inside the site's folder and carry the
 // file's modification time when recorded: a file changed since by anyone else no longer
-// matches its record, and is then fetched as if there were none.
+// matches its record, and is then fetched as if there were none. An ETag is kept only for
+// a file without a Last-Modified, which is enough for a conditional request and keeps a
+// record at a few dozen bytes.
 //
 // Thread-safe: every worker records the files it stores.
 
@@ -42,8 +44,16 @@ public:
     std::size_t Size() const;
 
 private:
+    struct Entry {
+        std::int64_t fileTicks = 0;
+        std::int64_t lastModified = 0;
+        CopyKind kind = CopyKind::Other;
+    };
+    void PutLocked(std::uint64_t hash, CCopyRecord record);
+
     mutable std::mutex m_mutex;
-    std::unordered_map<std::uint64_t, CCopyRecord> m_records;
+    std::unordered_map<std::uint64_t, Entry> m_records;
+    std::unordered_map<std::uint64_t, std::string> m_etags;
     bool m_changed = false;
 };
 

@@ -52,9 +52,9 @@ def parse_time(path):
 
 def count_requests(lines):
     """Counts logged requests: bodies sent (GET answered 200 with bytes > 0),
-    HEAD requests, and, whatever the method, redirects and 404 answers."""
+    HEAD requests, and, whatever the method, 304, redirect and 404 answers."""
     c = {"requests": 0, "get_body": 0, "body_bytes": 0, "head": 0,
-         "redirect": 0, "not_found": 0}
+         "not_modified": 0, "redirect": 0, "not_found": 0}
     for line in lines:
         parts = line.split()
         if len(parts) < 3:
@@ -67,7 +67,9 @@ def count_requests(lines):
         elif method == "GET" and status == "200" and size > 0:
             c["get_body"] += 1
             c["body_bytes"] += size
-        if status in ("301", "302", "303", "307", "308"):
+        if status == "304":
+            c["not_modified"] += 1
+        elif status in ("301", "302", "303", "307", "308"):
             c["redirect"] += 1
         elif status == "404":
             c["not_found"] += 1
@@ -201,9 +203,18 @@ def summary_line(r):
 COLUMNS = [
     ("scenario", "%s"), ("tool", "%s"), ("exit", "%s"), ("wall s", "%.2f"),
     ("cpu s", "%.2f"), ("cpu %", "%.1f"), ("max RSS MB", "%.1f"), ("files", "%s"), ("site files", "%s"),
-    ("requests", "%s"), ("GET bodies", "%s"), ("HEAD", "%s"), ("3xx", "%s"),
+    ("requests", "%s"), ("req/file", "%s"), ("GET bodies", "%s"), ("HEAD", "%s"), ("304", "%s"),
+    ("3xx", "%s"),
     ("404", "%s"), ("MB sent", "%s"),
 ]
+
+
+def requests_per_file(r):
+    """Requests per file of the site, redirects and 404 answers aside."""
+    if "requests" not in r or not r.get("expect"):
+        return "-"
+    own = r["requests"] - r["redirect"] - r["not_found"]
+    return "%.2f" % (own / int(r["expect"]))
 
 
 def table_rows(rows):
@@ -215,7 +226,8 @@ def table_rows(rows):
             r["scenario"], r["tool"], str(r["exit"]), "%.2f" % r["wall"], "%.2f" % r["cpu"],
             "%.1f" % (100.0 * r["cpu"] / r["wall"] if r["wall"] > 0 else 0),
             "%.1f" % (r["rss_kb"] / 1024), str(g("files")), str(g("expect")), str(g("requests")),
-            str(g("get_body")), str(g("head")), str(g("redirect")), str(g("not_found")),
+            requests_per_file(r), str(g("get_body")), str(g("head")), str(g("not_modified")),
+            str(g("redirect")), str(g("not_found")),
             "%.1f" % (r["body_bytes"] / 1e6) if "body_bytes" in r else "-",
         ])
     return out
