@@ -382,6 +382,7 @@ int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
     const CHttpAnswer answer = m_connection->Request(request, m_abort);
     if (answer.aborted || Aborted())
         return kFetchFinished;
+    const bool conditional = request.ifModifiedSince > 0 || !request.ifNoneMatch.empty();
     state.code = CodeOf(answer);
     if (writeError)
         return SaveFailed(state, writeError);
@@ -392,13 +393,13 @@ int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
         state.buffer.clear();
         return HandleRedirect(state, answer);
     }
-    if (answer.status == 304 && request.ifModifiedSince + request.ifNoneMatch.size() > 0)
+    if (answer.status == 304 && conditional)
         return NotModified(state, answer);
     if (answer.status != 200)
         return kFetchFailed;
     if (!state.decided) { // an empty body: the headers were not shown before
         state.decided = true;
-        state.decision = Decide(state, answer, request.ifModifiedSince > 0);
+        state.decision = Decide(state, answer, conditional);
     }
     if (state.decision != 0)
         return state.decision;
