@@ -3,6 +3,7 @@
 // connections kept across files.
 
 #include <gtest/gtest.h>
+#include <brotli/encode.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -41,6 +42,16 @@ std::string Gzip(const std::string& text) {
     deflate(&stream, Z_FINISH);
     out.resize(stream.total_out);
     deflateEnd(&stream);
+    return out;
+}
+
+std::string Brotli(const std::string& text) {
+    std::size_t size = BrotliEncoderMaxCompressedSize(text.size());
+    std::string out(size, '\0');
+    BrotliEncoderCompress(BROTLI_DEFAULT_QUALITY, BROTLI_DEFAULT_WINDOW, BROTLI_MODE_GENERIC,
+                          text.size(), reinterpret_cast<const uint8_t*>(text.data()), &size,
+                          reinterpret_cast<uint8_t*>(out.data()));
+    out.resize(size);
     return out;
 }
 
@@ -219,12 +230,15 @@ TEST_F(Transfers, AFileOutsideTheSizeLimitsIsDroppedAfterItsHeaders) {
 // network. A body that is not what its coding says fails and leaves the earlier copy.
 TEST_F(Transfers, CompressedAnswersAreStoredDecodedAndCountedAsSent) {
     const std::string text = Verbose(200000);
-    const std::string page = "<html><img src=data.bin><a href=notes.txt>n</a>" +
+    const std::string page = "<html><img src=data.bin><img src=data.br><a href=notes.txt>n</a>" +
                              Verbose(100000) + "</html>";
     server.Add("/index.htm", File(page, "text/html")); // the server compresses it itself
     SiteServer::Page gzipped = File(Gzip(text), "application/octet-stream");
     gzipped.headers.emplace("Content-Encoding", "gzip");
     server.Add("/data.bin", gzipped);
+    SiteServer::Page brotli = File(Brotli(text + "br"), "application/octet-stream");
+    brotli.headers.emplace("Content-Encoding", "br");
+    server.Add("/data.br", brotli);
     server.Add("/notes.txt", File(text, "text/plain"));
     server.Start();
     CSite& site = OneWorkerSite();
@@ -233,6 +247,7 @@ TEST_F(Transfers, CompressedAnswersAreStoredDecodedAndCountedAsSent) {
     EXPECT_TRUE(site.GetErrors().empty());
     EXPECT_EQ(ReadFileText(Stored(site, "index.htm")), page);
     EXPECT_EQ(ReadFileText(Stored(site, "data.bin")), text);
+    EXPECT_EQ(ReadFileText(Stored(site, "data.br")), text + "br");
     EXPECT_EQ(ReadFileText(Stored(site, "notes.txt")), text);
     EXPECT_LT(site.m_bytesTotal.load(), static_cast<std::int64_t>(page.size()) / 10);
 
