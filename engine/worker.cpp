@@ -153,6 +153,7 @@ struct CWorker::FetchState {
     int code = 0;           // the last HTTP status, or a negative code when none arrived
     std::string localPath;
     std::optional<std::filesystem::file_time_type> local; // the local copy's time
+    std::optional<CCopyRecord> record; // what an earlier crawl kept of the copy
     std::string buffer; // the page, for HTML
     CFileWriter writer; // the body, for anything stored as it arrives
     bool html = false;
@@ -270,9 +271,9 @@ int CWorker::FetchWithGet(FetchState& state) {
     request.scheme = state.address.scheme;
     request.objectName = state.objectName;
     const bool earlierCopy = state.local && *state.local < state.site.GetStartFileTime();
-    std::optional<CCopyRecord> record;
     if (earlierCopy) {
-        record = state.site.FindCopyRecord(state.localPath);
+        state.record = state.site.FindCopyRecord(state.localPath, *state.local);
+        const auto& record = state.record;
         if (record && (record->lastModified > 0 || !record->etag.empty())) {
             request.ifModifiedSince = record->lastModified;
             request.ifNoneMatch = record->etag;
@@ -334,7 +335,7 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
 
 // A 304: the copy of an earlier crawl is as new as the server's file.
 int CWorker::NotModified(FetchState& state, const CHttpAnswer& answer) {
-    const auto record = state.site.FindCopyRecord(state.localPath);
+    const auto& record = state.record;
     if (!answer.contentType.empty())
         state.kind = KindOf(answer.contentType, state.address);
     else if (record)

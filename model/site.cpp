@@ -252,13 +252,10 @@ std::string_view RecordKey(std::string_view localPath, std::string_view folder) 
 }
 } // namespace
 
-std::optional<CCopyRecord> CSite::FindCopyRecord(const std::string& localPath) const {
+std::optional<CCopyRecord> CSite::FindCopyRecord(const std::string& localPath,
+                                                 std::filesystem::file_time_type modified) const {
     auto record = m_copyRecords.Find(RecordKey(localPath, m_recordsFolder));
-    if (!record)
-        return std::nullopt;
-    std::error_code error;
-    const auto modified = std::filesystem::last_write_time(ToFsPath(localPath), error);
-    if (error || modified.time_since_epoch().count() != record->fileTicks)
+    if (!record || modified.time_since_epoch().count() != record->fileTicks)
         return std::nullopt;
     return record;
 }

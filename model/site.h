@@ -143,8 +143,10 @@ public:
     // Deletes the site's folder with everything below it.
     void EraseContent();
     // What the server said of a local file when it was stored (kept across crawls in the
-    // site's folder); nothing when the file has no record or changed since.
-    std::optional<CCopyRecord> FindCopyRecord(const std::string& localPath) const;
+    // site's folder); nothing when the file, whose time is modified, has no record or
+    // changed since.
+    std::optional<CCopyRecord> FindCopyRecord(const std::string& localPath,
+                                              std::filesystem::file_time_type modified) const;
     void RecordCopy(const std::string& localPath, CCopyRecord record);
 
     // Servers ("host:port") that refused a HEAD request during this crawl.
