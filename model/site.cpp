@@ -82,15 +82,16 @@ void CSite::ForgetKnown(const CUrl& address) {
 bool CSite::AddPending(std::unique_ptr<CUrl>& address) {
     if (!address)
         return false;
-    const std::string local = GetLocalPath(*address);
-    if (local.empty())
-        return false;
+    // The cheap test first: most links of a page name addresses already queued.
     std::string key = KnownKey(*address);
     {
         std::lock_guard lock(m_lock);
         if (m_activeKeys.contains(key))
             return false;
     }
+    const std::string local = GetLocalPath(*address);
+    if (local.empty())
+        return false;
     // The file test runs without the lock, so that workers queueing links do not wait on
     // each other's disk access; the second look catches an address queued meanwhile.
     if (StoredDuringCrawl(local))
