@@ -1,5 +1,6 @@
 #include "model/copy_records.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 
@@ -41,11 +42,15 @@ bool IsStorableTag(std::string_view etag) {
 
 } // namespace
 
+// Entries put since the last merge that Find looks through one by one.
+constexpr std::size_t kUnsortedEntries = 1024;
+
 // One line per file: hash (hex), kind, file ticks, Last-Modified, ETag (rest of the line).
 void CCopyRecords::Load(const std::filesystem::path& file) {
     std::lock_guard lock(m_mutex);
-    m_records.clear();
-    m_changed = false;
+    m_entries.clear();
+    m_sorted = 0;
+    m_etags.clear();
     std::ifstream in(file, std::ios::binary);
     std::string text;
     while (std::getline(in, text)) {
@@ -59,26 +64,31 @@ void CCopyRecords::Load(const std::filesystem::path& file) {
         if (!ReadField(line, record.fileTicks) || !ReadField(line, record.lastModified))
             continue;
         record.etag = line;
-        PutLocked(hash, std::move(record));
+        m_entries.push_back({hash, record.fileTicks, record.lastModified, record.kind});
+        if (record.lastModified == 0 && !record.etag.empty() && IsStorableTag(record.etag))
+            m_etags[hash] = std::move(record.etag);
     }
+    Merge();
+    m_changed = false;
 }
 
 std::error_code CCopyRecords::Save(const std::filesystem::path& file) {
     std::lock_guard lock(m_mutex);
     if (!m_changed)
         return {};
+    Merge();
     std::error_code error;
     std::filesystem::path temporary = file;
     temporary += ".part";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         char hex[17];
-        for (const auto& [hash, entry] : m_records) {
-            const auto end = std::to_chars(hex, hex + 16, hash, 16).ptr;
+        for (const Entry& entry : m_entries) {
+            const auto end = std::to_chars(hex, hex + 16, entry.hash, 16).ptr;
             out.write(hex, end - hex);
             out << ' ' << static_cast<char>(entry.kind) << ' ' << entry.fileTicks << ' '
                 << entry.lastModified << ' ';
-            if (const auto etag = m_etags.find(hash); etag != m_etags.end())
+            if (const auto etag = m_etags.find(entry.hash); etag != m_etags.end())
                 out << etag->second;
             out << '\n';
         }
@@ -99,21 +109,22 @@ std::error_code CCopyRecords::Save(const std::filesystem::path& file) {
 
 void CCopyRecords::Clear() {
     std::lock_guard lock(m_mutex);
-    m_changed = m_changed || !m_records.empty();
-    m_records.clear();
+    m_changed = m_changed || !m_entries.empty();
+    m_entries.clear();
+    m_sorted = 0;
     m_etags.clear();
 }
 
 std::optional<CCopyRecord> CCopyRecords::Find(std::string_view key) const {
     std::lock_guard lock(m_mutex);
     const std::uint64_t hash = KeyHash(key);
-    const auto found = m_records.find(hash);
-    if (found == m_records.end())
+    const Entry* entry = const_cast<CCopyRecords*>(this)->FindLocked(hash);
+    if (entry == nullptr)
         return std::nullopt;
     CCopyRecord record;
-    record.fileTicks = found->second.fileTicks;
-    record.lastModified = found->second.lastModified;
-    record.kind = found->second.kind;
+    record.fileTicks = entry->fileTicks;
+    record.lastModified = entry->lastModified;
+    record.kind = entry->kind;
     if (const auto etag = m_etags.find(hash); etag != m_etags.end())
         record.etag = etag->second;
     return record;
@@ -125,15 +136,52 @@ void CCopyRecords::Put(std::string_view key, CCopyRecord record) {
     m_changed = true;
 }
 
+std::size_t CCopyRecords::Size() const {
+    std::lock_guard lock(m_mutex);
+    const_cast<CCopyRecords*>(this)->Merge();
+    return m_entries.size();
+}
+
+CCopyRecords::Entry* CCopyRecords::FindLocked(std::uint64_t hash) {
+    // The newest entry of a hash wins: the unsorted ones from the end, then the sorted.
+    for (auto entry = m_entries.rbegin(); entry != m_entries.rend() - m_sorted; ++entry) {
+        if (entry->hash == hash)
+            return &*entry;
+    }
+    const auto sortedEnd = m_entries.begin() + static_cast<std::ptrdiff_t>(m_sorted);
+    const auto found = std::lower_bound(
+        m_entries.begin(), sortedEnd, hash,
+        [](const Entry& entry, std::uint64_t value) { return entry.hash < value; });
+    return found != sortedEnd && found->hash == hash ? &*found : nullptr;
+}
+
 void CCopyRecords::PutLocked(std::uint64_t hash, CCopyRecord record) {
-    m_records[hash] = Entry{record.fileTicks, record.lastModified, record.kind};
+    const Entry entry{hash, record.fileTicks, record.lastModified, record.kind};
+    if (Entry* existing = FindLocked(hash)) {
+        *existing = entry;
+    } else {
+        m_entries.push_back(entry);
+        if (m_entries.size() - m_sorted > kUnsortedEntries)
+            Merge();
+    }
     if (record.lastModified == 0 && !record.etag.empty() && IsStorableTag(record.etag))
         m_etags[hash] = std::move(record.etag);
     else
         m_etags.erase(hash);
 }
 
-std::size_t CCopyRecords::Size() const {
-    std::lock_guard lock(m_mutex);
-    return m_records.size();
+void CCopyRecords::Merge() {
+    const auto byHash = [](const Entry& a, const Entry& b) { return a.hash < b.hash; };
+    const auto middle = m_entries.begin() + static_cast<std::ptrdiff_t>(m_sorted);
+    std::stable_sort(middle, m_entries.end(), byHash);
+    std::inplace_merge(m_entries.begin(), middle, m_entries.end(), byHash);
+    // Of entries with one hash, the last (the latest put) stays.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        if (i + 1 < m_entries.size() && m_entries[i + 1].hash == m_entries[i].hash)
+            continue;
+        m_entries[kept++] = m_entries[i];
+    }
+    m_entries.resize(kept);
+    m_sorted = kept;
 }
