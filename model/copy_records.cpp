@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
 
 namespace {
@@ -40,142 +42,52 @@ bool IsStorableTag(std::string_view etag) {
     return true;
 }
 
+// One line per file: hash (hex), kind, file ticks, Last-Modified, ETag (rest of the line).
+void WriteLine(std::FILE* out, std::uint64_t hash, const CCopyRecord& record) {
+    std::fprintf(out, "%llx %c %lld %lld %s\n", static_cast<unsigned long long>(hash),
+                 static_cast<char>(record.kind), static_cast<long long>(record.fileTicks),
+                 static_cast<long long>(record.lastModified), record.etag.c_str());
+}
+
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), mode[0] == 'a' ? L"ab" : L"wb");
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
 } // namespace
 
-// Entries put since the last merge that Find looks through one by one.
-constexpr std::size_t kUnsortedEntries = 1024;
+CCopyRecords::~CCopyRecords() {
+    CloseJournal();
+}
 
-// One line per file: hash (hex), kind, file ticks, Last-Modified, ETag (rest of the line).
-void CCopyRecords::Load(const std::filesystem::path& file) {
-    std::lock_guard lock(m_mutex);
+void CCopyRecords::Read(const std::filesystem::path& file) {
     m_entries.clear();
-    m_sorted = 0;
     m_etags.clear();
     std::ifstream in(file, std::ios::binary);
     std::string text;
     while (std::getline(in, text)) {
         std::string_view line(text);
         std::uint64_t hash = 0;
-        CCopyRecord record;
+        Entry entry;
         if (!ReadField(line, hash, 16) || line.size() < 2 || !IsKind(line[0]) || line[1] != ' ')
             continue;
-        record.kind = static_cast<CopyKind>(line[0]);
+        entry.hash = hash;
+        entry.kind = static_cast<CopyKind>(line[0]);
         line.remove_prefix(2);
-        if (!ReadField(line, record.fileTicks) || !ReadField(line, record.lastModified))
+        if (!ReadField(line, entry.fileTicks) || !ReadField(line, entry.lastModified))
             continue;
-        record.etag = line;
-        m_entries.push_back({hash, record.fileTicks, record.lastModified, record.kind});
-        if (record.lastModified == 0 && !record.etag.empty() && IsStorableTag(record.etag))
-            m_etags[hash] = std::move(record.etag);
-    }
-    Merge();
-    m_changed = false;
-}
-
-std::error_code CCopyRecords::Save(const std::filesystem::path& file) {
-    std::lock_guard lock(m_mutex);
-    if (!m_changed)
-        return {};
-    Merge();
-    std::error_code error;
-    std::filesystem::path temporary = file;
-    temporary += ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        char hex[17];
-        for (const Entry& entry : m_entries) {
-            const auto end = std::to_chars(hex, hex + 16, entry.hash, 16).ptr;
-            out.write(hex, end - hex);
-            out << ' ' << static_cast<char>(entry.kind) << ' ' << entry.fileTicks << ' '
-                << entry.lastModified << ' ';
-            if (const auto etag = m_etags.find(entry.hash); etag != m_etags.end())
-                out << etag->second;
-            out << '\n';
-        }
-        out.flush();
-        if (!out)
-            error = std::make_error_code(std::errc::io_error);
-    }
-    if (!error)
-        std::filesystem::rename(temporary, file, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return error;
-    }
-    m_changed = false;
-    return {};
-}
-
-void CCopyRecords::Clear() {
-    std::lock_guard lock(m_mutex);
-    m_changed = m_changed || !m_entries.empty();
-    m_entries.clear();
-    m_sorted = 0;
-    m_etags.clear();
-}
-
-std::optional<CCopyRecord> CCopyRecords::Find(std::string_view key) const {
-    std::lock_guard lock(m_mutex);
-    const std::uint64_t hash = KeyHash(key);
-    const Entry* entry = const_cast<CCopyRecords*>(this)->FindLocked(hash);
-    if (entry == nullptr)
-        return std::nullopt;
-    CCopyRecord record;
-    record.fileTicks = entry->fileTicks;
-    record.lastModified = entry->lastModified;
-    record.kind = entry->kind;
-    if (const auto etag = m_etags.find(hash); etag != m_etags.end())
-        record.etag = etag->second;
-    return record;
-}
-
-void CCopyRecords::Put(std::string_view key, CCopyRecord record) {
-    std::lock_guard lock(m_mutex);
-    PutLocked(KeyHash(key), std::move(record));
-    m_changed = true;
-}
-
-std::size_t CCopyRecords::Size() const {
-    std::lock_guard lock(m_mutex);
-    const_cast<CCopyRecords*>(this)->Merge();
-    return m_entries.size();
-}
-
-CCopyRecords::Entry* CCopyRecords::FindLocked(std::uint64_t hash) {
-    // The newest entry of a hash wins: the unsorted ones from the end, then the sorted.
-    for (auto entry = m_entries.rbegin(); entry != m_entries.rend() - m_sorted; ++entry) {
-        if (entry->hash == hash)
-            return &*entry;
-    }
-    const auto sortedEnd = m_entries.begin() + static_cast<std::ptrdiff_t>(m_sorted);
-    const auto found = std::lower_bound(
-        m_entries.begin(), sortedEnd, hash,
-        [](const Entry& entry, std::uint64_t value) { return entry.hash < value; });
-    return found != sortedEnd && found->hash == hash ? &*found : nullptr;
-}
-
-void CCopyRecords::PutLocked(std::uint64_t hash, CCopyRecord record) {
-    const Entry entry{hash, record.fileTicks, record.lastModified, record.kind};
-    if (Entry* existing = FindLocked(hash)) {
-        *existing = entry;
-    } else {
         m_entries.push_back(entry);
-        if (m_entries.size() - m_sorted > kUnsortedEntries)
-            Merge();
+        if (entry.lastModified == 0 && !line.empty() && IsStorableTag(line))
+            m_etags[hash] = line;
+        else
+            m_etags.erase(hash);
     }
-    if (record.lastModified == 0 && !record.etag.empty() && IsStorableTag(record.etag))
-        m_etags[hash] = std::move(record.etag);
-    else
-        m_etags.erase(hash);
-}
-
-void CCopyRecords::Merge() {
-    const auto byHash = [](const Entry& a, const Entry& b) { return a.hash < b.hash; };
-    const auto middle = m_entries.begin() + static_cast<std::ptrdiff_t>(m_sorted);
-    std::stable_sort(middle, m_entries.end(), byHash);
-    std::inplace_merge(m_entries.begin(), middle, m_entries.end(), byHash);
-    // Of entries with one hash, the last (the latest put) stays.
+    // Of the lines of one hash, the last (the latest put) stays.
+    std::stable_sort(m_entries.begin(), m_entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.hash < b.hash; });
     std::size_t kept = 0;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         if (i + 1 < m_entries.size() && m_entries[i + 1].hash == m_entries[i].hash)
@@ -183,5 +95,93 @@ void CCopyRecords::Merge() {
         m_entries[kept++] = m_entries[i];
     }
     m_entries.resize(kept);
-    m_sorted = kept;
+    m_entries.shrink_to_fit();
+}
+
+void CCopyRecords::Open(const std::filesystem::path& file) {
+    std::lock_guard lock(m_mutex);
+    CloseJournal();
+    m_file = file;
+    m_added = false;
+    Read(file);
+}
+
+void CCopyRecords::CloseJournal() {
+    if (m_journal != nullptr)
+        std::fclose(m_journal);
+    m_journal = nullptr;
+}
+
+std::error_code CCopyRecords::Close() {
+    std::lock_guard lock(m_mutex);
+    CloseJournal();
+    if (!m_added)
+        return {};
+    m_added = false;
+    Read(m_file);
+    std::filesystem::path temporary = m_file;
+    temporary += ".part";
+    std::error_code error;
+    std::FILE* out = OpenFile(temporary, "wb");
+    if (out == nullptr)
+        return std::error_code(errno, std::generic_category());
+    CCopyRecord record;
+    for (const Entry& entry : m_entries) {
+        record.fileTicks = entry.fileTicks;
+        record.lastModified = entry.lastModified;
+        record.kind = entry.kind;
+        const auto etag = m_etags.find(entry.hash);
+        record.etag = etag != m_etags.end() ? etag->second : std::string();
+        WriteLine(out, entry.hash, record);
+    }
+    if (std::fflush(out) != 0 || std::ferror(out))
+        error = std::make_error_code(std::errc::io_error);
+    std::fclose(out);
+    if (!error)
+        std::filesystem::rename(temporary, m_file, error);
+    if (error) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+    }
+    // The compacted records are not needed until the next Open.
+    std::vector<Entry>().swap(m_entries);
+    m_etags.clear();
+    return error;
+}
+
+std::optional<CCopyRecord> CCopyRecords::Find(std::string_view key) const {
+    const std::uint64_t hash = KeyHash(key);
+    std::lock_guard lock(m_mutex);
+    const auto found = std::lower_bound(
+        m_entries.begin(), m_entries.end(), hash,
+        [](const Entry& entry, std::uint64_t value) { return entry.hash < value; });
+    if (found == m_entries.end() || found->hash != hash)
+        return std::nullopt;
+    CCopyRecord record;
+    record.fileTicks = found->fileTicks;
+    record.lastModified = found->lastModified;
+    record.kind = found->kind;
+    if (const auto etag = m_etags.find(hash); etag != m_etags.end())
+        record.etag = etag->second;
+    return record;
+}
+
+void CCopyRecords::Put(std::string_view key, const CCopyRecord& record) {
+    const std::uint64_t hash = KeyHash(key);
+    std::lock_guard lock(m_mutex);
+    if (m_file.empty())
+        return;
+    // Opened at the first record, so that a crawl that stores nothing creates no file.
+    if (m_journal == nullptr && (m_journal = OpenFile(m_file, "ab")) == nullptr)
+        return;
+    CCopyRecord line = record;
+    if (line.lastModified != 0 || !IsStorableTag(line.etag))
+        line.etag.clear();
+    WriteLine(m_journal, hash, line);
+    m_added = true;
+}
+
+std::size_t CCopyRecords::Size() const {
+    std::lock_guard lock(m_mutex);
+    return m_entries.size();
 }

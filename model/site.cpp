@@ -331,10 +331,8 @@ void CSite::StartCrawl() {
         m_headRefused.clear();
         m_recordsFolder = GetSiteFolder();
     }
-    if (m_recordsFolder.empty())
-        m_copyRecords.Clear();
-    else
-        m_copyRecords.Load(ToFsPath(m_recordsFolder) / kCopyRecordsFile);
+    m_copyRecords.Open(m_recordsFolder.empty() ? std::filesystem::path()
+                                               : ToFsPath(m_recordsFolder) / kCopyRecordsFile);
     auto start = std::make_unique<CUrl>(nullptr, m_url, kLinkFollowed);
     start->user = m_id;
     start->password = m_password;
@@ -345,8 +343,7 @@ void CSite::StartCrawl() {
 
 void CSite::FinishCrawl() {
     // Without its records the next update still works, only with more requests.
-    if (!m_recordsFolder.empty())
-        m_copyRecords.Save(ToFsPath(m_recordsFolder) / kCopyRecordsFile);
+    m_copyRecords.Close();
     m_image = kImageSiteCrawled;
     m_endTime = NowSeconds();
     m_state = kSiteDone;

@@ -29,15 +29,16 @@ TEST(CopyRecords, TheLatestRecordOfEveryFileSurvivesSavingAndLoading) {
     TempDir dir;
     const auto file = dir.path() / kCopyRecordsFile;
     CCopyRecords records;
+    records.Open(file);
     for (int i = 0; i < 3000; ++i)
         records.Put("/h/" + std::to_string(i), Record(i, 1000 + i, "\"t\"", CopyKind::Page));
     for (int i = 0; i < 3000; i += 7)
         records.Put("/h/" + std::to_string(i), Record(-i, 0, "W/\"x" + std::to_string(i) + "\"",
                                                       CopyKind::StyleSheet));
-    ASSERT_FALSE(records.Save(file));
+    ASSERT_FALSE(records.Close());
 
     CCopyRecords loaded;
-    loaded.Load(file);
+    loaded.Open(file);
     EXPECT_EQ(loaded.Size(), 3000u);
     for (const int i : {0, 1, 7, 1500, 2999}) {
         const auto record = loaded.Find("/h/" + std::to_string(i));
@@ -57,22 +58,25 @@ TEST(CopyRecords, TheLatestRecordOfEveryFileSurvivesSavingAndLoading) {
     EXPECT_FALSE(loaded.Find("/h/3000"));
 }
 
-TEST(CopyRecords, UnreadableLinesAndTagsThatBreakALineAreLeftOut) {
+TEST(CopyRecords, RecordsOfAnUnclosedRunStayButUnreadableLinesAndTagsAreLeftOut) {
     TempDir dir;
     const auto file = dir.path() / kCopyRecordsFile;
-    CCopyRecords records;
-    records.Put("/a", Record(5, 0, "\"bad\ntag\""));
-    records.Put("/b", Record(6, 0, "\"good\""));
-    ASSERT_FALSE(records.Save(file));
+    {
+        // Never closed, as when the program is killed: the lines written stay.
+        CCopyRecords records;
+        records.Open(file);
+        records.Put("/a", Record(5, 0, "\"bad\ntag\""));
+        records.Put("/b", Record(6, 0, "\"good\""));
+    }
     std::ofstream(file, std::ios::app) << "zz h 1 2\nabc q 1 2 x\n12 h x 2\n12 h 1\n\n";
 
     CCopyRecords loaded;
-    loaded.Load(file);
+    loaded.Open(file);
     EXPECT_EQ(loaded.Size(), 2u);
     EXPECT_EQ(loaded.Find("/a")->etag, "");
     EXPECT_EQ(loaded.Find("/b")->etag, "\"good\"");
-    // Nothing changed since loading: nothing is written.
+    // Nothing added since: nothing is written.
     std::filesystem::remove(file);
-    EXPECT_FALSE(loaded.Save(file));
+    EXPECT_FALSE(loaded.Close());
     EXPECT_FALSE(std::filesystem::exists(file));
 }
