@@ -508,7 +508,7 @@ int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
 
 void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code) {
     if (result != kFetchFailed) {
-        site.MarkDone(*address);
+        site.MarkDone(*address, true);
         return;
     }
     address->attempts += 1;
@@ -518,5 +518,5 @@ void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int
         return;
     }
     site.AddError(*address, code);
-    site.MarkDone(*address);
+    site.MarkDone(*address, true);
 }

@@ -86,7 +86,7 @@ bool CSite::AddPending(std::unique_ptr<CUrl>& address) {
     std::string key = KnownKey(*address);
     {
         std::lock_guard lock(m_lock);
-        if (m_activeKeys.contains(key))
+        if (m_activeKeys.contains(key) || HasEnded(*address, key))
             return false;
     }
     const std::string local = GetLocalPath(*address);
@@ -97,7 +97,7 @@ bool CSite::AddPending(std::unique_ptr<CUrl>& address) {
     if (StoredDuringCrawl(local))
         return false;
     std::lock_guard lock(m_lock);
-    if (m_activeKeys.contains(key))
+    if (m_activeKeys.contains(key) || HasEnded(*address, key))
         return false;
     ++m_activeKeys[std::move(key)];
     m_pending.push_back(std::move(address));
@@ -114,9 +114,13 @@ std::unique_ptr<CUrl> CSite::NextPending() {
     return head;
 }
 
-void CSite::MarkDone(const CUrl& address) {
+void CSite::MarkDone(const CUrl& address, bool ended) {
     {
         std::lock_guard lock(m_lock);
+        // Known as ended before it stops being active, so that no other worker queues it
+        // in between.
+        if (ended)
+            m_endedKeys.insert(EndedKey(address, KnownKey(address)));
         const auto entry = std::find(m_inProgress.begin(), m_inProgress.end(), &address);
         if (entry != m_inProgress.end()) {
             m_inProgress.erase(entry);
@@ -144,12 +148,26 @@ void CSite::AddLog(const std::string& text) {
 
 bool CSite::IsKnown(const CUrl& address) const {
     {
+        const std::string key = KnownKey(address);
         std::lock_guard lock(m_lock);
-        if (m_activeKeys.contains(KnownKey(address)))
+        if (m_activeKeys.contains(key) || HasEnded(address, key))
             return true;
     }
     const std::string local = GetLocalPath(address);
     return !local.empty() && StoredDuringCrawl(local);
+}
+
+std::uint64_t CSite::EndedKey(const CUrl& address, const std::string& key) const {
+    std::string text;
+    text.reserve(address.host.size() + key.size() + 1);
+    AppendLowerAscii(text, address.host);
+    text.push_back('\0');
+    text += key;
+    return std::hash<std::string>{}(text);
+}
+
+bool CSite::HasEnded(const CUrl& address, const std::string& key) const {
+    return !m_endedKeys.empty() && m_endedKeys.contains(EndedKey(address, key));
 }
 
 bool CSite::StoredDuringCrawl(const std::string& local) const {
@@ -282,6 +300,7 @@ void CSite::ResetForQueue() {
         m_pending.clear();
         m_inProgress.clear();
         m_activeKeys.clear();
+        m_endedKeys.clear();
         FixKeyRules();
         m_errors.clear();
         m_log.clear();
@@ -328,6 +347,7 @@ void CSite::StartCrawl() {
     }
     {
         std::lock_guard lock(m_lock);
+        m_endedKeys.clear();
         m_headRefused.clear();
         m_recordsFolder = GetSiteFolder();
     }

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "model/copy_records.h"
@@ -111,10 +112,12 @@ public:
     // The head of pending, now in progress and owned by the caller; null when empty.
     std::unique_ptr<CUrl> NextPending();
     // Takes the address out of progress and counts it done; shows it in the status bar.
-    void MarkDone(const CUrl& address);
+    // An address that ended (stored, refused, or failed for the last time) stays known
+    // for the rest of the crawl; one that is to be tried again does not.
+    void MarkDone(const CUrl& address, bool ended = false);
     void AddError(const CUrl& address, int code);
     void AddLog(const std::string& text);
-    // Pending, in progress, or stored during this crawl (path and file compared
+    // Pending, in progress, ended, or stored during this crawl (path and file compared
     // without regard to letter case).
     bool IsKnown(const CUrl& address) const;
 
@@ -192,6 +195,10 @@ private:
     // Path and file (a folder's file is its default document); with requisites, which
     // come from many servers, the host too.
     std::string KnownKey(const CUrl& address) const;
+    // The hash of the host and the key, for the addresses that ended: ports and the
+    // host's letter case share one local folder.
+    std::uint64_t EndedKey(const CUrl& address, const std::string& key) const;
+    bool HasEnded(const CUrl& address, const std::string& key) const;
     // Whether the local file was written since the crawl began.
     bool StoredDuringCrawl(const std::string& localPath) const;
     void ForgetKnown(const CUrl& address);
@@ -204,6 +211,8 @@ private:
     // Path and file (lower case) of every pending and in-progress address, counted,
     // so that IsKnown does not walk the lists of a large site.
     std::unordered_map<std::string, int> m_activeKeys;
+    // Every address that ended in this crawl, as hashes: a few dozen bytes each.
+    std::unordered_set<std::uint64_t> m_endedKeys;
     // How keys are made, fixed for a crawl when it is queued.
     bool m_keysNameHost = false;
     std::string m_keysDefaultDocument = "index.htm";

@@ -344,3 +344,26 @@ TEST_F(Crawl, TheTimeLimitStopsACrawlThatWaitsOnASlowServer) {
     controller.reset();
     SetClockForTesting({});
 }
+
+// A chain of pages links an address whose file cannot be stored (its name is taken by a
+// file) and one that is missing: each is asked for its tries and no more, however many
+// pages name it after it failed.
+TEST_F(Crawl, AnAddressThatEndedIsNotFetchedAgainInTheSameCrawl) {
+    for (int i = 0; i < 6; ++i) {
+        server.Add("/p" + std::to_string(i) + ".htm",
+                   Html("<a href=f.txt>f</a><a href=f.txt/e.htm>e</a><a href=gone.htm>g</a>"
+                        "<a href=p" + std::to_string(i + 1) + ".htm>next</a>"));
+    }
+    server.Add("/f.txt/e.htm", Html("e"));
+    server.Add("/f.txt", SiteServer::Page{"f", "text/plain"});
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/p0.htm", 1);
+    RunToEnd({&site});
+
+    // f.txt is stored first; then f.txt/e.htm cannot be: two tries, one error.
+    EXPECT_EQ(server.Count("GET /f.txt"), 1);
+    EXPECT_EQ(server.Count("GET /f.txt/e.htm"), 2);
+    EXPECT_EQ(server.Count("GET /gone.htm"), 2);
+    EXPECT_EQ(server.Count("GET /p6.htm"), 2);
+    EXPECT_EQ(site.GetErrors().size(), 3u);
+}
