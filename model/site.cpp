@@ -120,7 +120,7 @@ void CSite::MarkDone(const CUrl& address, bool ended) {
         // Known as ended before it stops being active, so that no other worker queues it
         // in between.
         if (ended)
-            m_endedKeys.insert(EndedKey(address, KnownKey(address)));
+            m_endedKeys.Insert(EndedKey(address, KnownKey(address)));
         const auto entry = std::find(m_inProgress.begin(), m_inProgress.end(), &address);
         if (entry != m_inProgress.end()) {
             m_inProgress.erase(entry);
@@ -167,7 +167,7 @@ std::uint64_t CSite::EndedKey(const CUrl& address, const std::string& key) const
 }
 
 bool CSite::HasEnded(const CUrl& address, const std::string& key) const {
-    return !m_endedKeys.empty() && m_endedKeys.contains(EndedKey(address, key));
+    return m_endedKeys.Size() != 0 && m_endedKeys.Contains(EndedKey(address, key));
 }
 
 bool CSite::StoredDuringCrawl(const std::string& local) const {
@@ -300,7 +300,7 @@ void CSite::ResetForQueue() {
         m_pending.clear();
         m_inProgress.clear();
         m_activeKeys.clear();
-        m_endedKeys.clear();
+        m_endedKeys.Clear();
         FixKeyRules();
         m_errors.clear();
         m_log.clear();
@@ -347,7 +347,7 @@ void CSite::StartCrawl() {
     }
     {
         std::lock_guard lock(m_lock);
-        m_endedKeys.clear();
+        m_endedKeys.Clear();
         m_headRefused.clear();
         m_recordsFolder = GetSiteFolder();
     }

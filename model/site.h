@@ -17,11 +17,11 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "model/copy_records.h"
 #include "model/error_entry.h"
+#include "model/key_set.h"
 #include "model/site_item.h"
 #include "model/speed_history.h"
 #include "model/wildcard.h"
@@ -211,8 +211,8 @@ private:
     // Path and file (lower case) of every pending and in-progress address, counted,
     // so that IsKnown does not walk the lists of a large site.
     std::unordered_map<std::string, int> m_activeKeys;
-    // Every address that ended in this crawl, as hashes: a few dozen bytes each.
-    std::unordered_set<std::uint64_t> m_endedKeys;
+    // Every address that ended in this crawl, as hashes.
+    CKeySet m_endedKeys;
     // How keys are made, fixed for a crawl when it is queued.
     bool m_keysNameHost = false;
     std::string m_keysDefaultDocument = "index.htm";
