@@ -497,11 +497,16 @@ int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
     const std::string stubPath = state.site.GetLocalPath(state.address);
     if (stubPath.empty())
         return kFetchDone;
+    const std::string targetPath = state.site.GetLocalPath(targetAddress);
     if (state.site.m_pageRequisites) {
         // A link relative to the stub keeps working when the copy is moved.
         SaveContent(RelativeRedirectStub(link.empty() ? targetAddress.GetURL() : link), stubPath);
+    } else if (targetPath.empty()) {
+        // No file of the copy can stand for the target: forward to the web, never to
+        // whatever an empty path would name on the disk.
+        SaveContent(RelativeRedirectStub(targetAddress.GetURL()), stubPath);
     } else {
-        SaveContent(RedirectStub(state.site.GetLocalPath(targetAddress)), stubPath);
+        SaveContent(RedirectStub(targetPath), stubPath);
     }
     return kFetchDone;
 }

@@ -367,3 +367,16 @@ TEST_F(Crawl, AnAddressThatEndedIsNotFetchedAgainInTheSameCrawl) {
     EXPECT_EQ(server.Count("GET /p6.htm"), 2);
     EXPECT_EQ(site.GetErrors().size(), 3u);
 }
+
+TEST_F(Crawl, ARedirectToAnAddressWithoutALocalFileForwardsToTheWebNotTheDisk) {
+    AddRedirect("/old.htm", "http://../../../tmp/x.htm");
+    server.Start();
+    for (const bool requisites : {false, true}) {
+        CSite& site = MakeSite(requisites ? "New" : "Old", "/old.htm");
+        site.m_pageRequisites = requisites;
+        RunToEnd({&site});
+        const std::string stub = ReadFileText(Stored(site, "old.htm"));
+        EXPECT_EQ(stub.find("file:"), std::string::npos) << stub;
+        EXPECT_NE(stub.find("url=http://"), std::string::npos) << stub;
+    }
+}
