@@ -163,10 +163,11 @@ int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& site
     const auto folder = std::filesystem::absolute(sitesDir, error).lexically_normal();
     if (!error)
         std::filesystem::create_directories(folder, error);
+    // The same words and code as a site whose own folder cannot be written.
     if (error) {
-        err << "quarn-cli: cannot use the sites directory '" << sitesDir.string()
-            << "': " << error.message() << "\n";
-        return kExitUsage;
+        err << "quarn-cli: Cannot write to " << sitesDir.string() << ": " << error.message()
+            << "\n";
+        return kExitStopped;
     }
     if (!CInternetSession::Initialise()) {
         err << "quarn-cli: the HTTP library (libcurl) cannot be used\n";

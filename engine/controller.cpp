@@ -135,6 +135,9 @@ void CController::BeginCrawl(CSite& site) {
     options.userAgent = site.m_userAgent;
     m_session.SetOptions(options);
     site.StartCrawl();
+    // Nothing was queued: the next dispatch stops the site.
+    if (!site.StopReason().empty())
+        m_ui.ShowMessage(site.StopReason());
 }
 
 bool CController::StartNextSite() {
@@ -234,6 +237,10 @@ void CController::Dispatch() {
         // WM_WORKER_DONE when it ends and WM_DISPATCH when it queues new addresses.
         if (!m_busyWorkers.empty())
             return;
+        if (site != nullptr && !site->StopReason().empty()) {
+            StopSite(site);
+            return;
+        }
         if (site != nullptr) {
             m_ui.PostToStatusView(WM_SITE_FINISHED, site);
             site->FinishCrawl();

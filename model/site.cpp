@@ -1,7 +1,9 @@
 #include "model/site.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "model/clock.h"
@@ -262,6 +264,27 @@ void CSite::EraseContent() {
 }
 
 namespace {
+// Why files cannot be stored in folder (made first when missing); empty when they can.
+// A file is made and removed, since permissions alone do not tell (a read-only mount, a
+// full quota, an ACL).
+std::string UnwritableFolderReason(const std::string& folder) {
+    if (folder.empty())
+        return {};
+    const std::filesystem::path path = ToFsPath(folder);
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (error)
+        return error.message();
+    const std::filesystem::path probe = path / ".quarn-write-test";
+    {
+        std::ofstream out(probe, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return std::error_code(errno, std::generic_category()).message();
+    }
+    std::filesystem::remove(probe, error);
+    return {};
+}
+
 // A local path's key in the records: its part inside the site's folder, so that a copy
 // moved with its folder keeps its records.
 std::string_view RecordKey(std::string_view localPath, std::string_view folder) {
@@ -351,6 +374,14 @@ void CSite::StartCrawl() {
         m_headRefused.clear();
         m_recordsFolder = GetSiteFolder();
     }
+    m_stopReason.clear();
+    if (const std::string reason = UnwritableFolderReason(m_recordsFolder); !reason.empty()) {
+        m_stopReason = "Cannot write to " + m_recordsFolder + ": " + reason;
+        AddLog(m_stopReason);
+        SetStatusBarText(m_stopReason);
+        m_copyRecords.Open({});
+        return;
+    }
     m_copyRecords.Open(m_recordsFolder.empty() ? std::filesystem::path()
                                                : ToFsPath(m_recordsFolder) / kCopyRecordsFile);
     auto start = std::make_unique<CUrl>(nullptr, m_url, kLinkFollowed);
@@ -373,7 +404,7 @@ void CSite::FinishCrawl() {
 void CSite::Stop() {
     FinishCrawl();
     m_state = kSiteAborted;
-    SetStatusBarText("Stopped " + m_name);
+    SetStatusBarText(m_stopReason.empty() ? "Stopped " + m_name : m_stopReason);
 }
 
 void CSite::AddBytes(std::int64_t count) {

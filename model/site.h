@@ -159,8 +159,11 @@ public:
     // --- Lifecycle and statistics ---
     void ResetForQueue();
     // Begins a crawl: compiles the patterns, stamps the start, erases the stored copy when
-    // DOWNLOAD_CHANGES is off, queues the start address and logs "Started".
+    // DOWNLOAD_CHANGES is off, queues the start address and logs "Started". When the
+    // site's folder cannot be made or written, nothing is queued and StopReason says why.
     void StartCrawl();
+    // "Cannot write to <folder>: <reason>" when the crawl could not begin; else empty.
+    const std::string& StopReason() const { return m_stopReason; }
     // Sets the crawl's start moment (seconds for display, file-clock precision for the
     // file tests).
     void SetStartTime(std::filesystem::file_time_type start);
@@ -221,6 +224,7 @@ private:
 
     // The site's folder when the crawl began, and its files' records.
     std::string m_recordsFolder;
+    std::string m_stopReason;
     CCopyRecords m_copyRecords;
     std::vector<std::string> m_headRefused;
 

@@ -229,6 +229,17 @@ TEST_F(CliEndToEnd, SpaceLimitStopsTheSiteWithExitThree) {
     EXPECT_TRUE(Contains(out, "limit")) << out;
 }
 
+TEST_F(CliEndToEnd, AnUnwritableSitesFolderStopsWithExitThreeAndSaysWhy) {
+    PortSite site(SmallSite());
+    fs::create_directories(SitesDir());
+    std::ofstream(SitesDir() / "file") << "x";
+    CliProcess cli({"mirror", site.Url("/"), "--name", "Small", "--sites-dir",
+                    (SitesDir() / "file" / "Sites").string()});
+    ASSERT_EQ(cli.Wait(), kExitStopped) << cli.Err();
+    EXPECT_TRUE(Contains(cli.Err() + cli.Out(), "Cannot write to ")) << cli.Err() << cli.Out();
+    EXPECT_FALSE(site.Requested("/"));
+}
+
 TEST_F(CliEndToEnd, BadArgumentsExitWithTwo) {
     CliProcess scheme({"mirror", "ftp://127.0.0.1/", "--sites-dir", SitesDir().string()});
     EXPECT_EQ(scheme.Wait(), kExitUsage);

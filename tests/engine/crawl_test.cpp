@@ -380,3 +380,31 @@ TEST_F(Crawl, ARedirectToAnAddressWithoutALocalFileForwardsToTheWebNotTheDisk) {
         EXPECT_NE(stub.find("url=http://"), std::string::npos) << stub;
     }
 }
+
+// A sites folder below a regular file: the crawl stops before its first request, with
+// the reason in the log, the status bar and the message box.
+TEST_F(Crawl, AnUnwritableSitesFolderStopsTheCrawlBeforeAnyRequest) {
+    server.Add("/index.htm", Html("<a href=a.htm>a</a>"));
+    server.Start();
+    std::ofstream(dir.path() / "file") << "x";
+    g_strSitesDir.Set((dir.path() / "file" / "Sites").string());
+    CSite& site = MakeSite("Alpha", "/index.htm");
+    CSite& next = MakeSite("Beta", "/index.htm");
+    RunToEnd({&site, &next});
+
+    EXPECT_TRUE(server.Log().empty());
+    EXPECT_EQ(site.m_state, kSiteAborted);
+    EXPECT_EQ(next.m_state, kSiteAborted);
+    const std::string reason =
+        "Cannot write to " + (dir.path() / "file" / "Sites" / "Alpha").string() + ": ";
+    EXPECT_TRUE(site.StopReason().starts_with(reason)) << site.StopReason();
+    EXPECT_GT(site.StopReason().size(), reason.size());
+    EXPECT_NE(site.GetLog().find(site.StopReason()), std::string::npos);
+    ui.Get([&] {
+        EXPECT_NE(std::find(ui.statusTexts.begin(), ui.statusTexts.end(), site.StopReason()),
+                  ui.statusTexts.end());
+        EXPECT_EQ(ui.messages.size(), 2u);
+        EXPECT_EQ(ui.messages.at(0), site.StopReason());
+        return 0;
+    });
+}
