@@ -9,6 +9,7 @@
 #include "model/clock.h"
 #include "model/delete_tree.h"
 #include "model/file_path.h"
+#include "model/leftover_files.h"
 #include "model/shared_text.h"
 #include "model/site_group.h"
 #include "model/status_bar.h"
@@ -382,6 +383,8 @@ void CSite::StartCrawl() {
         m_copyRecords.Open({});
         return;
     }
+    if (!m_recordsFolder.empty())
+        BeginCrawlMark(ToFsPath(m_recordsFolder));
     m_copyRecords.Open(m_recordsFolder.empty() ? std::filesystem::path()
                                                : ToFsPath(m_recordsFolder) / kCopyRecordsFile);
     auto start = std::make_unique<CUrl>(nullptr, m_url, kLinkFollowed);
@@ -395,6 +398,8 @@ void CSite::StartCrawl() {
 void CSite::FinishCrawl() {
     // Without its records the next update still works, only with more requests.
     m_copyRecords.Close();
+    if (!m_recordsFolder.empty() && m_stopReason.empty())
+        EndCrawlMark(ToFsPath(m_recordsFolder));
     m_image = kImageSiteCrawled;
     m_endTime = NowSeconds();
     m_state = kSiteDone;

@@ -408,3 +408,30 @@ TEST_F(Crawl, AnUnwritableSitesFolderStopsTheCrawlBeforeAnyRequest) {
         return 0;
     });
 }
+
+// What a killed crawl left: the marker of a crawl that never finished, and temporary
+// files of the writes it was making. The next crawl removes them and nothing else.
+TEST_F(Crawl, TheTemporaryFilesOfAKilledCrawlAreRemovedByTheNextOne) {
+    server.Add("/index.htm", Html("<a href=a.htm>a</a>"));
+    server.Add("/a.htm", Html("a"));
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm");
+    const fs::path folder = dir.path() / "Alpha";
+    fs::create_directories(folder / "127.0.0.1" / "sub");
+    for (const fs::path& file : {folder / ".quarn-crawling", folder / "127.0.0.1" / ".quarn-3.part",
+                                 folder / "127.0.0.1" / "sub" / ".quarn-17.part",
+                                 folder / "127.0.0.1" / "sub" / "notes.part"})
+        std::ofstream(file) << "x";
+    RunToEnd({&site});
+
+    EXPECT_FALSE(fs::exists(folder / "127.0.0.1" / ".quarn-3.part"));
+    EXPECT_FALSE(fs::exists(folder / "127.0.0.1" / "sub" / ".quarn-17.part"));
+    EXPECT_TRUE(fs::exists(folder / "127.0.0.1" / "sub" / "notes.part"));
+    EXPECT_FALSE(fs::exists(folder / ".quarn-crawling")) << "the crawl finished";
+    EXPECT_EQ(ReadFileText(Stored(site, "a.htm")), "a");
+
+    // Without the marker, a crawl does not look for them.
+    std::ofstream(folder / "127.0.0.1" / ".quarn-4.part") << "x";
+    RunToEnd({&site});
+    EXPECT_TRUE(fs::exists(folder / "127.0.0.1" / ".quarn-4.part"));
+}
