@@ -134,6 +134,7 @@ void CController::BeginCrawl(CSite& site) {
     options.connectRetries = site.m_retries;
     options.userAgent = site.m_userAgent;
     m_session.SetOptions(options);
+    m_session.Gate().Reset();
     site.StartCrawl();
     // Nothing was queued: the next dispatch stops the site.
     if (!site.StopReason().empty())

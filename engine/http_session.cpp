@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <utility>
 
@@ -87,6 +88,14 @@ void ReadAnswerHeaders(CURL* curl, const std::string& rawHeaders, CHttpAnswer& a
     if (answer.contentEncoding == "identity")
         answer.contentEncoding.clear();
     answer.etag = HeaderValue(rawHeaders, "ETag");
+    const std::string retryAfter(HeaderValue(rawHeaders, "Retry-After"));
+    if (!retryAfter.empty() && retryAfter.find_first_not_of("0123456789") == std::string::npos) {
+        answer.retryAfter = retryAfter.size() > 9 ? 999999999 : std::stoll(retryAfter);
+    } else if (!retryAfter.empty()) {
+        const time_t when = curl_getdate(retryAfter.c_str(), nullptr);
+        if (when != -1)
+            answer.retryAfter = std::max<std::int64_t>(0, when - std::time(nullptr));
+    }
 }
 
 } // namespace

@@ -21,6 +21,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/server_gate.h"
+
 // Transfer options; set at every site start, read at every request.
 struct CSessionOptions {
     int connectTimeoutSeconds = 30;
@@ -41,10 +43,13 @@ public:
 
     void SetOptions(const CSessionOptions& options);
     CSessionOptions GetOptions() const;
+    // Which servers are busy, for every worker of the crawl.
+    CServerGate& Gate() { return m_gate; }
 
 private:
     mutable std::mutex m_mutex;
     CSessionOptions m_options;
+    CServerGate m_gate;
 };
 
 // One answer's status and the headers the worker reads.
@@ -69,6 +74,8 @@ struct CHttpAnswer {
     std::string contentEncoding;
     // ETag as sent, quotes included; empty when absent.
     std::string etag;
+    // Retry-After in seconds from now (a date is converted); -1 when absent or unreadable.
+    std::int64_t retryAfter = -1;
     // The body was not wanted (BodyUse::Stop) and the transfer ended early.
     bool stopped = false;
     // The error's text when curlError is set.

@@ -91,6 +91,10 @@ std::string RelativeRedirectStub(const std::string& link) {
 }
 
 namespace {
+bool IsBusy(int status) {
+    return status == 429 || status == 503;
+}
+
 bool RefusesHead(int status) {
     return status == 405 || status == 501 || status == 400;
 }
@@ -151,6 +155,7 @@ struct CWorker::FetchState {
     int port = 0;
     std::string objectName; // the request's path and query
     int code = 0;           // the last HTTP status, or a negative code when none arrived
+    std::string server; // "host:port"
     std::string localPath;
     std::optional<std::filesystem::file_time_type> local; // the local copy's time
     std::optional<CCopyRecord> record; // what an earlier crawl kept of the copy
@@ -221,6 +226,16 @@ int CWorker::FetchAddress(FetchState& state) {
     if (Aborted())
         return kFetchFinished;
 
+    state.server = state.address.host + ":" + std::to_string(state.port);
+    CServerGate& gate = m_session.Gate();
+    if (!gate.Enter(state.server, m_abort))
+        return kFetchFinished;
+    struct Pass {
+        CServerGate& gate;
+        const std::string& server;
+        ~Pass() { gate.Leave(server); }
+    } pass{gate, state.server};
+
     state.objectName = state.address.GetObjectName();
     state.localPath = state.site.GetLocalPath(state.address);
     if (!state.localPath.empty())
@@ -228,12 +243,16 @@ int CWorker::FetchAddress(FetchState& state) {
     // A file stored earlier in this crawl is only rescanned, if it is a page; HEAD says
     // which without a transfer.
     const bool storedThisCrawl = state.local && *state.local >= state.site.GetStartFileTime();
-    const std::string server = state.address.host + ":" + std::to_string(state.port);
+    const std::string& server = state.server;
     if ((state.site.m_headProbe || storedThisCrawl) && !state.site.HeadRefused(server)) {
         const CHttpAnswer probe =
             connection.Request("HEAD", state.address.scheme, state.objectName, nullptr, m_abort);
         if (probe.aborted || Aborted())
             return kFetchFinished;
+        if (IsBusy(probe.status))
+            return ServerBusy(state, probe);
+        if (probe.status != 0)
+            gate.Answered(server);
         if (probe.curlError != 0 || !RefusesHead(probe.status))
             return FetchAfterProbe(state, probe);
         state.site.NoteHeadRefused(server);
@@ -333,6 +352,19 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
     return 0;
 }
 
+// A 429 or 503: the address waits for the server, unless it has waited too long.
+int CWorker::ServerBusy(FetchState& state, const CHttpAnswer& answer) {
+    state.code = answer.status;
+    constexpr int kLongestWaitSeconds = 600;
+    const int cap = std::min(kLongestWaitSeconds, std::max(1, state.site.m_requestTimeout) * 10);
+    const int wait = m_session.Gate().Busy(state.server, answer.status, answer.retryAfter, cap,
+                                           state.site.m_workers);
+    if (wait < 0)
+        return kFetchFailed;
+    state.site.AddLog("Server busy, waiting " + std::to_string(wait) + " s");
+    return kFetchBusy;
+}
+
 // A 304: the copy of an earlier crawl is as new as the server's file.
 int CWorker::NotModified(FetchState& state, const CHttpAnswer& answer) {
     const auto& record = state.record;
@@ -384,6 +416,13 @@ int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
     if (answer.aborted || Aborted())
         return kFetchFinished;
     const bool conditional = request.ifModifiedSince > 0 || !request.ifNoneMatch.empty();
+    if (IsBusy(answer.status) && !writeError) {
+        state.writer.Discard();
+        state.buffer.clear();
+        return ServerBusy(state, answer);
+    }
+    if (answer.status != 0)
+        m_session.Gate().Answered(state.server);
     state.code = CodeOf(answer);
     if (writeError)
         return SaveFailed(state, writeError);
@@ -512,6 +551,11 @@ int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
 }
 
 void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code) {
+    if (result == kFetchBusy) {
+        site.MarkDone(*address);
+        site.AddPending(address); // refused (already known): the pointer still owns it
+        return;
+    }
     if (result != kFetchFailed) {
         site.MarkDone(*address, true);
         return;

@@ -25,6 +25,8 @@ inline constexpr int kFetchFinished = 1; // also aborted
 inline constexpr int kFetchFailed = 2;
 inline constexpr int kFetchDone = 3;
 inline constexpr int kFetchSkippedBySize = 4;
+// The server is busy: the address goes back to the queue without using up a try.
+inline constexpr int kFetchBusy = 5;
 
 // HTML larger than this is stored as it arrives, without scanning its links.
 inline constexpr std::size_t kMaxScannedPageBytes = std::size_t{32} << 20;
@@ -53,6 +55,7 @@ private:
     int FetchWithGet(FetchState& state);
     int Decide(FetchState& state, const CHttpAnswer& headers, bool conditional);
     int NotModified(FetchState& state, const CHttpAnswer& answer);
+    int ServerBusy(FetchState& state, const CHttpAnswer& answer);
     int Transfer(FetchState& state, CHttpRequest& request);
     void Record(FetchState& state);
     int ScanAndSave(FetchState& state);

@@ -263,3 +263,29 @@ TEST_F(Transfers, CompressedAnswersAreStoredDecodedAndCountedAsSent) {
     EXPECT_EQ(errors[0].address, server.Url("/data.bin"));
     EXPECT_LT(errors[0].code, 0);
 }
+
+// A server that asks to be left alone for a while is waited for, not given up: the
+// addresses it turned away are asked again later, without using up their tries.
+TEST_F(Transfers, ABusyServerIsWaitedForAndCopiedCompletely) {
+    AddSmallSite();
+    server.BeBusy(3, 429, "1");
+    server.Start();
+    CSite& site = MakeSite("Mirror", "/index.htm", 4);
+    site.m_retries = 1;
+    const auto start = std::chrono::steady_clock::now();
+    RunToEnd({&site});
+
+    EXPECT_TRUE(site.GetErrors().empty());
+    for (const char* path : {"index.htm", "a.htm", "b.png", "c.css", "d.png"})
+        EXPECT_TRUE(fs::exists(Stored(site, path))) << path;
+    EXPECT_NE(site.GetLog().find("Server busy, waiting 1 s"), std::string::npos);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+
+    // Without Retry-After it backs off from a second; a 503 is busy too.
+    server.BeBusy(1, 503, "");
+    site.m_downloadChanges = false;
+    RunToEnd({&site});
+    EXPECT_TRUE(site.GetErrors().empty());
+    EXPECT_TRUE(fs::exists(Stored(site, "d.png")));
+    EXPECT_NE(site.GetLog().find("Server busy, waiting 1 s"), std::string::npos);
+}

@@ -45,6 +45,14 @@ public:
     // Answers 304 to a GET whose If-Modified-Since equals the page's Last-Modified or
     // whose If-None-Match equals its ETag, as servers that compare exactly do.
     void HonourConditions() { m_conditions = true; }
+    // The next `requests` requests, whatever they ask for, are answered with status (429
+    // or 503) and, when not empty, Retry-After.
+    void BeBusy(int requests, int status, std::string retryAfter) {
+        std::lock_guard lock(m_mutex);
+        m_busyAnswers = requests;
+        m_busyStatus = status;
+        m_retryAfter = std::move(retryAfter);
+    }
     void AddHtml(const std::string& path, std::string body) { Add(path, Page{std::move(body)}); }
     void Start() { m_server.Start(); }
     std::string Url(const std::string& path) const { return m_server.Url(path); }
@@ -105,6 +113,13 @@ private:
             m_clientPorts.insert(request.remote_port);
             m_changed.notify_all();
             m_changed.wait(lock, [&] { return m_closing || !m_held.contains(request.path); });
+            if (m_busyAnswers > 0) {
+                m_busyAnswers -= 1;
+                response.status = m_busyStatus;
+                if (!m_retryAfter.empty())
+                    response.set_header("Retry-After", m_retryAfter);
+                return;
+            }
         }
         const auto page = m_pages.find(request.path);
         if (page == m_pages.end()) {
@@ -135,6 +150,9 @@ private:
 
     TestServer m_server;
     bool m_conditions = false;
+    int m_busyAnswers = 0;
+    int m_busyStatus = 0;
+    std::string m_retryAfter;
     std::set<int> m_clientPorts;
     std::map<std::string, Page> m_pages; // fixed once the server runs
     mutable std::mutex m_mutex;
