@@ -76,8 +76,12 @@ void CSite::FixKeyRules() {
     m_keysDefaultDocument = m_defaultDocument;
 }
 
+std::uint64_t CSite::ActiveKey(const std::string& key) {
+    return std::hash<std::string>{}(key);
+}
+
 void CSite::ForgetKnown(const CUrl& address) {
-    const auto entry = m_activeKeys.find(KnownKey(address));
+    const auto entry = m_activeKeys.find(ActiveKey(KnownKey(address)));
     if (entry != m_activeKeys.end() && --entry->second == 0)
         m_activeKeys.erase(entry);
 }
@@ -86,10 +90,11 @@ bool CSite::AddPending(std::unique_ptr<CUrl>& address) {
     if (!address)
         return false;
     // The cheap test first: most links of a page name addresses already queued.
-    std::string key = KnownKey(*address);
+    const std::string key = KnownKey(*address);
+    const std::uint64_t active = ActiveKey(key);
     {
         std::lock_guard lock(m_lock);
-        if (m_activeKeys.contains(key) || HasEnded(*address, key))
+        if (m_activeKeys.contains(active) || HasEnded(*address, key))
             return false;
     }
     const std::string local = GetLocalPath(*address);
@@ -100,10 +105,11 @@ bool CSite::AddPending(std::unique_ptr<CUrl>& address) {
     if (StoredDuringCrawl(local))
         return false;
     std::lock_guard lock(m_lock);
-    if (m_activeKeys.contains(key) || HasEnded(*address, key))
+    if (m_activeKeys.contains(active) || HasEnded(*address, key))
         return false;
-    ++m_activeKeys[std::move(key)];
-    m_pending.push_back(std::move(address));
+    ++m_activeKeys[active];
+    m_pending.emplace_back(*address);
+    address.reset();
     return true;
 }
 
@@ -111,7 +117,7 @@ std::unique_ptr<CUrl> CSite::NextPending() {
     std::lock_guard lock(m_lock);
     if (m_pending.empty())
         return nullptr;
-    std::unique_ptr<CUrl> head = std::move(m_pending.front());
+    std::unique_ptr<CUrl> head = m_pending.front().Unpack();
     m_pending.pop_front();
     m_inProgress.push_back(head.get());
     return head;
@@ -153,7 +159,7 @@ bool CSite::IsKnown(const CUrl& address) const {
     {
         const std::string key = KnownKey(address);
         std::lock_guard lock(m_lock);
-        if (m_activeKeys.contains(key) || HasEnded(address, key))
+        if (m_activeKeys.contains(ActiveKey(key)) || HasEnded(address, key))
             return true;
     }
     const std::string local = GetLocalPath(address);

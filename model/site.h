@@ -22,6 +22,7 @@
 #include "model/copy_records.h"
 #include "model/error_entry.h"
 #include "model/key_set.h"
+#include "model/packed_address.h"
 #include "model/site_item.h"
 #include "model/speed_history.h"
 #include "model/wildcard.h"
@@ -209,11 +210,12 @@ private:
     void FixKeyRules();
 
     mutable std::recursive_mutex m_lock;
-    std::deque<std::unique_ptr<CUrl>> m_pending;
+    std::deque<CPackedAddress> m_pending;
     std::vector<const CUrl*> m_inProgress;
-    // Path and file (lower case) of every pending and in-progress address, counted,
-    // so that IsKnown does not walk the lists of a large site.
-    std::unordered_map<std::string, int> m_activeKeys;
+    // Hashes of the keys of every pending and in-progress address, counted, so that
+    // IsKnown does not walk the lists of a large site.
+    std::unordered_map<std::uint64_t, int> m_activeKeys;
+    static std::uint64_t ActiveKey(const std::string& key);
     // Every address that ended in this crawl, as hashes.
     CKeySet m_endedKeys;
     // How keys are made, fixed for a crawl when it is queued.
