@@ -128,6 +128,8 @@ void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
     mirror.add_flag("--requisites-same-server", options.requisitesSameServer,
                     "Take the files pages need only from the crawled servers (default: from "
                     "any server)");
+    mirror.add_flag("--no-robots", options.noRobots,
+                    "Ignore robots.txt (default: keep off what it disallows, at its Crawl-delay)");
     mirror.add_flag("--head-probe", options.headProbe,
                     "Ask HEAD before every transfer, as servers that mishandle conditional "
                     "requests need (default: one GET per file, conditional on an update)");

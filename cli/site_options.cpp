@@ -262,6 +262,7 @@ std::unique_ptr<CSite> BuildMirrorSite(const MirrorOptions& options, std::string
     site->m_pageRequisites = !options.noPageRequisites;
     site->m_requisitesAnyServer = !options.requisitesSameServer;
     site->m_headProbe = options.headProbe;
+    site->m_obeyRobots = !options.noRobots;
     site->m_downloadChanges = !options.fresh;
     return site;
 }

@@ -39,6 +39,7 @@ struct MirrorOptions {
     bool noPageRequisites = false;
     bool requisitesSameServer = false;
     bool headProbe = false;
+    bool noRobots = false;
     bool fresh = false;
     bool spanHosts = false;
 };

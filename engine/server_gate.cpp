@@ -15,16 +15,18 @@ bool CServerGate::Enter(const std::string& server, const std::atomic<bool>& abor
             return false;
         Server& state = m_servers[server];
         const auto now = Clock::now();
-        const bool paused = now < state.pausedUntil;
+        const auto resume = std::max(state.pausedUntil, state.nextStart);
+        const bool paused = now < resume;
         const bool full = state.limit != 0 && state.inFlight >= state.limit;
         if (!paused && !full) {
             state.inFlight += 1;
+            state.nextStart = now + state.delay;
             return true;
         }
         // The abort flag is not signalled: look at it again now and then.
         auto until = now + std::chrono::milliseconds(100);
         if (paused)
-            until = std::min(until, state.pausedUntil);
+            until = std::min(until, resume);
         m_changed.wait_until(lock, until);
     }
 }
@@ -68,6 +70,12 @@ int CServerGate::Busy(const std::string& server, int status, std::int64_t retryA
     state.pausedUntil = std::max(state.pausedUntil, now + std::chrono::seconds(seconds));
     m_changed.notify_all();
     return seconds;
+}
+
+void CServerGate::SetDelay(const std::string& server, double seconds) {
+    std::lock_guard lock(m_mutex);
+    m_servers[server].delay = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(std::clamp(seconds, 0.0, 600.0)));
 }
 
 void CServerGate::Answered(const std::string& server) {

@@ -36,6 +36,8 @@ public:
              int workers);
     // Any other answer: the server is not busy (any more).
     void Answered(const std::string& server);
+    // Requests to server start at least this far apart (robots.txt's Crawl-delay).
+    void SetDelay(const std::string& server, double seconds);
 
 private:
     struct Server {
@@ -47,6 +49,8 @@ private:
         int tooManyInARow = 0;
         int limit = 0; // workers let through at once; 0 for no limit
         int inFlight = 0;
+        Clock::duration delay{};
+        Clock::time_point nextStart{};
     };
 
     std::mutex m_mutex;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <thread>
 #include <system_error>
 
 #include "engine/engine_ui.h"
@@ -226,7 +227,13 @@ int CWorker::FetchAddress(FetchState& state) {
     if (Aborted())
         return kFetchFinished;
 
-    state.server = state.address.host + ":" + std::to_string(state.port);
+    state.server = CSite::ServerKey(state.address);
+    if (state.site.m_obeyRobots) {
+        if (!ReadRobots(state, connection))
+            return kFetchFinished;
+        if (!state.site.RobotsAllow(state.address))
+            return kFetchFinished;
+    }
     CServerGate& gate = m_session.Gate();
     if (!gate.Enter(state.server, m_abort))
         return kFetchFinished;
@@ -350,6 +357,39 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
         (length < static_cast<unsigned>(state.site.m_fileMin) || (fileMax != 0 && length > fileMax)))
         return kFetchSkippedBySize;
     return 0;
+}
+
+// Reads the server's robots.txt once per crawl, or waits for the worker that does; false
+// when the fetch was aborted meanwhile. A missing or unreadable file allows everything.
+bool CWorker::ReadRobots(FetchState& state, CHttpConnection& connection) {
+    CSite& site = state.site;
+    while (!site.RobotsKnown(state.server)) {
+        if (!site.ClaimRobots(state.server)) {
+            if (Aborted())
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            continue;
+        }
+        constexpr std::size_t kLongestRobots = 512 * 1024;
+        std::string text;
+        CHttpRequest request;
+        request.scheme = state.address.scheme;
+        request.objectName = "robots.txt";
+        request.sink = [&](const char* data, std::size_t size) {
+            text.append(data, std::min(size, kLongestRobots - std::min(kLongestRobots, text.size())));
+            return true;
+        };
+        const CHttpAnswer answer = connection.Request(request, m_abort);
+        CRobotsRules rules;
+        if (answer.curlError == 0 && answer.status == 200)
+            rules = CRobotsRules(text, "Quarn");
+        if (rules.CrawlDelaySeconds() > 0)
+            m_session.Gate().SetDelay(state.server, rules.CrawlDelaySeconds());
+        site.SetRobots(state.server, std::move(rules));
+        if (answer.aborted)
+            return false;
+    }
+    return true;
 }
 
 // A 429 or 503: the address waits for the server, unless it has waited too long.

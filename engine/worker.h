@@ -56,6 +56,7 @@ private:
     int Decide(FetchState& state, const CHttpAnswer& headers, bool conditional);
     int NotModified(FetchState& state, const CHttpAnswer& answer);
     int ServerBusy(FetchState& state, const CHttpAnswer& answer);
+    bool ReadRobots(FetchState& state, CHttpConnection& connection);
     int Transfer(FetchState& state, CHttpRequest& request);
     void Record(FetchState& state);
     int ScanAndSave(FetchState& state);

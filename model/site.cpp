@@ -53,6 +53,7 @@ CSite::CSite(std::string name) : CSiteItem(std::move(name), kItemSite) {}
 CSite::~CSite() = default;
 
 void CSite::UseNewSiteDefaults() {
+    m_obeyRobots = true;
     m_pageRequisites = true;
     m_requisitesAnyServer = true;
 }
@@ -243,7 +244,7 @@ bool CSite::IsAllowed(const CUrl& address, bool requisite) const {
     if (m_useTypes && !PassesList(m_filePatterns, m_includeFiles, address.file))
         return false;
     // An address that cannot be stored inside the site's folder is never fetched.
-    return address.HasSafeLocalPath();
+    return address.HasSafeLocalPath() && RobotsAllow(address);
 }
 
 // Without a sites directory nothing is stored: the site's folder would otherwise land in
@@ -313,6 +314,44 @@ void CSite::RecordCopy(const std::string& localPath, CCopyRecord record) {
     m_copyRecords.Put(RecordKey(localPath, m_recordsFolder), std::move(record));
 }
 
+std::string CSite::ServerKey(const CUrl& address) {
+    int port = address.scheme == "https" ? 443 : 80;
+    if (!address.port.empty() && address.port.size() <= 5 &&
+        address.port.find_first_not_of("0123456789") == std::string::npos)
+        port = std::stoi(address.port);
+    return address.host + ":" + std::to_string(port);
+}
+
+bool CSite::RobotsKnown(const std::string& server) const {
+    std::lock_guard lock(m_lock);
+    return m_robots.contains(server);
+}
+
+bool CSite::ClaimRobots(const std::string& server) {
+    std::lock_guard lock(m_lock);
+    if (m_robots.contains(server) ||
+        std::find(m_robotsClaimed.begin(), m_robotsClaimed.end(), server) != m_robotsClaimed.end())
+        return false;
+    m_robotsClaimed.push_back(server);
+    return true;
+}
+
+void CSite::SetRobots(const std::string& server, CRobotsRules rules) {
+    std::lock_guard lock(m_lock);
+    m_robots[server] = std::move(rules);
+}
+
+bool CSite::RobotsAllow(const CUrl& address) const {
+    if (!m_obeyRobots || (address.scheme != "http" && address.scheme != "https"))
+        return true;
+    std::lock_guard lock(m_lock);
+    const auto rules = m_robots.find(ServerKey(address));
+    if (rules == m_robots.end() || rules->second.Allows("/" + address.GetObjectName()))
+        return true;
+    m_robotsRefused += 1;
+    return false;
+}
+
 void CSite::NoteHeadRefused(const std::string& server) {
     std::lock_guard lock(m_lock);
     if (std::find(m_headRefused.begin(), m_headRefused.end(), server) == m_headRefused.end())
@@ -379,6 +418,9 @@ void CSite::StartCrawl() {
         std::lock_guard lock(m_lock);
         m_endedKeys.Clear();
         m_headRefused.clear();
+        m_robots.clear();
+        m_robotsClaimed.clear();
+        m_robotsRefused = 0;
         m_recordsFolder = GetSiteFolder();
     }
     m_stopReason.clear();
@@ -404,6 +446,8 @@ void CSite::StartCrawl() {
 void CSite::FinishCrawl() {
     // Without its records the next update still works, only with more requests.
     m_copyRecords.Close();
+    if (const int refused = m_robotsRefused.load())
+        AddLog("Refused by robots.txt: " + std::to_string(refused) + " links");
     if (!m_recordsFolder.empty() && m_stopReason.empty())
         EndCrawlMark(ToFsPath(m_recordsFolder));
     m_image = kImageSiteCrawled;

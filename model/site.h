@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -26,6 +27,7 @@
 #include "model/site_item.h"
 #include "model/speed_history.h"
 #include "model/wildcard.h"
+#include "web/robots_rules.h"
 #include "web/url.h"
 
 class CSiteGroup;
@@ -97,6 +99,9 @@ public:
     // Ask HEAD before every GET, and decide on its answer whether to transfer, instead of
     // one (conditional) GET per file; for servers that mishandle conditional requests.
     bool m_headProbe = false;
+    // Read each server's robots.txt and keep off what it disallows, at its Crawl-delay.
+    // Off when a project file does not say, so that sites saved before crawl as they did.
+    bool m_obeyRobots = false;
 
     CSiteGroup* m_group = nullptr;
 
@@ -152,6 +157,17 @@ public:
     std::optional<CCopyRecord> FindCopyRecord(const std::string& localPath,
                                               std::filesystem::file_time_type modified) const;
     void RecordCopy(const std::string& localPath, CCopyRecord record);
+
+    // "host:port" of an address, the port always as a number.
+    static std::string ServerKey(const CUrl& address);
+    // robots.txt, read once per server and crawl. ClaimRobots is true for the one caller
+    // that is to read it; the others wait until SetRobots.
+    bool RobotsKnown(const std::string& server) const;
+    bool ClaimRobots(const std::string& server);
+    void SetRobots(const std::string& server, CRobotsRules rules);
+    // False when the site obeys robots.txt and the address's server, read already,
+    // disallows it; every such answer counts in the log's tally.
+    bool RobotsAllow(const CUrl& address) const;
 
     // Servers ("host:port") that refused a HEAD request during this crawl.
     void NoteHeadRefused(const std::string& server);
@@ -229,6 +245,9 @@ private:
     std::string m_stopReason;
     CCopyRecords m_copyRecords;
     std::vector<std::string> m_headRefused;
+    std::map<std::string, CRobotsRules> m_robots;
+    std::vector<std::string> m_robotsClaimed;
+    mutable std::atomic<int> m_robotsRefused{0};
 
     CWildcardList m_serverPatterns;
     CWildcardList m_directoryPatterns;

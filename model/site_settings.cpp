@@ -21,7 +21,7 @@ struct Setting {
 };
 
 // In the order they are written.
-const std::array<Setting, 35> kSettings{{
+const std::array<Setting, 36> kSettings{{
     {"CONNECTION_TIMEOUT", &CSite::m_connectionTimeout},
     {"CONTENT_DIRECTORY", &CSite::m_contentDirectory},
     {"DEFAULT_DOCUMENT", &CSite::m_defaultDocument},
@@ -38,6 +38,7 @@ const std::array<Setting, 35> kSettings{{
     {"LEVELS", &CSite::m_levels},
     {"NAME", static_cast<std::string CSite::*>(&CSite::m_name)},
     {"NEW", &CSite::m_new},
+    {"OBEY_ROBOTS", &CSite::m_obeyRobots},
     {"WORKERS", &CSite::m_workers},
     {"PASSWORD", &CSite::m_password},
     {"PAGE_REQUISITES", &CSite::m_pageRequisites},

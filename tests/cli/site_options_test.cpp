@@ -173,8 +173,10 @@ TEST(MirrorSite, PageRequisitesAreOnAndTheHeadProbeOffUnlessAskedOtherwise) {
     EXPECT_TRUE(site->m_pageRequisites);
     EXPECT_TRUE(site->m_requisitesAnyServer);
     EXPECT_FALSE(site->m_headProbe);
+    EXPECT_TRUE(site->m_obeyRobots);
 
     options.noPageRequisites = true;
+    options.noRobots = true;
     options.requisitesSameServer = true;
     options.headProbe = true;
     site = Build(options);
@@ -182,6 +184,7 @@ TEST(MirrorSite, PageRequisitesAreOnAndTheHeadProbeOffUnlessAskedOtherwise) {
     EXPECT_FALSE(site->m_pageRequisites);
     EXPECT_FALSE(site->m_requisitesAnyServer);
     EXPECT_TRUE(site->m_headProbe);
+    EXPECT_FALSE(site->m_obeyRobots);
 }
 
 TEST(MirrorSite, SizeBoundsLeaveTheOtherSideOpen) {

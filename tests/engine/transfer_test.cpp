@@ -289,3 +289,35 @@ TEST_F(Transfers, ABusyServerIsWaitedForAndCopiedCompletely) {
     EXPECT_TRUE(fs::exists(Stored(site, "d.png")));
     EXPECT_NE(site.GetLog().find("Server busy, waiting 1 s"), std::string::npos);
 }
+
+// A site that obeys robots.txt reads it once, fetches nothing it disallows, links what it
+// disallows as an absolute address, and keeps the Crawl-delay between requests.
+TEST_F(Transfers, RobotsTxtIsReadOnceAndObeyed) {
+    server.Add("/robots.txt", SiteServer::Page{"User-agent: *\nDisallow: /private/\nCrawl-delay: 1\n",
+                                               "text/plain"});
+    server.Add("/index.htm", File("<a href=a.htm>a</a><a href=private/p.htm>p</a>", "text/html"));
+    server.Add("/a.htm", File("<a href=private/p.htm>p</a><a href=b.htm>b</a>", "text/html"));
+    server.Add("/b.htm", File("b", "text/html"));
+    server.Add("/private/p.htm", File("p", "text/html"));
+    server.Start();
+    CSite& site = MakeSite("Mirror", "/index.htm", 4);
+    site.m_obeyRobots = true;
+    const auto start = std::chrono::steady_clock::now();
+    RunToEnd({&site});
+
+    EXPECT_EQ(server.Count("GET /robots.txt"), 1);
+    EXPECT_EQ(server.Count("GET /private/p.htm"), 0);
+    EXPECT_TRUE(fs::exists(Stored(site, "b.htm")));
+    EXPECT_NE(ReadFileText(Stored(site, "index.htm")).find(server.Url("/private/p.htm")),
+              std::string::npos);
+    EXPECT_NE(site.GetLog().find("Refused by robots.txt: 2 links"), std::string::npos)
+        << site.GetLog();
+    // Three pages, a second apart.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+    site.m_obeyRobots = false;
+    site.m_downloadChanges = false;
+    RunToEnd({&site});
+    EXPECT_EQ(server.Count("GET /robots.txt"), 1);
+    EXPECT_EQ(server.Count("GET /private/p.htm"), 1);
+}

@@ -81,14 +81,14 @@ std::unique_ptr<CSite> UnusualSite() {
 }
 } // namespace
 
-TEST(ProjectFile, OneGroupWithOneSiteIsFortyThreeLines) {
+TEST(ProjectFile, OneGroupWithOneSiteIsFortyFourLines) {
     SitesDirScope dir;
     CProject project;
     project.AddGroup(std::make_unique<CSiteGroup>("Sites"));
     project.AddSite(std::make_unique<CSite>("Alpha"), *project.GetGroups()[0]);
 
     const auto lines = Lines(Stored(project));
-    ASSERT_EQ(lines.size(), 43u);
+    ASSERT_EQ(lines.size(), 44u);
     EXPECT_EQ(lines[0], "<DATA>");
     EXPECT_EQ(lines[1], "   <GROUP>");
     EXPECT_EQ(lines[2], "      <EXPANDED>TRUE</EXPANDED>");
@@ -98,14 +98,15 @@ TEST(ProjectFile, OneGroupWithOneSiteIsFortyThreeLines) {
     EXPECT_EQ(lines[7], "         <DEFAULT_DOCUMENT>index.htm</DEFAULT_DOCUMENT>");
     EXPECT_EQ(lines[13], "         <HEAD_PROBE>FALSE</HEAD_PROBE>");
     EXPECT_EQ(lines[19], "         <NAME>Alpha</NAME>");
-    EXPECT_EQ(lines[21], "         <WORKERS>1</WORKERS>");
-    EXPECT_EQ(lines[23], "         <PAGE_REQUISITES>FALSE</PAGE_REQUISITES>");
-    EXPECT_EQ(lines[24], "         <REMOVE_LINKS>FALSE</REMOVE_LINKS>");
-    EXPECT_EQ(lines[26], "         <REQUISITES_ANY_SERVER>TRUE</REQUISITES_ANY_SERVER>");
-    EXPECT_EQ(lines[39], "         <USER_AGENT></USER_AGENT>");
-    EXPECT_EQ(lines[40], "      </SITE>");
-    EXPECT_EQ(lines[41], "   </GROUP>");
-    EXPECT_EQ(lines[42], "</DATA>");
+    EXPECT_EQ(lines[21], "         <OBEY_ROBOTS>FALSE</OBEY_ROBOTS>");
+    EXPECT_EQ(lines[22], "         <WORKERS>1</WORKERS>");
+    EXPECT_EQ(lines[24], "         <PAGE_REQUISITES>FALSE</PAGE_REQUISITES>");
+    EXPECT_EQ(lines[25], "         <REMOVE_LINKS>FALSE</REMOVE_LINKS>");
+    EXPECT_EQ(lines[27], "         <REQUISITES_ANY_SERVER>TRUE</REQUISITES_ANY_SERVER>");
+    EXPECT_EQ(lines[40], "         <USER_AGENT></USER_AGENT>");
+    EXPECT_EQ(lines[41], "      </SITE>");
+    EXPECT_EQ(lines[42], "   </GROUP>");
+    EXPECT_EQ(lines[43], "</DATA>");
 }
 
 TEST(ProjectFile, EmptyProjectIsOneLine) {
@@ -168,6 +169,7 @@ TEST(ProjectFile, ReadingIsForgivingAboutMissingAndOddValues) {
     EXPECT_EQ(site.m_defaultDocument, "index.htm");
     EXPECT_FALSE(site.m_pageRequisites) << "sites saved before crawl as they did";
     EXPECT_FALSE(site.m_headProbe);
+    EXPECT_FALSE(site.m_obeyRobots) << "absent: as before, robots.txt is not read";
     EXPECT_EQ(site.m_contentDirectory, (dir.path() / "Untitled").string());
     EXPECT_EQ(group.m_sites[1]->m_name, "Beta") << "leading spaces of a value are lost";
 }

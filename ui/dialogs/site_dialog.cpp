@@ -151,6 +151,7 @@ void CSiteDialog::CopyIn(const CSite& site) {
     o.m_requestTimeout = site.m_requestTimeout;
     o.m_retries = site.m_retries;
     o.m_headProbe = FlagIn(site.m_headProbe);
+    o.m_obeyRobots = FlagIn(site.m_obeyRobots);
 }
 
 void CSiteDialog::CopyOut(CSite& site) const {
@@ -195,6 +196,7 @@ void CSiteDialog::CopyOut(CSite& site) const {
     site.m_requestTimeout = o.m_requestTimeout;
     site.m_retries = o.m_retries;
     site.m_headProbe = FlagOut(o.m_headProbe);
+    site.m_obeyRobots = FlagOut(o.m_obeyRobots);
 }
 
 // The first page is built before the sheet shows, so that its controls show with it.

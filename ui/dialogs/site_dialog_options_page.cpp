@@ -44,10 +44,15 @@ void CSiteDialogOptionsPage::BuildControls() {
                        "conditional requests)"),
         this);
     m_headProbeCheck->setObjectName(QStringLiteral("headProbeCheckBox"));
+    m_obeyRobotsCheck = new QCheckBox(
+        QStringLiteral("Obey robots.txt (what it disallows is not fetched; its Crawl-delay is kept)"),
+        this);
+    m_obeyRobotsCheck->setObjectName(QStringLiteral("obeyRobotsCheckBox"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(box);
     layout->addWidget(m_headProbeCheck, 0, Qt::AlignLeft);
+    layout->addWidget(m_obeyRobotsCheck, 0, Qt::AlignLeft);
     layout->addStretch(1);
 }
 
@@ -62,6 +67,7 @@ void CSiteDialogOptionsPage::DoDataExchange(CDataExchange& dx) {
     dx.Integer(m_requestTimeoutEdit, m_requestTimeout, kTimeoutMin, kTimeoutMax);
     dx.Integer(m_retriesEdit, m_retries, 0, kRetriesMax);
     dx.Check(m_headProbeCheck, m_headProbe);
+    dx.Check(m_obeyRobotsCheck, m_obeyRobots);
 }
 
 QWidget* CSiteDialogOptionsPage::FirstControl() const {

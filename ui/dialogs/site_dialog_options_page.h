@@ -1,6 +1,7 @@
 #pragma once
 // CSiteDialogOptionsPage ("Options"): the connection and request time-outs (seconds), the
-// number of retries after an error, and whether HEAD is asked before every transfer.
+// number of retries after an error, whether HEAD is asked before every transfer, and
+// whether robots.txt is obeyed.
 
 #include "ui/dialogs/site_dialog_page.h"
 
@@ -25,6 +26,7 @@ public:
     int m_requestTimeout = 1;    // seconds
     int m_retries = 0;
     int m_headProbe = 0;
+    int m_obeyRobots = 0;
 
 protected:
     void BuildControls() override;
@@ -36,4 +38,5 @@ private:
     CSpinEdit* m_requestTimeoutEdit = nullptr;
     CSpinEdit* m_retriesEdit = nullptr;
     QCheckBox* m_headProbeCheck = nullptr;
+    QCheckBox* m_obeyRobotsCheck = nullptr;
 };

@@ -409,6 +409,7 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         Retype(Child<CSpinEdit>(sheet, "requestTimeoutEdit"), QStringLiteral("8"));
         Retype(Child<CSpinEdit>(sheet, "retriesEdit"), QStringLiteral("2"));
         tick(sheet, "headProbeCheckBox");
+        tick(sheet, "obeyRobotsCheckBox");
         Click(sheet, "okButton");
     });
     ASSERT_EQ(result, QDialog::Accepted);
@@ -450,6 +451,7 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         {"PAGE_REQUISITES", "TRUE"},
         {"REQUISITES_ANY_SERVER", "TRUE"},
         {"HEAD_PROBE", "TRUE"},
+        {"OBEY_ROBOTS", "TRUE"},
         {"USER_AGENT", ""},
     };
     EXPECT_EQ(edited, expected);
