@@ -553,6 +553,14 @@ void CWorker::Record(FetchState& state) {
 
 int CWorker::SaveFailed(FetchState& state, const std::error_code& error) {
     state.writer.Discard();
+    // The site's folder itself gone unusable (made read-only, replaced by a file) would
+    // fail every file: stop as for a full disk.
+    if (const std::string problem = state.site.FolderProblem(); !problem.empty()) {
+        m_controller.Post(WM_STOP_ALL);
+        m_ui.ShowMessage(problem);
+        state.site.AddLog(problem);
+        return kFetchFinished;
+    }
     if (IsAccessDenied(error))
         return kFetchDone; // ignored, as the user may have locked the file on purpose
     if (ConcernsOneFile(error)) {

@@ -363,6 +363,11 @@ bool CSite::HeadRefused(const std::string& server) const {
     return std::find(m_headRefused.begin(), m_headRefused.end(), server) != m_headRefused.end();
 }
 
+std::string CSite::FolderProblem() const {
+    const std::string reason = UnwritableFolderReason(m_recordsFolder);
+    return reason.empty() ? std::string() : "Cannot write to " + m_recordsFolder + ": " + reason;
+}
+
 void CSite::ResetForQueue() {
     {
         std::lock_guard lock(m_lock);

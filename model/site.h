@@ -181,6 +181,9 @@ public:
     void StartCrawl();
     // "Cannot write to <folder>: <reason>" when the crawl could not begin; else empty.
     const std::string& StopReason() const { return m_stopReason; }
+    // The same text when the site's folder cannot be written now (made again when it
+    // vanished); empty when it can.
+    std::string FolderProblem() const;
     // Sets the crawl's start moment (seconds for display, file-clock precision for the
     // file tests).
     void SetStartTime(std::filesystem::file_time_type start);

@@ -435,3 +435,32 @@ TEST_F(Crawl, TheTemporaryFilesOfAKilledCrawlAreRemovedByTheNextOne) {
     RunToEnd({&site});
     EXPECT_TRUE(fs::exists(folder / "127.0.0.1" / ".quarn-4.part"));
 }
+
+// The site's folder replaced by a file in the middle of a crawl: the next save stops
+// everything with the reason, instead of failing file after file.
+TEST_F(Crawl, ASiteFolderLostMidCrawlStopsTheCrawlWithTheReason) {
+    server.Add("/index.htm", Html("<img src=b.png><a href=c.htm>c</a>"));
+    server.Add("/b.png", SiteServer::Page{"b", "image/png"});
+    server.Add("/c.htm", Html("c"));
+    server.Hold("/b.png");
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm", 1);
+    StartController();
+    controller->Post(WM_START_SITE, Param(site));
+    ASSERT_TRUE(server.WaitFor("GET /b.png"));
+    const fs::path folder = dir.path() / "Alpha";
+    fs::rename(folder, dir.path() / "Gone");
+    std::ofstream(folder) << "not a folder";
+    server.Open("/b.png");
+    ASSERT_TRUE(ui.WaitForRunsEnded(1));
+
+    EXPECT_EQ(site.m_state, kSiteAborted);
+    EXPECT_EQ(server.Count("GET /c.htm"), 0);
+    ui.Get([&] {
+        EXPECT_EQ(ui.messages.size(), 1u);
+        if (!ui.messages.empty())
+            EXPECT_TRUE(ui.messages[0].starts_with("Cannot write to " + folder.string() + ": "))
+                << ui.messages[0];
+        return 0;
+    });
+}
