@@ -280,6 +280,12 @@ TEST_F(Transfers, ABusyServerIsWaitedForAndCopiedCompletely) {
         EXPECT_TRUE(fs::exists(Stored(site, path))) << path;
     EXPECT_NE(site.GetLog().find("Server busy, waiting 1 s"), std::string::npos);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    // The start page was turned away three times, a second apart each: nothing was sent
+    // while the server was left alone.
+    const auto times = server.Times();
+    ASSERT_GE(times.size(), 4u);
+    for (std::size_t i = 1; i < 4; ++i)
+        EXPECT_GE(times[i] - times[i - 1], std::chrono::milliseconds(900)) << i;
 
     // Without Retry-After it backs off from a second; a 503 is busy too.
     server.BeBusy(1, 503, "");

@@ -80,9 +80,15 @@ public:
         std::lock_guard lock(m_mutex);
         return m_log;
     }
+    // When each entry of Log() was made.
+    std::vector<std::chrono::steady_clock::time_point> Times() const {
+        std::lock_guard lock(m_mutex);
+        return m_times;
+    }
     void Note(const std::string& mark) {
         std::lock_guard lock(m_mutex);
         m_log.push_back(mark);
+        m_times.push_back(std::chrono::steady_clock::now());
         m_changed.notify_all();
     }
     // Connections the server accepted (distinct client ports).
@@ -110,6 +116,7 @@ private:
         {
             std::unique_lock lock(m_mutex);
             m_log.push_back(request.method + " " + request.path);
+            m_times.push_back(std::chrono::steady_clock::now());
             m_clientPorts.insert(request.remote_port);
             m_changed.notify_all();
             m_changed.wait(lock, [&] { return m_closing || !m_held.contains(request.path); });
@@ -160,4 +167,5 @@ private:
     std::set<std::string> m_held;
     bool m_closing = false;
     std::vector<std::string> m_log;
+    std::vector<std::chrono::steady_clock::time_point> m_times;
 };
