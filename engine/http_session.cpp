@@ -347,18 +347,26 @@ CHttpAnswer CHttpConnection::Request(const CHttpRequest& request,
                                                                   : CURL_TIMECOND_NONE));
     curl_easy_setopt(curl, CURLOPT_TIMEVALUE_LARGE,
                      static_cast<curl_off_t>(std::max<std::int64_t>(0, request.ifModifiedSince)));
-    // The fixed headers, plus this request's own.
-    curl_slist* requestHeaders = nullptr;
-    const auto freeRequestHeaders = [&] { curl_slist_free_all(requestHeaders); };
+    // The fixed headers, plus this request's own; the fixed ones stand again however the
+    // request ends.
+    struct RequestHeaders {
+        CURL* curl;
+        curl_slist* fixed;
+        curl_slist* own = nullptr;
+        ~RequestHeaders() {
+            curl_easy_setopt(curl, CURLOPT_HTTPHEADER, fixed);
+            curl_slist_free_all(own);
+        }
+    } requestHeaders{curl, transfer.headers};
     if (!request.ifNoneMatch.empty() &&
         request.ifNoneMatch.find_first_of("\r\n") == std::string::npos) {
         for (const curl_slist* header = transfer.headers; header; header = header->next)
-            requestHeaders = curl_slist_append(requestHeaders, header->data);
-        requestHeaders =
-            curl_slist_append(requestHeaders, ("If-None-Match: " + request.ifNoneMatch).c_str());
+            requestHeaders.own = curl_slist_append(requestHeaders.own, header->data);
+        requestHeaders.own = curl_slist_append(
+            requestHeaders.own, ("If-None-Match: " + request.ifNoneMatch).c_str());
     }
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER,
-                     requestHeaders != nullptr ? requestHeaders : transfer.headers);
+                     requestHeaders.own != nullptr ? requestHeaders.own : transfer.headers);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT,
                      static_cast<long>(std::max(0, options.connectTimeoutSeconds)));
     // The stall limit also bounds the wait for the answer's headers.
@@ -378,23 +386,17 @@ CHttpAnswer CHttpConnection::Request(const CHttpRequest& request,
         }
         transfer.StartRequest(request, abort);
         code = curl_easy_perform(curl);
-        if (transfer.sinkException) {
-            curl_easy_setopt(curl, CURLOPT_HTTPHEADER, transfer.headers);
-            freeRequestHeaders();
+        if (transfer.sinkException)
             std::rethrow_exception(std::exchange(transfer.sinkException, nullptr));
-        }
         if (code == CURLE_OK || attempt >= attempts || transfer.connected ||
             !IsConnectFailure(code))
             break;
     }
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, transfer.headers);
-    freeRequestHeaders();
-
     ReadAnswerHeaders(curl, transfer.rawHeaders, answer);
     if (answer.status == 200)
         transfer.CountWireBytes();
-    answer.stopped = transfer.use == BodyUse::Stop && code == CURLE_WRITE_ERROR;
-    if (answer.stopped)
+    // A body the request did not want is no failure.
+    if (transfer.use == BodyUse::Stop && code == CURLE_WRITE_ERROR)
         code = CURLE_OK;
     answer.curlError = code;
     answer.aborted = code != CURLE_OK && abort.load();

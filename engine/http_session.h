@@ -76,8 +76,6 @@ struct CHttpAnswer {
     std::string etag;
     // Retry-After in seconds from now (a date is converted); -1 when absent or unreadable.
     std::int64_t retryAfter = -1;
-    // The body was not wanted (BodyUse::Stop) and the transfer ended early.
-    bool stopped = false;
     // The error's text when curlError is set.
     std::string errorText;
 };

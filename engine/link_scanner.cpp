@@ -540,13 +540,6 @@ void CLinkScanner::ReplaceTag(std::string_view page, std::size_t start, std::siz
         splicer.Replace(start, end, m_tagOut);
 }
 
-std::string CLinkScanner::RewriteTag(std::string_view tag) {
-    std::string out;
-    if (RewriteTagInto(tag, out))
-        return std::string(tag);
-    return out;
-}
-
 bool CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
     const std::string_view written = tag;
     tag = SkipLeading(tag, '<');

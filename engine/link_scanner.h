@@ -47,7 +47,6 @@ public:
     // Rewrite the page or style sheet in place.
     void ScanPage(std::string& buffer);
     void ScanStyleSheet(std::string& buffer);
-    std::string RewriteTag(std::string_view tag);
     // Empty when the attribute is to be removed.
     std::string RewriteAttribute(std::string_view tagName, std::string_view attribute);
     // The new link value; may be empty. An admitted target is queued with the site.

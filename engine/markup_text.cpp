@@ -108,13 +108,6 @@ char QuoteForValue(std::string_view value, char quote) {
     return value.find('\'') == npos ? '\'' : '"';
 }
 
-std::string EncodeAttributeValue(std::string_view value, char quote) {
-    std::string out;
-    out.reserve(value.size() + 8);
-    AppendAttributeValue(out, value, quote);
-    return out;
-}
-
 void AppendAttributeValue(std::string& out, std::string_view value, char quote) {
     constexpr auto npos = std::string_view::npos;
     while (!value.empty()) {

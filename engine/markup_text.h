@@ -14,9 +14,7 @@ std::string DecodeCharacterReferences(std::string_view value);
 // it, else '"' unless the value holds one and no "'".
 char QuoteForValue(std::string_view value, char quote);
 
-// value with "&" and the quote character encoded as references.
-std::string EncodeAttributeValue(std::string_view value, char quote);
-// The same, appended to out.
+// Appends value with "&" and the quote character encoded as references.
 void AppendAttributeValue(std::string& out, std::string_view value, char quote);
 
 // value with each byte listed in `unsafe` percent-escaped.

@@ -1,6 +1,5 @@
 #include "engine/worker.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -32,19 +31,6 @@ bool ConcernsOneFile(const std::error_code& error) {
     return error == std::errc::not_a_directory || error == std::errc::is_a_directory ||
            error == std::errc::file_exists || error == std::errc::filename_too_long ||
            error == std::errc::invalid_argument || error == std::errc::directory_not_empty;
-}
-
-// 0 when the address cannot be fetched: no usable port, or a scheme other than http(s).
-int PortOf(const CUrl& address) {
-    if (address.scheme != "http" && address.scheme != "https")
-        return 0;
-    if (address.port.empty())
-        return address.scheme == "https" ? 443 : 80;
-    if (address.port.size() > 5 ||
-        address.port.find_first_not_of("0123456789") != std::string::npos)
-        return 0;
-    const int port = std::atoi(address.port.c_str());
-    return port > 0 && port <= 65535 ? port : 0;
 }
 
 int CodeOf(const CHttpAnswer& answer) {
@@ -110,11 +96,9 @@ CopyKind KindOf(const std::string& contentType, const CUrl& address) {
 // copy stored without a record.
 CopyKind GuessKind(const std::string& localPath, const CUrl& address) {
     const auto& file = address.file;
-    for (const std::string_view suffix : {".htm", ".html"}) {
-        if (file.size() > suffix.size() &&
-            EqualsIgnoringAsciiCase(std::string_view(file).substr(file.size() - suffix.size()), suffix))
-            return CopyKind::Page;
-    }
+    if (file.size() > 4 &&
+        (EndsWithIgnoringAsciiCase(file, ".htm") || EndsWithIgnoringAsciiCase(file, ".html")))
+        return CopyKind::Page;
     std::ifstream in(ToFsPath(localPath), std::ios::binary);
     char head[512];
     in.read(head, sizeof head);
@@ -133,9 +117,7 @@ CopyKind GuessKind(const std::string& localPath, const CUrl& address) {
 bool IsStyleSheet(const std::string& contentType, const CUrl& address) {
     if (!contentType.empty())
         return contentType.find("text/css") != std::string::npos;
-    return address.file.size() > 4 &&
-           EqualsIgnoringAsciiCase(std::string_view(address.file).substr(address.file.size() - 4),
-                                   ".css");
+    return address.file.size() > 4 && EndsWithIgnoringAsciiCase(address.file, ".css");
 }
 
 std::string RedirectStub(const std::string& targetLocalPath) {
@@ -256,10 +238,8 @@ int CWorker::FetchAddress(FetchState& state) {
             connection.Request("HEAD", state.address.scheme, state.objectName, nullptr, m_abort);
         if (probe.aborted || Aborted())
             return kFetchFinished;
-        if (IsBusy(probe.status))
-            return ServerBusy(state, probe);
-        if (probe.status != 0)
-            gate.Answered(server);
+        if (const int result = CheckBusy(state, probe))
+            return result;
         if (probe.curlError != 0 || !RefusesHead(probe.status))
             return FetchAfterProbe(state, probe);
         state.site.NoteHeadRefused(server);
@@ -325,18 +305,22 @@ int CWorker::FetchWithGet(FetchState& state) {
     return ScanAndSave(state);
 }
 
+void CWorker::SetKind(FetchState& state, CopyKind kind) {
+    state.kind = kind;
+    state.html = kind == CopyKind::Page;
+    // A style sheet is scanned like a page when the site fetches requisites.
+    state.scan = state.html || (state.site.m_pageRequisites && kind == CopyKind::StyleSheet);
+}
+
 // The probe's decisions on a 200 answer's headers: what the file is, whether its body is
 // wanted, and the size limits; 0 when the fetch goes on. A conditional GET that brought a
 // body says the file changed.
 int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditional) {
     if (state.localPath.empty())
         return kFetchFailed;
-    state.kind = KindOf(headers.contentType, state.address);
+    SetKind(state, KindOf(headers.contentType, state.address));
     state.lastModified = headers.lastModified;
     state.etag = headers.etag;
-    state.html = state.kind == CopyKind::Page;
-    // A style sheet is scanned like a page when the site fetches requisites.
-    state.scan = state.html || (state.site.m_pageRequisites && state.kind == CopyKind::StyleSheet);
     state.save = state.scan;
     state.download = false;
     const auto& local = state.local;
@@ -376,7 +360,8 @@ bool CWorker::ReadRobots(FetchState& state, CHttpConnection& connection) {
         request.scheme = state.address.scheme;
         request.objectName = "robots.txt";
         request.sink = [&](const char* data, std::size_t size) {
-            text.append(data, std::min(size, kLongestRobots - std::min(kLongestRobots, text.size())));
+            if (text.size() < kLongestRobots)
+                text.append(data, std::min(size, kLongestRobots - text.size()));
             return true;
         };
         const CHttpAnswer answer = connection.Request(request, m_abort);
@@ -392,8 +377,14 @@ bool CWorker::ReadRobots(FetchState& state, CHttpConnection& connection) {
     return true;
 }
 
-// A 429 or 503: the address waits for the server, unless it has waited too long.
-int CWorker::ServerBusy(FetchState& state, const CHttpAnswer& answer) {
+// 0 for an answer of a server that is not busy. A 429 or 503 makes the address wait for
+// the server, unless it has waited too long.
+int CWorker::CheckBusy(FetchState& state, const CHttpAnswer& answer) {
+    if (!IsBusy(answer.status)) {
+        if (answer.status != 0)
+            m_session.Gate().Answered(state.server);
+        return 0;
+    }
     state.code = answer.status;
     constexpr int kLongestWaitSeconds = 600;
     const int cap = std::min(kLongestWaitSeconds, std::max(1, state.site.m_requestTimeout) * 10);
@@ -408,18 +399,13 @@ int CWorker::ServerBusy(FetchState& state, const CHttpAnswer& answer) {
 // A 304: the copy of an earlier crawl is as new as the server's file.
 int CWorker::NotModified(FetchState& state, const CHttpAnswer& answer) {
     const auto& record = state.record;
-    if (!answer.contentType.empty())
-        state.kind = KindOf(answer.contentType, state.address);
-    else if (record)
-        state.kind = record->kind;
-    else
-        state.kind = GuessKind(state.localPath, state.address);
+    SetKind(state, !answer.contentType.empty() ? KindOf(answer.contentType, state.address)
+                   : record                    ? record->kind
+                                               : GuessKind(state.localPath, state.address));
     state.lastModified = answer.lastModified > 0 ? answer.lastModified
                          : record               ? record->lastModified
                                                 : 0;
     state.etag = !answer.etag.empty() ? answer.etag : record ? record->etag : std::string();
-    state.html = state.kind == CopyKind::Page;
-    state.scan = state.html || (state.site.m_pageRequisites && state.kind == CopyKind::StyleSheet);
     state.save = true;
     state.download = false;
     return 0;
@@ -456,13 +442,9 @@ int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
     if (answer.aborted || Aborted())
         return kFetchFinished;
     const bool conditional = request.ifModifiedSince > 0 || !request.ifNoneMatch.empty();
-    if (IsBusy(answer.status) && !writeError) {
-        state.writer.Discard();
-        state.buffer.clear();
-        return ServerBusy(state, answer);
-    }
-    if (answer.status != 0)
-        m_session.Gate().Answered(state.server);
+    // Only a 200 answer's body reaches the sink, so a busy answer leaves nothing to undo.
+    if (const int result = CheckBusy(state, answer))
+        return result;
     state.code = CodeOf(answer);
     if (writeError)
         return SaveFailed(state, writeError);
@@ -581,39 +563,34 @@ int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
     if (scanner.QueuedCount() != 0)
         m_controller.Post(WM_DISPATCH);
     const CUrl targetAddress(&state.address, target, kLinkFollowed);
-    const std::string stubPath = state.site.GetLocalPath(state.address);
+    const std::string& stubPath = state.localPath;
     if (stubPath.empty())
         return kFetchDone;
-    const std::string targetPath = state.site.GetLocalPath(targetAddress);
     if (state.site.m_pageRequisites) {
         // A link relative to the stub keeps working when the copy is moved.
         SaveContent(RelativeRedirectStub(link.empty() ? targetAddress.GetURL() : link), stubPath);
-    } else if (targetPath.empty()) {
-        // No file of the copy can stand for the target: forward to the web, never to
-        // whatever an empty path would name on the disk.
-        SaveContent(RelativeRedirectStub(targetAddress.GetURL()), stubPath);
-    } else {
-        SaveContent(RedirectStub(targetPath), stubPath);
+        return kFetchDone;
     }
+    const std::string targetPath = state.site.GetLocalPath(targetAddress);
+    // With no file of the copy to stand for the target, the stub forwards to the web,
+    // never to whatever an empty path would name on the disk.
+    SaveContent(targetPath.empty() ? RelativeRedirectStub(targetAddress.GetURL())
+                                   : RedirectStub(targetPath),
+                stubPath);
     return kFetchDone;
 }
 
 void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code) {
-    if (result == kFetchBusy) {
+    const bool failed = result == kFetchFailed;
+    if (failed)
+        address->attempts += 1;
+    // A busy server's address, and a failed one with tries left, go back to the queue.
+    if (result == kFetchBusy || (failed && address->attempts < site.m_retries)) {
         site.MarkDone(*address);
         site.AddPending(address); // refused (already known): the pointer still owns it
         return;
     }
-    if (result != kFetchFailed) {
-        site.MarkDone(*address, true);
-        return;
-    }
-    address->attempts += 1;
-    if (address->attempts < site.m_retries) {
-        site.MarkDone(*address);
-        site.AddPending(address); // refused (already known): the pointer still owns it
-        return;
-    }
-    site.AddError(*address, code);
+    if (failed)
+        site.AddError(*address, code);
     site.MarkDone(*address, true);
 }

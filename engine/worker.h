@@ -55,7 +55,8 @@ private:
     int FetchWithGet(FetchState& state);
     int Decide(FetchState& state, const CHttpAnswer& headers, bool conditional);
     int NotModified(FetchState& state, const CHttpAnswer& answer);
-    int ServerBusy(FetchState& state, const CHttpAnswer& answer);
+    int CheckBusy(FetchState& state, const CHttpAnswer& answer);
+    void SetKind(FetchState& state, CopyKind kind);
     bool ReadRobots(FetchState& state, CHttpConnection& connection);
     int Transfer(FetchState& state, CHttpRequest& request);
     void Record(FetchState& state);

@@ -315,25 +315,18 @@ void CSite::RecordCopy(const std::string& localPath, CCopyRecord record) {
 }
 
 std::string CSite::ServerKey(const CUrl& address) {
-    int port = address.scheme == "https" ? 443 : 80;
-    if (!address.port.empty() && address.port.size() <= 5 &&
-        address.port.find_first_not_of("0123456789") == std::string::npos)
-        port = std::stoi(address.port);
-    return address.host + ":" + std::to_string(port);
+    return address.host + ":" + std::to_string(PortOf(address));
 }
 
 bool CSite::RobotsKnown(const std::string& server) const {
     std::lock_guard lock(m_lock);
-    return m_robots.contains(server);
+    const auto entry = m_robots.find(server);
+    return entry != m_robots.end() && entry->second.has_value();
 }
 
 bool CSite::ClaimRobots(const std::string& server) {
     std::lock_guard lock(m_lock);
-    if (m_robots.contains(server) ||
-        std::find(m_robotsClaimed.begin(), m_robotsClaimed.end(), server) != m_robotsClaimed.end())
-        return false;
-    m_robotsClaimed.push_back(server);
-    return true;
+    return m_robots.try_emplace(server).second;
 }
 
 void CSite::SetRobots(const std::string& server, CRobotsRules rules) {
@@ -346,7 +339,8 @@ bool CSite::RobotsAllow(const CUrl& address) const {
         return true;
     std::lock_guard lock(m_lock);
     const auto rules = m_robots.find(ServerKey(address));
-    if (rules == m_robots.end() || rules->second.Allows("/" + address.GetObjectName()))
+    if (rules == m_robots.end() || !rules->second ||
+        rules->second->Allows("/" + address.GetObjectName()))
         return true;
     m_robotsRefused += 1;
     return false;
@@ -424,7 +418,6 @@ void CSite::StartCrawl() {
         m_endedKeys.Clear();
         m_headRefused.clear();
         m_robots.clear();
-        m_robotsClaimed.clear();
         m_robotsRefused = 0;
         m_recordsFolder = GetSiteFolder();
     }

@@ -248,8 +248,8 @@ private:
     std::string m_stopReason;
     CCopyRecords m_copyRecords;
     std::vector<std::string> m_headRefused;
-    std::map<std::string, CRobotsRules> m_robots;
-    std::vector<std::string> m_robotsClaimed;
+    // A server's entry stands from its claim; its rules from when they were read.
+    std::map<std::string, std::optional<CRobotsRules>> m_robots;
     mutable std::atomic<int> m_robotsRefused{0};
 
     CWildcardList m_serverPatterns;

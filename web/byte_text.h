@@ -51,6 +51,12 @@ constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Whether text ends with suffix, in any letter case.
+constexpr bool EndsWithIgnoringAsciiCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           EqualsIgnoringAsciiCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
 // Space, tab, line feed, form feed or carriage return: what HTML and CSS read as white space.
 constexpr bool IsAsciiWhitespace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';

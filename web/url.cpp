@@ -1,5 +1,7 @@
 #include "web/url.h"
 
+#include <cstdlib>
+
 #include "web/byte_text.h"
 
 #include <array>
@@ -343,4 +345,16 @@ int CountSlashes(std::string_view text) {
         count += c == '/' ? 1 : 0;
     }
     return count;
+}
+
+int PortOf(const CUrl& address) {
+    if (address.scheme != "http" && address.scheme != "https")
+        return 0;
+    if (address.port.empty())
+        return address.scheme == "https" ? 443 : 80;
+    if (address.port.size() > 5 ||
+        address.port.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const int port = std::atoi(address.port.c_str());
+    return port > 0 && port <= 65535 ? port : 0;
 }

@@ -69,5 +69,9 @@ public:
 // link is relative. Unlike SchemeOf, it does not trim, lower or accept a leading digit.
 std::string_view SchemeNameOf(std::string_view text);
 
+// The port a request for address goes to: its own, or 80 / 443 by scheme; 0 when it
+// cannot be fetched (no usable port, or a scheme other than http and https).
+int PortOf(const CUrl& address);
+
 // Removes one leading "/" and counts the "/" characters that remain.
 int CountSlashes(std::string_view text);
