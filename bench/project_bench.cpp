@@ -3,7 +3,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 #include "model/project.h"
 #include "support/temp_dir.h"
@@ -57,8 +60,53 @@ void BM_ProjectOpen(benchmark::State& state) {
         benchmark::DoNotOptimize(project.GetGroups().data());
     }
     state.SetBytesProcessed(state.iterations() * std::filesystem::file_size(file));
+    state.counters["file_MB"] = std::filesystem::file_size(file) / 1e6;
+}
+
+// Damaged files must be refused as fast as whole ones load: a file of 40,000 sites cut
+// before its last end tag, and DATA with the argument's number of nested elements.
+void RefuseFile(benchmark::State& state, const std::string& text) {
+    TempDir dir;
+    const auto file = dir.path() / "damaged.xml";
+    std::ofstream(file, std::ios::binary) << text;
+    std::string error;
+    for (auto _ : state) {
+        CProject project;
+        if (project.Open(file, error))
+            state.SkipWithError("a damaged file loaded");
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+    state.counters["file_MB"] = text.size() / 1e6;
+}
+
+void BM_ProjectOpenCut(benchmark::State& state) {
+    TempDir dir;
+    const auto file = dir.path() / "project.xml";
+    std::string error;
+    MakeProject(static_cast<int>(state.range(0)))->SaveAs(file, error);
+    std::ifstream in(file, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    text.resize(text.rfind("</DATA>"));
+    RefuseFile(state, text);
+}
+
+void BM_ProjectOpenNested(benchmark::State& state) {
+    std::string text = "<DATA>";
+    for (std::int64_t i = 0; i < state.range(0); ++i)
+        text += "<SITE>";
+    for (std::int64_t i = 0; i < state.range(0); ++i)
+        text += "</SITE>";
+    text += "</DATA>";
+    RefuseFile(state, text);
 }
 } // namespace
 
 BENCHMARK(BM_ProjectSave)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_ProjectOpen)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ProjectOpen)
+    ->Arg(10'000)
+    ->Arg(40'000)
+    ->Arg(100'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(BM_ProjectOpenCut)->Arg(40'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ProjectOpenNested)->Arg(100'000)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -112,8 +112,11 @@ bool CProject::Load(std::istream& in, std::string& error) {
         return false;
     }
     const std::unique_ptr<CXMLElement> data = ParseXMLText(std::move(text));
-    if (!data)
-        return true;
+    if (!data) {
+        // A cut or garbled file would otherwise open as an empty project and be saved so.
+        error = kUnexpectedFormat;
+        return false;
+    }
     for (std::size_t i = 0; i < data->GetChildCount(); ++i) {
         const CXMLElement* child = data->GetChild(i);
         if (child->GetName() != "GROUP")
@@ -143,24 +146,29 @@ bool CProject::LoadOlderFormat(std::istream& in) {
 }
 
 bool CProject::Open(const std::filesystem::path& path, std::string& error) {
+    // The project in hand stays until the new one has loaded whole.
+    std::vector<std::unique_ptr<CSiteGroup>> current = std::move(m_groups);
+    m_groups.clear();
     std::ifstream in(path, std::ios::binary);
     bool loaded = false;
     if (!in) {
-        ClearContents();
         error = "Cannot open the file " + FromFsPath(path) + ".";
     } else {
         loaded = Load(in, error);
         if (loaded && in.bad()) {
-            ClearContents();
             error = "Failed to read the file " + FromFsPath(path) + ".";
             loaded = false;
         }
     }
-    m_path = loaded ? path : std::filesystem::path();
+    if (!loaded) {
+        m_groups = std::move(current);
+        return false;
+    }
+    m_path = path;
     m_modified = false;
     if (onRefreshSitesTree)
         onRefreshSitesTree();
-    return loaded;
+    return true;
 }
 
 bool CProject::SaveAs(const std::filesystem::path& path, std::string& error) {

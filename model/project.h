@@ -41,7 +41,7 @@ public:
     // --- Document ---
     // An empty, unnamed, unmodified project.
     void NewProject();
-    // Loads a project file; on failure the project is left empty and error says why.
+    // Loads a project file; on failure the project stays as it was and error says why.
     bool Open(const std::filesystem::path& path, std::string& error);
     // Saves to path through a temporary file beside it, so a failed save leaves the old
     // file as it was. On success the project takes path as its own.
@@ -55,7 +55,8 @@ public:
     void SetModified(bool modified) { m_modified = modified; }
 
     // --- Stream forms, as the file holds them ---
-    // Loading first empties the project. False (with error) for content it cannot read.
+    // Loading first empties the project. False (with error) for content it cannot read,
+    // a damaged element text among it.
     bool Load(std::istream& in, std::string& error);
     void Store(std::ostream& out) const;
     // Deletes every group and so every site.

@@ -37,7 +37,8 @@ std::unique_ptr<CXMLElement> CXMLDocument::ParseXMLText(std::string text) {
     }
 
     CXMLElement root("ROOT", "");
-    root.Parse(trimmed);
+    if (!root.Parse(trimmed))
+        return nullptr;
     const CXMLElement* data = root.FindChild("DATA");
     return data ? root.RemoveChild(data) : nullptr;
 }

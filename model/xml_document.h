@@ -2,8 +2,8 @@
 // CXMLDocument: reading and writing a whole element tree as text, for the project
 // document that derives from it.
 //
-// Reading never reports an error: whatever the reader makes of the text is the result.
-// Errors of the streams are not caught here; with exceptions enabled on the stream they
+// A damaged text (see CXMLElement::Parse) reads as no element at all. Errors of the
+// streams are not caught here; with exceptions enabled on the stream they
 // end the load or save in the caller.
 
 #include "model/xml_element.h"
@@ -21,7 +21,8 @@ public:
     virtual ~CXMLDocument() = default;
 
     // The top-level element named "DATA", detached and owned by the caller; when there is
-    // none, the last top-level element; null when the text holds no element at all.
+    // none, the last top-level element; null when the text holds no element at all or is
+    // damaged.
     static std::unique_ptr<CXMLElement> ReadXML(std::istream& in);
     // Writes element at level 0.
     static void WriteXML(const CXMLElement& element, std::ostream& out);

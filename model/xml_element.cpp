@@ -7,12 +7,9 @@
 
 namespace {
 
-// One pending parse: the text of an element's content and the element that receives
-// what is found in it.
-struct ParseJob {
-    CXMLElement* element;
-    std::string_view text;
-};
+// Deeper nesting than any project file needs; a deeper text is taken for damage rather
+// than followed.
+constexpr std::size_t kMaxDepth = 256;
 
 // Tag names are stored upper-cased by ASCII rules.
 std::string UpperName(std::string_view tag) {
@@ -22,38 +19,72 @@ std::string UpperName(std::string_view tag) {
     return name;
 }
 
-// One level of the reader: appends the elements of text to element and queues the
-// content of every child that holds nested elements. All views point into the caller's
-// text, and each step only advances the start of the remaining text, so a level costs
-// time linear in its text. A child whose end tag is missing takes the previous child's
-// content (empty for the first), exactly as the cut-and-search loop this mirrors does.
-void ParseLevel(CXMLElement& element, std::string_view text, std::vector<ParseJob>& jobs) {
-    std::string_view content;
-    std::string endTag;
+// An element still waiting for its end tag, spelled as its start tag was.
+struct OpenElement {
+    CXMLElement* element;
+    std::string_view tag;
+};
+
+// True when text starts with "</" + tag + ">".
+bool StartsWithEndTag(std::string_view text, std::string_view tag) {
+    return text.size() >= tag.size() + 3 && text.substr(0, 2) == "</" &&
+           text.substr(2, tag.size()) == tag && text[tag.size() + 2] == '>';
+}
+
+// One pass over the text with a stack of the open elements, so the cost is linear in the
+// text whatever its nesting. An element whose content starts with anything but "<" holds a
+// value that runs to its end tag; otherwise it holds elements. An end tag may close an
+// outer element, which ends the elements opened inside it as they are (so a value that
+// begins with "<" costs that value, not the file). Every other surprise is damage.
+bool ParseElements(CXMLElement& root, std::string_view text) {
+    std::vector<OpenElement> open{{&root, {}}};
+    text = SkipLeading(text, ' ');
     while (!text.empty()) {
+        if (text.front() != '<')
+            return false; // stray text between elements
         const std::size_t close = text.find('>');
-        if (close == std::string_view::npos) {
-            // Nothing more can be consumed; going on would add the same child forever.
-            break;
-        }
-        std::string_view tag = text.substr(0, close); // the ">" is its only trailing one
-        text.remove_prefix(close + 1);
-        tag = SkipLeading(tag, '<');
+        if (close == std::string_view::npos)
+            return false; // cut inside a tag
+        const std::string_view tag = text.substr(1, close - 1);
+        text = SkipLeading(text.substr(close + 1), ' ');
+        if (tag.empty() || tag.find('<') != std::string_view::npos)
+            return false;
 
-        endTag.assign("</").append(tag).append(">");
+        if (tag.front() == '/') {
+            const std::string_view name = tag.substr(1);
+            std::size_t match = open.size();
+            while (match > 1 && open[match - 1].tag != name)
+                --match;
+            if (match == 1)
+                return false; // closes nothing that is open
+            open.resize(match - 1);
+            continue;
+        }
+
+        if (open.size() > kMaxDepth)
+            return false; // the child would be one level too deep
+        CXMLElement* child = open.back().element->AddChild(
+            std::make_unique<CXMLElement>(UpperName(tag), ""));
+        if (tag.front() == '?' || tag.front() == '!')
+            continue; // a declaration such as an XML prolog has no end tag
+        if (StartsWithEndTag(text, tag)) {
+            text = SkipLeading(text.substr(tag.size() + 3), ' ');
+            continue;
+        }
+        if (text.empty() || text.front() == '<') {
+            open.push_back({child, tag});
+            continue;
+        }
+        std::string endTag;
+        endTag.reserve(tag.size() + 3);
+        endTag.append("</").append(tag).append(">");
         const std::size_t end = text.find(endTag);
-        if (end != std::string_view::npos) {
-            content = SkipLeading(text.substr(0, end), ' ');
-            text = SkipLeading(text.substr(end + endTag.size()), ' ');
-        }
-
-        CXMLElement* child = element.AddChild(std::make_unique<CXMLElement>(UpperName(tag), ""));
-        if (content.find('<') != std::string_view::npos) {
-            jobs.push_back({child, content});
-        } else {
-            child->SetValue(std::string(content));
-        }
+        if (end == std::string_view::npos)
+            return false; // the value never ends
+        child->SetValue(std::string(text.substr(0, end)));
+        text = SkipLeading(text.substr(end + endTag.size()), ' ');
     }
+    return open.size() == 1;
 }
 
 void AppendIndent(std::string& line, int level) {
@@ -152,16 +183,8 @@ std::unique_ptr<CXMLElement> CXMLElement::RemoveChild(const CXMLElement* child) 
     return detached;
 }
 
-void CXMLElement::Parse(std::string_view text) {
-    // Nested content is queued instead of parsed recursively: each child's content only
-    // ever adds to that child, so the order does not change the tree, and a deeply nested
-    // damaged file cannot overflow the stack.
-    std::vector<ParseJob> jobs{{this, text}};
-    while (!jobs.empty()) {
-        const ParseJob job = jobs.back();
-        jobs.pop_back();
-        ParseLevel(*job.element, job.text, jobs);
-    }
+bool CXMLElement::Parse(std::string_view text) {
+    return ParseElements(*this, text);
 }
 
 void CXMLElement::Write(std::ostream& out, int level) const {

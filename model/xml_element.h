@@ -3,9 +3,9 @@
 // value or owned children.
 //
 // The text format only looks like XML: no attributes, escapes, entities, comments or
-// empty-element tags. The writer never escapes, and the reader is forgiving and never
-// fails, so only values without "<" (and without leading spaces, line breaks or tabs)
-// survive a write and a read. An element and its subtree are used by one thread at a time.
+// empty-element tags. The writer never escapes, so only values that do not start with "<"
+// or hold their own end tag (and have no leading spaces, line breaks or tabs) survive a
+// write and a read. An element and its subtree are used by one thread at a time.
 
 #include <cstddef>
 #include <iosfwd>
@@ -45,9 +45,11 @@ public:
     bool HasChildList() const { return m_children != nullptr; }
 
     // Appends the elements found in text as children. Tag names are stored upper-cased
-    // (ASCII only); end tags must match the start tag's spelling exactly. Parsing stops
-    // at remaining text that holds no ">", keeping what was parsed before it.
-    void Parse(std::string_view text);
+    // (ASCII only); end tags must match the start tag's spelling exactly. False when the
+    // text is damaged: an element left open (a cut file), text outside any tag, an end tag
+    // that closes nothing, or nesting deeper than 256 levels. What was appended before the
+    // damage was found stays; callers throw it away.
+    bool Parse(std::string_view text);
     // Writes the element and its subtree, indented by three spaces per level, each line
     // ending in CR LF and handed to out as one write. Stream errors are not caught.
     void Write(std::ostream& out, int level) const;

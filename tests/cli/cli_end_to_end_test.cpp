@@ -250,6 +250,25 @@ TEST_F(CliEndToEnd, BadArgumentsExitWithTwo) {
     EXPECT_EQ(nothing.Wait(), kExitUsage);
 }
 
+TEST_F(CliEndToEnd, ACutProjectFileIsAFailureWithExitTwo) {
+    const fs::path projectPath = work.path() / "project.xml";
+    {
+        CProject project;
+        project.AddGroup(std::make_unique<CSiteGroup>("First"));
+        project.AddSite(std::make_unique<CSite>("Alpha"), *project.GetGroups()[0]);
+        std::string error;
+        ASSERT_TRUE(project.SaveAs(projectPath, error)) << error;
+    }
+    std::string text = ReadFileText(projectPath);
+    text.resize(text.size() - 10);
+    std::ofstream(projectPath, std::ios::binary | std::ios::trunc) << text;
+
+    CliProcess cli({"run", projectPath.string()}, work.path());
+    EXPECT_EQ(cli.Wait(), kExitUsage);
+    EXPECT_TRUE(Contains(cli.Err(), "Unexpected file format.")) << cli.Err();
+    EXPECT_FALSE(fs::exists(work.path() / "Sites"));
+}
+
 TEST_F(CliEndToEnd, RunMirrorsTheChosenGroupUnderTheCurrentDirectory) {
     PortSite site(SmallSite());
     const fs::path projectPath = work.path() / "project.xml";

@@ -255,7 +255,33 @@ TEST(ProjectDocument, SaveAndOpenAFile) {
 
     EXPECT_FALSE(opened.Open(dir.path() / "missing.xml", error));
     EXPECT_FALSE(error.empty());
-    EXPECT_TRUE(opened.GetGroups().empty());
+    EXPECT_EQ(Stored(opened), ReadWhole(file)) << "a failed open keeps the project in hand";
+    EXPECT_EQ(opened.GetPath(), file);
+}
+
+TEST(ProjectDocument, ACutFileIsRefusedAndTheProjectInHandStays) {
+    SitesDirScope dir;
+    const fs::path file = dir.path() / "project.xml";
+    CProject project;
+    project.AddGroup(std::make_unique<CSiteGroup>("g"));
+    project.AddSite(UnusualSite(), *project.GetGroups()[0]);
+    std::string error;
+    ASSERT_TRUE(project.SaveAs(file, error)) << error;
+    const std::string whole = ReadWhole(file);
+
+    // Ten bytes short, cut inside a tag, and cut just before the last end tag.
+    const fs::path cut = dir.path() / "cut.xml";
+    for (const std::size_t length :
+         {whole.size() - 10, whole.find("<URL>") + 3, whole.rfind("</DATA>")}) {
+        WriteWhole(cut, whole.substr(0, length));
+        project.SetModified(true);
+        error.clear();
+        EXPECT_FALSE(project.Open(cut, error)) << length;
+        EXPECT_EQ(error, "Unexpected file format.");
+        EXPECT_EQ(Stored(project), whole);
+        EXPECT_EQ(project.GetPath(), file);
+        EXPECT_TRUE(project.IsModified());
+    }
 }
 
 TEST(ProjectDocument, SavingReplacesTheFileWholeOrNotAtAll) {

@@ -2,6 +2,8 @@
 // command line, the recent files and the document's save question.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -207,6 +209,21 @@ TEST_F(ProjectDocumentTest, YesSavesUnderANewNameAndRemembersIt) {
     EXPECT_EQ(document.WindowTitle(), QStringLiteral("mirrors.xml - Quarn"));
     ASSERT_EQ(document.Project().GetGroups().size(), 1u);
     EXPECT_EQ(document.Project().GetGroups()[0]->m_name, "News");
+}
+
+TEST_F(ProjectDocumentTest, ADamagedProjectIsReportedAndTheOpenOneStays) {
+    Modify();
+    answer = CProjectDocument::Answer::Yes;
+    savePath = QString::fromStdString((dir.path() / "mirrors.xml").string());
+    ASSERT_TRUE(document.Save());
+    const QString damaged = QString::fromStdString((dir.path() / "damaged.xml").string());
+    std::ofstream(damaged.toStdString(), std::ios::binary) << "<DATA>\r\n   <GROUP>\r\n";
+
+    EXPECT_FALSE(document.Open(damaged));
+    EXPECT_EQ(errors, QStringList{QStringLiteral("Unexpected file format.")});
+    ASSERT_EQ(document.Project().GetGroups().size(), 1u);
+    EXPECT_EQ(document.Project().GetGroups()[0]->m_name, "News");
+    EXPECT_EQ(document.WindowTitle(), QStringLiteral("mirrors.xml - Quarn"));
 }
 
 TEST_F(ProjectDocumentTest, AProjectThatCannotBeOpenedIsReportedAndLeavesTheRecentList) {
