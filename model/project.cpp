@@ -11,6 +11,8 @@
 
 #include "model/file_path.h"
 #include "model/xml_element.h"
+#include "web/byte_text.h"
+#include "web/site_name.h"
 
 namespace {
 constexpr const char* kUnexpectedFormat = "Unexpected file format.";
@@ -74,6 +76,18 @@ void CProject::RemoveSite(const CSite* site, bool refresh) {
         onSiteRemoved(*site);
     sites.erase(entry);
     Changed(refresh);
+}
+
+bool CProject::IsSiteNameTaken(std::string_view name, const CSite* except) const {
+    for (const auto& group : m_groups)
+        for (const auto& site : group->m_sites)
+            if (site.get() != except && EqualsIgnoringAsciiCase(site->m_name, name))
+                return true;
+    return false;
+}
+
+std::string CProject::UniqueSiteName(const std::string& base) const {
+    return ::UniqueSiteName(base, [this](const std::string& name) { return IsSiteNameTaken(name); });
 }
 
 void CProject::ClearContents() {

@@ -10,6 +10,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/site.h"
@@ -34,6 +35,12 @@ public:
     // False, changing nothing, when the group is not in the project.
     bool RemoveGroup(const CSiteGroup* group, bool refresh);
     void RemoveSite(const CSite* site, bool refresh);
+
+    // Whether a site other than except is named name. Letter case does not count: the
+    // name is the site's folder, and two sites must never share one.
+    bool IsSiteNameTaken(std::string_view name, const CSite* except = nullptr) const;
+    // base, or base with " (2)", " (3)", ... when a site has that name already.
+    std::string UniqueSiteName(const std::string& base) const;
 
     const std::vector<std::unique_ptr<CSiteGroup>>& GetGroups() const { return m_groups; }
     std::vector<std::unique_ptr<CSiteGroup>>& GetGroups() { return m_groups; }

@@ -30,6 +30,7 @@
 #include "ui/dialogs/errors_dialog.h"
 #include "ui/dialogs/log_dialog.h"
 #include "ui/dialogs/site_dialog.h"
+#include "ui/dialogs/site_dialog_site_page.h"
 #include "ui/gui_engine_ui.h"
 #include "ui/preferences_registry.h"
 #include "ui/project_document.h"
@@ -166,6 +167,9 @@ void CMainFrame::CreatePanes() {
     };
     sitesView->editSite = [](CSite& site) {
         CSiteDialog sheet(QStringLiteral("Site Properties"), nullptr, 0);
+        sheet.SitePage().isNameTaken = [&site](const QString& name) {
+            return g_pProject && g_pProject->IsSiteNameTaken(name.toStdString(), &site);
+        };
         return sheet.EditSite(site) == QDialog::Accepted;
     };
     sitesView->showErrors = [](CSite& site) { CErrorsDialog(site).exec(); };

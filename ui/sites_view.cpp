@@ -778,10 +778,14 @@ void CSitesView::OnDrop(QDropEvent* event) {
         if (const auto element = DroppedElement(data->data(kSiteMimeType))) {
             site = std::make_unique<CSite>("Untitled");
             site->ReadSettings(*element);
+            // A copy beside its original must not share its folder; a moved site keeps
+            // its name, since the original goes once the drop is done.
+            if (action == Qt::CopyAction)
+                site->m_name = g_pProject->UniqueSiteName(site->m_name);
         }
     } else {
         const std::string address = data->text().toStdString();
-        site = std::make_unique<CSite>(SiteNameFromAddress(address));
+        site = std::make_unique<CSite>(g_pProject->UniqueSiteName(SiteNameFromAddress(address)));
         site->UseNewSiteDefaults();
         site->m_url = address;
     }

@@ -34,3 +34,11 @@ std::string SiteNameFromAddress(std::string_view text) {
 bool IsSafeSiteName(std::string_view name) {
     return IsSafeNameSegment(name, kWindowsNameRules);
 }
+
+std::string UniqueSiteName(const std::string& base,
+                           const std::function<bool(const std::string&)>& taken) {
+    std::string name = base;
+    for (int n = 2; taken(name); ++n)
+        name = base + " (" + std::to_string(n) + ")";
+    return name;
+}

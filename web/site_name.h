@@ -1,6 +1,7 @@
 #pragma once
 // Site names: derived from a start address, and used as the site's folder name.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,3 +12,7 @@ std::string SiteNameFromAddress(std::string_view text);
 // not empty, not "." or "..", and free of separators and NUL (plus the names and
 // characters Windows refuses, when windowsRules is set).
 bool IsSafeSiteName(std::string_view name);
+
+// base when taken(base) is false, else the first free of "base (2)", "base (3)", ...
+std::string UniqueSiteName(const std::string& base,
+                           const std::function<bool(const std::string&)>& taken);

@@ -236,6 +236,20 @@ TEST(ProjectDocument, EditsMarkModifiedAndAskForRefresh) {
     EXPECT_TRUE(project.GetGroups().empty());
 }
 
+TEST(Project, ANewSiteNameIsMadeFreeAcrossAllGroups) {
+    CProject project;
+    project.AddGroup(std::make_unique<CSiteGroup>("a"));
+    project.AddGroup(std::make_unique<CSiteGroup>("b"));
+    project.AddSite(std::make_unique<CSite>("127001"), *project.GetGroups()[0]);
+    project.AddSite(std::make_unique<CSite>("127001 (2)"), *project.GetGroups()[1]);
+    const CSite* own = project.GetGroups()[0]->m_sites[0].get();
+    EXPECT_TRUE(project.IsSiteNameTaken("127001"));
+    EXPECT_TRUE(project.IsSiteNameTaken("127001 (2)"));
+    EXPECT_FALSE(project.IsSiteNameTaken("127001", own)) << "a site does not clash with itself";
+    EXPECT_EQ(project.UniqueSiteName("127001"), "127001 (3)");
+    EXPECT_EQ(project.UniqueSiteName("Example"), "Example");
+}
+
 TEST(ProjectDocument, SaveAndOpenAFile) {
     SitesDirScope dir;
     const fs::path file = dir.path() / "project.xml";

@@ -59,6 +59,14 @@ QString RefusedAddressMessage(const QString& address) {
     return {};
 }
 
+QString RefusedNameMessage(const QString& name, const std::function<bool(const QString&)>& taken) {
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("A site name must be specified.");
+    if (taken && taken(name))
+        return QStringLiteral("'") + name + QStringLiteral("' is the name of another site.");
+    return {};
+}
+
 QString ContentDirectoryFor(const QString& sitesDir, const QString& name) {
     const QChar separator = QLatin1Char(kPathSeparator);
     const QString joined = sitesDir + separator + name;
@@ -246,7 +254,11 @@ void CSiteDialogSitePage::NormaliseAddress() {
         m_addressEdit->setText(QString::fromStdString(parsed.GetURL()));
     }
     if (m_nameEdit->text() == QStringLiteral("Untitled")) {
-        const QString name = QString::fromStdString(SiteNameFromAddress(parsed.host));
+        // Sites on one host (other ports, say) would otherwise share a folder.
+        const QString name = QString::fromStdString(UniqueSiteName(
+            SiteNameFromAddress(parsed.host), [this](const std::string& candidate) {
+                return isNameTaken && isNameTaken(QString::fromStdString(candidate));
+            }));
         m_nameEdit->setText(name);
         m_directoryEdit->setText(ContentDirectoryFor(SitesDir(), name));
     }
@@ -263,6 +275,11 @@ bool CSiteDialogSitePage::OnKillActive() {
             m_addressEdit->setFocus(Qt::OtherFocusReason);
             return false;
         }
+    }
+    if (const QString refusal = RefusedNameMessage(m_name, isNameTaken); !refusal.isEmpty()) {
+        ShowMessage(refusal);
+        m_nameEdit->setFocus(Qt::OtherFocusReason);
+        return false;
     }
     const QString host = HostOf(address);
     if (m_newSite) {

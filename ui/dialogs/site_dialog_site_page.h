@@ -7,9 +7,11 @@
 // and a site still called "Untitled" is named after the host. Leaving the page refuses an
 // address without a host, and the first time a new site leaves the page with a good address
 // its host becomes the only server it may follow; later changes of host carry over into the
-// server list.
+// server list. The name names the site's folder, so leaving the page also refuses an empty
+// name and one that another site of the project has.
 
 #include <QString>
+#include <functional>
 
 #include "ui/dialogs/site_dialog_page.h"
 
@@ -25,6 +27,9 @@ class QLineEdit;
 QString AddressWithScheme(const QString& typed);
 // Why an address cannot be quarned, or empty when it can.
 QString RefusedAddressMessage(const QString& address);
+// Why a site name cannot be used, or empty when it can; taken tells the names of the
+// project's other sites.
+QString RefusedNameMessage(const QString& name, const std::function<bool(const QString&)>& taken);
 // sites directory, separator, name, with doubled separators made single in one pass.
 QString ContentDirectoryFor(const QString& sitesDir, const QString& name);
 
@@ -55,6 +60,8 @@ public:
     CSiteDialogLinksPage* m_linksPage = nullptr;
     // The host of the address when its box last took the focus.
     QString m_rememberedHost;
+    // Whether another site of the project has this name; unset, no name is taken.
+    std::function<bool(const QString&)> isNameTaken;
 
 protected:
     void BuildControls() override;

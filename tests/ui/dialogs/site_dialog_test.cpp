@@ -304,6 +304,36 @@ TEST_F(SiteDialogTest, LeavingThePageRefusesAnAddressWithoutHostOrOfOurOwnDomain
     EXPECT_EQ(RefusedAddressMessage(QStringLiteral("http://tolvane.co/")), QString());
 }
 
+TEST_F(SiteDialogTest, ASuggestedNameIsFreeAndAnEmptyOrTakenNameIsRefused) {
+    const QStringList others = {QStringLiteral("127001"), QStringLiteral("127001 (2)")};
+    const auto taken = [&](const QString& name) { return others.contains(name); };
+    CSite site("Untitled");
+    site.m_url = "http://";
+    const int result = RunSheet(
+        site,
+        [&](CSiteDialog* sheet) {
+            Retype(Address(sheet), QStringLiteral("127.0.0.1:8003/"));
+            QTest::keyClick(Address(sheet), Qt::Key_Tab);
+            EXPECT_EQ(Name(sheet)->text(), QStringLiteral("127001 (3)"));
+            for (const auto& [typed, message] :
+                 {std::pair{QString(), QStringLiteral("message: A site name must be specified.")},
+                  std::pair{QStringLiteral("127001"),
+                            QStringLiteral("message: '127001' is the name of another site.")}}) {
+                Retype(Name(sheet), typed);
+                m_messages.Clear();
+                Click(sheet, "okButton");
+                EXPECT_EQ(m_messages.Messages(), QStringList{message});
+                EXPECT_TRUE(sheet->isVisible());
+                EXPECT_TRUE(HoldsFocus(Name(sheet)));
+            }
+            Retype(Name(sheet), QStringLiteral("Local 8003"));
+            Click(sheet, "okButton");
+        },
+        taken);
+    ASSERT_EQ(result, QDialog::Accepted);
+    EXPECT_EQ(site.m_name, "Local 8003");
+}
+
 TEST_F(SiteDialogTest, WorkersAreAcceptedFromOneTo999) {
     CSite site("Example");
     site.m_url = "http://127.0.0.1/";

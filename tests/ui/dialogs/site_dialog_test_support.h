@@ -42,12 +42,14 @@ inline void MakePlain(CSite& site) {
 
 // Opens the sheet on the site as the sites tree does, lets act drive it, and returns the
 // sheet's result. A sheet that act leaves open is cancelled.
-inline int RunSheet(CSite& site, const std::function<void(CSiteDialog*)>& act) {
+inline int RunSheet(CSite& site, const std::function<void(CSiteDialog*)>& act,
+                    const std::function<bool(const QString&)>& isNameTaken = {}) {
     ModalWatcher<CSiteDialog> watcher([&](CSiteDialog* sheet) {
         EXPECT_TRUE(QTest::qWaitForWindowActive(sheet));
         act(sheet);
     });
     CSiteDialog sheet(QStringLiteral("Site Properties"), nullptr, 0);
+    sheet.SitePage().isNameTaken = isNameTaken;
     const int result = sheet.EditSite(site);
     EXPECT_TRUE(watcher.Seen());
     return result;
