@@ -586,8 +586,7 @@ void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int
         address->attempts += 1;
     // A busy server's address, and a failed one with tries left, go back to the queue.
     if (result == kFetchBusy || (failed && address->attempts < site.m_retries)) {
-        site.MarkDone(*address);
-        site.AddPending(address); // refused (already known): the pointer still owns it
+        site.Requeue(std::move(address));
         return;
     }
     if (failed)

@@ -141,6 +141,28 @@ void CSite::MarkDone(const CUrl& address, bool ended) {
     SetStatusBarText(address.GetURL());
 }
 
+void CSite::Requeue(std::unique_ptr<CUrl> address) {
+    const std::string shown = address->GetURL();
+    bool requeued = false;
+    {
+        std::lock_guard lock(m_lock);
+        const auto entry = std::find(m_inProgress.begin(), m_inProgress.end(), address.get());
+        if (entry != m_inProgress.end()) {
+            m_inProgress.erase(entry);
+            Count(m_filesInterval, m_filesPeak, m_filesTotal, 1);
+            m_pending.emplace_back(*address); // its active key stays counted
+            requeued = true;
+        }
+    }
+    if (requeued) {
+        SetStatusBarText(shown);
+        return;
+    }
+    // Not handed out by NextPending: it has to pass the usual test.
+    MarkDone(*address);
+    AddPending(address);
+}
+
 void CSite::AddError(const CUrl& address, int code) {
     std::lock_guard lock(m_lock);
     m_errors.push_back(CErrorEntry{code, NowSeconds(), address.GetURL()});

@@ -6,7 +6,7 @@
 //
 // Ownership: the site owns its pending addresses. NextPending hands the head to a
 // worker, which owns it from then on; the in-progress list only points at it until
-// MarkDone. The worker gives it back with AddPending (a retry) or deletes it.
+// MarkDone. The worker gives it back with Requeue (a retry) or deletes it.
 
 #include <atomic>
 #include <cstdint>
@@ -121,6 +121,10 @@ public:
     // An address that ended (stored, refused, or failed for the last time) stays known
     // for the rest of the crawl; one that is to be tried again does not.
     void MarkDone(const CUrl& address, bool ended = false);
+    // MarkDone and back to the end of pending, to be tried again, in one step: the address
+    // stays known throughout, so no worker queues a fresh copy of it meanwhile (which would
+    // try it more often than the retries allow).
+    void Requeue(std::unique_ptr<CUrl> address);
     void AddError(const CUrl& address, int code);
     void AddLog(const std::string& text);
     // Pending, in progress, ended, or stored during this crawl (path and file compared

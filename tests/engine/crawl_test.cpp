@@ -368,6 +368,31 @@ TEST_F(Crawl, AnAddressThatEndedIsNotFetchedAgainInTheSameCrawl) {
     EXPECT_EQ(site.GetErrors().size(), 3u);
 }
 
+TEST_F(Crawl, EightWorkersTryAFailingAddressNoMoreOftenThanOneAndListItOnce) {
+    // Every page links to the same missing file again and again, so workers meet it while
+    // it is being tried and given back between tries.
+    std::string links;
+    for (int i = 0; i < 500; ++i)
+        links += "<a href=gone.htm>g</a>";
+    std::string index;
+    for (int i = 0; i < 80; ++i) {
+        const std::string page = "p" + std::to_string(i) + ".htm";
+        index += "<a href=" + page + ">p</a>";
+        server.Add("/" + page, Html(links + "<a href=index.htm>i</a>"));
+    }
+    server.Add("/index.htm", Html(index + "<a href=gone.htm>g</a>"));
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm", 8);
+    site.m_retries = 3;
+    for (const int run : {1, 2}) { // a copy, then an update
+        RunToEnd({&site});
+        EXPECT_EQ(server.Count("GET /gone.htm"), 3 * run);
+        const auto errors = site.GetErrors();
+        ASSERT_EQ(errors.size(), 1u) << "run " << run;
+        EXPECT_EQ(errors[0].address, server.Url("/gone.htm"));
+    }
+}
+
 TEST_F(Crawl, ARedirectToAnAddressWithoutALocalFileForwardsToTheWebNotTheDisk) {
     AddRedirect("/old.htm", "http://../../../tmp/x.htm");
     server.Start();
@@ -458,9 +483,10 @@ TEST_F(Crawl, ASiteFolderLostMidCrawlStopsTheCrawlWithTheReason) {
     EXPECT_EQ(server.Count("GET /c.htm"), 0);
     ui.Get([&] {
         EXPECT_EQ(ui.messages.size(), 1u);
-        if (!ui.messages.empty())
+        if (!ui.messages.empty()) {
             EXPECT_TRUE(ui.messages[0].starts_with("Cannot write to " + folder.string() + ": "))
                 << ui.messages[0];
+        }
         return 0;
     });
 }
