@@ -21,8 +21,6 @@ namespace {
 // A fetch that ends before any status arrived records minus libcurl's error number;
 // an address whose scheme or port cannot be fetched records this one.
 constexpr int kNoStatusUnsupported = -1;
-// A file that cannot be stored under its own name (CURLE_WRITE_ERROR).
-constexpr int kNoStatusNotStored = -23;
 
 // Errors that concern one file's name only (it clashes with a folder, or the reverse, or
 // is too long); the crawl goes on without it. Anything else (a full disk, a read-only
@@ -546,7 +544,7 @@ int CWorker::SaveFailed(FetchState& state, const std::error_code& error) {
     if (IsAccessDenied(error))
         return kFetchDone; // ignored, as the user may have locked the file on purpose
     if (ConcernsOneFile(error)) {
-        state.code = kNoStatusNotStored;
+        state.code = kErrorNotStored;
         return kFetchFailed;
     }
     m_controller.Post(WM_STOP_ALL);

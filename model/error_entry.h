@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string>
 
+// The code of an address whose file could not be stored (libcurl's CURLE_WRITE_ERROR,
+// negated like every transfer error).
+inline constexpr int kErrorNotStored = -23;
+
 struct CErrorEntry {
     int code = 0;          // last HTTP status, or a negative transfer error
     std::int64_t time = 0; // calendar seconds when the entry was made

@@ -444,9 +444,18 @@ void CSite::StartCrawl() {
         m_recordsFolder = GetSiteFolder();
     }
     m_stopReason.clear();
-    if (const std::string reason = UnwritableFolderReason(m_recordsFolder); !reason.empty()) {
+    if (!IsSafeSiteName(m_name)) {
+        // Its files would have no folder: the crawl would end Done with nothing stored.
+        m_stopReason = m_name.empty() ? std::string("Cannot store the site: it has no name")
+                                      : "Cannot store the site: \"" + m_name +
+                                            "\" cannot be the name of a folder";
+    } else if (const std::string reason = UnwritableFolderReason(m_recordsFolder);
+               !reason.empty()) {
         m_stopReason = "Cannot write to " + m_recordsFolder + ": " + reason;
+    }
+    if (!m_stopReason.empty()) {
         AddLog(m_stopReason);
+        AddError(CUrl(nullptr, m_url, kLinkFollowed), kErrorNotStored);
         SetStatusBarText(m_stopReason);
         m_copyRecords.Open({});
         return;

@@ -181,9 +181,11 @@ public:
     void ResetForQueue();
     // Begins a crawl: compiles the patterns, stamps the start, erases the stored copy when
     // DOWNLOAD_CHANGES is off, queues the start address and logs "Started". When the
-    // site's folder cannot be made or written, nothing is queued and StopReason says why.
+    // site's folder cannot be made or written, or its name cannot be a folder's, nothing
+    // is queued, StopReason says why and the start address is entered as an error.
     void StartCrawl();
-    // "Cannot write to <folder>: <reason>" when the crawl could not begin; else empty.
+    // "Cannot write to <folder>: <reason>" or "Cannot store the site: <why>" when the
+    // crawl could not begin; else empty.
     const std::string& StopReason() const { return m_stopReason; }
     // The same text when the site's folder cannot be written now (made again when it
     // vanished); empty when it can.

@@ -434,6 +434,23 @@ TEST_F(Crawl, AnUnwritableSitesFolderStopsTheCrawlBeforeAnyRequest) {
     });
 }
 
+// A project file may hold a site without a name: it would have no folder for its files.
+TEST_F(Crawl, ASiteWithoutANameFailsToStartAndSaysWhy) {
+    server.Add("/index.htm", Html("a"));
+    server.Start();
+    CSite& site = MakeSite("", "/index.htm");
+    RunToEnd({&site});
+
+    EXPECT_TRUE(server.Log().empty());
+    EXPECT_EQ(site.m_state, kSiteAborted);
+    EXPECT_EQ(site.StopReason(), "Cannot store the site: it has no name");
+    EXPECT_NE(site.GetLog().find(site.StopReason()), std::string::npos);
+    const auto errors = site.GetErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].address, server.Url("/index.htm"));
+    EXPECT_EQ(errors[0].code, kErrorNotStored);
+}
+
 // What a killed crawl left: the marker of a crawl that never finished, and temporary
 // files of the writes it was making. The next crawl removes them and nothing else.
 TEST_F(Crawl, TheTemporaryFilesOfAKilledCrawlAreRemovedByTheNextOne) {
