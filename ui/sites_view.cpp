@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QUrl>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -96,6 +97,21 @@ std::unique_ptr<CXMLElement> DroppedElement(QByteArray block) {
     if (end >= 0)
         block.truncate(end);
     return CXMLDocument::ParseXMLText(block.toStdString());
+}
+
+// The address a drop carries: a dragged link offers its address in the URL list and its
+// caption as plain text, so the URL comes first. Dropped text loses surrounding white space
+// and line ends. Empty when there is neither.
+QString DroppedAddress(const QMimeData& data) {
+    if (data.hasUrls())
+        for (const QUrl& url : data.urls())
+            if (url.isValid() && !url.isEmpty())
+                return url.toString(QUrl::FullyEncoded);
+    return data.hasText() ? data.text().trimmed() : QString();
+}
+
+bool OffersAddress(const QMimeData& data) {
+    return data.hasUrls() || data.hasText();
 }
 
 } // namespace
@@ -723,7 +739,7 @@ void CSitesView::OnDragEnter(QDragEnterEvent* event) {
     Qt::DropAction action = Qt::IgnoreAction;
     if (data->hasFormat(kSiteMimeType))
         action = event->modifiers() & Qt::ControlModifier ? Qt::CopyAction : Qt::MoveAction;
-    else if (data->hasText())
+    else if (OffersAddress(*data))
         action = Qt::CopyAction;
     action = Allowed(action, event->possibleActions());
     if (action == Qt::IgnoreAction) {
@@ -749,7 +765,8 @@ Qt::DropAction CSitesView::DropTargetAt(const QDropEvent& event) {
 void CSitesView::OnDragMove(QDragMoveEvent* event) {
     const QMimeData* data = event->mimeData();
     const Qt::DropAction action =
-        data->hasFormat(kSiteMimeType) || data->hasText() ? DropTargetAt(*event) : Qt::IgnoreAction;
+        data->hasFormat(kSiteMimeType) || OffersAddress(*data) ? DropTargetAt(*event)
+                                                              : Qt::IgnoreAction;
     if (action == Qt::IgnoreAction) {
         event->ignore();
         return;
@@ -761,7 +778,8 @@ void CSitesView::OnDragMove(QDragMoveEvent* event) {
 void CSitesView::OnDrop(QDropEvent* event) {
     const QMimeData* data = event->mimeData();
     const bool siteData = data->hasFormat(kSiteMimeType);
-    if (!siteData && !data->hasText()) {
+    const QString dropped = siteData ? QString() : DroppedAddress(*data);
+    if (!siteData && dropped.isEmpty()) {
         event->ignore();
         return;
     }
@@ -780,7 +798,7 @@ void CSitesView::OnDrop(QDropEvent* event) {
             site->ReadSettings(*element);
         }
     } else {
-        const std::string address = data->text().toStdString();
+        const std::string address = dropped.toStdString();
         site = std::make_unique<CSite>(SiteNameFromAddress(address));
         site->UseNewSiteDefaults();
         site->m_url = address;

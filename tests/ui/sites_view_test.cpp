@@ -525,6 +525,26 @@ TEST_F(SitesView, ADroppedAddressBecomesASiteNamedAfterItWithoutADialog) {
     EXPECT_EQ(group.m_sites.size(), 2u);
 }
 
+TEST_F(SitesView, ADroppedLinkGivesItsAddressNotItsCaptionAndTextIsTrimmed) {
+    CSiteGroup& group = Group("G");
+    view->RebuildTree();
+    // What a browser offers for a dragged link: the address, and the caption as text.
+    QMimeData link;
+    link.setUrls({QUrl(QStringLiteral("http://www.example.com/docs/tutorial.htm"))});
+    link.setText(QStringLiteral("Tutorial"));
+    QMimeData text;
+    text.setText(QStringLiteral("  \thttp://www.example.com/padded/\r\n"));
+    QMimeData blank;
+    blank.setText(QStringLiteral(" \r\n "));
+
+    EXPECT_EQ(Drop(link, At(group), Qt::CopyAction), Qt::CopyAction);
+    EXPECT_EQ(Drop(text, At(group), Qt::CopyAction), Qt::CopyAction);
+    EXPECT_EQ(Drop(blank, At(group), Qt::CopyAction), Qt::IgnoreAction);
+    ASSERT_EQ(group.m_sites.size(), 2u);
+    EXPECT_EQ(group.m_sites[0]->m_url, "http://www.example.com/docs/tutorial.htm");
+    EXPECT_EQ(group.m_sites[1]->m_url, "http://www.example.com/padded/");
+}
+
 TEST_F(SitesView, ShowSiteMessageSelectsOnlyThatSite) {
     CSiteGroup& group = Group("G");
     CSite& a = Site(group, "a");
