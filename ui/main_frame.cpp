@@ -27,6 +27,7 @@
 #include "ui/controls/progress_ctrl_ex.h"
 #include "ui/controls/splash_screen_wnd.h"
 #include "ui/controls/splitter_wnd_ex.h"
+#include "ui/controls/tree_ctrl_ex.h"
 #include "ui/dialogs/errors_dialog.h"
 #include "ui/dialogs/log_dialog.h"
 #include "ui/dialogs/site_dialog.h"
@@ -198,6 +199,12 @@ void CMainFrame::CreateActions() {
         connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
         m_actions[id] = action;
         addAction(action); // shortcuts work while the menu bar is hidden too
+    }
+    // Delete also edits text in the address box and in pages; it deletes sites only
+    // while the sites tree has the focus.
+    if (QAction* deleteSite = Action(cmd::SiteDelete); deleteSite && g_pSitesView) {
+        deleteSite->setShortcutContext(Qt::WidgetShortcut);
+        g_pSitesView->Tree()->addAction(deleteSite);
     }
 }
 

@@ -4,19 +4,22 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdint>
+#include <filesystem>
 #include <sstream>
 #include <vector>
 
 #include "engine/controller.h"
 #include "engine/messages.h"
+#include "model/file_path.h"
 #include "model/project.h"
 #include "model/site.h"
 #include "model/site_group.h"
@@ -60,8 +63,20 @@ QString ToQString(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The record's icon, or none for an image the list does not hold.
+QIcon ImageOf(const CSiteItem& record) {
+    const int image = record.IsGroup() ? static_cast<const CSiteGroup&>(record).GetImage()
+                                       : record.m_image;
+    if (image < 0 || static_cast<std::size_t>(image) >= g_imageList.size())
+        return {};
+    return QIcon(g_imageList[static_cast<std::size_t>(image)]);
+}
+
 QTreeWidgetItem* MakeItem(CSiteItem& record) {
     auto* item = new QTreeWidgetItem(QStringList(ToQString(record.m_name)));
+    // The delegate draws the record's current icon; this one tells the tree that the item
+    // has an icon, so that clicks on it are not taken for clicks on the label.
+    item->setIcon(0, ImageOf(record));
     item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(&record)));
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable |
                    Qt::ItemIsDragEnabled);
@@ -110,6 +125,25 @@ QString DroppedAddress(const QMimeData& data) {
     return data.hasText() ? data.text().trimmed() : QString();
 }
 
+// The files a crawl stored under folder, not counting the program's own bookkeeping files.
+// The walk only reads directory entries, so even a large copy is counted quickly.
+std::int64_t StoredFileCount(const std::string& folder) {
+    namespace fs = std::filesystem;
+    if (folder.empty())
+        return 0;
+    std::int64_t count = 0;
+    std::error_code error;
+    fs::recursive_directory_iterator entry(ToFsPath(folder),
+                                           fs::directory_options::skip_permission_denied, error);
+    for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+        std::error_code ignored;
+        if (entry->is_regular_file(ignored) && !entry->is_symlink(ignored) &&
+            !entry->path().filename().string().starts_with(".quarn-"))
+            ++count;
+    }
+    return count;
+}
+
 bool OffersAddress(const QMimeData& data) {
     return data.hasUrls() || data.hasText();
 }
@@ -148,12 +182,11 @@ protected:
         const CSiteItem* record = RecordOf(index);
         if (!record)
             return;
-        const int image = record->IsGroup() ? static_cast<const CSiteGroup*>(record)->GetImage()
-                                            : record->m_image;
-        if (image < 0 || static_cast<std::size_t>(image) >= g_imageList.size())
+        const QIcon icon = ImageOf(*record);
+        if (icon.isNull())
             return;
         option->features |= QStyleOptionViewItem::HasDecoration;
-        option->icon = QIcon(g_imageList[static_cast<std::size_t>(image)]);
+        option->icon = icon;
     }
 
 private:
@@ -178,7 +211,6 @@ CSitesView::CSitesView(QWidget* parent) : QWidget(parent) {
     m_tree->setAcceptDrops(true);
     m_tree->viewport()->setAcceptDrops(true);
     m_tree->viewport()->installEventFilter(this);
-    m_tree->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -203,9 +235,11 @@ CSitesView::CSitesView(QWidget* parent) : QWidget(parent) {
     onShowSite = [](CSite* site) { PostViewMessage(g_pQuarnView, WM_SHOW_SITE, site); };
     onSiteChanged = [](CSite* site) { PostViewMessage(g_pQuarnView, WM_SITE_CHANGED, site); };
     askQuestion = [this](const QString& text) {
-        return QMessageBox::question(this, QStringLiteral("Quarn"), text,
-                                     QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::Yes) == QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Quarn"), text,
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setTextFormat(Qt::PlainText); // site names are not markup
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes;
     };
 }
 
@@ -619,9 +653,22 @@ void CSitesView::DeleteGroups() {
 
 void CSitesView::DeleteSites() {
     std::vector<CSite*> sites;
-    for (QTreeWidgetItem* item : m_tree->GetSelectedList())
-        if (CSite* site = AsSite(Record(item)))
-            sites.push_back(site);
+    for (QTreeWidgetItem* item : m_tree->GetSelectedList()) {
+        CSite* site = AsSite(Record(item));
+        if (!site)
+            continue;
+        // A site with a stored copy goes only when the user says so; the copy stays on disk.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const std::int64_t files = StoredFileCount(site->GetSiteFolder());
+        QApplication::restoreOverrideCursor();
+        if (files > 0 && askQuestion &&
+            !askQuestion(QStringLiteral("%1 has %2 stored %3. Delete the site?")
+                             .arg(ToQString(site->m_name),
+                                  QLocale(QLocale::English).toString(qlonglong{files}),
+                                  files == 1 ? QStringLiteral("file") : QStringLiteral("files"))))
+            continue;
+        sites.push_back(site);
+    }
     for (CSite* site : sites)
         g_pProject->RemoveSite(site, false);
     if (!sites.empty())
@@ -723,12 +770,6 @@ bool CSitesView::eventFilter(QObject* watched, QEvent* event) {
             return true;
         default:
             break;
-        }
-    } else if (watched == m_tree && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
-            OnCommand(cmd::SiteDelete);
-            return true;
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -11,6 +11,7 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -248,6 +249,39 @@ TEST_F(MainFrameTest, TheStatusBarStartsReadyAndALongTextSqueezesOnlyItsOwnPane)
     EXPECT_EQ(widths(), before);
     EXPECT_LE(frame->width(), 800);
     EXPECT_GT(statusPane->width(), 0);
+}
+
+TEST_F(MainFrameTest, TheDeleteKeyDeletesTheSelectedSitesOnlyFromTheSitesTree) {
+    CSite& kept = AddSite("Kept", "http://127.0.0.1:9/");
+    CSite& gone = AddSite("Gone", "http://127.0.0.1:9/");
+    frame->show();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    EXPECT_TRUE(frame->Action(cmd::SiteDelete)->shortcut().matches(QKeySequence(Qt::Key_Delete)));
+
+    // In the browser's address box the key edits the text.
+    Select(gone);
+    auto* address = g_pBrowserView->findChild<QComboBox*>(QStringLiteral("address"));
+    ASSERT_NE(address, nullptr);
+    address->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return address->hasFocus(); }));
+    address->setEditText(QStringLiteral("ab"));
+    address->lineEdit()->setCursorPosition(0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    EXPECT_EQ(address->currentText(), QStringLiteral("b"));
+    EXPECT_TRUE(IsSiteInProject(&gone));
+
+    CTreeCtrlEx* tree = g_pSitesView->Tree();
+    tree->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tree->hasFocus(); }));
+    Select(gone);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    EXPECT_FALSE(IsSiteInProject(&gone));
+    EXPECT_TRUE(IsSiteInProject(&kept));
+    // The key of the number pad's Delete works the same.
+    Select(kept);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete, Qt::KeypadModifier);
+    EXPECT_FALSE(IsSiteInProject(&kept));
 }
 
 TEST_F(MainFrameTest, HidingTheToolbarGivesItsHeightToTheSitesTreeOnly) {
