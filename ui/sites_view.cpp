@@ -8,8 +8,8 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QUrl>
 #include <QStyledItemDelegate>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdint>
