@@ -34,7 +34,8 @@ const QList<CCommandInfo>& CommandTable() {
         {SiteNew, "&New...", {Key(Qt::Key_F3)}, "Create new site\nNew Site"},
         {SiteEdit, "&Edit...", {Key(Qt::Key_F4)}, "Edit the selected site\nEdit Site"},
         {SiteRename, "&Rename", {}, "Rename the selected site\nRename Site"},
-        {SiteDelete, "&Delete", {}, "Delete the selected site\nDelete Site"},
+        // Delete works in the sites tree only (the main window scopes it there).
+        {SiteDelete, "&Delete", {Key(Qt::Key_Delete)}, "Delete the selected site\nDelete Site"},
         {ViewWeb, "View &Web", {Key(Qt::Key_F9)}, "View web content\nView web"},
         {ViewQuarned, "View &Quarned", {Key(Qt::Key_F10)}, "View quarned content\nView quarned"},
         {DeleteQuarned, "&Delete Quarned", {}, ""},

@@ -27,6 +27,7 @@
 #include "ui/controls/progress_ctrl_ex.h"
 #include "ui/controls/splash_screen_wnd.h"
 #include "ui/controls/splitter_wnd_ex.h"
+#include "ui/controls/tree_ctrl_ex.h"
 #include "ui/dialogs/errors_dialog.h"
 #include "ui/dialogs/log_dialog.h"
 #include "ui/dialogs/site_dialog.h"
@@ -66,9 +67,20 @@ int WindowValue(const QString& name, int fallback) {
     return static_cast<int>(value);
 }
 
-QLabel* PaneLabel(const char* text, int width) {
+// The status bar's fixed panes keep their width whatever pane 0 shows: at least the
+// designed width, and wide enough for their text in the font at hand.
+int PaneWidth(const QFrame& pane, const QStringList& texts, int designed) {
+    int text = 0;
+    for (const QString& each : texts)
+        text = qMax(text, pane.fontMetrics().horizontalAdvance(each));
+    const QMargins margins = pane.contentsMargins();
+    return qMax(designed, text + margins.left() + margins.right() + 2 * pane.frameWidth());
+}
+
+QLabel* PaneLabel(const char* name, const char* text, int width) {
     auto* label = new QLabel(QString::fromLatin1(text));
-    label->setMinimumWidth(width);
+    label->setObjectName(QLatin1String(name));
+    label->setFixedWidth(PaneWidth(*label, {label->text()}, width));
     return label;
 }
 
@@ -192,6 +204,12 @@ void CMainFrame::CreateActions() {
         m_actions[id] = action;
         addAction(action); // shortcuts work while the menu bar is hidden too
     }
+    // Delete also edits text in the address box and in pages; it deletes sites only
+    // while the sites tree has the focus.
+    if (QAction* deleteSite = Action(cmd::SiteDelete); deleteSite && g_pSitesView) {
+        deleteSite->setShortcutContext(Qt::WidgetShortcut);
+        g_pSitesView->Tree()->addAction(deleteSite);
+    }
 }
 
 void CMainFrame::CreateMenus() {
@@ -278,19 +296,27 @@ void CMainFrame::CreateStatusBar() {
     bar->setSizeGripEnabled(true);
     m_statusPane = new QLabel;
     m_statusPane->setObjectName(QStringLiteral("statusPane"));
+    // Pane 0 takes what is left; a long text is cut rather than squeezing the others.
+    m_statusPane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(m_statusPane, 1);
-    bar->addPermanentWidget(PaneLabel("   Status", 38));
+    bar->addPermanentWidget(PaneLabel("statusCaptionLabel", "   Status", 38));
 
     auto* statusText = new CLabelCtrl;
     statusText->setObjectName(QStringLiteral("controllerState"));
     statusText->setFrameShape(QFrame::Panel);
     statusText->setFrameShadow(QFrame::Sunken);
-    statusText->setMinimumWidth(45);
     statusText->setContentsMargins(2, 1, 2, 1);
+    QStringList words;
+    for (int state : {kControllerRunning, kControllerPaused, kControllerIdle, 0})
+        words << ControllerStateWord(state).value_or(QString());
+    statusText->setFixedWidth(PaneWidth(*statusText, words, 45));
+    // The controller reported its first state before this pane existed.
+    if (g_pController)
+        statusText->SetText(ControllerStateWord(g_pController->GetState()).value_or(QString()));
     g_pStatusText = statusText;
     bar->addPermanentWidget(statusText);
 
-    bar->addPermanentWidget(PaneLabel("   Sites", 30));
+    bar->addPermanentWidget(PaneLabel("sitesCaptionLabel", "   Sites", 30));
     auto* sitesProgress = new CProgressCtrlEx;
     sitesProgress->setObjectName(QStringLiteral("sitesProgress"));
     sitesProgress->SetBarColour(QColor(0, 0, 0xC0));
@@ -298,7 +324,7 @@ void CMainFrame::CreateStatusBar() {
     g_pSitesProgress = sitesProgress;
     bar->addPermanentWidget(sitesProgress);
 
-    bar->addPermanentWidget(PaneLabel("   Files", 27));
+    bar->addPermanentWidget(PaneLabel("filesCaptionLabel", "   Files", 27));
     auto* filesProgress = new CProgressCtrlEx;
     filesProgress->setObjectName(QStringLiteral("filesProgress"));
     filesProgress->SetBarColour(QColor(0, 0x80, 0));

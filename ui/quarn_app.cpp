@@ -70,6 +70,10 @@ QString FindInstallDir() {
     return QDir::currentPath();
 }
 
+QString DefaultSitesDir() {
+    return QDir::home().filePath(QStringLiteral("Sites"));
+}
+
 CCommandLine ParseCommandLine(const QStringList& arguments) {
     CCommandLine line;
     for (const QString& argument : arguments) {
@@ -139,8 +143,11 @@ void ReadPreferences(bool& maximizedWindow) {
     g_strInstallDir = FindInstallDir();
     QString sitesDir;
     if (!registry.ReadString(RegistryRoot::CurrentUser, RegistryKey(), QStringLiteral("SitesDir"),
-                             sitesDir))
-        sitesDir = QDir(g_strInstallDir).filePath(QStringLiteral("Sites"));
+                             sitesDir)) {
+        sitesDir = DefaultSitesDir();
+        // Made on the first run, so the folder pickers open on a folder that exists.
+        QDir().mkpath(sitesDir);
+    }
     SetSitesDir(sitesDir);
     g_bUseProxy = registry.ReadFlag(RegistryKey(), QStringLiteral("UseProxy"));
     std::uint32_t maximized = 0;

@@ -46,6 +46,7 @@ private:
 
 // The preferences kept between runs: read at start into the application-wide values, and
 // written back from them at the end. maximizedWindow says whether the window opens maximized.
+// Without a stored sites directory the default one is used, and made when missing.
 void ReadPreferences(bool& maximizedWindow);
 void WritePreferences();
 
@@ -54,6 +55,10 @@ bool TransferLibraryUsable();
 // The install directory: the system-wide "InstallDir" setting, else the folder that holds
 // the help pages beside or above the program, else the current directory.
 QString FindInstallDir();
+// Where the sites go until the user picks a folder: "Sites" in the home folder, which is the
+// working directory of a program started from the desktop. The program's own folder may
+// not be writable once installed.
+QString DefaultSitesDir();
 // The project named on the command line (the first argument that is not a switch), and
 // whether the splash screen is allowed (not after "Embedding" or "Automation").
 struct CCommandLine {

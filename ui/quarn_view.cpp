@@ -20,7 +20,8 @@
 namespace {
 constexpr int kNameHeight = 24;
 constexpr int kTitleFontHeight = 11;
-constexpr int kGraphMax = 10;
+// Room for a figure of ten digits; longer ones are cut rather than widening the pane.
+const QString kFigureRoom = QStringLiteral("0000000000");
 constexpr int kGraphHeight = 64;
 const QColor kGraphColour(0, 255, 0);
 const QColor kWorkersColour(0, 0, 0xC0);
@@ -36,9 +37,16 @@ QLabel* Caption(const QString& text, QWidget* parent) {
     return new QLabel(text, parent);
 }
 
+// A figure keeps its width as it grows, so a long crawl does not widen the pane.
+void KeepWidth(QLabel* label, const QString& room) {
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    label->setMinimumWidth(room.isEmpty() ? 0 : label->fontMetrics().horizontalAdvance(room));
+}
+
 QLabel* Value(const char* name, const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
+    KeepWidth(label, kFigureRoom);
     return label;
 }
 } // namespace
@@ -62,10 +70,12 @@ CQuarnView::CQuarnView(QWidget* parent) : QWidget(parent) {
     m_name->SetFontHeight(kNameHeight);
     m_name->SetBackgroundColour(Qt::transparent);
     m_name->setMinimumHeight(kNameHeight + 6);
+    KeepWidth(m_name, QString());
 
     // The state word keeps the label's own colours; every other text lies on the pattern.
     m_state = new CLabelCtrl(m_siteArea);
     m_state->setObjectName(QStringLiteral("state"));
+    KeepWidth(m_state, kFigureRoom);
 
     m_startTime = Value("startTime", QStringLiteral("00:00:00"), m_siteArea);
     m_finishTime = Value("finishTime", QStringLiteral("00:00:00"), m_siteArea);
@@ -80,11 +90,11 @@ CQuarnView::CQuarnView(QWidget* parent) : QWidget(parent) {
     m_workersBar = new CProgressCtrlEx(m_siteArea);
     m_workersBar->setObjectName(QStringLiteral("workersBar"));
     m_workersBar->SetBarColour(kWorkersColour);
-    m_workersBar->SetPos(1);
+    m_workersBar->SetPos(0); // no worker is busy before a crawl
 
     m_speedGraph = new CStripChart(kGraphColour, m_siteArea);
     m_speedGraph->setObjectName(QStringLiteral("speedGraph"));
-    m_speedGraph->SetRange(0, kGraphMax);
+    m_speedGraph->SetRange(0, kGraphFloor);
     m_speedGraph->setMinimumHeight(kGraphHeight);
 
     auto* grid = new QGridLayout(m_siteArea);
@@ -200,7 +210,8 @@ void CQuarnView::Show(const StatusFigures& figures) {
     Put(m_elapsed, figures.elapsed);
     Put(m_rate, figures.rate);
     // Each value moves the picture one step, so feeding the whole history redraws the
-    // graph from the oldest sample to the newest.
+    // graph from the oldest sample to the newest, all on the scale of the shown ones.
+    m_speedGraph->SetRange(0, GraphScale(figures.graph, m_speedGraph->BarsShown()));
     for (int value : figures.graph)
         m_speedGraph->SetValue(value);
     m_workersBar->SetRange(0, figures.workersUpper);

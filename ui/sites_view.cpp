@@ -4,18 +4,22 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QStyledItemDelegate>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdint>
+#include <filesystem>
 #include <sstream>
 #include <vector>
 
 #include "engine/controller.h"
 #include "engine/messages.h"
+#include "model/file_path.h"
 #include "model/project.h"
 #include "model/site.h"
 #include "model/site_group.h"
@@ -59,8 +63,20 @@ QString ToQString(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The record's icon, or none for an image the list does not hold.
+QIcon ImageOf(const CSiteItem& record) {
+    const int image = record.IsGroup() ? static_cast<const CSiteGroup&>(record).GetImage()
+                                       : record.m_image;
+    if (image < 0 || static_cast<std::size_t>(image) >= g_imageList.size())
+        return {};
+    return QIcon(g_imageList[static_cast<std::size_t>(image)]);
+}
+
 QTreeWidgetItem* MakeItem(CSiteItem& record) {
     auto* item = new QTreeWidgetItem(QStringList(ToQString(record.m_name)));
+    // The delegate draws the record's current icon; this one tells the tree that the item
+    // has an icon, so that clicks on it are not taken for clicks on the label.
+    item->setIcon(0, ImageOf(record));
     item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(&record)));
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable |
                    Qt::ItemIsDragEnabled);
@@ -98,6 +114,40 @@ std::unique_ptr<CXMLElement> DroppedElement(QByteArray block) {
     return CXMLDocument::ParseXMLText(block.toStdString());
 }
 
+// The address a drop carries: a dragged link offers its address in the URL list and its
+// caption as plain text, so the URL comes first. Dropped text loses surrounding white space
+// and line ends. Empty when there is neither.
+QString DroppedAddress(const QMimeData& data) {
+    if (data.hasUrls())
+        for (const QUrl& url : data.urls())
+            if (url.isValid() && !url.isEmpty())
+                return url.toString(QUrl::FullyEncoded);
+    return data.hasText() ? data.text().trimmed() : QString();
+}
+
+// The files a crawl stored under folder, not counting the program's own bookkeeping files.
+// The walk only reads directory entries, so even a large copy is counted quickly.
+std::int64_t StoredFileCount(const std::string& folder) {
+    namespace fs = std::filesystem;
+    if (folder.empty())
+        return 0;
+    std::int64_t count = 0;
+    std::error_code error;
+    fs::recursive_directory_iterator entry(ToFsPath(folder),
+                                           fs::directory_options::skip_permission_denied, error);
+    for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+        std::error_code ignored;
+        if (entry->is_regular_file(ignored) && !entry->is_symlink(ignored) &&
+            !entry->path().filename().string().starts_with(".quarn-"))
+            ++count;
+    }
+    return count;
+}
+
+bool OffersAddress(const QMimeData& data) {
+    return data.hasUrls() || data.hasText();
+}
+
 } // namespace
 
 // Supplies the icons from the records, so an image the engine changes shows at the next
@@ -132,12 +182,11 @@ protected:
         const CSiteItem* record = RecordOf(index);
         if (!record)
             return;
-        const int image = record->IsGroup() ? static_cast<const CSiteGroup*>(record)->GetImage()
-                                            : record->m_image;
-        if (image < 0 || static_cast<std::size_t>(image) >= g_imageList.size())
+        const QIcon icon = ImageOf(*record);
+        if (icon.isNull())
             return;
         option->features |= QStyleOptionViewItem::HasDecoration;
-        option->icon = QIcon(g_imageList[static_cast<std::size_t>(image)]);
+        option->icon = icon;
     }
 
 private:
@@ -162,7 +211,6 @@ CSitesView::CSitesView(QWidget* parent) : QWidget(parent) {
     m_tree->setAcceptDrops(true);
     m_tree->viewport()->setAcceptDrops(true);
     m_tree->viewport()->installEventFilter(this);
-    m_tree->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -187,9 +235,11 @@ CSitesView::CSitesView(QWidget* parent) : QWidget(parent) {
     onShowSite = [](CSite* site) { PostViewMessage(g_pQuarnView, WM_SHOW_SITE, site); };
     onSiteChanged = [](CSite* site) { PostViewMessage(g_pQuarnView, WM_SITE_CHANGED, site); };
     askQuestion = [this](const QString& text) {
-        return QMessageBox::question(this, QStringLiteral("Quarn"), text,
-                                     QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::Yes) == QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Quarn"), text,
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setTextFormat(Qt::PlainText); // site names are not markup
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes;
     };
 }
 
@@ -603,9 +653,22 @@ void CSitesView::DeleteGroups() {
 
 void CSitesView::DeleteSites() {
     std::vector<CSite*> sites;
-    for (QTreeWidgetItem* item : m_tree->GetSelectedList())
-        if (CSite* site = AsSite(Record(item)))
-            sites.push_back(site);
+    for (QTreeWidgetItem* item : m_tree->GetSelectedList()) {
+        CSite* site = AsSite(Record(item));
+        if (!site)
+            continue;
+        // A site with a stored copy goes only when the user says so; the copy stays on disk.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const std::int64_t files = StoredFileCount(site->GetSiteFolder());
+        QApplication::restoreOverrideCursor();
+        if (files > 0 && askQuestion &&
+            !askQuestion(QStringLiteral("%1 has %2 stored %3. Delete the site?")
+                             .arg(ToQString(site->m_name),
+                                  QLocale(QLocale::English).toString(qlonglong{files}),
+                                  files == 1 ? QStringLiteral("file") : QStringLiteral("files"))))
+            continue;
+        sites.push_back(site);
+    }
     for (CSite* site : sites)
         g_pProject->RemoveSite(site, false);
     if (!sites.empty())
@@ -708,12 +771,6 @@ bool CSitesView::eventFilter(QObject* watched, QEvent* event) {
         default:
             break;
         }
-    } else if (watched == m_tree && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
-            OnCommand(cmd::SiteDelete);
-            return true;
-        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -723,7 +780,7 @@ void CSitesView::OnDragEnter(QDragEnterEvent* event) {
     Qt::DropAction action = Qt::IgnoreAction;
     if (data->hasFormat(kSiteMimeType))
         action = event->modifiers() & Qt::ControlModifier ? Qt::CopyAction : Qt::MoveAction;
-    else if (data->hasText())
+    else if (OffersAddress(*data))
         action = Qt::CopyAction;
     action = Allowed(action, event->possibleActions());
     if (action == Qt::IgnoreAction) {
@@ -749,7 +806,8 @@ Qt::DropAction CSitesView::DropTargetAt(const QDropEvent& event) {
 void CSitesView::OnDragMove(QDragMoveEvent* event) {
     const QMimeData* data = event->mimeData();
     const Qt::DropAction action =
-        data->hasFormat(kSiteMimeType) || data->hasText() ? DropTargetAt(*event) : Qt::IgnoreAction;
+        data->hasFormat(kSiteMimeType) || OffersAddress(*data) ? DropTargetAt(*event)
+                                                              : Qt::IgnoreAction;
     if (action == Qt::IgnoreAction) {
         event->ignore();
         return;
@@ -761,7 +819,8 @@ void CSitesView::OnDragMove(QDragMoveEvent* event) {
 void CSitesView::OnDrop(QDropEvent* event) {
     const QMimeData* data = event->mimeData();
     const bool siteData = data->hasFormat(kSiteMimeType);
-    if (!siteData && !data->hasText()) {
+    const QString dropped = siteData ? QString() : DroppedAddress(*data);
+    if (!siteData && dropped.isEmpty()) {
         event->ignore();
         return;
     }
@@ -784,7 +843,7 @@ void CSitesView::OnDrop(QDropEvent* event) {
                 site->m_name = g_pProject->UniqueSiteName(site->m_name);
         }
     } else {
-        const std::string address = data->text().toStdString();
+        const std::string address = dropped.toStdString();
         site = std::make_unique<CSite>(g_pProject->UniqueSiteName(SiteNameFromAddress(address)));
         site->UseNewSiteDefaults();
         site->m_url = address;

@@ -64,6 +64,12 @@ std::int64_t ElapsedSeconds(int siteState, std::int64_t startTime, std::int64_t 
     return std::max<std::int64_t>(0, until - startTime);
 }
 
+int GraphScale(const std::array<int, CSpeedHistory::kSize>& graph, int shownBars) {
+    const auto shown = static_cast<std::ptrdiff_t>(std::clamp(shownBars, 0, CSpeedHistory::kSize));
+    const auto largest = std::max_element(graph.end() - shown, graph.end());
+    return largest == graph.end() ? kGraphFloor : std::max(kGraphFloor, *largest);
+}
+
 StatusFigures ComputeStatusFigures(const CSite& site, std::int64_t now,
                                    const ControllerSnapshot& controller) {
     StatusFigures figures;

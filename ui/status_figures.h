@@ -53,5 +53,11 @@ QString RateText(int siteState, std::int64_t bytesTotal, std::int64_t elapsedSec
 std::int64_t ElapsedSeconds(int siteState, std::int64_t startTime, std::int64_t endTime,
                             std::int64_t now);
 
+// The speed graph's top: the largest of the newest shownBars values, so that a fast link
+// does not fill the graph solid, but never below kGraphFloor, so that a trickle does not
+// look like full speed.
+constexpr int kGraphFloor = 10;
+int GraphScale(const std::array<int, CSpeedHistory::kSize>& graph, int shownBars);
+
 StatusFigures ComputeStatusFigures(const CSite& site, std::int64_t now,
                                    const ControllerSnapshot& controller);

@@ -33,6 +33,9 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     QTemporaryDir settingsDir;
+    // The first run makes ~/Sites; that belongs in a home of the tests' own.
+    QTemporaryDir homeDir;
+    qputenv("HOME", homeDir.path().toLocal8Bit());
     QStandardPaths::setTestModeEnabled(true);
     for (auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
         QSettings::setPath(format, QSettings::UserScope, settingsDir.path() + QStringLiteral("/user"));

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include "engine/controller.h"
@@ -51,20 +52,30 @@ TEST(AppPreferences, OnlyAStoredOneIsTrueAndFlagsAreWrittenBackAsZeroOrOne) {
     g_bSplitterMove = false;
 }
 
-TEST(AppPreferences, MissingSitesDirFollowsTheInstallDirAndTooLongAValueIsNotRead) {
+TEST(AppPreferences, MissingSitesDirIsMadeInTheHomeFolderAndAStoredOneWins) {
     SettingsScope scope;
+    const QString home = QDir::home().filePath(QStringLiteral("Sites"));
+    QDir(home).removeRecursively();
     bool maximized = true;
     ReadPreferences(maximized);
     EXPECT_FALSE(maximized);
-    EXPECT_EQ(SitesDir(), QDir(g_strInstallDir).filePath(QStringLiteral("Sites")));
+    EXPECT_EQ(SitesDir(), home);
+    EXPECT_TRUE(QFileInfo(home).isDir());
+    EXPECT_NE(SitesDir(), QDir(g_strInstallDir).filePath(QStringLiteral("Sites")));
 
     UserSettings().setValue(QStringLiteral("SitesDir"), QString(300, QLatin1Char('x')));
     ReadPreferences(maximized);
-    EXPECT_EQ(SitesDir(), QDir(g_strInstallDir).filePath(QStringLiteral("Sites")));
+    EXPECT_EQ(SitesDir(), home);
 
-    UserSettings().setValue(QStringLiteral("SitesDir"), QStringLiteral("/data/mirrors"));
+    // A stored folder is taken as it is, and not made before it is needed.
+    QDir(home).removeRecursively();
+    TempDir temp;
+    const QString stored = QString::fromStdString((temp.path() / "mirrors").string());
+    UserSettings().setValue(QStringLiteral("SitesDir"), stored);
     ReadPreferences(maximized);
-    EXPECT_EQ(SitesDir(), QStringLiteral("/data/mirrors"));
+    EXPECT_EQ(SitesDir(), stored);
+    EXPECT_FALSE(QFileInfo::exists(stored));
+    EXPECT_FALSE(QFileInfo::exists(home));
 }
 
 TEST(AppPreferences, InstallDirComesFromTheSystemSettingWhenPresent) {

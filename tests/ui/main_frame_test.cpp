@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -209,6 +211,77 @@ TEST_F(MainFrameTest, EachCommandAnswersToItsOwnersRule) {
     EXPECT_FALSE(Enabled(cmd::FileMru1));
     app.Document().RecentFiles().Add(QStringLiteral("/tmp/some.xml"));
     EXPECT_TRUE(Enabled(cmd::FileMru1));
+}
+
+TEST_F(MainFrameTest, TheStatusBarStartsReadyAndALongTextSqueezesOnlyItsOwnPane) {
+    frame->resize(800, 600);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    EXPECT_EQ(g_pStatusText->text(), QStringLiteral("Ready"));
+
+    const QStringList fixedPanes = {QStringLiteral("statusCaptionLabel"), QStringLiteral("controllerState"),
+                                    QStringLiteral("sitesCaptionLabel"), QStringLiteral("sitesProgress"),
+                                    QStringLiteral("filesCaptionLabel"), QStringLiteral("filesProgress")};
+    const auto widths = [&] {
+        QList<int> list;
+        for (const QString& name : fixedPanes) {
+            auto* pane = frame->findChild<QWidget*>(name);
+            list << (pane ? pane->width() : -1);
+        }
+        return list;
+    };
+    const QList<int> before = widths();
+    // Every caption, and the longest state word, fits its pane.
+    for (const QString& name : {QStringLiteral("statusCaptionLabel"), QStringLiteral("sitesCaptionLabel"),
+                                QStringLiteral("filesCaptionLabel")}) {
+        auto* label = frame->findChild<QLabel*>(name);
+        ASSERT_NE(label, nullptr) << name.toStdString();
+        EXPECT_GE(label->contentsRect().width(), label->fontMetrics().horizontalAdvance(label->text()))
+            << name.toStdString();
+    }
+    EXPECT_GE(g_pStatusText->contentsRect().width(),
+              g_pStatusText->fontMetrics().horizontalAdvance(QStringLiteral("Quarning")));
+
+    frame->SetStatusBarText(QStringLiteral("Could not reach ") + QString(300, QLatin1Char('x')));
+    auto* statusPane = frame->findChild<QLabel*>(QStringLiteral("statusPane"));
+    ASSERT_NE(statusPane, nullptr);
+    QTest::qWait(50); // the status bar lays itself out again on the next turn
+    EXPECT_EQ(widths(), before);
+    EXPECT_LE(frame->width(), 800);
+    EXPECT_GT(statusPane->width(), 0);
+}
+
+TEST_F(MainFrameTest, TheDeleteKeyDeletesTheSelectedSitesOnlyFromTheSitesTree) {
+    CSite& kept = AddSite("Kept", "http://127.0.0.1:9/");
+    CSite& gone = AddSite("Gone", "http://127.0.0.1:9/");
+    frame->show();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    EXPECT_TRUE(frame->Action(cmd::SiteDelete)->shortcut().matches(QKeySequence(Qt::Key_Delete)));
+
+    // In the browser's address box the key edits the text.
+    Select(gone);
+    auto* address = g_pBrowserView->findChild<QComboBox*>(QStringLiteral("address"));
+    ASSERT_NE(address, nullptr);
+    address->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return address->hasFocus(); }));
+    address->setEditText(QStringLiteral("ab"));
+    address->lineEdit()->setCursorPosition(0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    EXPECT_EQ(address->currentText(), QStringLiteral("b"));
+    EXPECT_TRUE(IsSiteInProject(&gone));
+
+    CTreeCtrlEx* tree = g_pSitesView->Tree();
+    tree->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tree->hasFocus(); }));
+    Select(gone);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    EXPECT_FALSE(IsSiteInProject(&gone));
+    EXPECT_TRUE(IsSiteInProject(&kept));
+    // The key of the number pad's Delete works the same.
+    Select(kept);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete, Qt::KeypadModifier);
+    EXPECT_FALSE(IsSiteInProject(&kept));
 }
 
 TEST_F(MainFrameTest, HidingTheToolbarGivesItsHeightToTheSitesTreeOnly) {

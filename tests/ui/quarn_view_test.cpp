@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QTest>
 
@@ -140,6 +142,63 @@ TEST_F(QuarnView, ASiteDeletedWhileShownIsDroppedAtTheNextRefresh) {
     view.OnViewMessage(WM_SITE_CHANGED, nullptr);
     EXPECT_EQ(view.ShownSite(), nullptr);
     EXPECT_FALSE(SiteAreaEnabled());
+}
+
+TEST_F(QuarnView, GrowingFiguresAndALongNameDoNotWidenThePane) {
+    CSite& site = AddSite("Short");
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    // Before any site the workers bar reads nothing busy.
+    EXPECT_EQ(CProgressCtrlEx::BarText(WorkersBar()->GetLower(), WorkersBar()->GetUpper(),
+                                       WorkersBar()->GetPos(), WorkersBar()->GetShowValue()),
+              QStringLiteral("0%"));
+    view.OnViewMessage(WM_SHOW_SITE, &site);
+    ASSERT_TRUE(Shows("complete", QStringLiteral("0")));
+    const auto layOut = [] {
+        for (int pass = 0; pass < 3; ++pass) // nested layouts ask again
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    };
+    layOut();
+    const QSize least = view.minimumSizeHint();
+    const QSize wanted = view.sizeHint();
+    const int width = view.width();
+
+    site.m_name = std::string(80, 'N');
+    site.m_filesTotal = 1'234'567'890;
+    site.m_errorsTotal = 987'654'321;
+    site.m_bytesTotal = std::int64_t{1} << 50;
+    view.OnViewMessage(WM_SITE_CHANGED, &site);
+    layOut();
+    EXPECT_EQ(Text("complete"), QStringLiteral("1234567890"));
+    EXPECT_EQ(Text("amount"), QStringLiteral("1099511627776 K"));
+    EXPECT_EQ(view.minimumSizeHint().width(), least.width());
+    EXPECT_EQ(view.sizeHint().width(), wanted.width());
+    EXPECT_EQ(view.width(), width);
+}
+
+TEST_F(QuarnView, TheSpeedGraphIsScaledToTheLargestSampleItShows) {
+    CSite& site = AddSite("Fast");
+    view.resize(320, 400);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    // Far above the old full scale of 40 K per sample: 800 K, then half of that.
+    site.m_speedHistory.Add(800);
+    site.m_speedHistory.Add(400);
+    view.OnViewMessage(WM_SHOW_SITE, &site);
+    auto* graph = view.findChild<CStripChart*>(QStringLiteral("speedGraph"));
+    ASSERT_NE(graph, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return graph->GetMax() == 800 >> 2; }, kWaitMs));
+
+    const QImage& picture = graph->Picture();
+    const auto barHeight = [&](int x) {
+        int lit = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            lit += picture.pixelColor(x, y) != QColor(Qt::black);
+        return lit;
+    };
+    const int right = picture.width() - 1;
+    EXPECT_EQ(barHeight(right - CStripChart::kStepPixels), picture.height());
+    EXPECT_EQ(barHeight(right), picture.height() / 2);
 }
 
 namespace {

@@ -252,7 +252,7 @@ TEST_F(SitesView, EnableRulesFollowTheSelectionAndBusySites) {
     }
 }
 
-TEST_F(SitesView, DeleteCommandsAndTheDeleteKeyRemoveOnlyWhatIsAllowed) {
+TEST_F(SitesView, DeleteCommandsRemoveOnlyWhatIsAllowed) {
     CSiteGroup& group = Group("G");
     CSite& a = Site(group, "a");
     CSite& b = Site(group, "b");
@@ -262,7 +262,7 @@ TEST_F(SitesView, DeleteCommandsAndTheDeleteKeyRemoveOnlyWhatIsAllowed) {
     view->RebuildTree();
 
     Select({&a, &b});
-    QTest::keyClick(&Tree(), Qt::Key_Delete);
+    view->OnCommand(cmd::SiteDelete);
     ASSERT_EQ(group.m_sites.size(), 1u);
     EXPECT_EQ(group.m_sites[0].get(), &c);
     EXPECT_TRUE(project.IsModified());
@@ -270,7 +270,7 @@ TEST_F(SitesView, DeleteCommandsAndTheDeleteKeyRemoveOnlyWhatIsAllowed) {
 
     c.m_state = kSiteQuarning;
     Select({&c});
-    QTest::keyClick(&Tree(), Qt::Key_Delete);
+    view->OnCommand(cmd::SiteDelete);
     EXPECT_EQ(group.m_sites.size(), 1u);
     Select({&group, &other});
     EXPECT_TRUE(view->OnCommand(cmd::GroupDelete));
@@ -281,6 +281,47 @@ TEST_F(SitesView, DeleteCommandsAndTheDeleteKeyRemoveOnlyWhatIsAllowed) {
     view->OnCommand(cmd::GroupDelete);
     EXPECT_TRUE(project.GetGroups().empty());
     EXPECT_EQ(Tree().topLevelItemCount(), 0);
+}
+
+TEST_F(SitesView, DeletingASiteWithAStoredCopyAsksWithTheNumberOfItsFiles) {
+    CSiteGroup& group = Group("G");
+    CSite& stored = Site(group, "Stored");
+    CSite& empty = Site(group, "Empty");
+    CSite& single = Site(group, "Single");
+    view->RebuildTree();
+    const fs::path folder = sitesDir.path() / "Stored";
+    for (int i = 0; i < 1234; ++i) {
+        const fs::path dir = folder / "host" / std::to_string(i % 7);
+        fs::create_directories(dir);
+        std::ofstream(dir / (std::to_string(i) + ".htm")) << "page";
+    }
+    // The program's own records are not stored files, and a folder of only those asks nothing.
+    std::ofstream(folder / ".quarn-records") << "records";
+    fs::create_directories(sitesDir.path() / "Empty");
+    std::ofstream(sitesDir.path() / "Empty" / ".quarn-records") << "records";
+    fs::create_directories(sitesDir.path() / "Single" / "host");
+    std::ofstream(sitesDir.path() / "Single" / "host" / "index.htm") << "page";
+
+    std::vector<QString> questions;
+    bool answer = false;
+    view->askQuestion = [&](const QString& text) {
+        questions.push_back(text);
+        return answer;
+    };
+    Select({&stored, &empty, &single});
+    view->OnCommand(cmd::SiteDelete);
+    EXPECT_EQ(questions, (std::vector<QString>{
+                             QStringLiteral("Single has 1 stored file. Delete the site?"),
+                             QStringLiteral("Stored has 1,234 stored files. Delete the site?")}));
+    // No keeps those sites; the one without a copy goes.
+    EXPECT_EQ(ChildNames(Item(group)), (QStringList{QStringLiteral("Single"), QStringLiteral("Stored")}));
+
+    answer = true;
+    Select({&stored});
+    view->OnCommand(cmd::SiteDelete);
+    EXPECT_EQ(questions.size(), 3u);
+    EXPECT_EQ(ChildNames(Item(group)), QStringList{QStringLiteral("Single")});
+    EXPECT_TRUE(fs::exists(folder / "host" / "0" / "0.htm")); // the copy stays on disk
 }
 
 TEST_F(SitesView, NewSiteGoesToTheSelectedGroupAndOpensItsProperties) {
@@ -354,6 +395,38 @@ TEST_F(SitesView, RenamingToAnEmptyTextKeepsTheName) {
     EXPECT_EQ(changed, std::vector<CSite*>{&site});
     EXPECT_EQ(Tree().GetSelectedList(), QList<QTreeWidgetItem*>{Item(site)});
     EXPECT_EQ(Tree().currentItem(), Item(site));
+}
+
+TEST_F(SitesView, AClickOnTheSelectedSitesLabelRenamesItButNotOneOnItsIconOrBesideIt) {
+    const std::vector<QPixmap> saved = g_imageList;
+    g_imageList.assign(21, QPixmap(16, 16));
+    for (QPixmap& image : g_imageList)
+        image.fill(Qt::darkGreen);
+    CSiteGroup& group = Group("G");
+    CSite& site = Site(group, "Site");
+    view->RebuildTree();
+    Select({&site});
+
+    const QRect row = Tree().visualItemRect(Item(site));
+    const QRect label = Tree().LabelRect(Item(site));
+    EXPECT_GE(label.left(), row.left() + 16); // the icon lies before it
+    const QPoint onIcon(row.left() + 10, row.center().y());
+    const QPoint besideLabel(label.right() + 20, row.center().y());
+    ASSERT_LT(besideLabel.x(), row.right());
+    // Apart in time, so that no two clicks make a double click.
+    const auto click = [&](QPoint at) {
+        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+    };
+    for (const QPoint at : {onIcon, besideLabel}) {
+        click(at);
+        EXPECT_EQ(Editor(), nullptr) << at.x();
+        EXPECT_TRUE(Item(site)->isSelected());
+    }
+    click(label.center());
+    EXPECT_NE(Editor(), nullptr);
+    EXPECT_TRUE(edited.empty());
+    g_imageList = saved;
 }
 
 TEST_F(SitesView, NewGroupStartsEditingItsName) {
@@ -523,6 +596,26 @@ TEST_F(SitesView, ADroppedAddressBecomesASiteNamedAfterItWithoutADialog) {
     neither.setData(QStringLiteral("application/octet-stream"), "x");
     EXPECT_EQ(Drop(neither, At(group)), Qt::IgnoreAction);
     EXPECT_EQ(group.m_sites.size(), 2u);
+}
+
+TEST_F(SitesView, ADroppedLinkGivesItsAddressNotItsCaptionAndTextIsTrimmed) {
+    CSiteGroup& group = Group("G");
+    view->RebuildTree();
+    // What a browser offers for a dragged link: the address, and the caption as text.
+    QMimeData link;
+    link.setUrls({QUrl(QStringLiteral("http://www.example.com/docs/tutorial.htm"))});
+    link.setText(QStringLiteral("Tutorial"));
+    QMimeData text;
+    text.setText(QStringLiteral("  \thttp://www.example.com/padded/\r\n"));
+    QMimeData blank;
+    blank.setText(QStringLiteral(" \r\n "));
+
+    EXPECT_EQ(Drop(link, At(group), Qt::CopyAction), Qt::CopyAction);
+    EXPECT_EQ(Drop(text, At(group), Qt::CopyAction), Qt::CopyAction);
+    EXPECT_EQ(Drop(blank, At(group), Qt::CopyAction), Qt::IgnoreAction);
+    ASSERT_EQ(group.m_sites.size(), 2u);
+    EXPECT_EQ(group.m_sites[0]->m_url, "http://www.example.com/docs/tutorial.htm");
+    EXPECT_EQ(group.m_sites[1]->m_url, "http://www.example.com/padded/");
 }
 
 TEST_F(SitesView, ShowSiteMessageSelectsOnlyThatSite) {

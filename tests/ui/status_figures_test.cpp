@@ -180,3 +180,19 @@ TEST_F(StatusFiguresOfSite, GraphHoldsEverySampleOldestFirstScaledByAQuarter) {
     EXPECT_EQ(figures.graph[1], 4);
     EXPECT_EQ(figures.graph.back(), CSpeedHistory::kSize + 2);
 }
+
+TEST(StatusFigures, GraphScaleIsTheLargestShownSampleButNeverBelowTheFloor) {
+    std::array<int, CSpeedHistory::kSize> graph{};
+    EXPECT_EQ(GraphScale(graph, 80), kGraphFloor);
+    graph.back() = 3;
+    EXPECT_EQ(GraphScale(graph, 80), kGraphFloor);
+    graph[CSpeedHistory::kSize - 2] = 250;
+    EXPECT_EQ(GraphScale(graph, 80), 250);
+    // A peak that has scrolled out of sight no longer sets the scale.
+    graph[CSpeedHistory::kSize - 2] = 0;
+    graph[5] = 900;
+    graph[60] = 40;
+    EXPECT_EQ(GraphScale(graph, 80), 40);
+    EXPECT_EQ(GraphScale(graph, 1000), 900);
+    EXPECT_EQ(GraphScale(graph, 0), kGraphFloor);
+}

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 #include "ui/artwork.h"
 
@@ -59,7 +60,8 @@ void CSplashScreenWnd::CloseSplash() {
 }
 
 CSplashScreenWnd::CSplashScreenWnd(const QPixmap& picture, QWidget* parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+                          Qt::WindowStaysOnTopHint),
       m_picture(picture) {
     setAttribute(Qt::WA_DeleteOnClose);
     // The main window keeps the focus, so its keys work again once the splash is gone.
@@ -89,6 +91,13 @@ bool CSplashScreenWnd::eventFilter(QObject* watched, QEvent* event) {
     if (s_current != this)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::WindowActivate:
+        // The owner is shown after the splash and would come up over it; its window is
+        // mapped only after this event, so the splash goes back on top afterwards.
+        if (watched == parentWidget())
+            QMetaObject::invokeMethod(this, &CSplashScreenWnd::StayAboveOwner, Qt::QueuedConnection);
+        break;
     case QEvent::ShortcutOverride:
         // Claim the key for the widget so no menu shortcut fires; the key press that
         // follows closes the splash.
@@ -109,6 +118,17 @@ bool CSplashScreenWnd::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void CSplashScreenWnd::StayAboveOwner() {
+    if (s_current != this)
+        return;
+    // The owner had no window of its own when the splash was made, so only now can the
+    // splash be tied to it; window managers keep such a window above its owner.
+    QWidget* owner = parentWidget();
+    if (owner && owner->windowHandle() && windowHandle())
+        windowHandle()->setTransientParent(owner->windowHandle());
+    raise();
 }
 
 void CSplashScreenWnd::paintEvent(QPaintEvent*) {

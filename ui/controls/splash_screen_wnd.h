@@ -2,7 +2,8 @@
 // CSplashScreenWnd: the start-up picture, shown centred on the screen while the main window
 // comes up. It goes away after 2 seconds or at the user's first key or mouse-button press,
 // whichever comes first; that press is swallowed so it does not reach the window beneath.
-// At most one exists at a time. GUI thread only.
+// It stays above its owner, the main window, which is shown after it. At most one exists at
+// a time. GUI thread only.
 
 #include <QPixmap>
 #include <QTimer>
@@ -32,6 +33,7 @@ protected:
 
 private:
     CSplashScreenWnd(const QPixmap& picture, QWidget* parent);
+    void StayAboveOwner();
 
     QPixmap m_picture;
     QTimer m_timer;

@@ -48,6 +48,12 @@ int CStripChart::SetValue(int value) {
     return previous;
 }
 
+int CStripChart::BarsShown() const {
+    // The newest bar sits at the right edge; each earlier one kStepPixels further left.
+    const int width = contentsRect().width();
+    return width < kBarPixels ? 0 : (width - kBarPixels) / kStepPixels + 1;
+}
+
 void CStripChart::MakePicture() {
     const QSize size = contentsRect().size();
     m_picture = QImage(size.expandedTo(QSize(0, 0)), QImage::Format_RGB32);

@@ -22,6 +22,8 @@ public:
     int GetValue() const { return m_value; }
     int GetMin() const { return m_min; }
     int GetMax() const { return m_max; }
+    // How many of the newest values the chart's width shows.
+    int BarsShown() const;
 
     // The chart's own picture, as the next paint shows it.
     const QImage& Picture() const { return m_picture; }

@@ -4,6 +4,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyle>
 #include <QStyleOptionViewItem>
 
 namespace {
@@ -307,6 +308,34 @@ void CTreeCtrlEx::focusOutEvent(QFocusEvent* event) {
     m_pressButton = Qt::NoButton;
     m_bandCancelled = false;
     QTreeWidget::focusOutEvent(event);
+}
+
+QRect CTreeCtrlEx::LabelRect(const QTreeWidgetItem* item) const {
+    const QModelIndex index = item ? indexFromItem(item) : QModelIndex();
+    if (!index.isValid())
+        return {};
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    option.index = index;
+    option.text = index.data(Qt::DisplayRole).toString();
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    if (index.data(Qt::DecorationRole).isValid())
+        option.features |= QStyleOptionViewItem::HasDecoration;
+    QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this);
+    // The style gives the text the rest of the row; the label ends where its text does.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, this) + 1;
+    text.setWidth(qMin(text.width(), option.fontMetrics.horizontalAdvance(option.text) + 2 * margin));
+    return text;
+}
+
+bool CTreeCtrlEx::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (trigger == SelectedClicked && event && event->type() == QEvent::MouseButtonRelease) {
+        const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (!LabelRect(itemFromIndex(index)).contains(pos))
+            return false;
+    }
+    return QTreeWidget::edit(index, trigger, event);
 }
 
 void CTreeCtrlEx::startDrag(Qt::DropActions) {

@@ -8,6 +8,7 @@
 // - a parent that may veto any single item's selection change;
 // - collapsing an item deselects everything below it, so no hidden item stays selected;
 // - Escape while dragging a selection from empty space leaves nothing selected;
+// - a click on a selected item edits its label only when it lands on the label text;
 // - a click notification for every click that is not a drag, also on empty space;
 // - a begin-drag notification in place of Qt's own item drag;
 // - a drop highlight drawn like a selection.
@@ -59,6 +60,10 @@ public:
 
     int CurrentCause() const { return m_cause; }
 
+    // Where the item's text is drawn, in viewport coordinates: right of its icon and as
+    // wide as the text. A click on a selected item edits the label only there.
+    QRect LabelRect(const QTreeWidgetItem* item) const;
+
 signals:
     // A mouse click that did not become an item drag ended; pos is in viewport coordinates,
     // and may be over no item at all.
@@ -72,6 +77,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;

@@ -1,12 +1,15 @@
 #include "ui/dialogs/select_folder_dialog.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 std::optional<QString> SelectFolder(const QString& typed, const QString& shown, QChar separator,
                                     const SelectFolderPrompts& prompts) {
@@ -66,6 +69,33 @@ CSelectFolderDialog::CSelectFolderDialog(const QString& initialFolder, QWidget* 
     connect(this, &QFileDialog::directoryEntered, m_currentFolder, [this](const QString& folder) {
         m_currentFolder->setText(QDir::toNativeSeparators(folder));
     });
+
+    // The file dialog enables its accept button by the hidden file name box and the list's
+    // selection, so it would stay off for a folder that does not exist yet. Select always
+    // takes the "Current Folder" text, so it stays on.
+    if (auto* box = findChild<QDialogButtonBox*>()) {
+        m_selectButton = box->button(QDialogButtonBox::Open);
+        if (m_selectButton) {
+            m_selectButton->setEnabled(true);
+            m_selectButton->installEventFilter(this);
+        }
+    }
+    m_currentFolder->installEventFilter(this);
+}
+
+bool CSelectFolderDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_selectButton && event->type() == QEvent::EnabledChange &&
+        !m_selectButton->isEnabled()) {
+        m_selectButton->setEnabled(true);
+    } else if (watched == m_currentFolder && event->type() == QEvent::KeyPress) {
+        // Taken here, not left to the default button, so Enter selects exactly once.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            accept();
+            return true;
+        }
+    }
+    return QFileDialog::eventFilter(watched, event);
 }
 
 void CSelectFolderDialog::accept() {

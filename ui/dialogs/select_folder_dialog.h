@@ -3,6 +3,7 @@
 // a folder that does not exist. It is the toolkit's own (not the desktop's) file dialog in
 // directory mode, rearranged: the file name box gives way to a "Current Folder" box that
 // follows the browsed folder, and the accept button reads "Select" and runs SelectFolder.
+// Select is always enabled, and Enter in the "Current Folder" box acts as Select.
 //
 // GetFolder is the chosen folder with exactly one trailing separator, or empty when the
 // dialog was cancelled.
@@ -14,6 +15,7 @@
 #include <optional>
 
 class QLineEdit;
+class QPushButton;
 
 // The questions and messages of the Select flow, so that the flow can run without windows.
 struct SelectFolderPrompts {
@@ -38,7 +40,11 @@ public:
 
     void accept() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QLineEdit* m_currentFolder = nullptr;
+    QPushButton* m_selectButton = nullptr;
     QString m_folder;
 };

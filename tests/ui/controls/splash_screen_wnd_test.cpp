@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 
 #include "ui/controls/splash_screen_wnd.h"
 
@@ -131,4 +132,21 @@ TEST_F(SplashFixture, GoesAwayByItselfAfterTwoSeconds) {
     EXPECT_TRUE(QTest::qWaitFor([] { return CSplashScreenWnd::Current() == nullptr; },
                                 CSplashScreenWnd::kShowMs + 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 1000));
+}
+
+TEST_F(SplashFixture, StaysAboveAnOwnerThatIsShownAfterIt) {
+    // As at start-up: the main window makes the splash before it is shown itself.
+    QWidget owner;
+    owner.resize(300, 200);
+    CSplashScreenWnd::ShowSplash(&owner, Picture());
+    CSplashScreenWnd* splash = CSplashScreenWnd::Current();
+    ASSERT_NE(splash, nullptr);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+
+    EXPECT_TRUE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    ASSERT_NE(splash->windowHandle(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return splash->windowHandle()->transientParent() == owner.windowHandle(); }, 1000));
+    EXPECT_TRUE(splash->isVisible());
 }

@@ -207,3 +207,35 @@ TEST(SelectFolderDialog, CancelLeavesTheResultEmpty) {
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_TRUE(dialog.GetFolder().isEmpty());
 }
+
+TEST(SelectFolderDialog, OnAMissingFolderSelectIsEnabledAndEnterInTheBoxSelects) {
+    TempDir temp;
+    const QString missing = Native(temp.path() / "Sites");
+    CSelectFolderDialog dialog(missing, nullptr);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* current = dialog.findChild<QLineEdit*>(QStringLiteral("currentFolder"));
+    ASSERT_NE(current, nullptr);
+    ASSERT_NE(SelectButton(dialog), nullptr);
+    EXPECT_TRUE(SelectButton(dialog)->isEnabled());
+
+    // Typing elsewhere changes nothing about that; Enter takes the typed folder once.
+    const QString typed = Native(temp.path() / "typed");
+    current->clear();
+    QTest::keyClicks(current, typed);
+    EXPECT_TRUE(SelectButton(dialog)->isEnabled());
+    int questions = 0;
+    ModalWatcher<QMessageBox> watcher([&](QMessageBox* box) {
+        ++questions;
+        EXPECT_EQ(box->text(),
+                  typed + QStringLiteral("\n\nThis path does not exist. Do you want to create it?"));
+        QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+    });
+    QTest::keyClick(current, Qt::Key_Return);
+    ASSERT_TRUE(watcher.Seen());
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.GetFolder(), typed + kSep);
+    EXPECT_FALSE(QFileInfo::exists(typed));
+}
