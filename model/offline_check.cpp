@@ -46,6 +46,8 @@ void COfflineCheck::Clear() {
 void COfflineCheck::NoteRefused(LinkRefusal reason, std::string_view address, bool removed) {
     if (reason == LinkRefusal::None)
         return;
+    // A fragment names a place in the page, not another address.
+    address = address.substr(0, address.find('#'));
     const std::uint64_t key = CountedKey(removed, address);
     std::lock_guard lock(m_lock);
     if (m_counted.Contains(key))

@@ -45,8 +45,8 @@ public:
     static constexpr std::size_t kSamplesPerReason = 3;
 
     void Clear();
-    // A link refused by the rules; each address counts once per crawl, under the first
-    // reason given for it.
+    // A link refused by the rules; each address (without its fragment) counts once per
+    // crawl, under the first reason given for it.
     // removed: REMOVE_LINKS took the link out of the page.
     void NoteRefused(LinkRefusal reason, std::string_view address, bool removed);
     void NoteMissing(MissingReason reason, std::string_view address);

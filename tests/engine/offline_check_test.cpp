@@ -157,3 +157,21 @@ TEST_F(Crawl, AStoppedCrawlCountsTheFilesItLeftUnfetched) {
     EXPECT_TRUE(LogHas(site, "Local links whose file is missing: 2 (stopped 2)"));
     EXPECT_TRUE(LogHas(site, "  stopped:  " + server.Url("/a.htm") + "  " + server.Url("/b.htm")));
 }
+
+TEST_F(Crawl, FetchMissingAsksAgainForARedirectStoredAsAForwardToAFileAddress) {
+    server.Add("/index.htm", Html("<a href=\"moved.htm\">m</a>"));
+    AddRedirect("/moved.htm", "/target.htm");
+    server.Add("/target.htm", Html("<img src=\"t.png\">"));
+    server.Add("/t.png", Image('t'));
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm");
+    RunToEnd({&site});
+    ASSERT_TRUE(fs::exists(Stored(site, "t.png")));
+    fs::remove(Stored(site, "t.png"));
+    server.Note("missing");
+    RunToEnd({&site}, kStartFetchMissing);
+    // The stub names only the target's file; the target page itself is read from disk.
+    EXPECT_EQ(RequestsAfter(server, "missing"),
+              (std::vector<std::string>{"GET /moved.htm", "GET /t.png"}));
+    EXPECT_TRUE(fs::exists(Stored(site, "t.png")));
+}
