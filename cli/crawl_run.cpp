@@ -154,8 +154,7 @@ void PrintLog(const CSite& site, std::ostream& out) {
 } // namespace
 
 int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& sitesDir,
-             const CrawlOutput& output, std::ostream& out, std::ostream& err,
-             bool fetchMissing) {
+             const CrawlOutput& output, std::ostream& out, std::ostream& err, bool fetchMissing) {
     if (sites.empty()) {
         out << "No sites to mirror.\n";
         return kExitOk;

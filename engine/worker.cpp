@@ -633,8 +633,8 @@ void CWorker::NoteIfMissing(CSite& site, const CUrl& address, int result) const 
     const std::string local = site.GetLocalPath(address);
     if (!local.empty() && FileModified(local))
         return;
-    const MissingReason reason = result == kFetchFailed          ? MissingReason::Failed
-                                 : result == kFetchSkippedBySize ? MissingReason::SizeLimit
+    const MissingReason reason = result == kFetchFailed            ? MissingReason::Failed
+                                 : result == kFetchSkippedBySize   ? MissingReason::SizeLimit
                                  : result == kFetchRefusedByRobots ? MissingReason::Robots
                                  : Aborted()                       ? MissingReason::Stopped
                                                                    : MissingReason::NotStored;

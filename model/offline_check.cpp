@@ -4,16 +4,16 @@
 #include <functional>
 
 namespace {
-constexpr const char* kRefusalNames[] = {"admitted",  "depth",     "other server",
-                                         "directory", "file name", "no local name",
-                                         "robots.txt"};
+constexpr const char* kRefusalNames[] = {"admitted",  "depth",         "other server", "directory",
+                                         "file name", "no local name", "robots.txt"};
 constexpr const char* kMissingNames[] = {"failed", "size limit", "robots.txt", "stopped",
                                          "not stored"};
 // A hostile page's endless address must not make an endless log line.
 constexpr std::size_t kLongestSample = 200;
 
 std::uint64_t CountedKey(bool removed, std::string_view address) {
-    return std::hash<std::string_view>{}(address) * 2 + (removed ? 1 : 0);
+    const std::uint64_t hash = std::hash<std::string_view>{}(address);
+    return hash * 2 + (removed ? 1 : 0);
 }
 } // namespace
 
@@ -97,7 +97,8 @@ void COfflineCheck::Report(std::vector<std::string>& lines, const std::string& h
     std::string line = heading + ": " + std::to_string(total) + (capped ? " or more" : "") + " (";
     for (std::size_t i = 0; i < order.size(); ++i) {
         line += i == 0 ? "" : ", ";
-        line += std::string(names[order[i]]) + " " + std::to_string(tallies.byReason[order[i]].count);
+        line +=
+            std::string(names[order[i]]) + " " + std::to_string(tallies.byReason[order[i]].count);
     }
     lines.push_back(line + ")");
     for (const std::size_t reason : order) {

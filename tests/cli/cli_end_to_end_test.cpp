@@ -211,9 +211,8 @@ TEST_F(CliEndToEnd, FailedAddressExitsWithOneAndIsListedInTheLog) {
 
 TEST_F(CliEndToEnd, MissingFetchesOnlyTheDeletedFilesAndTheLogSaysTheCopyIsComplete) {
     PortSite site(SmallSite());
-    const std::vector<std::string> mirror = {"mirror",      site.Url("/"),
-                                             "--name",      "Test",
-                                             "--sites-dir", SitesDir().string()};
+    const std::vector<std::string> mirror = {"mirror", site.Url("/"), "--name",
+                                             "Test",   "--sites-dir", SitesDir().string()};
     CliProcess first(mirror);
     ASSERT_EQ(first.Wait(), kExitOk) << first.Err();
     const fs::path host = SitesDir() / "Test" / "127.0.0.1";

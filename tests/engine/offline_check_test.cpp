@@ -60,8 +60,8 @@ TEST_F(Crawl, FetchMissingAsksForExactlyTheDeletedFilesAndCompletesTheCopy) {
     site.m_downloadChanges = false;
     RunToEnd({&site});
     ASSERT_TRUE(site.GetErrors().empty());
-    const std::vector<std::string> files = {"index.htm", "a.htm",     "b.png",      "e.png",
-                                            "f.png",     "sub/c.htm", "sub/s.css",  "sub/g.png",
+    const std::vector<std::string> files = {"index.htm", "a.htm",      "b.png",     "e.png",
+                                            "f.png",     "sub/c.htm",  "sub/s.css", "sub/g.png",
                                             "moved.htm", "target.htm", "t.png"};
     std::vector<std::string> contents;
     for (const auto& file : files) {
@@ -77,8 +77,8 @@ TEST_F(Crawl, FetchMissingAsksForExactlyTheDeletedFilesAndCompletesTheCopy) {
     server.Note("missing");
     RunToEnd({&site}, kStartFetchMissing);
     EXPECT_EQ(RequestsAfter(server, "missing"),
-              (std::vector<std::string>{"GET /a.htm", "GET /b.png", "GET /e.png",
-                                        "GET /sub/g.png", "GET /t.png"}));
+              (std::vector<std::string>{"GET /a.htm", "GET /b.png", "GET /e.png", "GET /sub/g.png",
+                                        "GET /t.png"}));
     for (std::size_t i = 0; i < files.size(); ++i)
         EXPECT_EQ(ReadFileText(Stored(site, files[i])), contents[i]) << files[i];
     EXPECT_EQ(site.m_state, kSiteDone);
@@ -98,11 +98,13 @@ TEST_F(Crawl, FetchMissingAsksForExactlyTheDeletedFilesAndCompletesTheCopy) {
 }
 
 TEST_F(Crawl, TheLogCountsLinksLeftToTheServerAndLocalLinksWithoutAFileByReason) {
-    server.Add("/index.htm", Html("<a href=\"a.htm\">a</a><a href=\"http://other.invalid/x.htm\">x</a>"
-                                  "<a href=\"gone.htm\">g</a><img src=\"big.png\">"));
+    server.Add("/index.htm",
+               Html("<a href=\"a.htm\">a</a><a href=\"http://other.invalid/x.htm\">x</a>"
+                    "<a href=\"gone.htm\">g</a><img src=\"big.png\">"));
     // The external link again: each address counts once.
-    server.Add("/a.htm", Html("<a href=\"deep.htm\">d</a><a href=\"http://other.invalid/x.htm\">x</a>"
-                              "<a href=\"http://other.invalid/y.htm\">y</a>"));
+    server.Add("/a.htm",
+               Html("<a href=\"deep.htm\">d</a><a href=\"http://other.invalid/x.htm\">x</a>"
+                    "<a href=\"http://other.invalid/y.htm\">y</a>"));
     server.Add("/deep.htm", Html("d"));
     server.Add("/big.png", Image('b', 500));
     server.Start();
@@ -114,9 +116,9 @@ TEST_F(Crawl, TheLogCountsLinksLeftToTheServerAndLocalLinksWithoutAFileByReason)
     RunToEnd({&site});
     EXPECT_EQ(server.Count("GET /deep.htm"), 0);
 
-
     EXPECT_TRUE(LogHas(site, "Links left to the server: 3 (other server 2, depth 1)"));
-    EXPECT_TRUE(LogHas(site, "  other server:  http://other.invalid/x.htm  http://other.invalid/y.htm"));
+    EXPECT_TRUE(
+        LogHas(site, "  other server:  http://other.invalid/x.htm  http://other.invalid/y.htm"));
     EXPECT_TRUE(LogHas(site, "  depth:  " + server.Url("/deep.htm")));
     EXPECT_TRUE(LogHas(site, "Local links whose file is missing: 2 (failed 1, size limit 1)"));
     EXPECT_TRUE(LogHas(site, "  failed:  " + server.Url("/gone.htm")));

@@ -30,9 +30,9 @@ TEST(OfflineCheck, CountsEachAddressOnceAndKeepsAFewShortSamples) {
     EXPECT_EQ(lines[4], "  failed:  http://a/gone.htm");
 
     check.Clear();
-    EXPECT_EQ(check.ReportLines(), (std::vector<std::string>{
-                                       "Links left to the server: none",
-                                       "Local links whose file is missing: none"}));
+    EXPECT_EQ(check.ReportLines(),
+              (std::vector<std::string>{"Links left to the server: none",
+                                        "Local links whose file is missing: none"}));
 }
 
 TEST(OfflineCheck, StopsRememberingPastItsCapAndSaysSo) {

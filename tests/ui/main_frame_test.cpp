@@ -346,7 +346,8 @@ TEST_F(MainFrameTest, ASiteMadeInTheSheetIsQuarnedAndItsErrorsAndLogShowTheCrawl
     ASSERT_EQ(lines.size(), 5) << log.toStdString();
     EXPECT_TRUE(lines[0].endsWith(QStringLiteral("   Started")));
     // The failed page's link has no file in the copy.
-    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("   Local links whose file is missing: 1 (failed 1)")));
+    EXPECT_TRUE(
+        lines[2].endsWith(QStringLiteral("   Local links whose file is missing: 1 (failed 1)")));
     EXPECT_TRUE(lines[4].endsWith(QStringLiteral("   Finished")));
 }
 
