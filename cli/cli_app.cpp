@@ -136,9 +136,14 @@ void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
     mirror.add_flag("--remove-links", options.removeLinks,
                     "Remove links to addresses that are not crawled, instead of making them "
                     "absolute");
-    mirror.add_flag("--fresh", options.fresh,
-                    "Erase the site's folder and fetch everything (default: keep it and fetch "
-                    "only what changed)");
+    auto* fresh = mirror.add_flag("--fresh", options.fresh,
+                                  "Erase the site's folder and fetch everything (default: keep "
+                                  "it and fetch only what changed)");
+    mirror
+        .add_flag("--missing", options.missing,
+                  "Fetch only the files the copy lacks (deleted, failed or never fetched) that "
+                  "the rules admit; the files it has are read from disk, not asked for again")
+        ->excludes(fresh);
 }
 
 bool OpenProject(CProject& project, const std::string& path, std::ostream& err) {
@@ -157,7 +162,7 @@ int RunMirror(const MirrorOptions& options, const std::string& sitesDir, const C
         err << "quarn-cli: " << error << "\n";
         return kExitUsage;
     }
-    return RunCrawl({site.get()}, sitesDir, output, out, err);
+    return RunCrawl({site.get()}, sitesDir, output, out, err, options.missing);
 }
 
 int RunProject(const std::string& path, const std::vector<std::string>& groups,

@@ -154,7 +154,7 @@ void PrintLog(const CSite& site, std::ostream& out) {
 } // namespace
 
 int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& sitesDir,
-             const CrawlOutput& output, std::ostream& out, std::ostream& err) {
+             const CrawlOutput& output, std::ostream& out, std::ostream& err, bool fetchMissing) {
     if (sites.empty()) {
         out << "No sites to mirror.\n";
         return kExitOk;
@@ -187,7 +187,8 @@ int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& site
     CController controller(ui);
     controller.Start();
     for (CSite* site : sites)
-        controller.Post(WM_START_SITE, reinterpret_cast<MessageParam>(site));
+        controller.Post(WM_START_SITE, reinterpret_cast<MessageParam>(site),
+                        fetchMissing ? kStartFetchMissing : kStartUpdate);
 
     bool interrupted = false;
     for (;;) {

@@ -19,6 +19,8 @@ struct CrawlOutput {
 };
 
 // Crawls the sites (owned by the caller, who keeps them alive until this returns) with
-// their folders under sitesDir, which is made absolute and created. Returns the exit code.
+// their folders under sitesDir, which is made absolute and created. fetchMissing asks
+// only for the files the copies lack. Returns the exit code.
 int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& sitesDir,
-             const CrawlOutput& output, std::ostream& out, std::ostream& err);
+             const CrawlOutput& output, std::ostream& out, std::ostream& err,
+             bool fetchMissing = false);

@@ -41,6 +41,8 @@ struct MirrorOptions {
     bool headProbe = false;
     bool noRobots = false;
     bool fresh = false;
+    // Ask only for the files the copy lacks; the others are read back from disk.
+    bool missing = false;
     bool spanHosts = false;
 };
 

@@ -47,7 +47,7 @@ void CController::HandleMessage(const CMessage& message) {
     auto* site = reinterpret_cast<CSite*>(message.wParam);
     switch (message.id) {
     case WM_START_SITE:
-        QueueSite(site);
+        QueueSite(site, message.lParam == kStartFetchMissing);
         break;
     case WM_PAUSE_RESUME:
         TogglePause();
@@ -173,7 +173,7 @@ void CController::StartFirstSite() {
     SetWorkerCount(WorkerSetting(*site));
 }
 
-void CController::QueueSite(CSite* site) {
+void CController::QueueSite(CSite* site, bool fetchMissingOnly) {
     if (site == nullptr)
         return;
     const CUrl start(nullptr, site->m_url, kLinkFollowed);
@@ -189,7 +189,7 @@ void CController::QueueSite(CSite* site) {
     if (Contains(m_siteQueue, site) || site == m_currentSite.load())
         return;
     m_siteQueue.push_back(site);
-    site->ResetForQueue();
+    site->ResetForQueue(fetchMissingOnly);
     if (m_state.load() == kControllerIdle) {
         StartFirstSite();
     } else {

@@ -52,7 +52,7 @@ private:
     void SetState(int state);
     void SetWorkerCount(int count);
     void StartFirstSite();
-    void QueueSite(CSite* site);
+    void QueueSite(CSite* site, bool fetchMissingOnly);
     void TogglePause();
     void Resume();
     void Dispatch();

@@ -947,7 +947,11 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
     if (!address) {
         return std::string(value);
     }
-    const bool allowed = m_site.IsAllowed(*address, m_requisites && kind == kLinkClassEmbedded);
+    const LinkRefusal refusal =
+        m_site.RefusalOf(*address, m_requisites && kind == kLinkClassEmbedded);
+    const bool allowed = refusal == LinkRefusal::None;
+    if (!allowed)
+        m_site.OfflineCheck().NoteRefused(refusal, address->GetURL(), removed);
     if (!allowed && !SchemeNameOf(text).empty()) {
         return removed ? std::string() : std::string(value);
     }

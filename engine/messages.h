@@ -7,6 +7,9 @@ inline constexpr unsigned WM_APP = 0x8000;
 
 inline constexpr unsigned WM_CONTROLLER_STATE = WM_APP + 1; // controller → UI: wParam state
 inline constexpr unsigned WM_START_SITE = WM_APP + 2;       // → controller: wParam CSite*
+// WM_START_SITE's lParam: kStartFetchMissing asks only for the files the copy lacks.
+inline constexpr unsigned kStartUpdate = 0;
+inline constexpr unsigned kStartFetchMissing = 1;
 inline constexpr unsigned WM_PAUSE_RESUME = WM_APP + 3;     // → controller
 inline constexpr unsigned WM_DISPATCH = WM_APP + 4;         // controller → itself
 inline constexpr unsigned WM_SHUTDOWN = WM_APP + 5;         // main frame → controller

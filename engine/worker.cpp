@@ -50,6 +50,17 @@ std::string StubPage(const std::string& url) {
     return "<html>\r\n<head>\r\n<meta http-equiv=Refresh content=\"1;url=" + url +
            "\">\r\n</head>\r\n<body>\r\nRedirecting...\r\n</body>\r\n</html>\r\n";
 }
+
+// Whether the file is a redirect stub that forwards to a file address: it does not say
+// which web address it stands for, so only the server can tell the target again.
+bool ForwardsToFileAddress(const std::string& localPath) {
+    const std::string stub = StubPage("file:///");
+    const std::string start = stub.substr(0, stub.find("file:///") + 8);
+    std::ifstream in(ToFsPath(localPath), std::ios::binary);
+    std::string head(start.size(), '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    return in.gcount() == static_cast<std::streamsize>(start.size()) && head == start;
+}
 } // namespace
 
 std::string RedirectTarget(const std::string& rawHeaders) {
@@ -203,6 +214,10 @@ int CWorker::FetchAddress(FetchState& state) {
         state.code = kNoStatusUnsupported;
         return kFetchFailed;
     }
+    if (state.site.FetchesMissingOnly()) {
+        if (const int result = UseLocalCopy(state))
+            return result;
+    }
     CHttpConnection& connection = ConnectionFor(state.address, state.port);
     if (Aborted())
         return kFetchFinished;
@@ -212,7 +227,7 @@ int CWorker::FetchAddress(FetchState& state) {
         if (!ReadRobots(state, connection))
             return kFetchFinished;
         if (!state.site.RobotsAllow(state.address))
-            return kFetchFinished;
+            return kFetchRefusedByRobots;
     }
     CServerGate& gate = m_session.Gate();
     if (!gate.Enter(state.server, m_abort))
@@ -245,6 +260,20 @@ int CWorker::FetchAddress(FetchState& state) {
                           "; asking with GET for the rest of the crawl");
     }
     return FetchWithGet(state);
+}
+
+int CWorker::UseLocalCopy(FetchState& state) {
+    state.localPath = state.site.GetLocalPath(state.address);
+    if (state.localPath.empty())
+        return 0;
+    const auto local = FileModified(state.localPath);
+    if (!local || ForwardsToFileAddress(state.localPath))
+        return 0;
+    state.local = local;
+    // Read back as an update reads a copy the server calls unchanged.
+    state.record = state.site.FindCopyRecord(state.localPath, *state.local);
+    NotModified(state, CHttpAnswer{});
+    return ScanAndSave(state);
 }
 
 int CWorker::FetchAfterProbe(FetchState& state, const CHttpAnswer& probe) {
@@ -589,5 +618,22 @@ void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int
     }
     if (failed)
         site.AddError(*address, code);
+    NoteIfMissing(site, *address, result);
     site.MarkDone(*address, true);
+}
+
+// An address that ended unstored leaves the local links to it without a file, unless an
+// earlier crawl's copy is still there to serve them.
+void CWorker::NoteIfMissing(CSite& site, const CUrl& address, int result) const {
+    if (result == kFetchDone)
+        return;
+    const std::string local = site.GetLocalPath(address);
+    if (!local.empty() && FileModified(local))
+        return;
+    const MissingReason reason = result == kFetchFailed            ? MissingReason::Failed
+                                 : result == kFetchSkippedBySize   ? MissingReason::SizeLimit
+                                 : result == kFetchRefusedByRobots ? MissingReason::Robots
+                                 : Aborted()                       ? MissingReason::Stopped
+                                                                   : MissingReason::NotStored;
+    site.OfflineCheck().NoteMissing(reason, address.GetURL());
 }

@@ -27,6 +27,8 @@ inline constexpr int kFetchDone = 3;
 inline constexpr int kFetchSkippedBySize = 4;
 // The server is busy: the address goes back to the queue without using up a try.
 inline constexpr int kFetchBusy = 5;
+// robots.txt disallows the address; it ends like a finished fetch.
+inline constexpr int kFetchRefusedByRobots = 6;
 
 // HTML larger than this is stored as it arrives, without scanning its links.
 inline constexpr std::size_t kMaxScannedPageBytes = std::size_t{32} << 20;
@@ -51,6 +53,9 @@ protected:
 private:
     struct FetchState;
     int FetchAddress(FetchState& state);
+    // A fetch that asks only for files the copy lacks: nonzero (the result) when the
+    // copy has the file and it was read back from disk.
+    int UseLocalCopy(FetchState& state);
     int FetchAfterProbe(FetchState& state, const CHttpAnswer& probe);
     int FetchWithGet(FetchState& state);
     int Decide(FetchState& state, const CHttpAnswer& headers, bool conditional);
@@ -64,6 +69,7 @@ private:
     int HandleRedirect(FetchState& state, const CHttpAnswer& answer);
     int SaveFailed(FetchState& state, const std::error_code& error);
     void Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code);
+    void NoteIfMissing(CSite& site, const CUrl& address, int result) const;
     CHttpConnection& ConnectionFor(const CUrl& address, int port);
     bool Aborted() const { return m_abort.load(std::memory_order_relaxed); }
 

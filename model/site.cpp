@@ -255,18 +255,26 @@ bool PassesList(const CWildcardList& patterns, bool include, std::string_view su
 } // namespace
 
 bool CSite::IsAllowed(const CUrl& address, bool requisite) const {
-    if (m_useLevels && address.level > m_levels)
-        return false;
+    return RefusalOf(address, requisite) == LinkRefusal::None;
+}
+
+// The depth rule comes after the rules about the address itself: the same refusal, but
+// the reason does not then depend on which page the link was found on first.
+LinkRefusal CSite::RefusalOf(const CUrl& address, bool requisite) const {
     const bool anyServer = requisite && m_pageRequisites && m_requisitesAnyServer;
     if (m_useServers && !(anyServer && m_includeServers) &&
         !PassesList(m_serverPatterns, m_includeServers, address.host))
-        return false;
+        return LinkRefusal::OtherServer;
     if (m_useDirectory && !PassesList(m_directoryPatterns, m_includeDirectories, address.path))
-        return false;
+        return LinkRefusal::Directory;
     if (m_useTypes && !PassesList(m_filePatterns, m_includeFiles, address.file))
-        return false;
+        return LinkRefusal::FileName;
     // An address that cannot be stored inside the site's folder is never fetched.
-    return address.HasSafeLocalPath() && RobotsAllow(address);
+    if (!address.HasSafeLocalPath())
+        return LinkRefusal::Unstorable;
+    if (m_useLevels && address.level > m_levels)
+        return LinkRefusal::Depth;
+    return RobotsAllow(address) ? LinkRefusal::None : LinkRefusal::Robots;
 }
 
 // Without a sites directory nothing is stored: the site's folder would otherwise land in
@@ -384,7 +392,9 @@ std::string CSite::FolderProblem() const {
     return reason.empty() ? std::string() : "Cannot write to " + m_recordsFolder + ": " + reason;
 }
 
-void CSite::ResetForQueue() {
+void CSite::ResetForQueue(bool fetchMissingOnly) {
+    m_fetchMissingOnly = fetchMissingOnly;
+    m_offlineCheck.Clear();
     {
         std::lock_guard lock(m_lock);
         m_pending.clear();
@@ -431,7 +441,8 @@ void CSite::StartCrawl() {
     }
     m_endTime = 0;
     m_state = kSiteQuarning;
-    if (!m_downloadChanges) {
+    // Fetching what is missing works on the copy there is.
+    if (!m_downloadChanges && !m_fetchMissingOnly) {
         AddLog("Erasing existing content...");
         EraseContent();
     }
@@ -469,6 +480,8 @@ void CSite::StartCrawl() {
     start->password = m_password;
     AddPending(start);
     AddLog("Started");
+    if (m_fetchMissingOnly)
+        AddLog("Fetching only the files the copy lacks; the others are read from disk");
     SetStatusBarText("Quarning " + m_name);
 }
 
@@ -479,10 +492,29 @@ void CSite::FinishCrawl() {
         AddLog("Refused by robots.txt: " + std::to_string(refused) + " links");
     if (!m_recordsFolder.empty() && m_stopReason.empty())
         EndCrawlMark(ToFsPath(m_recordsFolder));
+    if (m_stopReason.empty())
+        ReportOfflineCheck();
     m_image = kImageSiteCrawled;
     m_endTime = NowSeconds();
     m_state = kSiteDone;
     AddLog("Finished");
+}
+
+void CSite::ReportOfflineCheck() {
+    {
+        // Only a stop leaves addresses here; a copy from an earlier crawl still serves
+        // their links.
+        std::lock_guard lock(m_lock);
+        for (const CPackedAddress& packed : m_pending) {
+            const std::unique_ptr<CUrl> address = packed.Unpack();
+            const std::string local = GetLocalPath(*address);
+            std::error_code error;
+            if (local.empty() || !std::filesystem::exists(ToFsPath(local), error))
+                m_offlineCheck.NoteMissing(MissingReason::Stopped, address->GetURL());
+        }
+    }
+    for (const std::string& line : m_offlineCheck.ReportLines())
+        AddLog(line);
 }
 
 void CSite::Stop() {

@@ -23,6 +23,7 @@
 #include "model/copy_records.h"
 #include "model/error_entry.h"
 #include "model/key_set.h"
+#include "model/offline_check.h"
 #include "model/packed_address.h"
 #include "model/site_item.h"
 #include "model/speed_history.h"
@@ -145,6 +146,8 @@ public:
     // may come from a server outside the site's list when the site fetches requisites
     // from any server; a server the list excludes stays excluded.
     bool IsAllowed(const CUrl& address, bool requisite = false) const;
+    // The same test, saying which rule refused; LinkRefusal::None when admitted.
+    LinkRefusal RefusalOf(const CUrl& address, bool requisite = false) const;
 
     // --- Local copy ---
     // The local file of an address of this site; empty when it would leave the site's
@@ -178,7 +181,12 @@ public:
     bool HeadRefused(const std::string& server) const;
 
     // --- Lifecycle and statistics ---
-    void ResetForQueue();
+    // Clears the crawl lists for a new crawl; fetchMissingOnly makes it one that asks the
+    // server only for files the copy lacks and reads the others back from disk.
+    void ResetForQueue(bool fetchMissingOnly = false);
+    bool FetchesMissingOnly() const { return m_fetchMissingOnly.load(); }
+    // How complete the crawl leaves the offline copy; reported in the log at its end.
+    COfflineCheck& OfflineCheck() { return m_offlineCheck; }
     // Begins a crawl: compiles the patterns, stamps the start, erases the stored copy when
     // DOWNLOAD_CHANGES is off, queues the start address and logs "Started". When the
     // site's folder cannot be made or written, or its name cannot be a folder's, nothing
@@ -233,6 +241,8 @@ private:
     void ForgetKnown(const CUrl& address);
     // Takes the settings keys depend on; only while no address is pending or in progress.
     void FixKeyRules();
+    // Notes the pending addresses whose file is missing, and logs the offline check.
+    void ReportOfflineCheck();
 
     mutable std::recursive_mutex m_lock;
     std::deque<CPackedAddress> m_pending;
@@ -257,6 +267,8 @@ private:
     // A server's entry stands from its claim; its rules from when they were read.
     std::map<std::string, std::optional<CRobotsRules>> m_robots;
     mutable std::atomic<int> m_robotsRefused{0};
+    std::atomic<bool> m_fetchMissingOnly{false};
+    COfflineCheck m_offlineCheck;
 
     CWildcardList m_serverPatterns;
     CWildcardList m_directoryPatterns;

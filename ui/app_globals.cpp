@@ -22,9 +22,9 @@ CProgressCtrlEx* g_pFilesProgress = nullptr;
 CSplitterWndEx* g_pMainSplitter = nullptr;
 CSplitterWndEx* g_pLeftSplitter = nullptr;
 
-void PostToController(unsigned message, CSite* site) {
+void PostToController(unsigned message, CSite* site, std::uintptr_t lParam) {
     if (g_pController)
-        g_pController->Post(message, reinterpret_cast<MessageParam>(site));
+        g_pController->Post(message, reinterpret_cast<MessageParam>(site), lParam);
 }
 
 int ControllerState() {

@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QPixmap>
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 class CBrowserView;
@@ -42,7 +43,7 @@ extern CSplitterWndEx* g_pMainSplitter;
 extern CSplitterWndEx* g_pLeftSplitter;
 
 // Posts a thread message to the controller; nothing happens when there is none.
-void PostToController(unsigned message, CSite* site = nullptr);
+void PostToController(unsigned message, CSite* site = nullptr, std::uintptr_t lParam = 0);
 // The controller's state, or 0 when there is no controller.
 int ControllerState();
 // Whether site still belongs to the open project: a queued message may outlive its site.

@@ -29,6 +29,7 @@ enum : int {
     GroupDelete = 32865,
     GroupRename = 32867,
     Quarn = 32905,
+    FetchMissing = 32909,
     SiteNew = 32845,
     SiteEdit = 32773,
     SiteRename = 32866,

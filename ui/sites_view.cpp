@@ -481,6 +481,7 @@ bool CSitesView::UpdateCommand(int id, CCommandState& state) {
         state.enabled = oneSite;
         break;
     case cmd::Quarn:
+    case cmd::FetchMissing:
         state.enabled = anyIdle;
         break;
     case cmd::Pause:
@@ -544,7 +545,10 @@ bool CSitesView::OnCommand(int id) {
             showLog(*site);
         break;
     case cmd::Quarn:
-        StartSelected();
+        StartSelected(kStartUpdate);
+        break;
+    case cmd::FetchMissing:
+        StartSelected(kStartFetchMissing);
         break;
     case cmd::Pause:
         PostToController(WM_PAUSE_RESUME);
@@ -568,21 +572,22 @@ CSite* CSitesView::FirstSelectedSite() const {
 
 // Posts message to the controller for each site item, and for each site of each group
 // item, in the items' order.
-void CSitesView::PostToEachSite(const QList<QTreeWidgetItem*>& items, unsigned message) {
+void CSitesView::PostToEachSite(const QList<QTreeWidgetItem*>& items, unsigned message,
+                                std::uintptr_t lParam) {
     for (QTreeWidgetItem* item : items) {
         CSiteItem* record = Record(item);
         if (CSiteGroup* group = AsGroup(record)) {
             for (const auto& site : group->m_sites)
-                PostToController(message, site.get());
+                PostToController(message, site.get(), lParam);
         } else if (CSite* site = AsSite(record)) {
-            PostToController(message, site);
+            PostToController(message, site, lParam);
         }
     }
 }
 
-void CSitesView::StartSelected() {
+void CSitesView::StartSelected(unsigned startKind) {
     // What happens to a site the controller already holds is the controller's business.
-    PostToEachSite(m_tree->GetSelectedList(), WM_START_SITE);
+    PostToEachSite(m_tree->GetSelectedList(), WM_START_SITE, startKind);
 }
 
 void CSitesView::StopSelected() {

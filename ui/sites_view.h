@@ -12,6 +12,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -90,8 +91,10 @@ private:
     friend class CSitesItemDelegate;
 
     // --- Commands ---
-    void PostToEachSite(const QList<QTreeWidgetItem*>& items, unsigned message);
-    void StartSelected();
+    void PostToEachSite(const QList<QTreeWidgetItem*>& items, unsigned message,
+                        std::uintptr_t lParam = 0);
+    // startKind: WM_START_SITE's lParam.
+    void StartSelected(unsigned startKind);
     void StopSelected();
     void NewGroup();
     void NewSite();

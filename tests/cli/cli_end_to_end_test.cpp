@@ -58,6 +58,10 @@ public:
         std::lock_guard lock(m_mutex);
         return m_requested.contains(path);
     }
+    int Count(const std::string& path) const {
+        std::lock_guard lock(m_mutex);
+        return static_cast<int>(m_requested.count(path));
+    }
     void Release() {
         std::lock_guard lock(m_mutex);
         m_released = true;
@@ -91,7 +95,7 @@ private:
     TestServer m_server;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::set<std::string> m_requested;
+    std::multiset<std::string> m_requested;
     bool m_released = false;
 };
 
@@ -203,6 +207,35 @@ TEST_F(CliEndToEnd, FailedAddressExitsWithOneAndIsListedInTheLog) {
     EXPECT_TRUE(Contains(out, "   Finished\n")) << out;
     EXPECT_TRUE(Contains(out, "  404  Not Found  " + site.Url("/missing.html") + "\n")) << out;
     EXPECT_TRUE(fs::is_regular_file(SitesDir() / "Broken" / "127.0.0.1" / "here.html"));
+}
+
+TEST_F(CliEndToEnd, MissingFetchesOnlyTheDeletedFilesAndTheLogSaysTheCopyIsComplete) {
+    PortSite site(SmallSite());
+    const std::vector<std::string> mirror = {"mirror", site.Url("/"), "--name",
+                                             "Test",   "--sites-dir", SitesDir().string()};
+    CliProcess first(mirror);
+    ASSERT_EQ(first.Wait(), kExitOk) << first.Err();
+    const fs::path host = SitesDir() / "Test" / "127.0.0.1";
+    fs::remove(host / "logo.png");
+    fs::remove(host / "sub" / "three.html");
+
+    auto args = mirror;
+    args.insert(args.end(), {"--missing", "--log", "--quiet"});
+    CliProcess missing(args);
+    ASSERT_EQ(missing.Wait(), kExitOk) << missing.Err();
+    EXPECT_EQ(ReadFileText(host / "logo.png"), kLogo);
+    EXPECT_TRUE(fs::is_regular_file(host / "sub" / "three.html"));
+    EXPECT_EQ(site.Count("/logo.png"), 2);
+    EXPECT_EQ(site.Count("/sub/three.html"), 2);
+    EXPECT_EQ(site.Count("/"), 1);
+    EXPECT_EQ(site.Count("/page2.html"), 1);
+    const std::string out = missing.Out();
+    EXPECT_TRUE(Contains(out, "   Links left to the server: 1 (other server 1)\n")) << out;
+    EXPECT_TRUE(Contains(out, "   Local links whose file is missing: none\n")) << out;
+
+    args.push_back("--fresh");
+    CliProcess both(args);
+    EXPECT_EQ(both.Wait(), kExitUsage);
 }
 
 TEST_F(CliEndToEnd, CtrlCStopsTheCrawlAndPrintsTheSummary) {

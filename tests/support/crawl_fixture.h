@@ -45,12 +45,12 @@ protected:
     }
 
     // Starts the sites and waits until the run they make has ended.
-    void RunToEnd(std::initializer_list<CSite*> run) {
+    void RunToEnd(std::initializer_list<CSite*> run, unsigned startKind = kStartUpdate) {
         if (!controller)
             StartController();
         const int before = ui.Get([&] { return ui.runsEnded; });
         for (CSite* site : run)
-            controller->Post(WM_START_SITE, Param(*site));
+            controller->Post(WM_START_SITE, Param(*site), startKind);
         ASSERT_TRUE(ui.WaitForRunsEnded(before + 1));
     }
 

@@ -416,9 +416,12 @@ TEST_F(MainFrameTest, ASiteMadeInTheSheetIsQuarnedAndItsErrorsAndLogShowTheCrawl
         frame->RunCommand(cmd::Log);
     }
     const QStringList lines = log.split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 2) << log.toStdString();
+    ASSERT_EQ(lines.size(), 5) << log.toStdString();
     EXPECT_TRUE(lines[0].endsWith(QStringLiteral("   Started")));
-    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("   Finished")));
+    // The failed page's link has no file in the copy.
+    EXPECT_TRUE(
+        lines[2].endsWith(QStringLiteral("   Local links whose file is missing: 1 (failed 1)")));
+    EXPECT_TRUE(lines[4].endsWith(QStringLiteral("   Finished")));
 }
 
 } // namespace

@@ -707,3 +707,33 @@ TEST_F(SitesViewCrawl, QuarnStartsEverySiteOfASelectedGroupAndStopStopsThemAll) 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view->IsBlinking(); }));
     EXPECT_FALSE(Enabled(cmd::Stop));
 }
+
+TEST_F(SitesViewCrawl, FetchMissingStartsAnIdleSiteAndAsksOnlyForWhatTheCopyLacks) {
+    SitesDirScope dir;
+    CSiteGroup& group = Group("G");
+    CSite& site = Site(group, "Alpha", server.Url("/index.htm"));
+    view->RebuildTree();
+    Select({});
+    EXPECT_FALSE(Enabled(cmd::FetchMissing));
+    Select({&site});
+    server.Open("/index.htm");
+    ASSERT_TRUE(view->OnCommand(cmd::Quarn));
+    ASSERT_TRUE(ui.WaitForRunsEnded(1));
+    const fs::path stored = dir.path() / "Alpha" / "127.0.0.1" / "index.htm";
+    ASSERT_TRUE(fs::exists(stored));
+
+    ASSERT_TRUE(Enabled(cmd::FetchMissing));
+    ASSERT_TRUE(view->OnCommand(cmd::FetchMissing));
+    ASSERT_TRUE(ui.WaitForRunsEnded(2));
+    EXPECT_EQ(server.Count("GET /index.htm"), 1);
+
+    fs::remove(stored);
+    ASSERT_TRUE(view->OnCommand(cmd::FetchMissing));
+    ASSERT_TRUE(ui.WaitForRunsEnded(3));
+    EXPECT_EQ(server.Count("GET /index.htm"), 2);
+    EXPECT_TRUE(fs::exists(stored));
+
+    site.m_state = kSiteQuarning;
+    EXPECT_FALSE(Enabled(cmd::FetchMissing));
+    site.m_state = kSiteDone;
+}
