@@ -948,6 +948,8 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
         return std::string(value);
     }
     const bool allowed = m_site.IsAllowed(*address, m_requisites && kind == kLinkClassEmbedded);
+    if (!allowed)
+        m_site.Changes().CountSkipped(address->GetURL());
     if (!allowed && !SchemeNameOf(text).empty()) {
         return removed ? std::string() : std::string(value);
     }

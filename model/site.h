@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "model/copy_records.h"
+#include "model/crawl_changes.h"
 #include "model/error_entry.h"
 #include "model/key_set.h"
 #include "model/packed_address.h"
@@ -121,7 +122,9 @@ public:
     // An address that ended (stored, refused, or failed for the last time) stays known
     // for the rest of the crawl; one that is to be tried again does not.
     void MarkDone(const CUrl& address, bool ended = false);
-    void AddError(const CUrl& address, int code);
+    // reason: what happened, when the code alone does not say (see CErrorEntry). The
+    // address also counts as failed in the crawl's changes.
+    void AddError(const CUrl& address, int code, std::string reason = {});
     void AddLog(const std::string& text);
     // Pending, in progress, ended, or stored during this crawl (path and file compared
     // without regard to letter case).
@@ -172,6 +175,10 @@ public:
     // Servers ("host:port") that refused a HEAD request during this crawl.
     void NoteHeadRefused(const std::string& server);
     bool HeadRefused(const std::string& server) const;
+
+    // What this crawl changed in the local copy (the latest crawl's, once it ended).
+    CCrawlChanges& Changes() { return m_changes; }
+    const CCrawlChanges& Changes() const { return m_changes; }
 
     // --- Lifecycle and statistics ---
     void ResetForQueue();
@@ -247,6 +254,7 @@ private:
     std::string m_recordsFolder;
     std::string m_stopReason;
     CCopyRecords m_copyRecords;
+    CCrawlChanges m_changes;
     std::vector<std::string> m_headRefused;
     // A server's entry stands from its claim; its rules from when they were read.
     std::map<std::string, std::optional<CRobotsRules>> m_robots;
