@@ -14,6 +14,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli_process.h"
+#include "model/json_text.h"
 #include "model/project.h"
 #include "model/site.h"
 #include "support/file_text.h"
@@ -203,6 +204,48 @@ TEST_F(CliEndToEnd, FailedAddressExitsWithOneAndIsListedInTheLog) {
     EXPECT_TRUE(Contains(out, "   Finished\n")) << out;
     EXPECT_TRUE(Contains(out, "  404  Not Found  " + site.Url("/missing.html") + "\n")) << out;
     EXPECT_TRUE(fs::is_regular_file(SitesDir() / "Broken" / "127.0.0.1" / "here.html"));
+}
+
+TEST_F(CliEndToEnd, TheSummaryListsFailedAddressesAndChangesWritesTheChangedFiles) {
+    // 22 missing pages: the summary shows the first 20 and counts the rest.
+    std::string links = R"(<a href="here.html">here</a> <a href="http://localhost:{PORT}/">x</a>)";
+    for (int i = 1; i <= 22; ++i)
+        links += "<a href=\"missing" + std::to_string(i) + ".html\">m</a>";
+    PortSite site(std::map<std::string, PortSite::Page>{{"/", {links}},
+                                                        {"/here.html", {"<p>here</p>"}}});
+    const fs::path changes = work.path() / "changes.jsonl";
+    CliProcess cli({"mirror", site.Url("/"), "--name", "Broken", "--sites-dir", SitesDir().string(),
+                    "--retries", "1", "--quiet", "--changes", changes.string()});
+    ASSERT_EQ(cli.Wait(), kExitAddressesFailed) << cli.Err();
+
+    const std::string out = cli.Out();
+    EXPECT_TRUE(Contains(out, "\n  Files: 2 new, 0 changed, 0 unchanged, 22 failed, 1 skipped by "
+                              "rules\n  Failed:\n"))
+        << out;
+    static const std::regex kFailedLine(R"(\n    404  Not Found  http://127\.0\.0\.1:\d+/missing\d+\.html)");
+    EXPECT_EQ(std::distance(std::sregex_iterator(out.begin(), out.end(), kFailedLine),
+                            std::sregex_iterator()),
+              20)
+        << out;
+    EXPECT_TRUE(out.ends_with("\n    ... and 2 more (--log lists them all)\n")) << out;
+
+    std::ifstream in(changes);
+    std::map<std::string, std::map<std::string, std::string>> byUrl;
+    std::string line;
+    while (std::getline(in, line)) {
+        auto members = ReadJsonStringObject(line);
+        ASSERT_TRUE(members) << line;
+        byUrl[members->at("url")] = *members;
+    }
+    ASSERT_EQ(byUrl.size(), 24u);
+    const fs::path host = SitesDir() / "Broken" / "127.0.0.1";
+    for (const auto& [path, file] : {std::pair{"/", "index.htm"}, {"/here.html", "here.html"}}) {
+        const auto& entry = byUrl[site.Url(path)];
+        EXPECT_EQ(entry.at("status"), "new") << path;
+        EXPECT_EQ(entry.at("local_path"), (host / file).string()) << path;
+        EXPECT_TRUE(fs::is_regular_file(entry.at("local_path"))) << path;
+    }
+    EXPECT_EQ(byUrl[site.Url("/missing7.html")].at("status"), "failed");
 }
 
 TEST_F(CliEndToEnd, CtrlCStopsTheCrawlAndPrintsTheSummary) {
