@@ -48,6 +48,11 @@ void AddOutputOptions(CLI::App& app, CrawlOutput& output, std::string& sitesDir)
                  "Show no progress and no start or finish lines; the summary is still printed");
     app.add_flag("--log", output.showLog, "Print each site's log and error list after its summary");
     app.add_flag("--beep", output.beep, "Ring the terminal bell when the run is done");
+    app.add_option("--changes", output.changesFile,
+                   "Write the files each crawl stored new or changed, and those that failed, "
+                   "to FILE as JSON lines: {\"url\":...,\"local_path\":...,\"status\":"
+                   "\"new\"|\"changed\"|\"failed\"}")
+        ->type_name("FILE");
 }
 
 void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {

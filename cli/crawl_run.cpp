@@ -1,10 +1,12 @@
 #include "cli/crawl_run.h"
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <ostream>
 
 #include "cli/cli_ui.h"
+#include "cli/crawl_report.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/progress.h"
@@ -155,6 +157,15 @@ void PrintLog(const CSite& site, std::ostream& out) {
 
 int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& sitesDir,
              const CrawlOutput& output, std::ostream& out, std::ostream& err, bool fetchMissing) {
+    // Made before the crawl, so that a list that cannot be written costs no crawl.
+    std::ofstream changes;
+    if (!output.changesFile.empty()) {
+        changes.open(output.changesFile, std::ios::binary | std::ios::trunc);
+        if (!changes) {
+            err << "quarn-cli: --changes: cannot write " << output.changesFile.string() << "\n";
+            return kExitUsage;
+        }
+    }
     if (sites.empty()) {
         out << "No sites to mirror.\n";
         return kExitOk;
@@ -215,13 +226,21 @@ int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& site
     std::vector<SiteOutcome> outcomes;
     for (CSite* site : sites) {
         out << FormatSummary(monitor.Summary(*site, runEnd)) << "\n";
+        const int state = site->m_state.load();
+        const bool crawled = state == kSiteDone || state == kSiteAborted || state == kSiteQuarning;
+        if (crawled)
+            PrintCrawlReport(*site, output.showLog, out);
         if (output.showLog)
             PrintLog(*site, out);
+        if (crawled && changes.is_open())
+            AppendChangeList(*site, changes);
         outcomes.push_back({site->m_state.load(), site->m_errorsTotal.load()});
         if (site->m_state.load() == kSiteAborted && !interrupted && !output.showLog)
             err << "quarn-cli: " << site->m_name
                 << " was stopped before it was complete; --log shows why\n";
     }
     out << std::flush;
+    if (changes.is_open() && !changes.flush())
+        err << "quarn-cli: --changes: cannot write " << output.changesFile.string() << "\n";
     return ExitCodeForRun(outcomes, interrupted, ui.MessageShown());
 }

@@ -16,6 +16,9 @@ struct CrawlOutput {
     bool beep = false;          // the terminal bell when the run is done
     bool errIsTerminal = false; // redraw the progress line in place
     int terminalColumns = 0;    // the terminal's width; 0 when unknown
+    // Where to write the new, changed and failed files of every site (JSON lines); empty
+    // for nowhere.
+    std::filesystem::path changesFile;
 };
 
 // Crawls the sites (owned by the caller, who keeps them alive until this returns) with

@@ -5,7 +5,6 @@
 #include "model/clock.h"
 #include "model/error_entry.h"
 #include "model/site.h"
-#include "web/status_text.h"
 
 namespace {
 
@@ -106,7 +105,7 @@ std::vector<std::string> SplitLog(std::string_view log) {
 
 std::string FormatErrorEntry(const CErrorEntry& entry) {
     return FormatTimeOfDay(entry.time) + "  " + std::to_string(entry.code) + "  " +
-           StatusText(entry.code) + "  " + entry.address;
+           ErrorDescription(entry) + "  " + entry.address;
 }
 
 double CRateMeter::Sample(std::int64_t totalBytes, Clock::time_point now) {

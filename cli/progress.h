@@ -51,7 +51,8 @@ std::string FormatElapsed(double seconds);
 
 // The lines of a site's log, which separates them with "\r\r\n".
 std::vector<std::string> SplitLog(std::string_view log);
-// "12:00:01  404  Not Found  http://host/missing.html" (local time of day).
+// "12:00:01  404  Not Found  http://host/missing.html" (local time of day); a transfer or
+// save failure shows its reason in place of the status text.
 std::string FormatErrorEntry(const CErrorEntry& entry);
 
 // Transfer speed from samples of a growing byte total, averaged over a sliding window

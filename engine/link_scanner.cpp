@@ -950,8 +950,10 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
     const LinkRefusal refusal =
         m_site.RefusalOf(*address, m_requisites && kind == kLinkClassEmbedded);
     const bool allowed = refusal == LinkRefusal::None;
-    if (!allowed)
+    if (!allowed) {
         m_site.OfflineCheck().NoteRefused(refusal, address->GetURL(), removed);
+        m_site.Changes().CountSkipped(address->GetURL());
+    }
     if (!allowed && !SchemeNameOf(text).empty()) {
         return removed ? std::string() : std::string(value);
     }

@@ -11,6 +11,7 @@
 #include "engine/http_session.h"
 #include "engine/link_scanner.h"
 #include "engine/messages.h"
+#include "engine/transfer_error.h"
 #include "model/clock.h"
 #include "model/file_path.h"
 #include "model/site.h"
@@ -33,6 +34,10 @@ bool ConcernsOneFile(const std::error_code& error) {
 
 int CodeOf(const CHttpAnswer& answer) {
     return answer.curlError != 0 ? -answer.curlError : answer.status;
+}
+
+std::string NotSavedText(const std::error_code& error) {
+    return "Could not save the file: " + SaveErrorText(error);
 }
 
 // Escapes what a file address would read differently from the file's name.
@@ -147,6 +152,7 @@ struct CWorker::FetchState {
     int port = 0;
     std::string objectName; // the request's path and query
     int code = 0;           // the last HTTP status, or a negative code when none arrived
+    std::string reason;     // what happened, where code does not say it
     std::string server; // "host:port"
     std::string localPath;
     std::optional<std::filesystem::file_time_type> local; // the local copy's time
@@ -158,6 +164,7 @@ struct CWorker::FetchState {
     bool save = false;
     bool download = false;
     bool fromLocalCopy = false;
+    bool bodyStored = false; // the server's body, not the local copy, went to the file
     // The answer's headers have decided the fetch: decision is its result, 0 to go on.
     bool decided = false;
     int decision = 0;
@@ -188,13 +195,14 @@ void CWorker::Fetch(CSite& site, std::unique_ptr<CUrl> address) {
     int result = kFetchFailed;
     try {
         result = FetchAddress(state);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         result = kFetchFailed;
+        state.reason = error.what();
     } catch (...) {
         result = kFetchFinished;
     }
     state.writer.Discard();
-    Finish(site, std::move(address), result, state.code);
+    Finish(site, std::move(address), result, state.code, state.reason);
     m_controller.Post(WM_WORKER_DONE, reinterpret_cast<MessageParam>(this),
                       reinterpret_cast<MessageParam>(&site));
 }
@@ -212,6 +220,7 @@ int CWorker::FetchAddress(FetchState& state) {
     state.port = PortOf(state.address);
     if (state.port == 0) {
         state.code = kNoStatusUnsupported;
+        state.reason = "Scheme or port not supported";
         return kFetchFailed;
     }
     if (state.site.FetchesMissingOnly()) {
@@ -277,7 +286,7 @@ int CWorker::UseLocalCopy(FetchState& state) {
 }
 
 int CWorker::FetchAfterProbe(FetchState& state, const CHttpAnswer& probe) {
-    state.code = CodeOf(probe);
+    NoteCode(state, probe);
     if (probe.curlError != 0)
         return kFetchFailed;
     if (probe.status == 301 || probe.status == 302)
@@ -413,6 +422,7 @@ int CWorker::CheckBusy(FetchState& state, const CHttpAnswer& answer) {
         return 0;
     }
     state.code = answer.status;
+    state.reason.clear();
     constexpr int kLongestWaitSeconds = 600;
     const int cap = std::min(kLongestWaitSeconds, std::max(1, state.site.m_requestTimeout) * 10);
     const int wait = m_session.Gate().Busy(state.server, answer.status, answer.retryAfter, cap,
@@ -472,7 +482,7 @@ int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
     // Only a 200 answer's body reaches the sink, so a busy answer leaves nothing to undo.
     if (const int result = CheckBusy(state, answer))
         return result;
-    state.code = CodeOf(answer);
+    NoteCode(state, answer);
     if (writeError)
         return SaveFailed(state, writeError);
     if (answer.curlError != 0)
@@ -502,6 +512,7 @@ int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
         if (const auto error = state.writer.Commit())
             return SaveFailed(state, error);
         state.save = false; // stored
+        state.bodyStored = true;
     }
     return 0;
 }
@@ -512,6 +523,9 @@ int CWorker::ScanAndSave(FetchState& state) {
         if (error == std::errc::file_too_large) {
             state.scan = false; // stored as it is; counts as stored in this crawl below
         } else if (error) {
+            // The code stays the server's; its text would call the failure "OK".
+            state.reason = !state.local ? std::string("Empty answer, and no local copy")
+                                        : "Could not read the local copy: " + error.message();
             return kFetchFailed;
         } else {
             state.fromLocalCopy = true;
@@ -535,17 +549,39 @@ int CWorker::ScanAndSave(FetchState& state) {
         // A page that rescanning left as it was on disk needs only its time renewed.
         if (state.buffer.empty() || unchanged) {
             // Unchanged content: renew the time that marks it as stored in this crawl.
-            if (RenewModificationTime(state.localPath))
+            if (const auto renewError = RenewModificationTime(state.localPath)) {
+                state.code = kErrorNotStored;
+                state.reason = NotSavedText(renewError);
                 return kFetchFailed;
+            }
         } else {
             error = SaveContent(state.buffer, state.localPath);
+            state.bodyStored = !error && !state.fromLocalCopy;
         }
         if (error)
             return SaveFailed(state, error);
     }
     std::string().swap(state.buffer);
     Record(state);
+    CountChange(state, state.bodyStored);
     return kFetchDone;
+}
+
+void CWorker::NoteCode(FetchState& state, const CHttpAnswer& answer) {
+    state.code = CodeOf(answer);
+    state.reason = answer.curlError != 0 ? TransferErrorText(answer.curlError) : std::string();
+}
+
+// How a file that a fetch stored or kept counts among the crawl's changes; stored: the
+// file's content is new.
+void CWorker::CountChange(FetchState& state, bool stored) {
+    // A file stored earlier in this crawl was counted then.
+    if (state.local && *state.local >= state.site.GetStartFileTime())
+        return;
+    const FileChange change = !state.local ? FileChange::New
+                              : stored     ? FileChange::Changed
+                                           : FileChange::Unchanged;
+    state.site.Changes().Count(change, state.address.GetURL(), state.localPath);
 }
 
 void CWorker::Record(FetchState& state) {
@@ -574,10 +610,12 @@ int CWorker::SaveFailed(FetchState& state, const std::error_code& error) {
         return kFetchDone; // ignored, as the user may have locked the file on purpose
     if (ConcernsOneFile(error)) {
         state.code = kErrorNotStored;
+        state.reason = NotSavedText(error);
         return kFetchFailed;
     }
     m_controller.Post(WM_STOP_ALL);
     m_ui.ShowMessage(SaveErrorText(error));
+    state.site.AddLog(NotSavedText(error) + " (" + state.address.GetURL() + ")");
     return kFetchFinished;
 }
 
@@ -595,19 +633,28 @@ int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
         return kFetchDone;
     if (state.site.m_pageRequisites) {
         // A link relative to the stub keeps working when the copy is moved.
-        SaveContent(RelativeRedirectStub(link.empty() ? targetAddress.GetURL() : link), stubPath);
+        StoreStub(state, RelativeRedirectStub(link.empty() ? targetAddress.GetURL() : link));
         return kFetchDone;
     }
     const std::string targetPath = state.site.GetLocalPath(targetAddress);
     // With no file of the copy to stand for the target, the stub forwards to the web,
     // never to whatever an empty path would name on the disk.
-    SaveContent(targetPath.empty() ? RelativeRedirectStub(targetAddress.GetURL())
-                                   : RedirectStub(targetPath),
-                stubPath);
+    StoreStub(state, targetPath.empty() ? RelativeRedirectStub(targetAddress.GetURL())
+                                        : RedirectStub(targetPath));
     return kFetchDone;
 }
 
-void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code) {
+// A stub counts as changed only when it forwards elsewhere than the one stored before.
+void CWorker::StoreStub(FetchState& state, const std::string& stub) {
+    std::string before;
+    const bool same = state.local && !ReadWholeFile(state.localPath, before, stub.size()) &&
+                      before == stub;
+    if (!SaveContent(stub, state.localPath))
+        CountChange(state, !same);
+}
+
+void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code,
+                     std::string reason) {
     const bool failed = result == kFetchFailed;
     if (failed)
         address->attempts += 1;
@@ -617,7 +664,9 @@ void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int
         return;
     }
     if (failed)
-        site.AddError(*address, code);
+        site.AddError(*address, code, std::move(reason));
+    else if (result == kFetchSkippedBySize)
+        site.Changes().CountSkipped(address->GetURL());
     NoteIfMissing(site, *address, result);
     site.MarkDone(*address, true);
 }

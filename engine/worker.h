@@ -68,7 +68,11 @@ private:
     int ScanAndSave(FetchState& state);
     int HandleRedirect(FetchState& state, const CHttpAnswer& answer);
     int SaveFailed(FetchState& state, const std::error_code& error);
-    void Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code);
+    void StoreStub(FetchState& state, const std::string& stub);
+    void NoteCode(FetchState& state, const CHttpAnswer& answer);
+    void CountChange(FetchState& state, bool stored);
+    void Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code,
+                std::string reason);
     void NoteIfMissing(CSite& site, const CUrl& address, int result) const;
     CHttpConnection& ConnectionFor(const CUrl& address, int port);
     bool Aborted() const { return m_abort.load(std::memory_order_relaxed); }

@@ -163,9 +163,11 @@ void CSite::Requeue(std::unique_ptr<CUrl> address) {
     AddPending(address);
 }
 
-void CSite::AddError(const CUrl& address, int code) {
+void CSite::AddError(const CUrl& address, int code, std::string reason) {
+    std::string url = address.GetURL();
+    m_changes.Count(FileChange::Failed, url, GetLocalPath(address));
     std::lock_guard lock(m_lock);
-    m_errors.push_back(CErrorEntry{code, NowSeconds(), address.GetURL()});
+    m_errors.push_back(CErrorEntry{code, NowSeconds(), std::move(url), std::move(reason)});
     Count(m_errorsInterval, m_errorsPeak, m_errorsTotal, 1);
 }
 
@@ -466,15 +468,18 @@ void CSite::StartCrawl() {
     }
     if (!m_stopReason.empty()) {
         AddLog(m_stopReason);
-        AddError(CUrl(nullptr, m_url, kLinkFollowed), kErrorNotStored);
+        AddError(CUrl(nullptr, m_url, kLinkFollowed), kErrorNotStored, m_stopReason);
         SetStatusBarText(m_stopReason);
         m_copyRecords.Open({});
+        m_changes.Begin({});
         return;
     }
     if (!m_recordsFolder.empty())
         BeginCrawlMark(ToFsPath(m_recordsFolder));
     m_copyRecords.Open(m_recordsFolder.empty() ? std::filesystem::path()
                                                : ToFsPath(m_recordsFolder) / kCopyRecordsFile);
+    m_changes.Begin(m_recordsFolder.empty() ? std::filesystem::path()
+                                            : ToFsPath(m_recordsFolder) / kCrawlChangesFile);
     auto start = std::make_unique<CUrl>(nullptr, m_url, kLinkFollowed);
     start->user = m_id;
     start->password = m_password;
@@ -490,6 +495,8 @@ void CSite::FinishCrawl() {
     m_copyRecords.Close();
     if (const int refused = m_robotsRefused.load())
         AddLog("Refused by robots.txt: " + std::to_string(refused) + " links");
+    m_changes.End();
+    AddLog(FormatChangeTally(m_changes.Tally()));
     if (!m_recordsFolder.empty() && m_stopReason.empty())
         EndCrawlMark(ToFsPath(m_recordsFolder));
     if (m_stopReason.empty())

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "model/copy_records.h"
+#include "model/crawl_changes.h"
 #include "model/error_entry.h"
 #include "model/key_set.h"
 #include "model/offline_check.h"
@@ -126,7 +127,9 @@ public:
     // stays known throughout, so no worker queues a fresh copy of it meanwhile (which would
     // try it more often than the retries allow).
     void Requeue(std::unique_ptr<CUrl> address);
-    void AddError(const CUrl& address, int code);
+    // reason: what happened, when the code alone does not say (see CErrorEntry). The
+    // address also counts as failed in the crawl's changes.
+    void AddError(const CUrl& address, int code, std::string reason = {});
     void AddLog(const std::string& text);
     // Pending, in progress, ended, or stored during this crawl (path and file compared
     // without regard to letter case).
@@ -179,6 +182,10 @@ public:
     // Servers ("host:port") that refused a HEAD request during this crawl.
     void NoteHeadRefused(const std::string& server);
     bool HeadRefused(const std::string& server) const;
+
+    // What this crawl changed in the local copy (the latest crawl's, once it ended).
+    CCrawlChanges& Changes() { return m_changes; }
+    const CCrawlChanges& Changes() const { return m_changes; }
 
     // --- Lifecycle and statistics ---
     // Clears the crawl lists for a new crawl; fetchMissingOnly makes it one that asks the
@@ -263,6 +270,7 @@ private:
     std::string m_recordsFolder;
     std::string m_stopReason;
     CCopyRecords m_copyRecords;
+    CCrawlChanges m_changes;
     std::vector<std::string> m_headRefused;
     // A server's entry stands from its claim; its rules from when they were read.
     std::map<std::string, std::optional<CRobotsRules>> m_robots;

@@ -14,6 +14,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli_process.h"
+#include "model/json_text.h"
 #include "model/project.h"
 #include "model/site.h"
 #include "support/file_text.h"
@@ -159,7 +160,7 @@ TEST_F(CliEndToEnd, MirrorStoresTheSiteWithLinksToLocalFiles) {
     EXPECT_EQ(FilesBelow(SitesDir()),
               (std::set<std::string>{"Test/127.0.0.1/index.htm", "Test/127.0.0.1/page2.html",
                                      "Test/127.0.0.1/sub/three.html", "Test/127.0.0.1/logo.png",
-                                     "Test/.quarn-records"}));
+                                     "Test/.quarn-records", "Test/.quarn-changes"}));
     EXPECT_EQ(ReadFileText(host / "logo.png"), kLogo);
     // The other server is outside the default scope: never asked, its link left absolute.
     EXPECT_FALSE(site.Requested("/other.html"));
@@ -236,6 +237,48 @@ TEST_F(CliEndToEnd, MissingFetchesOnlyTheDeletedFilesAndTheLogSaysTheCopyIsCompl
     args.push_back("--fresh");
     CliProcess both(args);
     EXPECT_EQ(both.Wait(), kExitUsage);
+}
+
+TEST_F(CliEndToEnd, TheSummaryListsFailedAddressesAndChangesWritesTheChangedFiles) {
+    // 22 missing pages: the summary shows the first 20 and counts the rest.
+    std::string links = R"(<a href="here.html">here</a> <a href="http://localhost:{PORT}/">x</a>)";
+    for (int i = 1; i <= 22; ++i)
+        links += "<a href=\"missing" + std::to_string(i) + ".html\">m</a>";
+    PortSite site(std::map<std::string, PortSite::Page>{{"/", {links}},
+                                                        {"/here.html", {"<p>here</p>"}}});
+    const fs::path changes = work.path() / "changes.jsonl";
+    CliProcess cli({"mirror", site.Url("/"), "--name", "Broken", "--sites-dir", SitesDir().string(),
+                    "--retries", "1", "--quiet", "--changes", changes.string()});
+    ASSERT_EQ(cli.Wait(), kExitAddressesFailed) << cli.Err();
+
+    const std::string out = cli.Out();
+    EXPECT_TRUE(Contains(out, "\n  Files: 2 new, 0 changed, 0 unchanged, 22 failed, 1 skipped by "
+                              "rules\n  Failed:\n"))
+        << out;
+    static const std::regex kFailedLine(R"(\n    404  Not Found  http://127\.0\.0\.1:\d+/missing\d+\.html)");
+    EXPECT_EQ(std::distance(std::sregex_iterator(out.begin(), out.end(), kFailedLine),
+                            std::sregex_iterator()),
+              20)
+        << out;
+    EXPECT_TRUE(out.ends_with("\n    ... and 2 more (--log lists them all)\n")) << out;
+
+    std::ifstream in(changes);
+    std::map<std::string, std::map<std::string, std::string>> byUrl;
+    std::string line;
+    while (std::getline(in, line)) {
+        auto members = ReadJsonStringObject(line);
+        ASSERT_TRUE(members) << line;
+        byUrl[members->at("url")] = *members;
+    }
+    ASSERT_EQ(byUrl.size(), 24u);
+    const fs::path host = SitesDir() / "Broken" / "127.0.0.1";
+    for (const auto& [path, file] : {std::pair{"/", "index.htm"}, {"/here.html", "here.html"}}) {
+        const auto& entry = byUrl[site.Url(path)];
+        EXPECT_EQ(entry.at("status"), "new") << path;
+        EXPECT_EQ(entry.at("local_path"), (host / file).string()) << path;
+        EXPECT_TRUE(fs::is_regular_file(entry.at("local_path"))) << path;
+    }
+    EXPECT_EQ(byUrl[site.Url("/missing7.html")].at("status"), "failed");
 }
 
 TEST_F(CliEndToEnd, CtrlCStopsTheCrawlAndPrintsTheSummary) {
@@ -327,7 +370,10 @@ TEST_F(CliEndToEnd, RunMirrorsTheChosenGroupUnderTheCurrentDirectory) {
     ASSERT_EQ(cli.Wait(), kExitOk) << cli.Err();
     EXPECT_TRUE(fs::is_regular_file(work.path() / "Sites" / "Beta" / "127.0.0.1" / "index.htm"));
     EXPECT_FALSE(fs::exists(work.path() / "Sites" / "Alpha"));
-    EXPECT_EQ(cli.Out(), cli.Out().substr(0, cli.Out().find('\n') + 1)); // one summary line
+    // One summary line and what the crawl changed.
     EXPECT_TRUE(cli.Out().starts_with("Beta: Done, 4 files")) << cli.Out();
+    EXPECT_TRUE(cli.Out().ends_with(
+        " K/s)\n  Files: 4 new, 0 changed, 0 unchanged, 0 failed, 1 skipped by rules\n"))
+        << cli.Out();
     EXPECT_EQ(ReadFileText(projectPath), before);
 }

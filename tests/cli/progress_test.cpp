@@ -89,15 +89,16 @@ TEST(SiteLog, SplitsAtTheLogSeparatorOnly) {
 }
 
 TEST(SiteLog, ErrorEntryShowsCodeTextAndAddress) {
-    const CErrorEntry notFound{404, 0, "http://h/missing.html"};
+    const CErrorEntry notFound{404, 0, "http://h/missing.html", {}};
     const std::string line = FormatErrorEntry(notFound);
     ASSERT_GE(line.size(), 8u);
     EXPECT_EQ(line[2], ':');
     EXPECT_EQ(line[5], ':');
     EXPECT_EQ(line.substr(8), "  404  Not Found  http://h/missing.html");
 
-    const CErrorEntry transferError{-7, 0, "http://h/"};
-    EXPECT_EQ(FormatErrorEntry(transferError).substr(8), "  -7  ?  http://h/");
+    const CErrorEntry transferError{-7, 0, "http://h/", "Could not connect to the server"};
+    EXPECT_EQ(FormatErrorEntry(transferError).substr(8),
+              "  -7  Could not connect to the server  http://h/");
 }
 
 TEST(RateMeter, AveragesOverTheWindow) {

@@ -167,6 +167,8 @@ TEST_F(Crawl, FilesOutsideTheSizeLimitsAreNeitherStoredNorErrors) {
     EXPECT_FALSE(fs::exists(Stored(site, "big.png")));
     EXPECT_FALSE(fs::exists(Stored(site, "small.png")));
     EXPECT_TRUE(site.GetErrors().empty());
+    // The size rules skipped them.
+    EXPECT_EQ(site.Changes().Tally().skipped, 2);
 
     // A maximum of 0 sets no upper bound; the minimum still holds.
     site.m_fileMax = 0;

@@ -139,6 +139,9 @@ TEST_F(WorkerFetch, ANameThatClashesWithAStoredFolderFailsThatAddressOnly) {
     const auto errors = site.GetErrors();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_LT(errors[0].code, 0);
+    EXPECT_TRUE(ErrorDescription(errors[0]).starts_with("Could not save the file: "))
+        << ErrorDescription(errors[0]);
+    EXPECT_GT(ErrorDescription(errors[0]).size(), std::string("Could not save the file: ").size());
     EXPECT_FALSE(inbox.Received(WM_STOP_ALL));
     EXPECT_TRUE(ui.messages.empty());
 }
@@ -153,6 +156,7 @@ TEST_F(WorkerFetch, AnEmptyHtmlAnswerWithoutALocalCopyFails) {
     EXPECT_FALSE(fs::exists(Stored("empty.htm")));
     ASSERT_EQ(site.GetErrors().size(), 1u);
     EXPECT_EQ(site.GetErrors()[0].code, 200);
+    EXPECT_EQ(ErrorDescription(site.GetErrors()[0]), "Empty answer, and no local copy");
 }
 
 TEST_F(WorkerFetch, AnAddressWithNoServerAnswerIsListedWithANegativeCode) {
@@ -165,7 +169,8 @@ TEST_F(WorkerFetch, AnAddressWithNoServerAnswerIsListedWithANegativeCode) {
                            nullptr, "http://127.0.0.1:" + std::to_string(port) + "/x.htm", 2));
     const auto errors = site.GetErrors();
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_LT(errors[0].code, 0);
+    EXPECT_EQ(errors[0].code, -7); // CURLE_COULDNT_CONNECT
+    EXPECT_EQ(ErrorDescription(errors[0]), "Could not connect to the server");
 }
 
 TEST(Redirect, TheTargetIsTheLocationHeadersFirstWordWithoutTrailingBackslashes) {

@@ -416,12 +416,17 @@ TEST_F(MainFrameTest, ASiteMadeInTheSheetIsQuarnedAndItsErrorsAndLogShowTheCrawl
         frame->RunCommand(cmd::Log);
     }
     const QStringList lines = log.split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 5) << log.toStdString();
-    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("   Started")));
-    // The failed page's link has no file in the copy.
-    EXPECT_TRUE(
-        lines[2].endsWith(QStringLiteral("   Local links whose file is missing: 1 (failed 1)")));
-    EXPECT_TRUE(lines[4].endsWith(QStringLiteral("   Finished")));
+    ASSERT_GE(lines.size(), 3) << log.toStdString();
+    EXPECT_TRUE(lines.front().endsWith(QStringLiteral("   Started")));
+    EXPECT_TRUE(lines.back().endsWith(QStringLiteral("   Finished")));
+    EXPECT_EQ(lines.filter(QStringLiteral(
+                                "   Files: 2 new, 0 changed, 0 unchanged, 1 failed, 0 skipped by rules"))
+                  .size(),
+              1)
+        << log.toStdString();
+    EXPECT_EQ(lines.filter(QStringLiteral("   Local links whose file is missing: 1 (failed 1)")).size(),
+              1)
+        << log.toStdString();
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 
 #include "model/clock.h"
 #include "model/site.h"
-#include "web/status_text.h"
 
 namespace {
 struct Column {
@@ -24,6 +23,8 @@ constexpr Column kColumns[] = {
 };
 
 constexpr int kCellPaddingPx = 14;
+// The description column grows to show a transfer error's words whole, up to this.
+constexpr int kWidestDescriptionPx = 260;
 
 // Draws a line along the right and bottom edge of every cell, so the rows read as a grid.
 class CGridLineDelegate : public QStyledItemDelegate {
@@ -76,13 +77,18 @@ CErrorsDialog::CErrorsDialog(CSite& site, QWidget* parent)
 
 void CErrorsDialog::Fill() {
     m_list->clear();
+    int descriptionWidth = m_list->columnWidth(2);
     for (const CErrorEntry& entry : m_site.GetErrors()) {
         const QString texts[] = {
             QString::fromStdString(FormatTimeOfDay(entry.time)),
             QString::number(entry.code),
-            QString::fromStdString(StatusText(entry.code)),
+            QString::fromStdString(ErrorDescription(entry)),
             QString::fromStdString(entry.address),
         };
+        descriptionWidth = std::max(
+            descriptionWidth, std::min(kWidestDescriptionPx,
+                                       m_list->fontMetrics().horizontalAdvance(texts[2]) +
+                                           kCellPaddingPx));
         auto* row = new QTreeWidgetItem(m_list);
         for (int i = 0; i < static_cast<int>(std::size(texts)); ++i) {
             row->setText(i, texts[i]);
@@ -91,6 +97,7 @@ void CErrorsDialog::Fill() {
             row->setToolTip(i, texts[i]);
         }
     }
+    m_list->setColumnWidth(2, descriptionWidth);
 }
 
 void CErrorsDialog::ClearSite() {

@@ -1,6 +1,6 @@
 #pragma once
 // CErrorsDialog: the addresses of a site that failed for good, one row each with the time,
-// the status code, its description and the address. Clear empties the site's list but
+// the status code (negative when no answer came), what it means in words and the address. Clear empties the site's list but
 // leaves its error counts.
 
 #include "ui/dialogs/site_list_dialog.h"

@@ -1,13 +1,31 @@
 #include "ui/dialogs/log_dialog.h"
 
+#include <QHeaderView>
 #include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTreeWidget>
 
+#include "model/crawl_changes.h"
+#include "model/file_path.h"
 #include "model/site.h"
 
 namespace {
+constexpr int kLogTab = 0;
+constexpr int kChangesTab = 1;
+constexpr int kStatusWidthPx = 70;
+constexpr int kUrlWidthPx = 280;
+
 // The site separates its lines with "\r\r\n"; each separator is one line break here.
 QString DisplayText(const std::string& log) {
     return QString::fromStdString(log).replace(QStringLiteral("\r\r\n"), QStringLiteral("\n"));
+}
+
+QTreeWidgetItem* AddRow(QTreeWidget* list, const QString& status, const QString& url,
+                        const QString& localPath) {
+    auto* row = new QTreeWidgetItem(list, {status, url, localPath});
+    for (int i = 0; i < 3; ++i)
+        row->setToolTip(i, row->text(i));
+    return row;
 }
 } // namespace
 
@@ -21,12 +39,53 @@ CLogDialog::CLogDialog(CSite& site, QWidget* parent)
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    SetContent(m_text);
+    m_changes = new QTreeWidget(this);
+    m_changes->setObjectName(QStringLiteral("changesList"));
+    m_changes->setColumnCount(3);
+    m_changes->setHeaderLabels(
+        {QStringLiteral("Status"), QStringLiteral("URL"), QStringLiteral("Local file")});
+    m_changes->setRootIsDecorated(false);
+    m_changes->setUniformRowHeights(true);
+    m_changes->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_changes->setColumnWidth(0, kStatusWidthPx);
+    m_changes->setColumnWidth(1, kUrlWidthPx);
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("logTabs"));
+    m_tabs->addTab(m_text, QStringLiteral("Log"));
+    m_tabs->addTab(m_changes, QStringLiteral("Changed files"));
+    // Clear acts on the log; the list belongs to the crawl that wrote it.
+    connect(m_tabs, &QTabWidget::currentChanged, this,
+            [this](int tab) { SetClearEnabled(tab == kLogTab); });
+
+    SetContent(m_tabs);
     Fill();
 }
 
 void CLogDialog::Fill() {
     m_text->setPlainText(DisplayText(m_site.GetLog()));
+    FillChanges();
+}
+
+void CLogDialog::FillChanges() {
+    m_changes->clear();
+    // A running crawl's list holds what it buffered only after this.
+    m_site.Changes().Flush();
+    const std::string folder = m_site.GetSiteFolder();
+    int listed = 0;
+    if (!folder.empty()) {
+        ReadChangeList(ToFsPath(folder) / kCrawlChangesFile, [&](CListedChange&& entry) {
+            if (entry.change != FileChange::New && entry.change != FileChange::Changed)
+                return;
+            if (++listed <= kMaxListedFiles)
+                AddRow(m_changes, QString::fromUtf8(FileChangeWord(entry.change)),
+                       QString::fromStdString(entry.url),
+                       QString::fromStdString(entry.localPath));
+        });
+    }
+    if (listed > kMaxListedFiles)
+        AddRow(m_changes, {}, QStringLiteral("... and %1 more").arg(listed - kMaxListedFiles), {});
+    m_tabs->setTabText(kChangesTab, QStringLiteral("Changed files (%1)").arg(listed));
 }
 
 void CLogDialog::ClearSite() {

@@ -70,3 +70,7 @@ void CSiteListDialog::SetContent(QWidget* content) {
 
     setFixedSize(QSize(kWidthPx, kHeightPx).expandedTo(minimumSizeHint()));
 }
+
+void CSiteListDialog::SetClearEnabled(bool enabled) {
+    m_clear->setEnabled(enabled);
+}

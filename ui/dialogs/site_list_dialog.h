@@ -20,6 +20,8 @@ protected:
     virtual void Fill() = 0;
     // Empties the site's list.
     virtual void ClearSite() = 0;
+    // For content that Clear does not act on.
+    void SetClearEnabled(bool enabled);
 
     CSite& m_site;
 

@@ -27,8 +27,9 @@ protected:
     }
     void TearDown() override { SetClockForTesting({}); }
 
-    void AddError(const QString& address, int code) {
-        m_site.AddError(CUrl(nullptr, address.toStdString(), kLinkFollowed), code);
+    void AddError(const QString& address, int code, std::string reason = {}) {
+        m_site.AddError(CUrl(nullptr, address.toStdString(), kLinkFollowed), code,
+                        std::move(reason));
     }
     static QTreeWidget* List(QWidget& dialog) {
         auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("errorList"));
@@ -126,6 +127,20 @@ TEST_F(ErrorsDialogTest, AFailedAddressShowsItsTimeCodeDescriptionAndFullAddress
     EXPECT_EQ(list->topLevelItem(1)->toolTip(3), list->topLevelItem(1)->text(3));
     EXPECT_EQ(row->toolTip(2), row->text(2));
     EXPECT_EQ(row->textAlignment(1) & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+}
+
+TEST_F(ErrorsDialogTest, AFailureWithoutAnAnswerShowsWhatHappenedInWordsAndWhole) {
+    AddError(kMissing, -7, "Could not connect to the server");
+    AddError(kMissing, 404);
+    CErrorsDialog dialog(m_site);
+    dialog.show();
+    auto* list = List(dialog);
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("-7"));
+    EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("Could not connect to the server"));
+    EXPECT_EQ(list->topLevelItem(1)->text(2), QString::fromStdString(StatusText(404)));
+    EXPECT_GE(list->columnWidth(2), list->fontMetrics().horizontalAdvance(
+                                        QStringLiteral("Could not connect to the server")));
 }
 
 TEST_F(ErrorsDialogTest, CellsAreSeparatedByGridLines) {

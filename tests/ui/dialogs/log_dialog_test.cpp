@@ -3,10 +3,15 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTest>
+#include <QTreeWidget>
+#include <filesystem>
 
 #include "model/clock.h"
+#include "model/crawl_changes.h"
 #include "model/site.h"
+#include "support/site_fixture.h"
 #include "tests/ui/dialogs/dialog_test_support.h"
 #include "ui/controls/image_button.h"
 #include "ui/dialogs/log_dialog.h"
@@ -55,12 +60,14 @@ TEST_F(LogDialogTest, AReadOnlyTextWithAScrollBarBesideTheIconAndTheButtons) {
     auto* icon = dialog.findChild<QLabel*>(QStringLiteral("iconLabel"));
     ASSERT_NE(icon, nullptr);
     EXPECT_FALSE(icon->pixmap().isNull());
-    EXPECT_LT(icon->geometry().right(), text->geometry().left());
+    // The text sits on the first of two tabs.
+    const QRect textArea(text->mapTo(&dialog, QPoint(0, 0)), text->size());
+    EXPECT_LT(icon->geometry().right(), textArea.left());
     int previousBottom = -1;
     for (const char* name : {"okButton", "refreshButton", "clearButton"}) {
         auto* button = dialog.findChild<CImageButton*>(QString::fromLatin1(name));
         ASSERT_NE(button, nullptr) << name;
-        EXPECT_GT(button->geometry().left(), text->geometry().right()) << name;
+        EXPECT_GT(button->geometry().left(), textArea.right()) << name;
         EXPECT_GT(button->geometry().top(), previousBottom) << name;
         previousBottom = button->geometry().bottom();
     }
@@ -109,6 +116,40 @@ TEST_F(LogDialogTest, ClearEmptiesTheSitesLog) {
     m_site.AddLog("Started");
     Click(dialog, "refreshButton");
     EXPECT_EQ(Text(dialog)->toPlainText(), Line("Started"));
+}
+
+TEST_F(LogDialogTest, TheSecondTabListsTheNewAndChangedFilesOfTheLastCrawl) {
+    SitesDirScope sitesDir;
+    const auto folder = sitesDir.path() / "Alpha";
+    std::filesystem::create_directories(folder);
+    m_site.Changes().Begin(folder / kCrawlChangesFile);
+    m_site.Changes().Count(FileChange::New, "http://h/new.htm", "/s/Alpha/h/new.htm");
+    m_site.Changes().Count(FileChange::Unchanged, "http://h/same.htm", "/s/Alpha/h/same.htm");
+    m_site.Changes().Count(FileChange::Failed, "http://h/gone.htm", "/s/Alpha/h/gone.htm");
+    // The crawl still runs: what it counted so far shows.
+    CLogDialog dialog(m_site);
+    dialog.show();
+    auto* tabs = dialog.findChild<QTabWidget*>(QStringLiteral("logTabs"));
+    auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("changesList"));
+    ASSERT_TRUE(tabs && list);
+    EXPECT_EQ(tabs->tabText(1), QStringLiteral("Changed files (1)"));
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("new"));
+    EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("http://h/new.htm"));
+    EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("/s/Alpha/h/new.htm"));
+
+    m_site.Changes().Count(FileChange::Changed, "http://h/b.png", "/s/Alpha/h/b.png");
+    m_site.Changes().End();
+    Click(dialog, "refreshButton");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(1)->text(0), QStringLiteral("changed"));
+
+    // Clear empties the log only, so it has nothing to do on the list's tab.
+    auto* clear = dialog.findChild<CImageButton*>(QStringLiteral("clearButton"));
+    tabs->setCurrentIndex(1);
+    EXPECT_FALSE(clear->isEnabled());
+    tabs->setCurrentIndex(0);
+    EXPECT_TRUE(clear->isEnabled());
 }
 
 TEST_F(LogDialogTest, OkAcceptsAndEscRejects) {
