@@ -23,7 +23,7 @@ constexpr const char* kExitCodesText = "Exit codes: 0 every site done without fa
                                        "1 some addresses failed; 2 bad arguments or an "
                                        "unreadable project; 3 stopped by a failed save, a "
                                        "folder that cannot be written, or a time or space "
-                                       "limit; 130 interrupted by Ctrl+C.";
+                                       "limit; 130, 143, 129 stopped by Ctrl+C, SIGTERM, SIGHUP.";
 
 template <class T>
 CLI::Option* AddOptional(CLI::App& app, const std::string& name, std::optional<T>& target,

@@ -1,6 +1,7 @@
 #include "cli/crawl_run.h"
 
 #include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <map>
 #include <ostream>
@@ -201,15 +202,16 @@ int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& site
         controller.Post(WM_START_SITE, reinterpret_cast<MessageParam>(site),
                         fetchMissing ? kStartFetchMissing : kStartUpdate);
 
-    bool interrupted = false;
+    int signal = 0;
     for (;;) {
         monitor.Handle(ui.WaitForEvents(kWakeInterval));
-        if (CInterruptScope::Interrupted() && !interrupted) {
-            interrupted = true;
+        if (const int arrived = CInterruptScope::Signal(); arrived != 0 && signal == 0) {
+            signal = arrived;
             controller.Post(WM_STOP_ALL);
-            monitor.Say("Stopping (press Ctrl+C again to quit at once)...");
+            monitor.Say(signal == SIGINT ? "Stopping (press Ctrl+C again to quit at once)..."
+                                         : "Stopping...");
         }
-        if (monitor.RunOver(ui, interrupted || ui.MessageShown()))
+        if (monitor.RunOver(ui, signal != 0 || ui.MessageShown()))
             break;
         monitor.ShowProgress(controller.GetCurrentSite(), Clock::now());
     }
@@ -235,12 +237,12 @@ int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& site
         if (crawled && changes.is_open())
             AppendChangeList(*site, changes);
         outcomes.push_back({site->m_state.load(), site->m_errorsTotal.load()});
-        if (site->m_state.load() == kSiteAborted && !interrupted && !output.showLog)
+        if (site->m_state.load() == kSiteAborted && signal == 0 && !output.showLog)
             err << "quarn-cli: " << site->m_name
                 << " was stopped before it was complete; --log shows why\n";
     }
     out << std::flush;
     if (changes.is_open() && !changes.flush())
         err << "quarn-cli: --changes: cannot write " << output.changesFile.string() << "\n";
-    return ExitCodeForRun(outcomes, interrupted, ui.MessageShown());
+    return ExitCodeForRun(outcomes, signal, ui.MessageShown());
 }

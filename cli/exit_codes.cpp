@@ -2,9 +2,9 @@
 
 #include "model/site.h"
 
-int ExitCodeForRun(const std::vector<SiteOutcome>& sites, bool interrupted, bool messageShown) {
-    if (interrupted)
-        return kExitInterrupted;
+int ExitCodeForRun(const std::vector<SiteOutcome>& sites, int signal, bool messageShown) {
+    if (signal != 0)
+        return 128 + signal;
     if (messageShown)
         return kExitStopped;
     bool failedAddresses = false;

@@ -7,13 +7,16 @@ inline constexpr int kExitOk = 0;              // every site Done without failed
 inline constexpr int kExitAddressesFailed = 1; // some addresses failed
 inline constexpr int kExitUsage = 2;           // bad arguments or an unreadable project
 inline constexpr int kExitStopped = 3;         // a failed save, an unwritable folder, a limit
-inline constexpr int kExitInterrupted = 130;   // Ctrl+C
+inline constexpr int kExitInterrupted = 130;   // Ctrl+C (SIGINT); 128 + the signal's number
+inline constexpr int kExitTerminated = 143;    // SIGTERM
+inline constexpr int kExitHungUp = 129;        // SIGHUP
 
 struct SiteOutcome {
     int state = 0;  // the site's state after the run
     int errors = 0; // failed addresses
 };
 
-// Ctrl+C first, then a stop (an engine message, a site that was aborted or never
-// finished), then failed addresses.
-int ExitCodeForRun(const std::vector<SiteOutcome>& sites, bool interrupted, bool messageShown);
+// A stopping signal first (128 + its number, as a shell reports a program it ended), then
+// a stop (an engine message, a site that was aborted or never finished), then failed
+// addresses. signal is 0 when none arrived.
+int ExitCodeForRun(const std::vector<SiteOutcome>& sites, int signal, bool messageShown);

@@ -2,39 +2,50 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstddef>
+#include <iterator>
 
 namespace {
 
-std::atomic<bool> g_interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+constexpr int kHandled[] = {SIGINT, SIGTERM, SIGHUP};
 
-struct sigaction g_previous {};
+std::atomic<int> g_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
-extern "C" void OnInterrupt(int) {
-    g_interrupted.store(true);
+struct sigaction g_previous[std::size(kHandled)] {};
+bool g_installed[std::size(kHandled)] = {};
+
+extern "C" void OnSignal(int number) {
+    int none = 0;
+    g_signal.compare_exchange_strong(none, number);
 }
 
 } // namespace
 
 CInterruptScope::CInterruptScope() {
-    g_interrupted.store(false);
-    struct sigaction current {};
-    if (sigaction(SIGINT, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
-        return;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    // The handler is reset after the first signal, so a second Ctrl+C ends the program
-    // even when the engine is slow to stop.
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    m_installed = sigaction(SIGINT, &action, &g_previous) == 0;
+    g_signal.store(0);
+    for (std::size_t i = 0; i < std::size(kHandled); ++i) {
+        struct sigaction current {};
+        if (sigaction(kHandled[i], nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = OnSignal;
+        sigemptyset(&action.sa_mask);
+        // The handler is reset after the first signal, so a second one ends the program
+        // even when the engine is slow to stop.
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        g_installed[i] = sigaction(kHandled[i], &action, &g_previous[i]) == 0;
+    }
 }
 
 CInterruptScope::~CInterruptScope() {
-    if (m_installed)
-        sigaction(SIGINT, &g_previous, nullptr);
+    for (std::size_t i = 0; i < std::size(kHandled); ++i) {
+        if (g_installed[i])
+            sigaction(kHandled[i], &g_previous[i], nullptr);
+        g_installed[i] = false;
+    }
 }
 
-bool CInterruptScope::Interrupted() {
-    return g_interrupted.load();
+int CInterruptScope::Signal() {
+    return g_signal.load();
 }

@@ -1,21 +1,20 @@
 #pragma once
-// Ctrl+C during a crawl. The handler does the one thing a signal handler may safely do,
-// set a lock-free flag; the crawl's waiting loop, which wakes at least every quarter
-// second, sees it and stops the crawl through the controller. A second Ctrl+C ends the
-// program at once.
+// Ctrl+C, and the SIGTERM and SIGHUP that kill, systemd, cron and a closed terminal send,
+// during a crawl. The handler does the one thing a signal handler may safely do, note the
+// signal in a lock-free flag; the crawl's waiting loop, which wakes at least every quarter
+// second, sees it and stops the crawl through the controller, so temporary files go and
+// the summary is printed. A second signal of the same kind ends the program at once.
 
 class CInterruptScope {
 public:
-    // Installs the SIGINT handler, unless SIGINT is ignored (as for a background job).
+    // Installs the handlers, leaving alone a signal that is ignored (as SIGINT is for a
+    // background job, or SIGHUP under nohup).
     CInterruptScope();
-    // Puts the previous handler back.
+    // Puts the previous handlers back.
     ~CInterruptScope();
     CInterruptScope(const CInterruptScope&) = delete;
     CInterruptScope& operator=(const CInterruptScope&) = delete;
 
-    // Whether Ctrl+C was pressed since the scope began.
-    static bool Interrupted();
-
-private:
-    bool m_installed = false;
+    // The first of the handled signals that arrived since the scope began; 0 when none did.
+    static int Signal();
 };

@@ -11,6 +11,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "cli/exit_codes.h"
 #include "cli_process.h"
@@ -36,8 +37,11 @@ public:
         std::string contentType = "text/html";
     };
 
-    explicit PortSite(std::map<std::string, Page> pages, std::string heldPath = {})
-        : m_pages(std::move(pages)), m_held(std::move(heldPath)) {
+    // heldPath is answered once Release is called; with midBody, half of a large body goes
+    // out first, so the crawl is writing a temporary file while it waits.
+    explicit PortSite(std::map<std::string, Page> pages, std::string heldPath = {},
+                      bool midBody = false)
+        : m_pages(std::move(pages)), m_held(std::move(heldPath)), m_midBody(midBody) {
         m_server.server().Get(".*",
                               [this](const httplib::Request& request, httplib::Response& response) {
                                   Answer(request, response);
@@ -70,11 +74,30 @@ public:
     }
 
 private:
+    void AnswerHalfThenHold(httplib::Response& response) {
+        constexpr std::size_t kSize = 1 << 20;
+        response.set_content_provider(
+            kSize, "application/octet-stream",
+            [this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                if (offset == 0) {
+                    const std::string half(kSize / 2, 'x');
+                    return sink.write(half.data(), half.size());
+                }
+                std::unique_lock lock(m_mutex);
+                m_changed.wait_for(lock, 60s, [&] { return m_released; });
+                return false; // the rest never comes
+            });
+    }
+
     void Answer(const httplib::Request& request, httplib::Response& response) {
         {
             std::unique_lock lock(m_mutex);
             m_requested.insert(request.path);
             m_changed.notify_all();
+            if (request.path == m_held && m_midBody) {
+                AnswerHalfThenHold(response);
+                return;
+            }
             if (request.path == m_held)
                 m_changed.wait_for(lock, 60s, [&] { return m_released; });
         }
@@ -93,6 +116,7 @@ private:
 
     const std::map<std::string, Page> m_pages;
     const std::string m_held;
+    const bool m_midBody;
     TestServer m_server;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -293,6 +317,29 @@ TEST_F(CliEndToEnd, CtrlCStopsTheCrawlAndPrintsTheSummary) {
     EXPECT_TRUE(out.starts_with("Slow: Aborted, ")) << out;
     EXPECT_TRUE(Contains(out, ", 0 bytes, 0 errors in ")) << out;
     EXPECT_TRUE(Contains(cli.Err(), "Stopping")) << cli.Err();
+}
+
+TEST_F(CliEndToEnd, SigtermAndSighupStopLikeCtrlCAndLeaveNoTemporaryFile) {
+    for (const auto& [signal, code] : {std::pair{SIGTERM, kExitTerminated}, {SIGHUP, kExitHungUp}}) {
+        PortSite site({{"/", {"<a href=big.bin>b</a>"}}}, "/big.bin", true);
+        CliProcess cli(
+            {"mirror", site.Url("/"), "--name", "Slow", "--sites-dir", SitesDir().string()});
+        ASSERT_TRUE(site.WaitForRequest("/big.bin"));
+        const auto writing = [&] {
+            for (const auto& entry : fs::recursive_directory_iterator(SitesDir()))
+                if (entry.path().extension() == ".part")
+                    return true;
+            return false;
+        };
+        for (int i = 0; i < 200 && !writing(); ++i)
+            std::this_thread::sleep_for(50ms);
+        ASSERT_TRUE(writing()) << "the transfer never began";
+        cli.Signal(signal);
+        EXPECT_EQ(cli.Wait(), code) << cli.Err();
+        EXPECT_TRUE(cli.Out().starts_with("Slow: Aborted, ")) << cli.Out();
+        EXPECT_FALSE(writing());
+        site.Release();
+    }
 }
 
 TEST_F(CliEndToEnd, SpaceLimitStopsTheSiteWithExitThree) {

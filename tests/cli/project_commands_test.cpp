@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "cli/exit_codes.h"
 #include "cli/project_listing.h"
 #include "cli/site_selection.h"
@@ -116,12 +118,13 @@ TEST(ExitCode, InterruptThenStopThenFailedAddresses) {
     const SiteOutcome failed{kSiteDone, 2};
     const SiteOutcome aborted{kSiteAborted, 0};
     const SiteOutcome notStarted{kSiteReady, 0};
-    EXPECT_EQ(ExitCodeForRun({clean, clean}, false, false), kExitOk);
-    EXPECT_EQ(ExitCodeForRun({clean, failed}, false, false), kExitAddressesFailed);
-    EXPECT_EQ(ExitCodeForRun({failed, aborted}, false, false), kExitStopped);
-    EXPECT_EQ(ExitCodeForRun({clean, notStarted}, false, false), kExitStopped);
-    EXPECT_EQ(ExitCodeForRun({clean}, false, true), kExitStopped);
-    EXPECT_EQ(ExitCodeForRun({aborted, failed}, true, true), kExitInterrupted);
+    EXPECT_EQ(ExitCodeForRun({clean, clean}, 0, false), kExitOk);
+    EXPECT_EQ(ExitCodeForRun({clean, failed}, 0, false), kExitAddressesFailed);
+    EXPECT_EQ(ExitCodeForRun({failed, aborted}, 0, false), kExitStopped);
+    EXPECT_EQ(ExitCodeForRun({clean, notStarted}, 0, false), kExitStopped);
+    EXPECT_EQ(ExitCodeForRun({clean}, 0, true), kExitStopped);
+    EXPECT_EQ(ExitCodeForRun({aborted, failed}, SIGINT, true), kExitInterrupted);
+    EXPECT_EQ(ExitCodeForRun({clean}, SIGTERM, false), kExitTerminated);
     EXPECT_EQ(kExitInterrupted, 130);
     EXPECT_EQ(kExitUsage, 2);
 }
