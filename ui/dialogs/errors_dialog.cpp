@@ -2,8 +2,6 @@
 
 #include <QHeaderView>
 #include <algorithm>
-#include <QPainter>
-#include <QStyledItemDelegate>
 #include <QTreeWidget>
 
 #include "model/clock.h"
@@ -26,23 +24,6 @@ constexpr int kCellPaddingPx = 14;
 // The description column grows to show a transfer error's words whole, up to this.
 constexpr int kWidestDescriptionPx = 260;
 
-// Draws a line along the right and bottom edge of every cell, so the rows read as a grid.
-class CGridLineDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(option.palette.color(QPalette::Mid));
-        const QRect& cell = option.rect;
-        painter->drawLine(cell.topRight(), cell.bottomRight());
-        painter->drawLine(cell.bottomLeft(), cell.bottomRight());
-        painter->restore();
-    }
-};
-
 } // namespace
 
 CErrorsDialog::CErrorsDialog(CSite& site, QWidget* parent)
@@ -55,7 +36,7 @@ CErrorsDialog::CErrorsDialog(CSite& site, QWidget* parent)
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setAllColumnsShowFocus(true);
-    m_list->setItemDelegate(new CGridLineDelegate(m_list));
+    ShowAsGrid(m_list);
     m_list->header()->setSectionsMovable(true);
     // The columns keep their widths; the address column does not swallow the rest.
     m_list->header()->setStretchLastSection(false);

@@ -49,6 +49,7 @@ CLogDialog::CLogDialog(CSite& site, QWidget* parent)
     m_changes->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_changes->setColumnWidth(0, kStatusWidthPx);
     m_changes->setColumnWidth(1, kUrlWidthPx);
+    ShowAsGrid(m_changes);
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("logTabs"));

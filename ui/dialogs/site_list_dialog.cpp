@@ -2,7 +2,11 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/artwork.h"
 #include "ui/controls/image_button.h"
@@ -26,6 +30,38 @@ CImageButton* MakeButton(const QString& text, const char* name, QWidget* parent)
     return button;
 }
 } // namespace
+
+namespace {
+// Room above and below a row's text, in pixels: the bottom line would cover what hangs
+// below the text's descent otherwise.
+constexpr int kRowPaddingPx = 3;
+
+class CGridLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), option.fontMetrics.height() + 2 * kRowPaddingPx));
+        return size;
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        const QRect& cell = option.rect;
+        painter->drawLine(cell.topRight(), cell.bottomRight());
+        painter->drawLine(cell.bottomLeft(), cell.bottomRight());
+        painter->restore();
+    }
+};
+} // namespace
+
+void CSiteListDialog::ShowAsGrid(QTreeWidget* list) {
+    list->setItemDelegate(new CGridLineDelegate(list));
+}
 
 CSiteListDialog::CSiteListDialog(const QString& title, CSite& site, QWidget* parent)
     : QDialog(parent), m_site(site) {

@@ -8,6 +8,7 @@
 
 class CImageButton;
 class CSite;
+class QTreeWidget;
 
 class CSiteListDialog : public QDialog {
     Q_OBJECT
@@ -22,6 +23,9 @@ protected:
     virtual void ClearSite() = 0;
     // For content that Clear does not act on.
     void SetClearEnabled(bool enabled);
+    // Lines along every cell's right and bottom edge, and rows tall enough that the text
+    // (an underscore too) stays clear of them.
+    static void ShowAsGrid(QTreeWidget* list);
 
     CSite& m_site;
 
