@@ -8,25 +8,11 @@
 
 namespace {
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    // Nothing a link may hold: NUL, surrogates and values past Unicode read as U+FFFD.
+// Nothing a link may hold: NUL, surrogates and values past Unicode read as U+FFFD.
+void AppendLinkCharacter(std::string& out, std::uint32_t code) {
     if (code == 0 || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
         code = 0xFFFD;
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
+    AppendUtf8(out, static_cast<char32_t>(code));
 }
 
 // The length of the reference at the start of text (which begins with "&"), with its
@@ -63,7 +49,7 @@ std::size_t DecodeOne(std::string_view text, std::string& out) {
         if (code > 0x10FFFF)
             code = 0x110000; // stays out of range without overflowing
     }
-    AppendUtf8(out, code);
+    AppendLinkCharacter(out, code);
     return semicolon + 1;
 }
 

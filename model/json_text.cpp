@@ -1,5 +1,7 @@
 #include "model/json_text.h"
 
+#include "web/byte_text.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -37,24 +39,6 @@ std::size_t Utf8Length(std::string_view text) {
     if (overlong || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF)
         return 0;
     return length;
-}
-
-void AppendUtf8(std::string& out, char32_t value) {
-    if (value < 0x80) {
-        out.push_back(static_cast<char>(value));
-    } else if (value < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (value >> 6)));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    } else if (value < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (value >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (value >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((value >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    }
 }
 
 void AppendEscapedUnit(std::string& out, unsigned value) {
