@@ -71,7 +71,12 @@ QString FindInstallDir() {
 }
 
 QString DefaultSitesDir() {
-    return QDir::home().filePath(QStringLiteral("Sites"));
+    const QString here = QDir::current().filePath(QStringLiteral("Sites"));
+    if (QDir().mkpath(here))
+        return here;
+    const QString home = QDir::home().filePath(QStringLiteral("Sites"));
+    QDir().mkpath(home);
+    return home;
 }
 
 CCommandLine ParseCommandLine(const QStringList& arguments) {
@@ -144,9 +149,8 @@ void ReadPreferences(bool& maximizedWindow) {
     QString sitesDir;
     if (!registry.ReadString(RegistryRoot::CurrentUser, RegistryKey(), QStringLiteral("SitesDir"),
                              sitesDir)) {
-        sitesDir = DefaultSitesDir();
         // Made on the first run, so the folder pickers open on a folder that exists.
-        QDir().mkpath(sitesDir);
+        sitesDir = DefaultSitesDir();
     }
     SetSitesDir(sitesDir);
     g_bUseProxy = registry.ReadFlag(RegistryKey(), QStringLiteral("UseProxy"));

@@ -52,23 +52,33 @@ TEST(AppPreferences, OnlyAStoredOneIsTrueAndFlagsAreWrittenBackAsZeroOrOne) {
     g_bSplitterMove = false;
 }
 
-TEST(AppPreferences, MissingSitesDirIsMadeInTheHomeFolderAndAStoredOneWins) {
+TEST(AppPreferences, MissingSitesDirIsMadeInTheCurrentFolderAndAStoredOneWins) {
     SettingsScope scope;
-    const QString home = QDir::home().filePath(QStringLiteral("Sites"));
-    QDir(home).removeRecursively();
+    TempDir work;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(work.path().string()));
+    const QString here = QDir::current().filePath(QStringLiteral("Sites"));
     bool maximized = true;
     ReadPreferences(maximized);
     EXPECT_FALSE(maximized);
-    EXPECT_EQ(SitesDir(), home);
-    EXPECT_TRUE(QFileInfo(home).isDir());
-    EXPECT_NE(SitesDir(), QDir(g_strInstallDir).filePath(QStringLiteral("Sites")));
+    EXPECT_EQ(SitesDir(), here);
+    EXPECT_TRUE(QFileInfo(here).isDir());
 
     UserSettings().setValue(QStringLiteral("SitesDir"), QString(300, QLatin1Char('x')));
     ReadPreferences(maximized);
+    EXPECT_EQ(SitesDir(), here);
+
+    // Where "Sites" cannot be made, the home folder takes it.
+    QDir(here).removeRecursively();
+    std::ofstream((work.path() / "Sites").string()) << "a file";
+    UserSettings().remove(QStringLiteral("SitesDir"));
+    ReadPreferences(maximized);
+    const QString home = QDir::home().filePath(QStringLiteral("Sites"));
     EXPECT_EQ(SitesDir(), home);
+    EXPECT_TRUE(QFileInfo(home).isDir());
+    QDir(home).removeRecursively();
 
     // A stored folder is taken as it is, and not made before it is needed.
-    QDir(home).removeRecursively();
     TempDir temp;
     const QString stored = QString::fromStdString((temp.path() / "mirrors").string());
     UserSettings().setValue(QStringLiteral("SitesDir"), stored);
@@ -76,6 +86,7 @@ TEST(AppPreferences, MissingSitesDirIsMadeInTheHomeFolderAndAStoredOneWins) {
     EXPECT_EQ(SitesDir(), stored);
     EXPECT_FALSE(QFileInfo::exists(stored));
     EXPECT_FALSE(QFileInfo::exists(home));
+    QDir::setCurrent(before);
 }
 
 TEST(AppPreferences, InstallDirComesFromTheSystemSettingWhenPresent) {
