@@ -38,6 +38,8 @@ std::unique_ptr<CSite> MakeSite(std::size_t size) {
     site->m_servers = "h=1,g=1";
     site->m_requisitesAnyServer = size % 4 == 0;
     site->CompilePatterns();
+    // As a crawl queues it: which addresses count as one file is fixed here.
+    site->ResetForQueue();
     return site;
 }
 
