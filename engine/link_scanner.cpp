@@ -897,8 +897,10 @@ std::unique_ptr<CUrl> CLinkScanner::ResolveInCopy(std::string_view text, int kin
     // The escapes are undone once the link is taken apart: an escaped "?", ";" or "#" is
     // part of a name, not where the name ends.
     const auto decoded = [](std::unique_ptr<CUrl> address) {
-        for (std::string* field : {&address->path, &address->file, &address->params, &address->query})
-            *field = DecodeBeforeFragment(*field);
+        for (std::string* field : {&address->path, &address->file, &address->params, &address->query}) {
+            if (field->find('%') != npos)
+                *field = DecodeBeforeFragment(*field);
+        }
         return address;
     };
     std::string link;
@@ -914,7 +916,9 @@ std::unique_ptr<CUrl> CLinkScanner::ResolveInCopy(std::string_view text, int kin
     const std::string_view path = std::string_view(link).substr(0, PathEnd(link));
     const auto slash = path.rfind('/');
     const std::size_t nameStart = slash == npos ? 0 : slash + 1;
-    if (!document.empty() && DecodeBeforeFragment(path.substr(nameStart)) == document) {
+    const std::string_view name = path.substr(nameStart);
+    if (!document.empty() &&
+        (name.find('%') == npos ? name == document : DecodeBeforeFragment(name) == document)) {
         link.erase(nameStart, path.size() - nameStart);
         if (nameStart == 0)
             link.insert(0, "./");
