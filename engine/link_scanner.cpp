@@ -941,8 +941,9 @@ std::unique_ptr<CUrl> CLinkScanner::ResolveInCopy(std::string_view text, int kin
     const std::string host = DecodeBeforeFragment(rest.substr(0, hostEnd));
     auto address = decoded(std::make_unique<CUrl>(&m_page, rest.substr(hostEnd), kind));
     if (host != m_page.host) {
-        // Only a folder named as the parser names hosts can be one.
-        if (host.empty() || CUrl::HostOf("//" + host + "/") != host)
+        // Only a folder named as the parser names hosts can be one: it lowers them and
+        // ends them at ":" (the port) or "#".
+        if (host.empty() || host.find_first_of(":#ABCDEFGHIJKLMNOPQRSTUVWXYZ") != npos)
             return nullptr;
         address->host = host;
         // The copy keeps no scheme nor port: those of the page are the likeliest, as
