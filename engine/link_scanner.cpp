@@ -897,7 +897,8 @@ std::unique_ptr<CUrl> CLinkScanner::ResolveInCopy(std::string_view text, int kin
     // The escapes are undone once the link is taken apart: an escaped "?", ";" or "#" is
     // part of a name, not where the name ends.
     const auto decoded = [](std::unique_ptr<CUrl> address) {
-        for (std::string* field : {&address->path, &address->file, &address->params, &address->query}) {
+        for (std::string* field :
+             {&address->path, &address->file, &address->params, &address->query}) {
             if (field->find('%') != npos)
                 *field = DecodeBeforeFragment(*field);
         }

@@ -38,9 +38,11 @@ Files Snapshot(const fs::path& folder) {
 std::string PercentDecoded(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(text[i + 1]) &&
-            std::isxdigit(text[i + 2])) {
-            out.push_back(static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out.push_back(
+                static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
             i += 2;
         } else {
             out.push_back(text[i]);
@@ -63,7 +65,8 @@ std::vector<std::string> BrokenLinks(const fs::path& folder) {
                     stop = std::string_view(&text[start], 1);
                     ++start;
                 }
-                const std::string link = text.substr(start, text.find_first_of(stop, start) - start);
+                const std::string link =
+                    text.substr(start, text.find_first_of(stop, start) - start);
                 if (link.empty() || link.starts_with('#') || link.starts_with("//") ||
                     !SchemeNameOf(link).empty())
                     continue;
@@ -116,7 +119,8 @@ TEST_P(TwoHostUpdate, KeepsLinksIntoTheOtherHostsFolderAndAsksForTheSameAddresse
                Html("<link rel=stylesheet href=\"http:" + b + "/css/s.css\"><script src=\"" + b +
                     "/js/a.js\"></script><a href=\"http:" + b + "/x.html\">x</a> <a href=\"" + b +
                     "/d/\">d</a> <a href=sub/a.html>a</a>"));
-    server.Add("/sub/a.html", Html("<a href=\"http:" + b + "/d/y.html\">y</a> <a href=../index.html>home</a>"));
+    server.Add("/sub/a.html",
+               Html("<a href=\"http:" + b + "/d/y.html\">y</a> <a href=../index.html>home</a>"));
     other.Add("/x.html", Html("<a href=\"" + a + "/index.html\">back</a> <a href=d/y.html>y</a>"));
     other.Add("/d/", Html("<a href=y.html>y</a> <a href=\"" + a + "/sub/a.html\">a</a>"));
     other.Add("/d/y.html", Html("<a href=../x.html>x</a> <img src=/i.png>"));
