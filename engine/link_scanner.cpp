@@ -1012,6 +1012,17 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
         m_site.OfflineCheck().NoteRefused(refusal, address->GetURL(), removed);
         m_site.Changes().CountSkipped(address->GetURL());
     }
+    // A stored page loses its base: a refused address that the page alone would read as
+    // another (a server without a path takes the base's folder) is written whole.
+    const bool absolute = !SchemeNameOf(text).empty() || text.starts_with("//");
+    if (!allowed && !removed && absolute && m_base && m_source == PageSource::Server) {
+        const std::string written =
+            text.starts_with("//") ? InBaseScheme(text) : std::string(text);
+        std::string url = address->GetURL();
+        if (CUrl(&m_page, written, kind).GetURL() != url &&
+            CUrl(nullptr, url, kind).GetURL() == url)
+            return url;
+    }
     if (!allowed && !SchemeNameOf(text).empty()) {
         return removed ? std::string() : std::string(value);
     }
