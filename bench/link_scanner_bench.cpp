@@ -70,6 +70,23 @@ BENCHMARK(BM_LinkScannerScanPage)
     ->Args({10, 1})
     ->Unit(benchmark::kMillisecond);
 
+// The same page read back from the copy on an update: its links are relative now, and
+// each is resolved among the copy's files again. state.range(0): megabytes.
+void BM_LinkScannerRescanPage(benchmark::State& state) {
+    SitesDirScope dir;
+    CSite site("Bench");
+    site.m_useServers = true;
+    site.m_servers = "www.example.com=1";
+    site.CompilePatterns();
+    const CUrl pageUrl(nullptr, "http://www.example.com/docs/intro/index.htm", kLinkFollowed);
+    std::string stored = MakePage(static_cast<std::size_t>(state.range(0)) << 20);
+    CLinkScanner(site, pageUrl).ScanPage(stored);
+    TimeScans(state, stored, [&](std::string& buffer) {
+        CLinkScanner(site, pageUrl, PageSource::LocalCopy).ScanPage(buffer);
+    });
+}
+BENCHMARK(BM_LinkScannerRescanPage)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+
 // A style sheet of rules, comments, strings and url() values, most already known.
 std::string MakeStyleSheet(std::size_t bytes) {
     std::string css = "@import \"base.css\";\n@import url('theme.css') screen;\n";

@@ -209,11 +209,15 @@ std::string RewriteRefresh(std::string_view value, const LinkRewriter& rewrite) 
     if (i >= value.size() || (value[i] != ';' && value[i] != ','))
         return std::string(value);
     i = SkipSpaces(value, i + 1);
-    if (HasWordAt(value, i, "url")) {
-        const std::size_t equals = SkipSpaces(value, i + 3);
-        if (equals < value.size() && value[equals] == '=')
-            i = SkipSpaces(value, equals + 1);
-    }
+    const auto urlMarkerEnd = [](std::string_view text, std::size_t at) -> std::size_t {
+        if (!HasWordAt(text, at, "url"))
+            return npos;
+        const std::size_t equals = SkipSpaces(text, at + 3);
+        return equals < text.size() && text[equals] == '=' ? equals + 1 : npos;
+    };
+    const bool marked = urlMarkerEnd(value, i) != npos;
+    if (marked)
+        i = SkipSpaces(value, urlMarkerEnd(value, i));
     std::size_t end = value.size();
     if (i < value.size() && (value[i] == '"' || value[i] == '\'')) {
         const auto close = value.find(value[i], i + 1);
@@ -226,7 +230,11 @@ std::string RewriteRefresh(std::string_view value, const LinkRewriter& rewrite) 
         return std::string(value);
     CSplicer splicer(value);
     const std::string_view address = value.substr(i, end - i);
-    const std::string rewritten = rewrite(address);
+    std::string rewritten = rewrite(address);
+    // Without "url=" in front, a link that begins with those letters would read as the
+    // marker the next time.
+    if (!marked && rewritten != address && urlMarkerEnd(rewritten, 0) != npos)
+        rewritten.insert(0, "./");
     if (rewritten != address)
         splicer.Replace(i, end, PercentEscapeBytes(rewritten, "\"' "));
     return splicer.Finish();

@@ -866,9 +866,10 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind,
             return nullptr;
         }
         resolvable.assign(text);
+    } else if (m_source == PageSource::LocalCopy) {
+        return ResolveInCopy(text, kind);
     } else {
-        resolvable =
-            m_source == PageSource::LocalCopy ? DecodeBeforeFragment(text) : std::string(text);
+        resolvable.assign(text);
         // The address parser takes a run such as "12:" for a scheme, where a browser
         // reads a relative path; "./" keeps it one. It also trims spaces that a stored
         // link carries escaped at either end of a name; "./" and an empty fragment
@@ -889,11 +890,68 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind,
         else if (!ServerReadsBack(*address, resolvable, kind))
             return nullptr;
     }
+    return address;
+}
+
+std::unique_ptr<CUrl> CLinkScanner::ResolveInCopy(std::string_view text, int kind) const {
+    // The escapes are undone once the link is taken apart: an escaped "?", ";" or "#" is
+    // part of a name, not where the name ends.
+    const auto decoded = [](std::unique_ptr<CUrl> address) {
+        for (std::string* field :
+             {&address->path, &address->file, &address->params, &address->query}) {
+            if (field->find('%') != npos)
+                *field = DecodeBeforeFragment(*field);
+        }
+        return address;
+    };
+    std::string link;
+    // The parser takes a run such as "12:" for a scheme, where a browser reads a relative
+    // path; "./" keeps it one.
+    if (text.find(':') != npos && !CUrl::SchemeOf(text).empty())
+        link = "./";
+    link.append(text);
     // A folder link was written out as the folder's default document; read back, it
-    // names the folder again, as the server knows it.
-    if (m_source == PageSource::LocalCopy && relative && !m_site.m_defaultDocument.empty() &&
-        address->file == m_site.m_defaultDocument) {
-        address->file.clear();
+    // names the folder again, as the server knows it. Without a dot the parser would
+    // take that name for one more folder.
+    const std::string& document = m_site.m_defaultDocument;
+    const std::string_view path = std::string_view(link).substr(0, PathEnd(link));
+    const auto slash = path.rfind('/');
+    const std::size_t nameStart = slash == npos ? 0 : slash + 1;
+    const std::string_view name = path.substr(nameStart);
+    if (!document.empty() &&
+        (name.find('%') == npos ? name == document : DecodeBeforeFragment(name) == document)) {
+        link.erase(nameStart, path.size() - nameStart);
+        if (nameStart == 0)
+            link.insert(0, "./");
+    }
+
+    // One "../" more than the page lies deep in its host's folder leads into the site's
+    // folder, where the next name is a host's folder.
+    std::string_view rest = link;
+    int ups = 0;
+    while (rest.starts_with("./") || rest.starts_with("../")) {
+        ups += rest.starts_with("../") ? 1 : 0;
+        rest.remove_prefix(rest.find('/') + 1);
+    }
+    const bool placed = !m_page.host.empty() && m_page.path.starts_with('/');
+    const auto hostEnd = rest.find('/');
+    if (!placed || ups != CountSlashes(m_page.path) + 1 || hostEnd == npos ||
+        hostEnd > PathEnd(rest))
+        return decoded(std::make_unique<CUrl>(m_base ? m_base.get() : &m_page, link, kind));
+
+    const std::string host = DecodeBeforeFragment(rest.substr(0, hostEnd));
+    auto address = decoded(std::make_unique<CUrl>(&m_page, rest.substr(hostEnd), kind));
+    if (host != m_page.host) {
+        // Only a folder named as the parser names hosts can be one: it lowers them and
+        // ends them at ":" (the port) or "#".
+        if (host.empty() || host.find_first_of(":#ABCDEFGHIJKLMNOPQRSTUVWXYZ") != npos)
+            return nullptr;
+        address->host = host;
+        // The copy keeps no scheme nor port: those of the page are the likeliest, as
+        // for two ports of one host, which share its folder. Credentials stay with the
+        // page's server.
+        address->user.clear();
+        address->password.clear();
     }
     return address;
 }
@@ -953,6 +1011,17 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
     if (!allowed) {
         m_site.OfflineCheck().NoteRefused(refusal, address->GetURL(), removed);
         m_site.Changes().CountSkipped(address->GetURL());
+    }
+    // A stored page loses its base: a refused address that the page alone would read as
+    // another (a server without a path takes the base's folder) is written whole.
+    const bool absolute = !SchemeNameOf(text).empty() || text.starts_with("//");
+    if (!allowed && !removed && absolute && m_base && m_source == PageSource::Server) {
+        const std::string written =
+            text.starts_with("//") ? InBaseScheme(text) : std::string(text);
+        std::string url = address->GetURL();
+        if (CUrl(&m_page, written, kind).GetURL() != url &&
+            CUrl(nullptr, url, kind).GetURL() == url)
+            return url;
     }
     if (!allowed && !SchemeNameOf(text).empty()) {
         return removed ? std::string() : std::string(value);

@@ -36,7 +36,8 @@ inline constexpr int kTagNotListed = 3;
 inline constexpr int kAttributeNotLink = 4;
 
 // Where the page text came from. A page read back from the local copy holds links this
-// scanner wrote; their escapes are undone before they are resolved again.
+// scanner wrote: their escapes are undone, and a relative one is resolved among the
+// copy's files, from the page's own file, before it is read as an address again.
 enum class PageSource { Server, LocalCopy };
 
 class CLinkScanner {
@@ -94,6 +95,9 @@ private:
     std::unique_ptr<CUrl> Resolve(std::string_view text, int kind,
                                   std::string* unchecked = nullptr) const;
     static bool ServerReadsBack(const CUrl& address, const std::string& resolvable, int kind);
+    // A relative link of a stored page: the address whose local file it leads to; null
+    // for a folder that can name no host.
+    std::unique_ptr<CUrl> ResolveInCopy(std::string_view text, int kind) const;
     // "//server/path" in the scheme of the base the page's links resolve against.
     std::string InBaseScheme(std::string_view serverAndPath) const;
     // Remembers RewriteLink's answers until the scan ends.

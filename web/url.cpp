@@ -180,6 +180,13 @@ void AppendEscapedPath(std::string& out, std::string_view text) {
     AppendPercentEscaped(out, text, [](unsigned char byte) { return kLiteralPathBytes[byte]; });
 }
 
+// A host's folder as a link's path: a path never holds ";", which starts the parameters
+// when the link is read back, but a host may.
+void AppendEscapedHost(std::string& out, std::string_view host) {
+    AppendPercentEscaped(out, host,
+                         [](unsigned char byte) { return byte != ';' && kLiteralPathBytes[byte]; });
+}
+
 } // namespace
 
 CUrl::CUrl(const CUrl* base, std::string_view text, int linkKind) {
@@ -291,7 +298,7 @@ std::string CUrl::MakeRelative(const CUrl& base, std::string_view defaultDocumen
     } else {
         // The extra step climbs out of the base's host folder; every host has its own.
         AppendUpDirs(link, CountSlashes(base.path) + 1);
-        AppendEscapedPath(link, host);
+        AppendEscapedHost(link, host);
         AppendEscapedPath(link, path);
     }
     AppendEscapedPath(link, file.empty() ? defaultDocument : std::string_view(file));

@@ -1,7 +1,7 @@
 // A stored page is read back and scanned again on every update: that scan must change
 // no byte of it and queue the same files as the scan of the page from the server did,
-// with and without page requisites, and with links refused or removed. The site keeps
-// to one host.
+// with and without page requisites, with links refused or removed, with links into
+// other hosts' folders, and with a default document with or without a dot.
 
 #include <cstddef>
 #include <cstdint>
@@ -31,11 +31,15 @@ std::unique_ptr<CSite> MakeSite(std::size_t size) {
     auto site = std::make_unique<CSite>("Site");
     site->m_pageRequisites = size % 2 == 0;
     site->m_removeLinks = size % 3 == 0;
-    // The stored links into another host's folder are not read back as that host yet.
-    site->m_useServers = true;
-    site->m_servers = "h=1";
-    site->m_requisitesAnyServer = false;
+    static constexpr const char* kDocuments[] = {"index.htm", "index", "b.htm"};
+    site->m_defaultDocument = kDocuments[size / 7 % 3];
+    // Two servers, or every server, each with a folder of its own.
+    site->m_useServers = size % 5 != 0;
+    site->m_servers = "h=1,g=1";
+    site->m_requisitesAnyServer = size % 4 == 0;
     site->CompilePatterns();
+    // As a crawl queues it: which addresses count as one file is fixed here.
+    site->ResetForQueue();
     return site;
 }
 
@@ -63,7 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g_strSitesDir.Set("/nonexistent-sites");
     const std::string input(reinterpret_cast<const char*>(data), size);
     const bool styleSheet = size % 7 == 3;
-    const CUrl address(nullptr, styleSheet ? "http://h/a/s.css" : "http://h/a/b.htm",
+    // A page deep in one server, one at the root of another behind a port, and a folder.
+    static constexpr const char* kPages[] = {"http://h/a/b.htm", "http://g:8080/b.htm",
+                                             "https://h/a/c/"};
+    const CUrl address(nullptr, styleSheet ? "http://h/a/s.css" : kPages[size / 21 % 3],
                        kLinkFollowed);
     const Scanned first = Scan(size, address, input, PageSource::Server, styleSheet);
     const Scanned again = Scan(size, address, first.text, PageSource::LocalCopy, styleSheet);

@@ -55,8 +55,11 @@ public:
     }
     void AddHtml(const std::string& path, std::string body) { Add(path, Page{std::move(body)}); }
     void Start() { m_server.Start(); }
+    // On another loopback address, e.g. at another server's port for a second host.
+    void Start(const std::string& address, int port) { m_server.Start(address, port); }
     std::string Url(const std::string& path) const { return m_server.Url(path); }
-    std::string Host() const { return "127.0.0.1"; }
+    std::string Host() const { return m_server.address(); }
+    int Port() const { return m_server.port(); }
 
     // Answers for path wait until Open(path) (or the server's end).
     void Hold(const std::string& path) {
