@@ -54,12 +54,16 @@ public:
         m_retryAfter = std::move(retryAfter);
     }
     void AddHtml(const std::string& path, std::string body) { Add(path, Page{std::move(body)}); }
+    // A page of another host name that reaches this server (localhost, say): requests
+    // whose Host header names it are answered from these pages and logged as
+    // "GET //host/path".
+    void AddOn(const std::string& host, const std::string& path, Page page) {
+        m_pages["//" + host + path] = std::move(page);
+    }
     void Start() { m_server.Start(); }
-    // On another loopback address, e.g. at another server's port for a second host.
-    void Start(const std::string& address, int port) { m_server.Start(address, port); }
     std::string Url(const std::string& path) const { return m_server.Url(path); }
-    std::string Host() const { return m_server.address(); }
     int Port() const { return m_server.port(); }
+    std::string Host() const { return "127.0.0.1"; }
 
     // Answers for path wait until Open(path) (or the server's end).
     void Hold(const std::string& path) {
@@ -115,10 +119,18 @@ private:
         return static_cast<int>(std::count(m_log.begin(), m_log.end(), entry));
     }
 
+    // The path, or "//host/path" for a request to another host name.
+    static std::string PageKey(const httplib::Request& request) {
+        std::string host = request.get_header_value("Host");
+        host = host.substr(0, host.find(':'));
+        return host.empty() || host == "127.0.0.1" ? request.path : "//" + host + request.path;
+    }
+
     void Answer(const httplib::Request& request, httplib::Response& response) {
+        const std::string key = PageKey(request);
         {
             std::unique_lock lock(m_mutex);
-            m_log.push_back(request.method + " " + request.path);
+            m_log.push_back(request.method + " " + key);
             m_times.push_back(std::chrono::steady_clock::now());
             m_clientPorts.insert(request.remote_port);
             m_changed.notify_all();
@@ -131,7 +143,7 @@ private:
                 return;
             }
         }
-        const auto page = m_pages.find(request.path);
+        const auto page = m_pages.find(key);
         if (page == m_pages.end()) {
             response.status = 404;
             response.set_content("not found", "text/html");

@@ -1,7 +1,6 @@
 #pragma once
-// An HTTP server on 127.0.0.1 (or another loopback address) and an ephemeral port,
-// running on its own thread for the length of a test. Register handlers on server()
-// before Start().
+// An HTTP server on 127.0.0.1 and an ephemeral port, running on its own thread for the
+// length of a test. Register handlers on server() before Start().
 
 #include <httplib.h>
 
@@ -17,17 +16,9 @@ public:
 
     httplib::Server& server() { return m_server; }
 
-    // Binds and starts listening; returns once the port accepts connections. A port of
-    // 0 takes any free one; another server's port on another loopback address makes a
-    // second host at the same port.
-    void Start(const std::string& address = "127.0.0.1", int port = 0) {
-        m_address = address;
-        if (port == 0)
-            m_port = m_server.bind_to_any_port(address);
-        else
-            m_port = m_server.bind_to_port(address, port) ? port : -1;
-        if (m_port <= 0)
-            return; // nothing listens: port() says so
+    // Binds and starts listening; returns once the port accepts connections.
+    void Start() {
+        m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
         while (!m_server.is_running())
             std::this_thread::yield();
@@ -39,14 +30,12 @@ public:
     }
 
     int port() const { return m_port; }
-    const std::string& address() const { return m_address; }
     std::string Url(const std::string& path = "/") const {
-        return "http://" + m_address + ":" + std::to_string(m_port) + path;
+        return "http://127.0.0.1:" + std::to_string(m_port) + path;
     }
 
 private:
     httplib::Server m_server;
     std::thread m_thread;
-    std::string m_address = "127.0.0.1";
     int m_port = 0;
 };
