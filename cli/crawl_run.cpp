@@ -236,8 +236,8 @@ int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& site
             PrintLog(*site, out);
         if (crawled && changes.is_open())
             AppendChangeList(*site, changes);
-        outcomes.push_back({site->m_state.load(), site->m_errorsTotal.load()});
-        if (site->m_state.load() == kSiteAborted && signal == 0 && !output.showLog)
+        outcomes.push_back({state, site->m_errorsTotal.load()});
+        if (state == kSiteAborted && signal == 0 && !output.showLog)
             err << "quarn-cli: " << site->m_name
                 << " was stopped before it was complete; --log shows why\n";
     }

@@ -19,8 +19,8 @@ std::size_t SkipSpaces(std::string_view text, std::size_t at) {
 // A byte that continues a CSS name, so that "my-url(" is no url().
 constexpr bool IsNameByte(char c) {
     const auto byte = static_cast<unsigned char>(c);
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '_' || byte >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || byte >= 0x80;
 }
 
 // The end of the CSS string that opens at `at`, past its closing quote; npos when it
@@ -215,9 +215,10 @@ std::string RewriteRefresh(std::string_view value, const LinkRewriter& rewrite) 
         const std::size_t equals = SkipSpaces(text, at + 3);
         return equals < text.size() && text[equals] == '=' ? equals + 1 : npos;
     };
-    const bool marked = urlMarkerEnd(value, i) != npos;
+    const std::size_t markerEnd = urlMarkerEnd(value, i);
+    const bool marked = markerEnd != npos;
     if (marked)
-        i = SkipSpaces(value, urlMarkerEnd(value, i));
+        i = SkipSpaces(value, markerEnd);
     std::size_t end = value.size();
     if (i < value.size() && (value[i] == '"' || value[i] == '\'')) {
         const auto close = value.find(value[i], i + 1);

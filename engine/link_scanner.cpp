@@ -99,22 +99,9 @@ constexpr RequisiteAttribute kRequisiteTable[] = {
 
 // rel words that make a link element's target part of the page.
 constexpr std::string_view kEmbeddedRelations[] = {
-    "stylesheet", "icon",     "shortcut", "apple-touch-icon", "apple-touch-icon-precomposed",
-    "mask-icon",  "preload",  "modulepreload", "prefetch",    "manifest",
+    "stylesheet", "icon",    "shortcut",      "apple-touch-icon", "apple-touch-icon-precomposed",
+    "mask-icon",  "preload", "modulepreload", "prefetch",         "manifest",
 };
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // Undoes the escaping the relative links of a stored page carry; the fragment was
 // written unescaped and stays as it is. A "%" without two hex digits is kept.
@@ -124,10 +111,10 @@ std::string DecodeBeforeFragment(std::string_view link) {
     std::string decoded;
     decoded.reserve(link.size());
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '%' && i + 2 < name.size() && HexValue(name[i + 1]) >= 0 &&
-            HexValue(name[i + 2]) >= 0) {
+        if (name[i] == '%' && i + 2 < name.size() && HexDigitValue(name[i + 1]) >= 0 &&
+            HexDigitValue(name[i + 2]) >= 0) {
             decoded.push_back(
-                static_cast<char>(HexValue(name[i + 1]) * 16 + HexValue(name[i + 2])));
+                static_cast<char>(HexDigitValue(name[i + 1]) * 16 + HexDigitValue(name[i + 2])));
             i += 2;
         } else {
             decoded.push_back(name[i]);
@@ -153,8 +140,7 @@ bool HoldsWord(std::string_view words, std::string_view lower) {
     return false;
 }
 
-template <typename Entry, std::size_t N>
-constexpr bool SortedByTag(const Entry (&table)[N]) {
+template <typename Entry, std::size_t N> constexpr bool SortedByTag(const Entry (&table)[N]) {
     for (std::size_t i = 1; i < N; ++i) {
         if (table[i].tag < table[i - 1].tag)
             return false;
@@ -562,10 +548,10 @@ bool CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
     const TagTables tables(name, m_requisites);
     // Whether "<", the name, a space and the attributes as they stand, and ">" make the
     // tag as written: then a tag whose attributes all stay needs no new text.
-    const bool asWritten = written.size() == tag.size() + 2 && m_text == tag &&
-                           whole.size() == m_text.size() &&
-                           (nameEnd == npos || (whole[nameEnd] == ' ' &&
-                                                attributes.data() == whole.data() + nameEnd + 1));
+    const bool asWritten =
+        written.size() == tag.size() + 2 && m_text == tag && whole.size() == m_text.size() &&
+        (nameEnd == npos ||
+         (whole[nameEnd] == ' ' && attributes.data() == whole.data() + nameEnd + 1));
 
     if (!m_requisites && tables.links.empty()) {
         if (asWritten && nameEnd != npos)
@@ -679,7 +665,8 @@ std::string CLinkScanner::RewriteAttribute(std::string_view tagName, std::string
         return std::string(attribute);
     const CTagAttribute span = m_spans.front();
     std::string written;
-    switch (RewriteValue(TagTables(tagName, m_requisites), attribute, span, TagContext{}, true, written)) {
+    switch (RewriteValue(TagTables(tagName, m_requisites), attribute, span, TagContext{}, true,
+                         written)) {
     case ValueOutcome::Keep:
         return std::string(attribute);
     case ValueOutcome::Remove:
@@ -693,8 +680,8 @@ std::string CLinkScanner::RewriteAttribute(std::string_view tagName, std::string
 CLinkScanner::ValueOutcome CLinkScanner::RewriteValue(const TagTables& tag,
                                                       std::string_view attributes,
                                                       const CTagAttribute& span,
-                                                      const TagContext& context,
-                                                      bool mayRemove, std::string& written) {
+                                                      const TagContext& context, bool mayRemove,
+                                                      std::string& written) {
     const std::string_view name = attributes.substr(span.start, span.nameEnd - span.start);
     const std::string_view value =
         attributes.substr(span.valueStart, span.valueEnd - span.valueStart);
@@ -792,8 +779,8 @@ CLinkScanner::ValueOutcome CLinkScanner::RewriteValue(const TagTables& tag,
 
 // A new value in the quote it reads back the same in, with the bytes it cannot hold
 // escaped.
-void CLinkScanner::AppendAttribute(std::string& out, std::string_view name,
-                                   std::string_view value, char quote) const {
+void CLinkScanner::AppendAttribute(std::string& out, std::string_view name, std::string_view value,
+                                   char quote) const {
     out.append(name).push_back('=');
     if (m_requisites) {
         const char newQuote = QuoteForValue(value, quote);
@@ -1008,22 +995,26 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
     const LinkRefusal refusal =
         m_site.RefusalOf(*address, m_requisites && kind == kLinkClassEmbedded);
     const bool allowed = refusal == LinkRefusal::None;
+    // Whether the address text names the same address when it is read on its own.
+    const auto readsBack = [kind](const std::string& text) {
+        return CUrl(nullptr, text, kind).GetURL() == text;
+    };
+    std::string url;
     if (!allowed) {
-        m_site.OfflineCheck().NoteRefused(refusal, address->GetURL(), removed);
-        m_site.Changes().CountSkipped(address->GetURL());
+        url = address->GetURL();
+        m_site.OfflineCheck().NoteRefused(refusal, url, removed);
+        m_site.Changes().CountSkipped(url);
     }
     // A stored page loses its base: a refused address that the page alone would read as
     // another (a server without a path takes the base's folder) is written whole.
-    const bool absolute = !SchemeNameOf(text).empty() || text.starts_with("//");
-    if (!allowed && !removed && absolute && m_base && m_source == PageSource::Server) {
-        const std::string written =
-            text.starts_with("//") ? InBaseScheme(text) : std::string(text);
-        std::string url = address->GetURL();
-        if (CUrl(&m_page, written, kind).GetURL() != url &&
-            CUrl(nullptr, url, kind).GetURL() == url)
+    const bool hasScheme = !SchemeNameOf(text).empty();
+    if (!allowed && !removed && (hasScheme || text.starts_with("//")) && m_base &&
+        m_source == PageSource::Server) {
+        const std::string written = text.starts_with("//") ? InBaseScheme(text) : std::string(text);
+        if (CUrl(&m_page, written, kind).GetURL() != url && readsBack(url))
             return url;
     }
-    if (!allowed && !SchemeNameOf(text).empty()) {
+    if (!allowed && hasScheme) {
         return removed ? std::string() : std::string(value);
     }
     if (!unchecked.empty() && !ServerReadsBack(*address, unchecked, kind)) {
@@ -1043,10 +1034,6 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
         // at its end, which it trims) has its spaces escaped, or is left as written where
         // no base changes what it means, so that the stored page reads the same the next
         // time.
-        std::string url = address->GetURL();
-        const auto readsBack = [kind](const std::string& text) {
-            return CUrl(nullptr, text, kind).GetURL() == text;
-        };
         if (!readsBack(url)) {
             url = PercentEscapeBytes(std::move(url), " \t\n\r\f");
             if (!readsBack(url) && !m_base) {

@@ -38,11 +38,7 @@ std::size_t DecodeOne(std::string_view text, std::string& out) {
         return 0;
     std::uint32_t code = 0;
     for (const char c : digits) {
-        int digit = -1;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (hex && ToLowerAscii(c) >= 'a' && ToLowerAscii(c) <= 'f')
-            digit = ToLowerAscii(c) - 'a' + 10;
+        const int digit = hex ? HexDigitValue(c) : c >= '0' && c <= '9' ? c - '0' : -1;
         if (digit < 0)
             return 0;
         code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);

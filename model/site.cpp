@@ -131,14 +131,19 @@ void CSite::MarkDone(const CUrl& address, bool ended) {
         // in between.
         if (ended)
             m_endedKeys.Insert(EndedKey(address, KnownKey(address)));
-        const auto entry = std::find(m_inProgress.begin(), m_inProgress.end(), &address);
-        if (entry != m_inProgress.end()) {
-            m_inProgress.erase(entry);
+        if (LeaveProgress(address))
             ForgetKnown(address);
-        }
         Count(m_filesInterval, m_filesPeak, m_filesTotal, 1);
     }
     SetStatusBarText(address.GetURL());
+}
+
+bool CSite::LeaveProgress(const CUrl& address) {
+    const auto entry = std::find(m_inProgress.begin(), m_inProgress.end(), &address);
+    if (entry == m_inProgress.end())
+        return false;
+    m_inProgress.erase(entry);
+    return true;
 }
 
 void CSite::Requeue(std::unique_ptr<CUrl> address) {
@@ -146,9 +151,7 @@ void CSite::Requeue(std::unique_ptr<CUrl> address) {
     bool requeued = false;
     {
         std::lock_guard lock(m_lock);
-        const auto entry = std::find(m_inProgress.begin(), m_inProgress.end(), address.get());
-        if (entry != m_inProgress.end()) {
-            m_inProgress.erase(entry);
+        if (LeaveProgress(*address)) {
             Count(m_filesInterval, m_filesPeak, m_filesTotal, 1);
             m_pending.emplace_back(*address); // its active key stays counted
             requeued = true;

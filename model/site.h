@@ -246,6 +246,8 @@ private:
     // Whether the local file was written since the crawl began.
     bool StoredDuringCrawl(const std::string& localPath) const;
     void ForgetKnown(const CUrl& address);
+    // Takes address off the in-progress list, under the lock; false when it was not on it.
+    bool LeaveProgress(const CUrl& address);
     // Takes the settings keys depend on; only while no address is pending or in progress.
     void FixKeyRules();
     // Notes the pending addresses whose file is missing, and logs the offline check.

@@ -38,6 +38,7 @@ bool StartsWithEndTag(std::string_view text, std::string_view tag) {
 // begins with "<" costs that value, not the file). Every other surprise is damage.
 bool ParseElements(CXMLElement& root, std::string_view text) {
     std::vector<OpenElement> open{{&root, {}}};
+    std::string endTag;
     text = SkipLeading(text, ' ');
     while (!text.empty()) {
         if (text.front() != '<')
@@ -63,8 +64,8 @@ bool ParseElements(CXMLElement& root, std::string_view text) {
 
         if (open.size() > kMaxDepth)
             return false; // the child would be one level too deep
-        CXMLElement* child = open.back().element->AddChild(
-            std::make_unique<CXMLElement>(UpperName(tag), ""));
+        CXMLElement* child =
+            open.back().element->AddChild(std::make_unique<CXMLElement>(UpperName(tag), ""));
         if (tag.front() == '?' || tag.front() == '!')
             continue; // a declaration such as an XML prolog has no end tag
         if (StartsWithEndTag(text, tag)) {
@@ -75,9 +76,7 @@ bool ParseElements(CXMLElement& root, std::string_view text) {
             open.push_back({child, tag});
             continue;
         }
-        std::string endTag;
-        endTag.reserve(tag.size() + 3);
-        endTag.append("</").append(tag).append(">");
+        endTag.assign("</").append(tag).append(">");
         const std::size_t end = text.find(endTag);
         if (end == std::string_view::npos)
             return false; // the value never ends

@@ -24,6 +24,17 @@ inline void AppendLowerAscii(std::string& out, std::string_view text) {
         out.push_back(ToLowerAscii(c));
 }
 
+// The value of a hex digit of either case; -1 for any other byte.
+constexpr int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // The text without its leading run of c.
 constexpr std::string_view SkipLeading(std::string_view text, char c) {
     return text.substr(std::min(text.find_first_not_of(c), text.size()));
@@ -85,8 +96,7 @@ void AppendPercentEscaped(std::string& out, std::string_view text, Keep keep) {
 
 #ifdef QUARN_SSE2
 // Bit i set where the i-th of the sixteen bytes in chunk is one of Bytes.
-template <char... Bytes>
-unsigned MatchingBytes(__m128i chunk) {
+template <char... Bytes> unsigned MatchingBytes(__m128i chunk) {
     __m128i hits = _mm_setzero_si128();
     ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(Bytes)))), ...);
     return static_cast<unsigned>(_mm_movemask_epi8(hits));
@@ -96,8 +106,7 @@ unsigned MatchingBytes(__m128i chunk) {
 // The first place from `from` that holds one of Bytes; text.size() when there is none.
 // Sixteen bytes are tested at once where the processor allows: pages are long, and the
 // bytes looked for are few between long runs of others.
-template <char... Bytes>
-std::size_t FindFirstOfBytes(std::string_view text, std::size_t from) {
+template <char... Bytes> std::size_t FindFirstOfBytes(std::string_view text, std::size_t from) {
     const std::size_t size = text.size();
     std::size_t i = from;
 #ifdef QUARN_SSE2

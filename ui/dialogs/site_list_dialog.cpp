@@ -29,9 +29,7 @@ CImageButton* MakeButton(const QString& text, const char* name, QWidget* parent)
     button->setAutoDefault(false);
     return button;
 }
-} // namespace
 
-namespace {
 // Room above and below a row's text, in pixels: the bottom line would cover what hangs
 // below the text's descent otherwise.
 constexpr int kRowPaddingPx = 3;
