@@ -1,0 +1,203 @@
+#include "model/link_index.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), mode[0] == 'a' ? L"ab" : L"wb");
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+// "page target target! ...": hex hashes, "!" after one written absolute. False for a line
+// that cannot be read, as a crash may leave the last one.
+bool ParseLine(std::string_view line, std::uint64_t& page, std::vector<CIndexedLink>& links) {
+    links.clear();
+    bool first = true;
+    while (!line.empty()) {
+        const auto end = std::min(line.find(' '), line.size());
+        std::string_view word = line.substr(0, end);
+        line.remove_prefix(std::min(end + 1, line.size()));
+        CIndexedLink link;
+        if (!first && word.ends_with('!')) {
+            link.absolute = true;
+            word.remove_suffix(1);
+        }
+        std::uint64_t value = 0;
+        const auto [stop, error] =
+            std::from_chars(word.data(), word.data() + word.size(), value, 16);
+        if (word.empty() || error != std::errc{} || stop != word.data() + word.size())
+            return false;
+        if (first) {
+            page = value;
+            first = false;
+        } else {
+            link.target = value;
+            links.push_back(link);
+        }
+    }
+    return !first;
+}
+
+void AppendHex(std::string& line, std::uint64_t value) {
+    char hex[17];
+    const auto end = std::to_chars(hex, hex + sizeof hex, value, 16).ptr;
+    line.append(hex, end);
+}
+
+} // namespace
+
+CLinkIndex::~CLinkIndex() {
+    CloseJournal();
+}
+
+void CLinkIndex::CloseJournal() {
+    if (m_journal != nullptr)
+        std::fclose(m_journal);
+    m_journal = nullptr;
+}
+
+void CLinkIndex::Open(const std::filesystem::path& file) {
+    std::lock_guard lock(m_mutex);
+    CloseJournal();
+    m_latest.clear();
+    m_file = file;
+    m_size = 0;
+    m_added = false;
+    if (file.empty())
+        return;
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    std::vector<CIndexedLink> links;
+    bool cut = false;
+    while (std::getline(in, line)) {
+        if (in.eof()) { // no line end: a crash cut it
+            m_size += line.size();
+            cut = true;
+            break;
+        }
+        std::uint64_t page = 0;
+        if (ParseLine(line, page, links))
+            m_latest[page] = m_size;
+        m_size += line.size() + 1;
+    }
+    // Appending starts on a line of its own.
+    if (cut) {
+        if (std::FILE* out = OpenFile(file, "ab")) {
+            std::fputc('\n', out);
+            std::fclose(out);
+            m_size += 1;
+        }
+    }
+}
+
+void CLinkIndex::Put(std::uint64_t page, std::span<const CIndexedLink> links) {
+    std::string line;
+    line.reserve(17 + links.size() * 18);
+    AppendHex(line, page);
+    for (const CIndexedLink& link : links) {
+        line.push_back(' ');
+        AppendHex(line, link.target);
+        if (link.absolute)
+            line.push_back('!');
+    }
+    line.push_back('\n');
+    std::lock_guard lock(m_mutex);
+    if (m_file.empty())
+        return;
+    if (m_journal == nullptr && (m_journal = OpenFile(m_file, "ab")) == nullptr)
+        return;
+    if (std::fwrite(line.data(), 1, line.size(), m_journal) != line.size()) {
+        // Whatever part was written is a line that cannot be read; nothing points at it.
+        m_size += line.size();
+        return;
+    }
+    std::fflush(m_journal);
+    m_latest[page] = m_size;
+    m_size += line.size();
+    m_added = true;
+}
+
+void CLinkIndex::ForEachPage(const PageLinksVisitor& visit) {
+    std::vector<std::uint64_t> offsets;
+    std::filesystem::path file;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_journal != nullptr)
+            std::fflush(m_journal);
+        offsets.reserve(m_latest.size());
+        for (const auto& [page, offset] : m_latest)
+            offsets.push_back(offset);
+        file = m_file;
+    }
+    // In the file's order, so that the reading goes forward.
+    std::sort(offsets.begin(), offsets.end());
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    std::vector<CIndexedLink> links;
+    for (const std::uint64_t offset : offsets) {
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(offset));
+        std::uint64_t page = 0;
+        if (std::getline(in, line) && ParseLine(line, page, links))
+            visit(page, links);
+    }
+}
+
+std::size_t CLinkIndex::PageCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_latest.size();
+}
+
+std::error_code CLinkIndex::Close() {
+    std::lock_guard lock(m_mutex);
+    CloseJournal();
+    std::error_code error;
+    if (m_file.empty() || !m_added) {
+        m_latest.clear();
+        return error;
+    }
+    m_added = false;
+    std::vector<std::uint64_t> offsets;
+    offsets.reserve(m_latest.size());
+    for (const auto& [page, offset] : m_latest)
+        offsets.push_back(offset);
+    m_latest.clear();
+    std::sort(offsets.begin(), offsets.end());
+    std::filesystem::path temporary = m_file;
+    temporary += ".part";
+    std::FILE* out = OpenFile(temporary, "wb");
+    if (out == nullptr)
+        return std::error_code(errno, std::generic_category());
+    {
+        std::ifstream in(m_file, std::ios::binary);
+        std::string line;
+        for (const std::uint64_t offset : offsets) {
+            in.clear();
+            in.seekg(static_cast<std::streamoff>(offset));
+            if (!std::getline(in, line))
+                continue;
+            line.push_back('\n');
+            std::fwrite(line.data(), 1, line.size(), out);
+        }
+    }
+    if (std::fflush(out) != 0 || std::ferror(out))
+        error = std::make_error_code(std::errc::io_error);
+    std::fclose(out);
+    if (!error)
+        std::filesystem::rename(temporary, m_file, error);
+    if (error) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+    }
+    return error;
+}

@@ -1,0 +1,61 @@
+#pragma once
+// Which addresses each stored page of a copy with exact names links to. When an address
+// is renamed by its answer, or stored after a page wrote it as an absolute address, the
+// index tells which pages to mend, without reading every stored page.
+//
+// The index lives in the site's folder across crawls, one line a page, appended as pages
+// are stored; only where each page's latest line lies is kept in memory (16 bytes a
+// page), and the lines are read back one at a time. Close compacts the file to the
+// latest line of each page. Thread-safe: every worker indexes the pages it stores.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <system_error>
+#include <unordered_map>
+
+struct CIndexedLink {
+    std::uint64_t target = 0; // the key hash of the linked address
+    bool absolute = false;    // written as an absolute address, not to a local file
+    bool operator==(const CIndexedLink&) const = default;
+};
+
+using PageLinksVisitor =
+    std::function<void(std::uint64_t page, std::span<const CIndexedLink> links)>;
+
+class CLinkIndex {
+public:
+    CLinkIndex() = default;
+    ~CLinkIndex();
+    CLinkIndex(const CLinkIndex&) = delete;
+    CLinkIndex& operator=(const CLinkIndex&) = delete;
+
+    // Notes the pages file holds (a missing file holds none) and appends to it from now
+    // on. An empty path indexes nothing.
+    void Open(const std::filesystem::path& file);
+    // Stops appending and rewrites the file with the latest line of each page.
+    std::error_code Close();
+
+    // The links of a page as it was stored now; they replace what the index held of it.
+    void Put(std::uint64_t page, std::span<const CIndexedLink> links);
+    // Every indexed page with its latest links, in the file's order. Pages put while it
+    // runs are not visited.
+    void ForEachPage(const PageLinksVisitor& visit);
+    std::size_t PageCount() const;
+
+private:
+    void CloseJournal();
+
+    mutable std::mutex m_mutex;
+    std::unordered_map<std::uint64_t, std::uint64_t> m_latest; // page -> offset of its line
+    std::filesystem::path m_file;
+    std::FILE* m_journal = nullptr;
+    std::uint64_t m_size = 0; // bytes in the file
+    bool m_added = false;
+};
+
+// The name of the index's file in a site's folder.
+inline constexpr const char* kLinkIndexFile = ".quarn-links";

@@ -1,0 +1,380 @@
+#include "model/name_table.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <fstream>
+
+namespace {
+
+// FNV-1a: stable across builds and platforms, unlike std::hash, since hashes are stored.
+std::uint64_t Fnv1a(std::string_view text) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// Names and addresses may hold any byte; these would break the line apart.
+void AppendField(std::string& line, std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : text) {
+        if (c == '%' || c == '\t' || c == '\n' || c == '\r') {
+            line.push_back('%');
+            line.push_back(kHex[static_cast<unsigned char>(c) >> 4]);
+            line.push_back(kHex[static_cast<unsigned char>(c) & 15]);
+        } else {
+            line.push_back(c);
+        }
+    }
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::optional<std::string> ReadField(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out.push_back(text[i]);
+            continue;
+        }
+        if (i + 2 >= text.size())
+            return std::nullopt;
+        const int high = HexValue(text[i + 1]);
+        const int low = HexValue(text[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        out.push_back(static_cast<char>(high * 16 + low));
+        i += 2;
+    }
+    return out;
+}
+
+std::optional<std::uint64_t> ReadHash(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// The line's fields, split at tabs.
+std::vector<std::string_view> Fields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (;;) {
+        const auto tab = line.find('\t');
+        fields.push_back(line.substr(0, tab));
+        if (tab == std::string_view::npos)
+            return fields;
+        line.remove_prefix(tab + 1);
+    }
+}
+
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), mode[0] == 'a' ? L"ab" : L"wb");
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+} // namespace
+
+CNameTable::~CNameTable() {
+    CloseJournal();
+}
+
+std::uint64_t CNameTable::KeyHash(std::string_view key) {
+    // 0 stands for "no redirect".
+    const std::uint64_t hash = Fnv1a(key);
+    return hash == 0 ? 1 : hash;
+}
+
+void CNameTable::CloseJournal() {
+    if (m_journal != nullptr)
+        std::fclose(m_journal);
+    m_journal = nullptr;
+}
+
+void CNameTable::Open(const std::filesystem::path& file) {
+    std::lock_guard lock(m_mutex);
+    CloseJournal();
+    m_entries.clear();
+    m_holders.clear();
+    m_file = file;
+    m_open = true;
+    if (!file.empty())
+        Read(file);
+}
+
+bool CNameTable::IsOpen() const {
+    std::lock_guard lock(m_mutex);
+    return m_open;
+}
+
+void CNameTable::Read(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line))
+        Replay(line);
+}
+
+// N hash name url: the address's name (an earlier one becomes a former name);
+// R hash target url: it redirects; S hash: its file was written.
+void CNameTable::Replay(std::string_view line) {
+    const std::vector<std::string_view> fields = Fields(line);
+    if (fields.size() < 2 || fields[0].size() != 1)
+        return;
+    const auto hash = ReadHash(fields[1]);
+    if (!hash)
+        return;
+    const char tag = fields[0][0];
+    if (tag == 'S' && fields.size() == 2) {
+        if (const auto entry = m_entries.find(*hash); entry != m_entries.end())
+            entry->second.stored = true;
+        return;
+    }
+    if (fields.size() != 4)
+        return;
+    auto url = ReadField(fields[3]);
+    if (!url)
+        return;
+    if (tag == 'N') {
+        auto name = ReadField(fields[2]);
+        if (!name || name->empty())
+            return;
+        // A name another address holds now is not taken twice.
+        const std::uint64_t nameHash = Fnv1a(*name);
+        if (const auto holder = m_holders.find(nameHash);
+            holder != m_holders.end() && holder->second != *hash)
+            return;
+        Entry& entry = m_entries[*hash];
+        entry.url = std::move(*url);
+        if (entry.redirect != 0)
+            entry.renamed = true;
+        if (entry.name == *name && entry.redirect == 0)
+            return;
+        if (!entry.name.empty()) {
+            entry.former.push_back(std::move(entry.name));
+            entry.renamed = true;
+            entry.stored = false;
+        }
+        entry.name = std::move(*name);
+        entry.redirect = 0;
+        m_holders[nameHash] = *hash;
+    } else if (tag == 'R') {
+        const auto target = ReadHash(fields[2]);
+        if (!target || *target == 0)
+            return;
+        Entry& entry = m_entries[*hash];
+        entry.url = std::move(*url);
+        if (!entry.name.empty()) {
+            entry.former.push_back(std::move(entry.name));
+            entry.name.clear();
+            entry.renamed = true;
+        }
+        entry.redirect = *target;
+        entry.stored = false;
+    }
+}
+
+void CNameTable::Append(char tag, std::uint64_t keyHash, const Entry& entry) {
+    if (m_file.empty())
+        return;
+    // Opened at the first change, so that a crawl that names nothing new writes nothing.
+    if (m_journal == nullptr && (m_journal = OpenFile(m_file, "ab")) == nullptr)
+        return;
+    std::string line;
+    line.push_back(tag);
+    char hex[17];
+    const auto hexEnd = std::to_chars(hex, hex + sizeof hex, keyHash, 16).ptr;
+    line.push_back('\t');
+    line.append(hex, hexEnd);
+    if (tag == 'N' || tag == 'R') {
+        line.push_back('\t');
+        if (tag == 'N') {
+            AppendField(line, entry.name);
+        } else {
+            const auto targetEnd = std::to_chars(hex, hex + sizeof hex, entry.redirect, 16).ptr;
+            line.append(hex, targetEnd);
+        }
+        line.push_back('\t');
+        AppendField(line, entry.url);
+    }
+    line.push_back('\n');
+    std::fwrite(line.data(), 1, line.size(), m_journal);
+    // A line a crash cuts in half is skipped when read; whole lines must reach the file.
+    std::fflush(m_journal);
+}
+
+std::error_code CNameTable::Close(bool forgetFormerNames) {
+    std::lock_guard lock(m_mutex);
+    CloseJournal();
+    m_open = false;
+    std::error_code error;
+    if (!m_file.empty()) {
+        std::filesystem::path temporary = m_file;
+        temporary += ".part";
+        std::FILE* out = OpenFile(temporary, "wb");
+        if (out == nullptr)
+            return std::error_code(errno, std::generic_category());
+        std::swap(m_journal, out);
+        for (auto& [hash, entry] : m_entries) {
+            if (!forgetFormerNames) {
+                Entry former = entry;
+                for (const std::string& name : entry.former) {
+                    former.name = name;
+                    Append('N', hash, former);
+                }
+            }
+            if (entry.redirect != 0)
+                Append('R', hash, entry);
+            else if (!entry.name.empty())
+                Append('N', hash, entry);
+            if (entry.stored)
+                Append('S', hash, entry);
+        }
+        std::swap(m_journal, out);
+        if (std::fflush(out) != 0 || std::ferror(out))
+            error = std::make_error_code(std::errc::io_error);
+        std::fclose(out);
+        if (!error)
+            std::filesystem::rename(temporary, m_file, error);
+        if (error) {
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+        }
+    }
+    m_entries.clear();
+    m_holders.clear();
+    return error;
+}
+
+std::optional<CNamedAddress> CNameTable::Find(std::uint64_t keyHash) const {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_entries.find(keyHash);
+    if (found == m_entries.end())
+        return std::nullopt;
+    const Entry& entry = found->second;
+    return CNamedAddress{entry.url, entry.name, entry.redirect, entry.stored};
+}
+
+std::optional<std::uint64_t> CNameTable::HolderOf(std::string_view name) const {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_holders.find(Fnv1a(name));
+    if (found == m_holders.end())
+        return std::nullopt;
+    return found->second;
+}
+
+std::string CNameTable::TakeName(std::uint64_t keyHash, Entry& entry, const NameMaker& make) {
+    // A hostile site cannot make this loop long: each taken candidate was named by an
+    // address of its own.
+    for (int unique = 0;; unique = unique == 0 ? 2 : unique + 1) {
+        std::string name = make(unique);
+        if (name.empty())
+            return {};
+        const std::uint64_t nameHash = Fnv1a(name);
+        const auto holder = m_holders.find(nameHash);
+        if (holder != m_holders.end() && holder->second != keyHash)
+            continue;
+        if (name == entry.name)
+            return name;
+        if (!entry.name.empty()) {
+            entry.former.push_back(std::move(entry.name));
+            entry.renamed = true;
+            entry.stored = false;
+        }
+        entry.name = name;
+        entry.redirect = 0;
+        m_holders[nameHash] = keyHash;
+        Append('N', keyHash, entry);
+        return name;
+    }
+}
+
+std::string CNameTable::Reserve(std::string_view key, std::string_view url, const NameMaker& make) {
+    const std::uint64_t keyHash = KeyHash(key);
+    std::lock_guard lock(m_mutex);
+    auto [found, added] = m_entries.try_emplace(keyHash);
+    Entry& entry = found->second;
+    if (!entry.name.empty() || entry.redirect != 0)
+        return entry.name;
+    entry.url.assign(url);
+    std::string name = TakeName(keyHash, entry, make);
+    if (name.empty() && added)
+        m_entries.erase(found);
+    return name;
+}
+
+std::string CNameTable::Rename(std::string_view key, std::string_view url, const NameMaker& make) {
+    const std::uint64_t keyHash = KeyHash(key);
+    std::lock_guard lock(m_mutex);
+    auto [found, added] = m_entries.try_emplace(keyHash);
+    Entry& entry = found->second;
+    if (entry.redirect != 0) {
+        // It answers with a file again: the links that lead to the target change back.
+        entry.redirect = 0;
+        entry.renamed = true;
+    }
+    entry.url.assign(url);
+    std::string name = TakeName(keyHash, entry, make);
+    if (name.empty() && added)
+        m_entries.erase(found);
+    return name;
+}
+
+void CNameTable::SetRedirect(std::string_view key, std::string_view url, std::uint64_t target) {
+    const std::uint64_t keyHash = KeyHash(key);
+    std::lock_guard lock(m_mutex);
+    if (target == keyHash || target == 0)
+        return;
+    Entry& entry = m_entries[keyHash];
+    if (entry.redirect == target)
+        return;
+    entry.url.assign(url);
+    if (!entry.name.empty()) {
+        entry.former.push_back(std::move(entry.name));
+        entry.name.clear();
+    }
+    entry.renamed = true;
+    entry.redirect = target;
+    entry.stored = false;
+    Append('R', keyHash, entry);
+}
+
+void CNameTable::MarkStored(std::string_view key) {
+    const std::uint64_t keyHash = KeyHash(key);
+    std::lock_guard lock(m_mutex);
+    const auto found = m_entries.find(keyHash);
+    if (found == m_entries.end() || found->second.stored)
+        return;
+    found->second.stored = true;
+    Append('S', keyHash, found->second);
+}
+
+bool CNameTable::WasRenamed(std::uint64_t keyHash) const {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_entries.find(keyHash);
+    return found != m_entries.end() && found->second.renamed;
+}
+
+bool CNameTable::IsStored(std::uint64_t keyHash) const {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_entries.find(keyHash);
+    return found != m_entries.end() && found->second.stored;
+}
+
+std::size_t CNameTable::Size() const {
+    std::lock_guard lock(m_mutex);
+    return m_entries.size();
+}

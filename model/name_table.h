@@ -1,0 +1,104 @@
+#pragma once
+// Which local file each address of a copy with exact names lives in.
+//
+// An address is given a name when a link to it is first written, from what the link's
+// place predicts (a style sheet, a script, a page), and renamed when its answer says
+// otherwise. A renamed address keeps its former names until the links written with them
+// have been mended, so that a stored page's local links can always be read back as the
+// addresses they stand for. Two addresses never hold the same name.
+//
+// The table lives in the site's folder across crawls: a crawl reads what earlier crawls
+// left and appends one line per change as it goes, so that a crash loses nothing that
+// was stored; Close compacts the file.
+//
+// Addresses are known by a key (the caller's canonical text of the address) and kept as
+// hashes of it. Thread-safe: every worker names the addresses it meets.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <unordered_map>
+#include <vector>
+
+struct CNamedAddress {
+    std::string url;            // the address to ask for, without fragment
+    std::string name;           // relative to the site's folder; empty for a redirect
+    std::uint64_t redirect = 0; // the key hash of the address it redirects to; 0 for none
+    bool stored = false;        // its file was written, in this crawl or an earlier one
+};
+
+// The candidates of an address's name: 0 for the plain name, 2, 3... for distinct ones.
+using NameMaker = std::function<std::string(int unique)>;
+
+class CNameTable {
+public:
+    CNameTable() = default;
+    ~CNameTable();
+    CNameTable(const CNameTable&) = delete;
+    CNameTable& operator=(const CNameTable&) = delete;
+
+    static std::uint64_t KeyHash(std::string_view key);
+
+    // Reads the table of file (a missing file means an empty table; lines that cannot be
+    // read are skipped) and appends changes to it from now on. An empty path keeps the
+    // table in memory only.
+    void Open(const std::filesystem::path& file);
+    // Stops appending and rewrites the file compactly. forgetFormerNames: every link
+    // written with a former name has been mended, so those names go.
+    std::error_code Close(bool forgetFormerNames);
+    bool IsOpen() const;
+
+    std::optional<CNamedAddress> Find(std::uint64_t keyHash) const;
+    // The key hash of the address that holds name, now or formerly; nothing when none.
+    std::optional<std::uint64_t> HolderOf(std::string_view name) const;
+
+    // The address's name; an address without one first takes the first of make(0),
+    // make(2), make(3)... that no other address holds. Empty when make gives empty.
+    std::string Reserve(std::string_view key, std::string_view url, const NameMaker& make);
+    // The name the answer calls for: the first candidate that is the address's own name
+    // or free. A new name leaves the old one as a former name.
+    std::string Rename(std::string_view key, std::string_view url, const NameMaker& make);
+    // The address answered with a redirect to target: links to it lead to the target's
+    // file. Its own name, if any, becomes a former name.
+    void SetRedirect(std::string_view key, std::string_view url, std::uint64_t target);
+    void MarkStored(std::string_view key);
+
+    // Whether the address had a name, or stood for itself, before its latest change.
+    bool WasRenamed(std::uint64_t keyHash) const;
+    bool IsStored(std::uint64_t keyHash) const;
+    std::size_t Size() const;
+
+private:
+    struct Entry {
+        std::string url;
+        std::string name;
+        std::uint64_t redirect = 0;
+        std::vector<std::string> former; // names held before, until forgotten
+        bool stored = false;
+        bool renamed = false; // holds former names, or stood for itself before it redirected
+    };
+
+    void Read(const std::filesystem::path& file);
+    void Replay(std::string_view line);
+    // Takes the first free candidate for keyHash; empty when make gives empty.
+    std::string TakeName(std::uint64_t keyHash, Entry& entry, const NameMaker& make);
+    void Append(char tag, std::uint64_t keyHash, const Entry& entry);
+    void CloseJournal();
+
+    mutable std::mutex m_mutex;
+    std::unordered_map<std::uint64_t, Entry> m_entries;
+    // Every name held now or formerly, as hashes, with the key hash that holds it.
+    std::unordered_map<std::uint64_t, std::uint64_t> m_holders;
+    std::filesystem::path m_file;
+    std::FILE* m_journal = nullptr;
+    bool m_open = false;
+};
+
+// The name of the table's file in a site's folder.
+inline constexpr const char* kNameTableFile = ".quarn-names";

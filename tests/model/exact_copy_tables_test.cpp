@@ -1,0 +1,145 @@
+// The two tables a copy with exact names keeps beside its files: which name each address
+// holds, and which addresses each stored page links.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "model/link_index.h"
+#include "model/name_table.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// Candidates as the naming gives them: the plain name, then "stem~n.ext".
+NameMaker Names(std::string stem, std::string extension = ".html") {
+    return [stem, extension](int unique) {
+        return unique == 0 ? stem + extension : stem + "~" + std::to_string(unique) + extension;
+    };
+}
+
+std::uint64_t Key(std::string_view key) {
+    return CNameTable::KeyHash(key);
+}
+
+} // namespace
+
+// Two addresses whose plain names collide never share a file, a rename keeps the old name
+// readable until it is forgotten, and a redirect makes links lead elsewhere.
+TEST(NameTable, NamesStayDistinctAndFormerNamesStayReadableUntilForgotten) {
+    TempDir dir;
+    const auto file = dir.path() / kNameTableFile;
+    {
+        CNameTable table;
+        table.Open(file);
+        EXPECT_EQ(table.Reserve("h/x", "http://h/x", Names("x")), "x.html");
+        // "/x.html" wants the same name: it gets a distinct one.
+        EXPECT_EQ(table.Reserve("h/x.html", "http://h/x.html", Names("x")), "x~2.html");
+        // A second reservation keeps the first name, whatever it is offered.
+        EXPECT_EQ(table.Reserve("h/x", "http://h/x", Names("other")), "x.html");
+        // The answer was plain text: the name changes, the old one still leads back.
+        EXPECT_EQ(table.Rename("h/x", "http://h/x", Names("x", "")), "x");
+        EXPECT_TRUE(table.WasRenamed(Key("h/x")));
+        EXPECT_FALSE(table.WasRenamed(Key("h/x.html")));
+        EXPECT_EQ(table.HolderOf("x.html"), Key("h/x"));
+        EXPECT_EQ(table.HolderOf("x"), Key("h/x"));
+        // An answer that agrees with the name keeps it, also a distinct one.
+        EXPECT_EQ(table.Rename("h/x.html", "http://h/x.html", Names("x")), "x~2.html");
+        EXPECT_FALSE(table.WasRenamed(Key("h/x.html")));
+        table.MarkStored("h/x.html");
+        table.SetRedirect("h/old", "http://h/old", Key("h/x.html"));
+        ASSERT_FALSE(table.Close(false));
+    }
+    CNameTable table;
+    table.Open(file);
+    EXPECT_EQ(table.HolderOf("x.html"), Key("h/x"));
+    EXPECT_TRUE(table.WasRenamed(Key("h/x")));
+    EXPECT_TRUE(table.IsStored(Key("h/x.html")));
+    EXPECT_FALSE(table.IsStored(Key("h/x")));
+    ASSERT_TRUE(table.Find(Key("h/old")));
+    EXPECT_EQ(table.Find(Key("h/old"))->redirect, Key("h/x.html"));
+    EXPECT_EQ(table.Find(Key("h/old"))->url, "http://h/old");
+    // A new address still cannot take a former name.
+    EXPECT_EQ(table.Reserve("h/y", "http://h/y", Names("x")), "x~3.html");
+    ASSERT_FALSE(table.Close(true));
+
+    CNameTable forgotten;
+    forgotten.Open(file);
+    EXPECT_FALSE(forgotten.HolderOf("x.html"));
+    EXPECT_FALSE(forgotten.WasRenamed(Key("h/x")));
+    EXPECT_EQ(forgotten.Find(Key("h/x"))->name, "x");
+    EXPECT_EQ(forgotten.Find(Key("h/y"))->name, "x~3.html");
+    EXPECT_EQ(forgotten.Find(Key("h/x.html"))->name, "x~2.html");
+}
+
+// What a crawl named is in the file as it goes, so a crash loses none of it; a line cut
+// in half, and bytes that would break a line, do no harm.
+TEST(NameTable, SurvivesACrashAndOddBytes) {
+    TempDir dir;
+    const auto file = dir.path() / kNameTableFile;
+    const std::string odd = "a\tb\nc%d\r";
+    {
+        CNameTable table;
+        table.Open(file);
+        table.Reserve("k1", "http://h/" + odd, Names(odd, ""));
+        table.Reserve("k2", "http://h/two", Names("two"));
+        table.MarkStored("k1");
+        // No Close: the process died here.
+        std::ofstream(file, std::ios::app) << "N\t12ab\tcut-in-ha";
+        CNameTable reread;
+        reread.Open(file);
+        ASSERT_TRUE(reread.Find(Key("k1")));
+        EXPECT_EQ(reread.Find(Key("k1"))->name, odd);
+        EXPECT_EQ(reread.Find(Key("k1"))->url, "http://h/" + odd);
+        EXPECT_TRUE(reread.IsStored(Key("k1")));
+        EXPECT_EQ(reread.Find(Key("k2"))->name, "two.html");
+        EXPECT_EQ(reread.Size(), 2u);
+        reread.Close(false);
+    }
+    // An empty candidate is no name: nothing is reserved.
+    CNameTable table;
+    table.Open(file);
+    EXPECT_EQ(table.Reserve("k3", "http://h/3", [](int) { return std::string(); }), "");
+    EXPECT_FALSE(table.Find(Key("k3")));
+}
+
+// The latest links of each page come back, after a reopen too, and a cut last line is
+// skipped without losing the next page put.
+TEST(LinkIndex, KeepsTheLatestLinksOfEachPageAcrossCrawls) {
+    TempDir dir;
+    const auto file = dir.path() / kLinkIndexFile;
+    const std::vector<CIndexedLink> first = {{1, false}, {2, true}};
+    const std::vector<CIndexedLink> second = {{3, false}};
+    {
+        CLinkIndex index;
+        index.Open(file);
+        index.Put(10, first);
+        index.Put(11, first);
+        index.Put(10, second);
+        index.Put(12, {});
+        ASSERT_FALSE(index.Close());
+    }
+    std::ofstream(file, std::ios::app) << "ff 1 2";
+    CLinkIndex index;
+    index.Open(file);
+    index.Put(13, first);
+    std::vector<std::pair<std::uint64_t, std::vector<CIndexedLink>>> seen;
+    index.ForEachPage([&](std::uint64_t page, std::span<const CIndexedLink> links) {
+        seen.emplace_back(page, std::vector<CIndexedLink>(links.begin(), links.end()));
+    });
+    ASSERT_EQ(seen.size(), 4u);
+    std::sort(seen.begin(), seen.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    EXPECT_EQ(seen[0], std::make_pair(std::uint64_t{10}, second));
+    EXPECT_EQ(seen[1], std::make_pair(std::uint64_t{11}, first));
+    EXPECT_EQ(seen[2].first, 12u);
+    EXPECT_TRUE(seen[2].second.empty());
+    EXPECT_EQ(seen[3], std::make_pair(std::uint64_t{13}, first));
+    ASSERT_FALSE(index.Close());
+    std::ifstream in(file);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+}
