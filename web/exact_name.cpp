@@ -247,7 +247,9 @@ int KeyPort(const CUrl& address) {
 
 std::string ServerFolder(const CUrl& address, const CExactNaming& naming) {
     const int keyPort = KeyPort(address);
-    if (keyPort < 0 || !IsSafeNameSegment(address.host)) {
+    // No host name starts with a dot, and refusing one keeps the site folder's own files
+    // (".quarn-names") apart from every server's folder.
+    if (keyPort < 0 || !IsSafeNameSegment(address.host) || address.host.starts_with('.')) {
         return {};
     }
     const bool sameHost = address.host == naming.startHost;

@@ -133,6 +133,7 @@ TEST(ServerFolder, OnlyTheStartServerAndDefaultPortsKeepThePlainHost) {
         {"http://h:8o/", atDefault, -1, ""},
         {"ftp://h:21/", atDefault, -1, ""},
         {"http://../", atDefault, 0, ""},
+        {"http://.quarn-names/", atDefault, 0, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.address);
