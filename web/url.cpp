@@ -41,7 +41,7 @@ void AssignCollapsingSlashes(std::string& out, std::string_view text) {
 
 // Splits text into the fields of a fresh url. Every field is assigned at most once and
 // the text is walked as a view, so an address costs few allocations.
-void Parse(CUrl& url, std::string_view rest) {
+void Parse(CUrl& url, std::string_view rest, UrlReading reading) {
     rest = TrimSpaces(rest);
 
     SplitOffAfter(rest, '#', url.fragment);
@@ -97,7 +97,10 @@ void Parse(CUrl& url, std::string_view rest) {
         segment = rest.substr(lastSlash + 1);
     }
     if (!segment.empty()) {
-        if (segment.find('.') != npos) {
+        // Read exactly, "." and ".." stay folders for dot-segment removal to resolve.
+        const bool isFile = reading == UrlReading::Exact ? segment != "." && segment != ".."
+                                                         : segment.find('.') != npos;
+        if (isFile) {
             url.file.assign(segment);
         } else {
             url.path.append(segment); // path is empty or ends with "/" here
@@ -173,6 +176,8 @@ constexpr auto kLiteralPathBytes = [] {
     return table;
 }();
 
+} // namespace
+
 // Local names are stored byte for byte as the address writes them, but a browser
 // percent-decodes a link before it looks for the file: "a%20b.htm" must be linked as
 // "a%2520b.htm", and a space, "#" or "?" must not end the name early.
@@ -180,20 +185,16 @@ void AppendEscapedPath(std::string& out, std::string_view text) {
     AppendPercentEscaped(out, text, [](unsigned char byte) { return kLiteralPathBytes[byte]; });
 }
 
-// A host's folder as a link's path: a path never holds ";", which starts the parameters
-// when the link is read back, but a host may.
 void AppendEscapedHost(std::string& out, std::string_view host) {
     AppendPercentEscaped(out, host,
                          [](unsigned char byte) { return byte != ';' && kLiteralPathBytes[byte]; });
 }
 
-} // namespace
-
-CUrl::CUrl(const CUrl* base, std::string_view text, int linkKind) {
+CUrl::CUrl(const CUrl* base, std::string_view text, int linkKind, UrlReading reading) {
     if (text.empty()) {
         return;
     }
-    Parse(*this, text);
+    Parse(*this, text, reading);
     // Only a link that names neither a server nor a folder points into the base document.
     const bool namesNoPlace = host.empty() && path.empty();
     if (base != nullptr) {
@@ -315,13 +316,13 @@ std::string CUrl::MakeRelative(const CUrl& base, std::string_view defaultDocumen
 
 std::string CUrl::HostOf(std::string_view text) {
     CUrl url;
-    Parse(url, text);
+    Parse(url, text, UrlReading::Classic);
     return url.host;
 }
 
 std::string CUrl::SchemeOf(std::string_view text) {
     CUrl url;
-    Parse(url, text);
+    Parse(url, text, UrlReading::Classic);
     return url.scheme;
 }
 

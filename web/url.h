@@ -21,12 +21,18 @@ struct CLocalNaming {
     std::string_view defaultDocument; // stands in for an empty file name
 };
 
+// How the last path segment is read. Classic takes a segment without a dot for a folder
+// ("/about" is "/about/"); Exact takes every segment but "." and ".." for a file, so that
+// each address the server tells apart has a name of its own.
+enum class UrlReading { Classic, Exact };
+
 class CUrl {
 public:
     // Scratch object for HostOf and SchemeOf; every text field empty.
     CUrl() = default;
     // Parses text and resolves it against base (may be null).
-    CUrl(const CUrl* base, std::string_view text, int linkKind);
+    CUrl(const CUrl* base, std::string_view text, int linkKind,
+         UrlReading reading = UrlReading::Classic);
     virtual ~CUrl() = default;
     CUrl(const CUrl&) = default;
     CUrl& operator=(const CUrl&) = default;
@@ -72,6 +78,14 @@ std::string_view SchemeNameOf(std::string_view text);
 // The port a request for address goes to: its own, or 80 / 443 by scheme; 0 when it
 // cannot be fetched (no usable port, or a scheme other than http and https).
 int PortOf(const CUrl& address);
+
+// Appends a local name as a link's path: every byte a browser would decode or stop at
+// ("%", space, "#", "?", non-ASCII...) is percent-escaped, so that the browser finds the
+// file stored under the literal name. "/" stays a separator.
+void AppendEscapedPath(std::string& out, std::string_view text);
+// The same for a host's folder, which may hold ";": a path never does, and a link read
+// back would start its parameters there.
+void AppendEscapedHost(std::string& out, std::string_view host);
 
 // Removes one leading "/" and counts the "/" characters that remain.
 int CountSlashes(std::string_view text);

@@ -100,12 +100,53 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"?q", "http://h/a/b.htm", "http", "", "", "h", "", "/a/", "", "", "q"},
         ParseCase{"#top", "http://h/a/", "http", "", "", "h", "", "/a/", "", "", "", "top"},
         // A folder with a fragment is that folder, not the base document.
-        ParseCase{"d/#top", "http://h/a/b.htm", "http", "", "", "h", "", "/a/d/", "", "", "", "top"},
-        ParseCase{"http://g/d/#t", "http://h/a/b.htm", "http", "", "", "g", "", "/d/", "", "", "", "t"},
+        ParseCase{"d/#top", "http://h/a/b.htm", "http", "", "", "h", "", "/a/d/", "", "", "",
+                  "top"},
+        ParseCase{"http://g/d/#t", "http://h/a/b.htm", "http", "", "", "g", "", "/d/", "", "", "",
+                  "t"},
         ParseCase{"x.htm", "http://u:p@h:81/a/b.htm", "http", "u", "p", "h", "81", "/a/", "x.htm"},
         // Another server inherits nothing.
         ParseCase{"//g/y/", "http://u:p@h:81/a/b.htm", "", "", "", "g", "", "/y/"},
         ParseCase{"HTTP://H/z/", "https://h/a/b.htm", "http", "", "", "h", "", "/z/"}));
+
+// Read exactly, a last segment is a file with or without a dot; only "." and ".." stay
+// folders. Everything else reads as in the classic reading.
+TEST(Url, ExactReadingTakesEveryLastSegmentForAFile) {
+    const struct {
+        const char* text;
+        const char* base;
+        const char* path;
+        const char* file;
+        const char* url;
+    } cases[] = {
+        {"http://h/wiki/Main_Page", nullptr, "/wiki/", "Main_Page", "http://h/wiki/Main_Page"},
+        {"http://h/about/", nullptr, "/about/", "", "http://h/about/"},
+        {"http://h", nullptr, "/", "", "http://h/"},
+        {"HTTP://H/LICENSE", nullptr, "/", "LICENSE", "http://h/LICENSE"},
+        {"http://h/a/b/..", nullptr, "/a/", "", "http://h/a/"},
+        {"http://h/a/.", nullptr, "/a/", "", "http://h/a/"},
+        {"http://h/a/...", nullptr, "/a/", "...", "http://h/a/..."},
+        {"http://h/w/index.php?title=X#s", nullptr, "/w/", "index.php",
+         "http://h/w/index.php?title=X#s"},
+        {"Other", "http://h/wiki/Main_Page", "/wiki/", "Other", "http://h/wiki/Other"},
+        {"../x", "http://h/a/b/c", "/a/", "x", "http://h/a/x"},
+        {"..", "http://h/a/b/c", "/a/", "", "http://h/a/"},
+        {"#top", "http://h/wiki/Main_Page", "/wiki/", "Main_Page", "http://h/wiki/Main_Page#top"},
+        {"?q", "http://h/wiki/Main_Page", "/wiki/", "", "http://h/wiki/?q"},
+        {"x;p?q", "http://h:81/a/b", "/a/", "x", "http://h:81/a/x;p?q"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const CUrl base(nullptr, c.base ? c.base : "", kLinkFollowed, UrlReading::Exact);
+        const CUrl url(c.base ? &base : nullptr, c.text, kLinkFollowed, UrlReading::Exact);
+        EXPECT_EQ(url.path, c.path);
+        EXPECT_EQ(url.file, c.file);
+        EXPECT_EQ(url.GetURL(), c.url);
+    }
+    // The classic reading of the same texts is unchanged.
+    EXPECT_EQ(CUrl(nullptr, "http://h/wiki/Main_Page", kLinkFollowed).path, "/wiki/Main_Page/");
+    EXPECT_EQ(CUrl(nullptr, "http://h/a/b/..", kLinkFollowed).file, "..");
+}
 
 TEST(Url, LevelGrowsOnlyAlongFollowedLinks) {
     const CUrl start(nullptr, "http://h/a/b.htm", kLinkFollowed);
