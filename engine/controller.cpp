@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/engine_ui.h"
+#include "engine/link_mending.h"
 #include "engine/messages.h"
 #include "engine/worker.h"
 #include "model/clock.h"
@@ -243,6 +244,7 @@ void CController::Dispatch() {
             return;
         }
         if (site != nullptr) {
+            MendStoredLinks(*site);
             m_ui.PostToStatusView(WM_SITE_FINISHED, site);
             site->FinishCrawl();
             m_ui.PostToSitesView(WM_SITE_FINISHED, site);
@@ -298,6 +300,9 @@ void CController::StopSite(CSite* site) {
         return;
     if (site == m_currentSite.load()) {
         WaitForWorkers();
+        // A stopped copy is mended as far as it goes; on the way out the next crawl does it.
+        if (m_state.load() != kControllerQuitting)
+            MendStoredLinks(*site);
         site->Stop();
         if (m_state.load() == kControllerQuitting)
             return;

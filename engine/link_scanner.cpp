@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <tuple>
 
 #include "engine/embedded_links.h"
 #include "engine/markup_text.h"
@@ -235,6 +236,7 @@ std::size_t PathEnd(std::string_view link) {
 // What a tag's other attributes say about its values.
 struct CLinkScanner::TagContext {
     int linkHrefClass = kLinkClassFollowed; // from a link element's rel
+    bool styleSheet = false;                // a link element with rel=stylesheet
     bool refresh = false;                   // a meta element with http-equiv=refresh
 };
 
@@ -249,8 +251,22 @@ struct CLinkScanner::TagTables {
             this->requisites = {kRequisiteTable + known->requisiteBegin,
                                 known->requisiteEnd - known->requisiteBegin};
         }
+        name = known->name;
         link = known->name == "link";
         meta = known->name == "meta";
+    }
+
+    // What the element's link most likely leads to, for naming it before it is fetched.
+    LinkContext TargetContext(std::string_view attribute, const TagContext& context) const {
+        if (link)
+            return context.styleSheet ? LinkContext::StyleSheet : LinkContext::Other;
+        if (name == "script")
+            return LinkContext::Script;
+        const bool pageTag = name == "a" || name == "area" || name == "frame" || name == "iframe";
+        return pageTag && (EqualsIgnoringAsciiCase(attribute, "href") ||
+                           EqualsIgnoringAsciiCase(attribute, "src"))
+                   ? LinkContext::Page
+                   : LinkContext::Other;
     }
 
     // kTagNotListed, kAttributeNotLink or the attribute's link class.
@@ -264,6 +280,7 @@ struct CLinkScanner::TagTables {
 
     std::span<const LinkAttribute> links;
     std::span<const RequisiteAttribute> requisites;
+    std::string_view name;
     bool link = false;
     bool meta = false;
 };
@@ -290,7 +307,7 @@ struct CLinkScanner::LinkMemo {
     // Eight bytes at a time; variant (the link class and removability) is mixed in first,
     // and every later step can be undone, so one key's variants never share a hash.
     static std::uint64_t Hash(std::string_view key, unsigned variant) {
-        std::uint64_t hash = 0x9E3779B97F4A7C15ull ^ (key.size() * 8 + variant);
+        std::uint64_t hash = 0x9E3779B97F4A7C15ull ^ (key.size() * 64 + variant);
         std::size_t i = 0;
         for (; i + 8 <= key.size(); i += 8) {
             std::uint64_t word;
@@ -593,6 +610,7 @@ bool CLinkScanner::RewriteTagInto(std::string_view tag, std::string& out) {
                     if (HoldsWord(value, relation))
                         context.linkHrefClass = kLinkClassEmbedded;
                 }
+                context.styleSheet = HoldsWord(value, "stylesheet");
             } else if (meta && EqualsIgnoringAsciiCase(spanName, "http-equiv")) {
                 context.refresh = EqualsIgnoringAsciiCase(TrimSpaces(value), "refresh");
             }
@@ -734,8 +752,7 @@ CLinkScanner::ValueOutcome CLinkScanner::RewriteValue(const TagTables& tag,
         return ValueOutcome::Remove;
     if (kind == ValueKind::Base) {
         written.clear();
-        AppendAttribute(written, name, m_page.MakeRelative(m_page, m_site.m_defaultDocument),
-                        span.quote);
+        AppendAttribute(written, name, OwnLink(), span.quote);
         return ValueOutcome::Write;
     }
 
@@ -745,14 +762,15 @@ CLinkScanner::ValueOutcome CLinkScanner::RewriteValue(const TagTables& tag,
         decodedText = DecodeCharacterReferences(value);
         decoded = decodedText;
     }
-    const auto inList = [this, linkClass](std::string_view address) {
-        return std::string(LinkFor(address, linkClass, false));
+    const LinkContext target = tag.TargetContext(name, context);
+    const auto inList = [this, linkClass, target](std::string_view address) {
+        return std::string(LinkFor(address, linkClass, false, target));
     };
     std::string newText;
     std::string_view newValue;
     switch (kind) {
     case ValueKind::Link:
-        newValue = LinkFor(decoded, linkClass, mayRemove);
+        newValue = LinkFor(decoded, linkClass, mayRemove, target);
         if (newValue.empty())
             return ValueOutcome::Remove;
         break;
@@ -870,7 +888,7 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind,
         }
     }
 
-    auto address = std::make_unique<CUrl>(&base, resolvable, kind);
+    auto address = std::make_unique<CUrl>(&base, resolvable, kind, m_site.Reading());
     if (!relative) {
         if (unchecked != nullptr && !scheme.empty())
             *unchecked = std::move(resolvable);
@@ -881,6 +899,8 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind,
 }
 
 std::unique_ptr<CUrl> CLinkScanner::ResolveInCopy(std::string_view text, int kind) const {
+    if (m_site.ExactNames())
+        return ResolveInExactCopy(text, kind);
     // The escapes are undone once the link is taken apart: an escaped "?", ";" or "#" is
     // part of a name, not where the name ends.
     const auto decoded = [](std::unique_ptr<CUrl> address) {
@@ -947,32 +967,37 @@ std::unique_ptr<CUrl> CLinkScanner::ResolveInCopy(std::string_view text, int kin
 // address, written out whole and read again, would name another server. Without a server
 // of its own it would borrow the page's.
 bool CLinkScanner::ServerReadsBack(const CUrl& address, const std::string& resolvable, int kind) {
+    // The server part reads the same whichever way the path is read.
     const CUrl again(nullptr, address.GetURL(), kind);
     return !CUrl::HostOf(resolvable).empty() && again.host == address.host &&
            again.port == address.port && again.user == address.user &&
            again.password == address.password;
 }
 
-std::string CLinkScanner::RewriteLink(std::string_view value, int kind, bool removable) {
-    return std::string(LinkFor(value, kind, removable));
+std::string CLinkScanner::RewriteLink(std::string_view value, int kind, bool removable,
+                                      LinkContext target) {
+    return std::string(LinkFor(value, kind, removable, target));
 }
 
-std::string_view CLinkScanner::LinkFor(std::string_view value, int kind, bool removable) {
+std::string_view CLinkScanner::LinkFor(std::string_view value, int kind, bool removable,
+                                       LinkContext target) {
     const bool classed = kind == kLinkClassEmbedded || kind == kLinkClassFollowed;
     if (!m_memo || !classed) {
-        m_link = RewriteLinkAnew(value, kind, removable);
+        m_link = RewriteLinkAnew(value, kind, removable, target);
         return m_link;
     }
-    const unsigned variant = (kind == kLinkClassFollowed ? 2 : 0) + (removable ? 1 : 0);
+    const unsigned variant = (kind == kLinkClassFollowed ? 2 : 0) + (removable ? 1 : 0) +
+                             static_cast<unsigned>(target) * 4;
     if (const auto known = m_memo->Find(value, variant))
         return *known;
-    m_link = RewriteLinkAnew(value, kind, removable);
+    m_link = RewriteLinkAnew(value, kind, removable, target);
     if (const auto kept = m_memo->Keep(value, variant, m_link))
         return *kept;
     return m_link;
 }
 
-std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool removable) {
+std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool removable,
+                                          LinkContext target) {
     // With requisites only the scheme counts, as for browsers: a path resolved against a
     // base may hold these words and must be read the same way again.
     if (!m_requisites && (value.find("javascript:") != npos || value.find("mailto:") != npos)) {
@@ -992,18 +1017,25 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
     if (!address) {
         return std::string(value);
     }
+    if (m_mending)
+        return MendLink(*address, !SchemeNameOf(text).empty() || text.starts_with("//"), value,
+                        target);
     const LinkRefusal refusal =
         m_site.RefusalOf(*address, m_requisites && kind == kLinkClassEmbedded);
     const bool allowed = refusal == LinkRefusal::None;
     // Whether the address text names the same address when it is read on its own.
-    const auto readsBack = [kind](const std::string& text) {
-        return CUrl(nullptr, text, kind).GetURL() == text;
+    const UrlReading reading = m_site.Reading();
+    const auto readsBack = [kind, reading](const std::string& text) {
+        return CUrl(nullptr, text, kind, reading).GetURL() == text;
     };
     std::string url;
     if (!allowed) {
         url = address->GetURL();
         m_site.OfflineCheck().NoteRefused(refusal, url, removed);
         m_site.Changes().CountSkipped(url);
+        // Written out as an address, the link is mended should the crawl store it after all.
+        if (m_site.ExactNames() && !removed)
+            m_indexed.push_back({m_site.ExactKeyHash(*address), true, kind == kLinkClassFollowed});
     }
     // A stored page loses its base: a refused address that the page alone would read as
     // another (a server without a path takes the base's folder) is written whole.
@@ -1011,7 +1043,7 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
     if (!allowed && !removed && (hasScheme || text.starts_with("//")) && m_base &&
         m_source == PageSource::Server) {
         const std::string written = text.starts_with("//") ? InBaseScheme(text) : std::string(text);
-        if (CUrl(&m_page, written, kind).GetURL() != url && readsBack(url))
+        if (CUrl(&m_page, written, kind, reading).GetURL() != url && readsBack(url))
             return url;
     }
     if (!allowed && hasScheme) {
@@ -1042,7 +1074,15 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
         }
         return url;
     }
-    std::string link = address->MakeRelative(m_page, m_site.m_defaultDocument);
+    std::string link;
+    if (m_site.ExactNames()) {
+        link = m_site.ExactLink(m_page, *address, target);
+        if (link.empty())
+            return address->GetURL();
+        m_indexed.push_back({m_site.ExactKeyHash(*address), false, kind == kLinkClassFollowed});
+    } else {
+        link = address->MakeRelative(m_page, m_site.m_defaultDocument);
+    }
     // The site refuses what it already knows; the link leads to that local copy all the same.
     if (m_site.AddPending(address)) {
         ++m_queued;
@@ -1052,4 +1092,80 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
 
 int CLinkScanner::ClassifyAttribute(std::string_view tagName, std::string_view attributeName) {
     return TagTables(tagName, false).Classify(attributeName);
+}
+
+std::vector<CIndexedLink> CLinkScanner::IndexedLinks() const {
+    std::vector<CIndexedLink> links = m_indexed;
+    std::sort(links.begin(), links.end(), [](const CIndexedLink& a, const CIndexedLink& b) {
+        return std::tie(a.target, a.absolute, a.followed) <
+               std::tie(b.target, b.absolute, b.followed);
+    });
+    links.erase(std::unique(links.begin(), links.end()), links.end());
+    return links;
+}
+
+std::string CLinkScanner::OwnLink() const {
+    if (!m_site.ExactNames())
+        return m_page.MakeRelative(m_page, m_site.m_defaultDocument);
+    CUrl page = m_page;
+    page.fragment.clear();
+    return m_site.ExactLink(page, page, LinkContext::Page);
+}
+
+std::string CLinkScanner::MendLink(const CUrl& address, bool absolute, std::string_view value,
+                                   LinkContext target) const {
+    // A link written as an address stays one unless the crawl stored what it names.
+    if (absolute && !m_site.LeadsToStoredFile(address))
+        return std::string(value);
+    std::string link = m_site.ExactLink(m_page, address, target);
+    return link.empty() ? std::string(value) : link;
+}
+
+std::unique_ptr<CUrl> CLinkScanner::ResolveInExactCopy(std::string_view text, int kind) const {
+    CUrl page = m_page;
+    page.fragment.clear();
+    const std::string pageName = m_site.ExactNameOf(page, LinkContext::Page);
+    if (pageName.empty())
+        return nullptr;
+    // Names are written escaped, with a raw "#" only before the fragment; a raw "?" would
+    // not be part of a file's name.
+    const auto hash = text.find('#');
+    const std::string_view fragment = hash == npos ? std::string_view() : text.substr(hash + 1);
+    std::string_view written = text.substr(0, std::min(hash, text.find('?')));
+    const std::string path = DecodeBeforeFragment(written);
+
+    std::vector<std::string_view> segments;
+    std::string_view folder = pageName;
+    folder = folder.substr(0, folder.rfind('/') == npos ? 0 : folder.rfind('/'));
+    while (!folder.empty()) {
+        const auto slash = folder.find('/');
+        segments.push_back(folder.substr(0, slash));
+        folder = slash == npos ? std::string_view() : folder.substr(slash + 1);
+    }
+    std::string_view rest = path;
+    while (!rest.empty()) {
+        const auto slash = rest.find('/');
+        const std::string_view segment = rest.substr(0, slash);
+        rest = slash == npos ? std::string_view() : rest.substr(slash + 1);
+        if (segment.empty() || segment == ".")
+            continue;
+        if (segment == "..") {
+            // Above the site's folder there is nothing of the copy.
+            if (segments.empty())
+                return nullptr;
+            segments.pop_back();
+            continue;
+        }
+        segments.push_back(segment);
+    }
+    std::string name;
+    for (const std::string_view segment : segments) {
+        if (!name.empty())
+            name.push_back('/');
+        name.append(segment);
+    }
+    auto address = m_site.AddressOfName(name, m_page, kind);
+    if (address)
+        address->fragment.assign(fragment);
+    return address;
 }

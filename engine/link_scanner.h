@@ -25,6 +25,8 @@
 #include <vector>
 
 #include "engine/tag_reading.h"
+#include "model/link_index.h"
+#include "web/exact_name.h"
 
 class CSite;
 class CUrl;
@@ -52,13 +54,20 @@ public:
     std::string RewriteAttribute(std::string_view tagName, std::string_view attribute);
     // The new link value; may be empty. An admitted target is queued with the site.
     // removable: whether REMOVE_LINKS may empty it (not inside a list or a style sheet).
-    std::string RewriteLink(std::string_view value, int kind, bool removable = true);
+    // target: what the link's place says its target is, which names it under exact names.
+    std::string RewriteLink(std::string_view value, int kind, bool removable = true,
+                            LinkContext target = LinkContext::Other);
     static int ClassifyAttribute(std::string_view tagName, std::string_view attributeName);
 
     // Addresses this scanner added to the site's pending list.
     std::size_t QueuedCount() const { return m_queued; }
     // Whether the scan changed the text.
     bool Rewrote() const { return m_rewrote; }
+    // Under exact names: the addresses the page links, once each, for the site's index.
+    std::vector<CIndexedLink> IndexedLinks() const;
+    // Under exact names, for a stored page: rewrite only the links whose target was
+    // renamed, or was written as an address and has a file now; queue nothing.
+    void MendOnly() { m_mending = true; }
 
 private:
     struct TagContext;
@@ -79,15 +88,21 @@ private:
     // base); otherwise it is rewritten in place. On Write, written holds the new
     // attribute.
     ValueOutcome RewriteValue(const TagTables& tag, std::string_view attributes,
-                              const CTagAttribute& span, const TagContext& context,
-                              bool mayRemove, std::string& written);
+                              const CTagAttribute& span, const TagContext& context, bool mayRemove,
+                              std::string& written);
     void AppendAttribute(std::string& out, std::string_view name, std::string_view value,
                          char quote) const;
     bool RewriteStyle(std::string_view css, std::string& out);
     // RewriteLink's answer. During a scan it is worked out once per value and kept, as
     // pages repeat their links; otherwise it lasts until the next call.
-    std::string_view LinkFor(std::string_view value, int kind, bool removable);
-    std::string RewriteLinkAnew(std::string_view value, int kind, bool removable);
+    std::string_view LinkFor(std::string_view value, int kind, bool removable,
+                             LinkContext target = LinkContext::Other);
+    std::string RewriteLinkAnew(std::string_view value, int kind, bool removable,
+                                LinkContext target);
+    std::string MendLink(const CUrl& address, bool absolute, std::string_view value,
+                         LinkContext target) const;
+    // The link a page's base is rewritten to: the page's own file.
+    std::string OwnLink() const;
     // The address a link names, resolved against the base; null for a scheme other than
     // http and https, and for a server name that could not be written out and read back.
     // Given unchecked, an address written with its scheme skips that last check, and
@@ -98,6 +113,9 @@ private:
     // A relative link of a stored page: the address whose local file it leads to; null
     // for a folder that can name no host.
     std::unique_ptr<CUrl> ResolveInCopy(std::string_view text, int kind) const;
+    // The same under exact names, where the copy's name table says which address a local
+    // name stands for.
+    std::unique_ptr<CUrl> ResolveInExactCopy(std::string_view text, int kind) const;
     // "//server/path" in the scheme of the base the page's links resolve against.
     std::string InBaseScheme(std::string_view serverAndPath) const;
     // Remembers RewriteLink's answers until the scan ends.
@@ -119,4 +137,6 @@ private:
     std::unique_ptr<LinkMemo> m_memo;
     std::size_t m_queued = 0;
     bool m_rewrote = false;
+    bool m_mending = false;
+    std::vector<CIndexedLink> m_indexed;
 };

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <thread>
 #include <system_error>
+#include <thread>
 
 #include "engine/engine_ui.h"
 #include "engine/file_store.h"
@@ -153,11 +153,11 @@ struct CWorker::FetchState {
     std::string objectName; // the request's path and query
     int code = 0;           // the last HTTP status, or a negative code when none arrived
     std::string reason;     // what happened, where code does not say it
-    std::string server; // "host:port"
+    std::string server;     // "host:port"
     std::string localPath;
     std::optional<std::filesystem::file_time_type> local; // the local copy's time
-    std::optional<CCopyRecord> record; // what an earlier crawl kept of the copy
-    std::string buffer; // the page, for HTML
+    std::optional<CCopyRecord> record;                    // what an earlier crawl kept of the copy
+    std::string buffer;                                   // the page, for HTML
     CFileWriter writer; // the body, for anything stored as it arrives
     bool html = false;
     bool scan = false;
@@ -248,7 +248,7 @@ int CWorker::FetchAddress(FetchState& state) {
     } pass{gate, state.server};
 
     state.objectName = state.address.GetObjectName();
-    state.localPath = state.site.GetLocalPath(state.address);
+    state.localPath = state.site.FetchPath(state.address);
     if (!state.localPath.empty())
         state.local = FileModified(state.localPath);
     // A file stored earlier in this crawl is only rescanned, if it is a page; HEAD says
@@ -272,7 +272,7 @@ int CWorker::FetchAddress(FetchState& state) {
 }
 
 int CWorker::UseLocalCopy(FetchState& state) {
-    state.localPath = state.site.GetLocalPath(state.address);
+    state.localPath = state.site.FetchPath(state.address);
     if (state.localPath.empty())
         return 0;
     const auto local = FileModified(state.localPath);
@@ -332,9 +332,8 @@ int CWorker::FetchWithGet(FetchState& state) {
             return BodyUse::Keep;
         // A small unwanted body costs less to read than a new connection.
         constexpr std::int64_t kDrainedBytes = 64 * 1024;
-        return headers.contentLength > 0 && headers.contentLength <= kDrainedBytes
-                   ? BodyUse::Drop
-                   : BodyUse::Stop;
+        return headers.contentLength > 0 && headers.contentLength <= kDrainedBytes ? BodyUse::Drop
+                                                                                   : BodyUse::Stop;
     };
     if (const int result = Transfer(state, request))
         return result;
@@ -355,6 +354,17 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
     if (state.localPath.empty())
         return kFetchFailed;
     SetKind(state, KindOf(headers.contentType, state.address));
+    if (state.site.ExactNames()) {
+        // The name says what the answer holds; a new name is a file the copy lacks.
+        std::string named = state.site.LocalPathForAnswer(state.address, headers.contentType);
+        if (named.empty())
+            return kFetchFailed;
+        if (named != state.localPath) {
+            state.localPath = std::move(named);
+            state.local = FileModified(state.localPath);
+            state.record.reset();
+        }
+    }
     state.lastModified = headers.lastModified;
     state.etag = headers.etag;
     state.save = state.scan;
@@ -362,8 +372,7 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
     const auto& local = state.local;
     if (!local || *local < state.site.GetStartFileTime()) {
         state.save = true;
-        state.download =
-            !local || conditional || FileTimeSeconds(*local) <= headers.lastModified;
+        state.download = !local || conditional || FileTimeSeconds(*local) <= headers.lastModified;
     } else if (!state.scan) {
         return kFetchDone; // stored earlier in this crawl
     }
@@ -374,7 +383,8 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
     const auto fileMax = static_cast<unsigned>(state.site.m_fileMax);
     if (!state.html && headers.contentLength > 0 && headers.contentEncoding.empty() &&
         state.site.m_useSizes &&
-        (length < static_cast<unsigned>(state.site.m_fileMin) || (fileMax != 0 && length > fileMax)))
+        (length < static_cast<unsigned>(state.site.m_fileMin) ||
+         (fileMax != 0 && length > fileMax)))
         return kFetchSkippedBySize;
     return 0;
 }
@@ -440,8 +450,8 @@ int CWorker::NotModified(FetchState& state, const CHttpAnswer& answer) {
                    : record                    ? record->kind
                                                : GuessKind(state.localPath, state.address));
     state.lastModified = answer.lastModified > 0 ? answer.lastModified
-                         : record               ? record->lastModified
-                                                : 0;
+                         : record                ? record->lastModified
+                                                 : 0;
     state.etag = !answer.etag.empty() ? answer.etag : record ? record->etag : std::string();
     state.save = true;
     state.download = false;
@@ -532,6 +542,7 @@ int CWorker::ScanAndSave(FetchState& state) {
         }
     }
     bool unchanged = false;
+    std::vector<CIndexedLink> links;
     if (state.scan) {
         CLinkScanner scanner(state.site, state.address,
                              state.fromLocalCopy ? PageSource::LocalCopy : PageSource::Server);
@@ -540,6 +551,11 @@ int CWorker::ScanAndSave(FetchState& state) {
         else
             scanner.ScanStyleSheet(state.buffer);
         unchanged = state.fromLocalCopy && !scanner.Rewrote();
+        if (state.site.ExactNames()) {
+            links = scanner.IndexedLinks();
+            if (state.fromLocalCopy && state.site.RequeueRedirectsOf(state.address, links) != 0)
+                m_controller.Post(WM_DISPATCH);
+        }
         // Idle workers need not wait for this fetch to end to get the new addresses.
         if (scanner.QueuedCount() != 0)
             m_controller.Post(WM_DISPATCH);
@@ -563,6 +579,8 @@ int CWorker::ScanAndSave(FetchState& state) {
     }
     std::string().swap(state.buffer);
     Record(state);
+    if (state.scan && state.site.ExactNames())
+        state.site.IndexLinks(state.address, links);
     CountChange(state, state.bodyStored);
     return kFetchDone;
 }
@@ -588,6 +606,7 @@ void CWorker::Record(FetchState& state) {
     const auto stored = FileModified(state.localPath);
     if (!stored)
         return;
+    state.site.NoteStored(state.address);
     CCopyRecord record;
     record.fileTicks = stored->time_since_epoch().count();
     record.lastModified = state.lastModified;
@@ -627,7 +646,15 @@ int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
     std::string link = scanner.RewriteLink(target, kLinkFollowed);
     if (scanner.QueuedCount() != 0)
         m_controller.Post(WM_DISPATCH);
-    const CUrl targetAddress(&state.address, target, kLinkFollowed);
+    const CUrl targetAddress(&state.address, target, kLinkFollowed, state.site.Reading());
+    // Under exact names the links to an address that redirects to one the copy takes lead
+    // to the target's file, whatever it holds; nothing is stored under the address itself.
+    if (state.site.ExactNames()) {
+        const std::vector<CIndexedLink> taken = scanner.IndexedLinks();
+        if (taken.size() == 1 && !taken.front().absolute &&
+            state.site.NoteRedirect(state.address, targetAddress))
+            return kFetchDone;
+    }
     const std::string& stubPath = state.localPath;
     if (stubPath.empty())
         return kFetchDone;
@@ -647,8 +674,8 @@ int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
 // A stub counts as changed only when it forwards elsewhere than the one stored before.
 void CWorker::StoreStub(FetchState& state, const std::string& stub) {
     std::string before;
-    const bool same = state.local && !ReadWholeFile(state.localPath, before, stub.size()) &&
-                      before == stub;
+    const bool same =
+        state.local && !ReadWholeFile(state.localPath, before, stub.size()) && before == stub;
     if (!SaveContent(stub, state.localPath))
         CountChange(state, !same);
 }

@@ -28,6 +28,10 @@ bool ParseLine(std::string_view line, std::uint64_t& page, std::vector<CIndexedL
         std::string_view word = line.substr(0, end);
         line.remove_prefix(std::min(end + 1, line.size()));
         CIndexedLink link;
+        if (!first && word.ends_with('^')) {
+            link.followed = true;
+            word.remove_suffix(1);
+        }
         if (!first && word.ends_with('!')) {
             link.absolute = true;
             word.remove_suffix(1);
@@ -102,13 +106,15 @@ void CLinkIndex::Open(const std::filesystem::path& file) {
 
 void CLinkIndex::Put(std::uint64_t page, std::span<const CIndexedLink> links) {
     std::string line;
-    line.reserve(17 + links.size() * 18);
+    line.reserve(17 + links.size() * 19);
     AppendHex(line, page);
     for (const CIndexedLink& link : links) {
         line.push_back(' ');
         AppendHex(line, link.target);
         if (link.absolute)
             line.push_back('!');
+        if (link.followed)
+            line.push_back('^');
     }
     line.push_back('\n');
     std::lock_guard lock(m_mutex);
@@ -151,6 +157,29 @@ void CLinkIndex::ForEachPage(const PageLinksVisitor& visit) {
         if (std::getline(in, line) && ParseLine(line, page, links))
             visit(page, links);
     }
+}
+
+std::vector<CIndexedLink> CLinkIndex::Get(std::uint64_t page) {
+    std::uint64_t offset = 0;
+    std::filesystem::path file;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_latest.find(page);
+        if (found == m_latest.end())
+            return {};
+        if (m_journal != nullptr)
+            std::fflush(m_journal);
+        offset = found->second;
+        file = m_file;
+    }
+    std::ifstream in(file, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(offset));
+    std::string line;
+    std::vector<CIndexedLink> links;
+    std::uint64_t read = 0;
+    if (!std::getline(in, line) || !ParseLine(line, read, links) || read != page)
+        return {};
+    return links;
 }
 
 std::size_t CLinkIndex::PageCount() const {

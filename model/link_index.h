@@ -5,7 +5,8 @@
 //
 // The index lives in the site's folder across crawls, one line a page, appended as pages
 // are stored; only where each page's latest line lies is kept in memory (16 bytes a
-// page), and the lines are read back one at a time. Close compacts the file to the
+// page), and the lines are read back one at a time: "page target target! target^", "!"
+// after a link written as an address, "^" after one to follow. Close compacts the file to the
 // latest line of each page. Thread-safe: every worker indexes the pages it stores.
 
 #include <cstdint>
@@ -16,10 +17,12 @@
 #include <span>
 #include <system_error>
 #include <unordered_map>
+#include <vector>
 
 struct CIndexedLink {
     std::uint64_t target = 0; // the key hash of the linked address
     bool absolute = false;    // written as an absolute address, not to a local file
+    bool followed = false;    // a link to follow (one level deeper), not a part of the page
     bool operator==(const CIndexedLink&) const = default;
 };
 
@@ -44,6 +47,8 @@ public:
     // Every indexed page with its latest links, in the file's order. Pages put while it
     // runs are not visited.
     void ForEachPage(const PageLinksVisitor& visit);
+    // The latest links of one page; empty when it has none.
+    std::vector<CIndexedLink> Get(std::uint64_t page);
     std::size_t PageCount() const;
 
 private:

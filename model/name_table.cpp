@@ -105,12 +105,12 @@ void CNameTable::CloseJournal() {
     m_journal = nullptr;
 }
 
-void CNameTable::Open(const std::filesystem::path& file) {
+void CNameTable::Open(const std::filesystem::path& file, bool readOnly) {
     std::lock_guard lock(m_mutex);
     CloseJournal();
     m_entries.clear();
     m_holders.clear();
-    m_file = file;
+    m_file = readOnly ? std::filesystem::path() : file;
     m_open = true;
     if (!file.empty())
         Read(file);

@@ -47,8 +47,8 @@ public:
 
     // Reads the table of file (a missing file means an empty table; lines that cannot be
     // read are skipped) and appends changes to it from now on. An empty path keeps the
-    // table in memory only.
-    void Open(const std::filesystem::path& file);
+    // table in memory only; readOnly reads the file and never writes it.
+    void Open(const std::filesystem::path& file, bool readOnly = false);
     // Stops appending and rewrites the file compactly. forgetFormerNames: every link
     // written with a former name has been mended, so those names go.
     std::error_code Close(bool forgetFormerNames);

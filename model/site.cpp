@@ -53,12 +53,15 @@ CSite::CSite(std::string name) : CSiteItem(std::move(name), kItemSite) {}
 CSite::~CSite() = default;
 
 void CSite::UseNewSiteDefaults() {
+    m_exactNames = true;
     m_obeyRobots = true;
     m_pageRequisites = true;
     m_requisitesAnyServer = true;
 }
 
 std::string CSite::KnownKey(const CUrl& address) const {
+    if (m_keysExact)
+        return ExactKey(address);
     std::string key;
     key.reserve(address.host.size() + address.path.size() + address.file.size() + 2);
     if (m_keysNameHost) {
@@ -75,6 +78,10 @@ std::string CSite::KnownKey(const CUrl& address) const {
 void CSite::FixKeyRules() {
     m_keysNameHost = m_pageRequisites;
     m_keysDefaultDocument = m_defaultDocument;
+    m_keysExact = m_exactNames;
+    const CUrl start(nullptr, m_url, kLinkFollowed, Reading());
+    m_namingHost = start.host;
+    m_namingPort = KeyPort(start);
 }
 
 std::uint64_t CSite::ActiveKey(const std::string& key) {
@@ -103,7 +110,8 @@ bool CSite::AddPending(std::unique_ptr<CUrl>& address) {
         return false;
     // The file test runs without the lock, so that workers queueing links do not wait on
     // each other's disk access; the second look catches an address queued meanwhile.
-    if (StoredDuringCrawl(local))
+    // With exact names no two addresses share a file, so the keys alone tell.
+    if (!m_keysExact && StoredDuringCrawl(local))
         return false;
     std::lock_guard lock(m_lock);
     if (m_activeKeys.contains(active) || HasEnded(*address, key))
@@ -190,6 +198,8 @@ bool CSite::IsKnown(const CUrl& address) const {
         if (m_activeKeys.contains(ActiveKey(key)) || HasEnded(address, key))
             return true;
     }
+    if (m_keysExact)
+        return false;
     const std::string local = GetLocalPath(address);
     return !local.empty() && StoredDuringCrawl(local);
 }
@@ -288,6 +298,13 @@ std::string CSite::GetLocalPath(const CUrl& address) const {
     const std::string sitesDir = g_strSitesDir.Get();
     if (sitesDir.empty())
         return {};
+    if (m_keysExact) {
+        const std::string name = ExactNameOf(address, LinkContext::Other);
+        const std::string folder = GetSiteFolder();
+        if (name.empty() || folder.empty())
+            return {};
+        return folder + kPathSeparator + NameToPath(name);
+    }
     return address.GetLocalPath(CLocalNaming{sitesDir, m_name, m_defaultDocument});
 }
 
@@ -477,13 +494,18 @@ void CSite::StartCrawl() {
         m_changes.Begin({});
         return;
     }
+    m_linksMended = false;
+    if (m_keysExact) {
+        m_nameTable.Open(ToFsPath(m_recordsFolder) / kNameTableFile);
+        m_linkIndex.Open(ToFsPath(m_recordsFolder) / kLinkIndexFile);
+    }
     if (!m_recordsFolder.empty())
         BeginCrawlMark(ToFsPath(m_recordsFolder));
     m_copyRecords.Open(m_recordsFolder.empty() ? std::filesystem::path()
                                                : ToFsPath(m_recordsFolder) / kCopyRecordsFile);
     m_changes.Begin(m_recordsFolder.empty() ? std::filesystem::path()
                                             : ToFsPath(m_recordsFolder) / kCrawlChangesFile);
-    auto start = std::make_unique<CUrl>(nullptr, m_url, kLinkFollowed);
+    auto start = std::make_unique<CUrl>(nullptr, m_url, kLinkFollowed, Reading());
     start->user = m_id;
     start->password = m_password;
     AddPending(start);
@@ -504,6 +526,11 @@ void CSite::FinishCrawl() {
         EndCrawlMark(ToFsPath(m_recordsFolder));
     if (m_stopReason.empty())
         ReportOfflineCheck();
+    if (m_nameTable.IsOpen()) {
+        m_linkIndex.Close();
+        // Names the links may still use stay until a crawl has mended them.
+        m_nameTable.Close(m_linksMended.load());
+    }
     m_image = kImageSiteCrawled;
     m_endTime = NowSeconds();
     m_state = kSiteDone;

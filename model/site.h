@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,11 +25,14 @@
 #include "model/crawl_changes.h"
 #include "model/error_entry.h"
 #include "model/key_set.h"
+#include "model/link_index.h"
+#include "model/name_table.h"
 #include "model/offline_check.h"
 #include "model/packed_address.h"
 #include "model/site_item.h"
 #include "model/speed_history.h"
 #include "model/wildcard.h"
+#include "web/exact_name.h"
 #include "web/robots_rules.h"
 #include "web/url.h"
 
@@ -104,6 +108,10 @@ public:
     // Read each server's robots.txt and keep off what it disallows, at its Crawl-delay.
     // Off when a project file does not say, so that sites saved before crawl as they did.
     bool m_obeyRobots = false;
+    // Keep every address apart: the query, a last name without a dot, the port and letter
+    // case each make another file, and names get the extension of what they hold. Off
+    // when a project file does not say, so that sites saved before keep their layout.
+    bool m_exactNames = false;
 
     CSiteGroup* m_group = nullptr;
 
@@ -167,6 +175,53 @@ public:
     std::optional<CCopyRecord> FindCopyRecord(const std::string& localPath,
                                               std::filesystem::file_time_type modified) const;
     void RecordCopy(const std::string& localPath, CCopyRecord record);
+
+    // --- Exact names (EXACT_NAMES), fixed for a crawl when it is queued ---
+    bool ExactNames() const { return m_keysExact; }
+    // How addresses are read: a last name without a dot is a file with exact names.
+    UrlReading Reading() const { return m_keysExact ? UrlReading::Exact : UrlReading::Classic; }
+    // An address's canonical text: server and key port, path, file (the default document
+    // for a folder), parameters and query, letter case kept.
+    std::string ExactKey(const CUrl& address) const;
+    // The name of the address's file relative to the site's folder, given now (as the
+    // context predicts) when it has none; a redirect's is its target's. Empty when the
+    // address cannot be stored.
+    std::string ExactNameOf(const CUrl& address, LinkContext context) const;
+    // The link from page's file to target's file.
+    std::string ExactLink(const CUrl& page, const CUrl& target, LinkContext context) const;
+    // The local path a fetch of the address starts from: its own file, never the one its
+    // redirect leads to.
+    std::string FetchPath(const CUrl& address) const;
+    // The local path the answer's content type calls for; the address is renamed when its
+    // name said otherwise, and the links written with the old name are mended at the end.
+    std::string LocalPathForAnswer(const CUrl& address, std::string_view contentType);
+    // Links to from lead to to's file from now on; false when they cannot (to cannot be
+    // named, or is from itself).
+    bool NoteRedirect(const CUrl& from, const CUrl& to);
+    void NoteStored(const CUrl& address);
+    void IndexLinks(const CUrl& page, std::span<const CIndexedLink> links);
+    // A page read back from the copy links the files its links lead to: the addresses it
+    // named that redirect there are queued again (a redirect may change) and added to
+    // links. Returns how many were queued.
+    std::size_t RequeueRedirectsOf(const CUrl& page, std::vector<CIndexedLink>& links);
+    // The address a stored page's local link stands for, given the name of the file it
+    // leads to; null when the copy knows no such name.
+    std::unique_ptr<CUrl> AddressOfName(std::string_view name, const CUrl& base, int kind) const;
+    std::uint64_t ExactKeyHash(const CUrl& address) const;
+    // Whether the address, or what it redirects to, has a file in the copy.
+    bool LeadsToStoredFile(const CUrl& address) const;
+    // Whether a link the index holds leads elsewhere than where it was written to: its
+    // target (or a step of its redirects) was renamed, or it was written as an address
+    // and the copy has the file now.
+    bool NeedsMending(const CIndexedLink& link) const;
+    CNameTable& NameTable() { return m_nameTable; }
+    CLinkIndex& LinkIndex() { return m_linkIndex; }
+    // Every link the index knows leads where it should: former names can go.
+    void SetLinksMended() { m_linksMended = true; }
+    // A name relative to the site's folder as a path with the platform's separators.
+    static std::string NameToPath(std::string_view name);
+    // The stored start page, for viewing the copy; empty when there is none.
+    std::string StartPagePath() const;
 
     // "host:port" of an address, the port always as a number.
     static std::string ServerKey(const CUrl& address);
@@ -264,6 +319,13 @@ private:
     CKeySet m_endedKeys;
     // How keys are made, fixed for a crawl when it is queued.
     bool m_keysNameHost = false;
+    bool m_keysExact = false;
+    // The start address's server, which keeps its plain host folder.
+    std::string m_namingHost;
+    int m_namingPort = 0;
+    CExactNaming Naming() const;
+    // The address as the name table keeps it: no user information, no fragment.
+    static std::string StoredUrl(const CUrl& address);
     std::string m_keysDefaultDocument = "index.htm";
     std::vector<CErrorEntry> m_errors;
     std::string m_log;
@@ -272,6 +334,9 @@ private:
     std::string m_recordsFolder;
     std::string m_stopReason;
     CCopyRecords m_copyRecords;
+    mutable CNameTable m_nameTable; // names are given as links are read
+    CLinkIndex m_linkIndex;
+    std::atomic<bool> m_linksMended{false};
     CCrawlChanges m_changes;
     std::vector<std::string> m_headRefused;
     // A server's entry stands from its claim; its rules from when they were read.

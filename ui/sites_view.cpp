@@ -718,7 +718,7 @@ void CSitesView::ViewQuarned() {
     if (!site || !navigate)
         return;
     // Where the crawl stored the start page, the default document standing in for no file.
-    const std::string path = site->GetLocalPath(CUrl(nullptr, site->m_url, kLinkFollowed));
+    const std::string path = site->StartPagePath();
     if (!path.empty())
         navigate(ToQString(path));
 }

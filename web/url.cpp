@@ -230,9 +230,10 @@ CUrl::CUrl(const CUrl* base, std::string_view text, int linkKind, UrlReading rea
         path = "/";
     }
     RemoveDotSegments(path);
-    // A bare fragment link points into the page it was found on.
-    if (base != nullptr && namesNoPlace && file.empty() && !fragment.empty() &&
-        !base->file.empty()) {
+    // A bare fragment link points into the page it was found on; read exactly, as browsers
+    // read it, so does a bare query ("?action=edit" asks the page itself).
+    const bool namesTheBase = !fragment.empty() || (reading == UrlReading::Exact && !query.empty());
+    if (base != nullptr && namesNoPlace && file.empty() && namesTheBase && !base->file.empty()) {
         file = base->file;
     }
 }

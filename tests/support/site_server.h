@@ -45,6 +45,8 @@ public:
     // Answers 304 to a GET whose If-Modified-Since equals the page's Last-Modified or
     // whose If-None-Match equals its ETag, as servers that compare exactly do.
     void HonourConditions() { m_conditions = true; }
+    // Pages are told apart by their query too ("/l.php?p=1"), and the log shows it.
+    void KeepQueries() { m_queries = true; }
     // The next `requests` requests, whatever they ask for, are answered with status (429
     // or 503) and, when not empty, Retry-After.
     void BeBusy(int requests, int status, std::string retryAfter) {
@@ -120,10 +122,11 @@ private:
     }
 
     // The path, or "//host/path" for a request to another host name.
-    static std::string PageKey(const httplib::Request& request) {
+    std::string PageKey(const httplib::Request& request) const {
         std::string host = request.get_header_value("Host");
         host = host.substr(0, host.find(':'));
-        return host.empty() || host == "127.0.0.1" ? request.path : "//" + host + request.path;
+        const std::string& path = m_queries ? request.target : request.path;
+        return host.empty() || host == "127.0.0.1" ? path : "//" + host + path;
     }
 
     void Answer(const httplib::Request& request, httplib::Response& response) {
@@ -172,6 +175,7 @@ private:
 
     TestServer m_server;
     bool m_conditions = false;
+    bool m_queries = false;
     int m_busyAnswers = 0;
     int m_busyStatus = 0;
     std::string m_retryAfter;

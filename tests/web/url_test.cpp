@@ -132,7 +132,8 @@ TEST(Url, ExactReadingTakesEveryLastSegmentForAFile) {
         {"../x", "http://h/a/b/c", "/a/", "x", "http://h/a/x"},
         {"..", "http://h/a/b/c", "/a/", "", "http://h/a/"},
         {"#top", "http://h/wiki/Main_Page", "/wiki/", "Main_Page", "http://h/wiki/Main_Page#top"},
-        {"?q", "http://h/wiki/Main_Page", "/wiki/", "", "http://h/wiki/?q"},
+        {"?q", "http://h/wiki/Main_Page", "/wiki/", "Main_Page", "http://h/wiki/Main_Page?q"},
+        {"?q", "http://h/wiki/", "/wiki/", "", "http://h/wiki/?q"},
         {"x;p?q", "http://h:81/a/b", "/a/", "x", "http://h:81/a/x;p?q"},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,62 @@
+#include "engine/link_mending.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/file_store.h"
+#include "engine/link_scanner.h"
+#include "engine/worker.h"
+#include "model/site.h"
+#include "web/local_naming.h"
+
+namespace {
+// Rewrites one stored page or style sheet; true when its file changed.
+bool MendFile(CSite& site, const CNamedAddress& stored) {
+    const std::string folder = site.GetSiteFolder();
+    if (folder.empty() || stored.name.empty())
+        return false;
+    const std::string path = folder + kPathSeparator + CSite::NameToPath(stored.name);
+    const auto modified = FileModified(path);
+    std::string text;
+    if (!modified || ReadWholeFile(path, text, kMaxScannedPageBytes))
+        return false;
+    const CUrl address(nullptr, stored.url, kLinkFollowed, UrlReading::Exact);
+    CLinkScanner scanner(site, address, PageSource::LocalCopy);
+    scanner.MendOnly();
+    if (TypeOfExtension(NameExtension(stored.name)).type == FileType::StyleSheet)
+        scanner.ScanStyleSheet(text);
+    else
+        scanner.ScanPage(text);
+    if (!scanner.Rewrote())
+        return false;
+    // The next update asks for the file as conditionally as before it was mended.
+    const auto record = site.FindCopyRecord(path, *modified);
+    if (SaveContent(text, path))
+        return false;
+    if (const auto mended = FileModified(path); record && mended) {
+        CCopyRecord renewed = *record;
+        renewed.fileTicks = mended->time_since_epoch().count();
+        site.RecordCopy(path, std::move(renewed));
+    }
+    return true;
+}
+} // namespace
+
+int MendStoredLinks(CSite& site) {
+    if (!site.ExactNames() || !site.NameTable().IsOpen())
+        return 0;
+    int mended = 0;
+    site.LinkIndex().ForEachPage([&](std::uint64_t page, std::span<const CIndexedLink> links) {
+        if (std::none_of(links.begin(), links.end(),
+                         [&](const CIndexedLink& link) { return site.NeedsMending(link); }))
+            return;
+        const auto stored = site.NameTable().Find(page);
+        if (stored && stored->redirect == 0 && MendFile(site, *stored))
+            ++mended;
+    });
+    site.SetLinksMended();
+    if (mended != 0)
+        site.AddLog("Mended the links of " + std::to_string(mended) +
+                    (mended == 1 ? " stored file" : " stored files"));
+    return mended;
+}

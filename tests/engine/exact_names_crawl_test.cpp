@@ -1,0 +1,295 @@
+// Copies of dynamic sites under exact names: every address its own file, names that say
+// what the files hold, and links that lead to the right file even when an answer
+// surprises. Checked as a browser opens the copy: each link of a stored page is followed
+// on disk to the file it names.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "model/site.h"
+#include "support/crawl_fixture.h"
+#include "support/file_text.h"
+#include "support/site_server.h"
+#include "web/url.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Files = std::map<std::string, std::string>; // path inside the site's folder -> bytes
+
+Files Snapshot(const fs::path& folder) {
+    Files files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && !name.starts_with(".quarn"))
+            files[fs::relative(entry.path(), folder).generic_string()] = ReadFileText(entry.path());
+    }
+    return files;
+}
+
+std::string PercentDecoded(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out.push_back(
+                static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+std::string Unescaped(std::string text) {
+    for (auto at = text.find("&amp;"); at != std::string::npos; at = text.find("&amp;", at + 1))
+        text.erase(at + 1, 4);
+    return text;
+}
+
+// The values of the href, src and url() links of a stored file, in the file's order.
+std::vector<std::string> LinksOf(const std::string& text) {
+    std::vector<std::pair<std::size_t, std::string>> found;
+    for (const std::string_view opener : {"href=", "src=", "url("}) {
+        for (auto at = text.find(opener); at != std::string::npos; at = text.find(opener, at + 1)) {
+            std::size_t start = at + opener.size();
+            std::string_view stop = " >)";
+            if (start < text.size() && (text[start] == '"' || text[start] == '\'')) {
+                stop = std::string_view(&text[start], 1);
+                ++start;
+            }
+            found.emplace_back(
+                at, Unescaped(text.substr(start, text.find_first_of(stop, start) - start)));
+        }
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> links;
+    for (auto& [at, link] : found)
+        links.push_back(std::move(link));
+    return links;
+}
+
+// The file a link of the stored file `from` leads to, as a path inside the folder; empty
+// for an absolute address or a link out of the folder.
+std::string Follow(const fs::path& folder, const std::string& from, const std::string& link) {
+    if (link.empty() || link.starts_with("//") || !SchemeNameOf(link).empty())
+        return {};
+    const fs::path target =
+        ((folder / from).parent_path() / PercentDecoded(link.substr(0, link.find('#'))))
+            .lexically_normal();
+    const std::string inside = fs::relative(target, folder).generic_string();
+    return inside.starts_with("..") ? std::string() : inside;
+}
+
+SiteServer::Page Typed(std::string body, std::string type) {
+    SiteServer::Page page{std::move(body), std::move(type)};
+    page.headers.emplace("Last-Modified", kOldDate);
+    return page;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> items) {
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
+class ExactNames : public Crawl {
+protected:
+    CSite& MakeExactSite(const std::string& path) {
+        CSite& site = MakeSite("Exact", path);
+        site.m_exactNames = true;
+        site.m_pageRequisites = true;
+        return site;
+    }
+};
+
+} // namespace
+
+// A dynamic site's addresses: queries, names without a dot, a folder reached without its
+// slash, a style sheet and a script behind queries, a page at an image's name, another
+// port, names that differ in case, and a style sheet that redirects. Each is stored once
+// under a name of its own, each link of the copy leads to the right content, and an
+// update asks for each address once and changes no byte.
+TEST_F(ExactNames, EveryAddressIsStoredOnceAndEveryLinkLeadsToItsContent) {
+    SiteServer other;
+    other.Add("/a.html", Typed("other port", "text/html"));
+    other.Start();
+    const std::string otherPort = std::to_string(other.Port());
+
+    server.KeepQueries();
+    server.HonourConditions();
+    server.Add(
+        "/index.html",
+        Typed("<link rel=stylesheet href=\"load.php?lang=en&amp;modules=site&amp;only=styles\">"
+              "<link rel=stylesheet href=\"style.css\">"
+              "<script src=\"load.php?lang=en&amp;modules=startup&amp;only=scripts\"></script>"
+              "<a href=\"l.php?p=1\">1</a> <a href=\"l.php?p=2\">2</a> <a href=LICENSE>l</a> "
+              "<a href=about>a</a> <a href=docs>d</a> "
+              "<a href=\"index.php?title=Main_Page&amp;action=history\">h</a> "
+              "<a href=pic.png>p</a> <img src=avatar/42> <a href=A.html>A</a> "
+              "<a href=a.html>a</a> <a href=\"http://127.0.0.1:" +
+                  otherPort + "/a.html\">o</a>",
+              "text/html"));
+    server.Add("/load.php?lang=en&modules=site&only=styles",
+               Typed("body{background:url(bg.png)}", "text/css"));
+    server.Add("/load.php?lang=en&modules=startup&only=scripts",
+               Typed("var startup;", "text/javascript"));
+    server.Add("/bg.png", Typed("background png", "image/png"));
+    AddRedirect("/style.css", "/static/style.v2.css", 301);
+    server.Add("/static/style.v2.css", Typed("p{color:red}", "text/css"));
+    server.Add("/l.php?p=1", Typed("page one <a href=\"l.php?p=2\">2</a>", "text/html"));
+    server.Add("/l.php?p=2", Typed("page two <a href=index.html>home</a>", "text/html"));
+    server.Add("/LICENSE", Typed("license text", "text/plain"));
+    server.Add("/about", Typed("about page <a href=about/team>team</a>", "text/html"));
+    server.Add("/about/team", Typed("team page <a href=../about>back</a>", "text/html"));
+    AddRedirect("/docs", "/docs/", 301);
+    server.Add("/docs/",
+               Typed("docs index <a href=intro>intro</a> <a href=/docs>self</a>", "text/html"));
+    server.Add("/docs/intro", Typed("docs intro <a href=./>up</a>", "text/html"));
+    server.Add("/index.php?title=Main_Page&action=history", Typed("history page", "text/html"));
+    server.Add("/pic.png", Typed("a page, not a picture", "text/html"));
+    server.Add("/avatar/42", Typed("avatar png", "image/png"));
+    server.Add("/A.html", Typed("upper case", "text/html"));
+    server.Add("/a.html", Typed("lower case", "text/html"));
+    server.Start();
+    CSite& site = MakeExactSite("/index.html");
+    const fs::path folder = dir.path() / "Exact";
+
+    RunToEnd({&site});
+    for (const auto& error : site.GetErrors())
+        ADD_FAILURE() << error.code << " " << error.address;
+    const Files copy = Snapshot(folder);
+
+    // What each link of the start page leads to, in the page's order.
+    const std::string start = "127.0.0.1/index.html";
+    ASSERT_EQ(copy.count(start), 1u);
+    const std::vector<std::string> expected = {"body{background:url(",
+                                               "p{color:red}",
+                                               "var startup;",
+                                               "page one",
+                                               "page two",
+                                               "license text",
+                                               "about page",
+                                               "docs index",
+                                               "history page",
+                                               "a page, not a picture",
+                                               "avatar png",
+                                               "upper case",
+                                               "lower case",
+                                               "other port"};
+    const std::vector<std::string> links = LinksOf(copy.at(start));
+    ASSERT_EQ(links.size(), expected.size());
+    std::set<std::string> targets;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        const std::string target = Follow(folder, start, links[i]);
+        ASSERT_EQ(copy.count(target), 1u) << links[i];
+        EXPECT_EQ(copy.at(target).find(expected[i]), 0u) << links[i] << " -> " << target;
+        targets.insert(target);
+    }
+    EXPECT_EQ(targets.size(), expected.size()); // no two addresses share a file
+
+    // Names that open as what the files hold.
+    EXPECT_EQ(copy.count("127.0.0.1/LICENSE"), 1u);
+    EXPECT_EQ(copy.count("127.0.0.1/about.html"), 1u);
+    EXPECT_EQ(copy.count("127.0.0.1/about/team.html"), 1u);
+    EXPECT_EQ(copy.count("127.0.0.1/docs/index.htm"), 1u);
+    EXPECT_EQ(copy.count("127.0.0.1/docs/intro.html"), 1u);
+    EXPECT_EQ(copy.count("127.0.0.1/pic.png.html"), 1u);
+    EXPECT_EQ(copy.count("127.0.0.1/avatar/42.png"), 1u);
+    EXPECT_EQ(copy.count("127.0.0.1_" + otherPort + "/a.html"), 1u);
+    for (const auto& [path, text] : copy) {
+        if (path.find("load.php") != std::string::npos && text.starts_with("body"))
+            EXPECT_TRUE(path.ends_with(".css")) << path;
+        if (path.find("load.php") != std::string::npos && text.starts_with("var"))
+            EXPECT_TRUE(path.ends_with(".js")) << path;
+    }
+    // Nothing stored but the answers with content: no stub for a redirect.
+    EXPECT_EQ(copy.size(), 18u);
+
+    // Every link of every stored file leads to a file of the copy, and the pages the
+    // others link lead back to what they should.
+    for (const auto& [path, text] : copy) {
+        for (const std::string& link : LinksOf(text)) {
+            const std::string target = Follow(folder, path, link);
+            EXPECT_EQ(copy.count(target), 1u) << path << " -> " << link;
+        }
+    }
+    const auto followFirst = [&](const std::string& from) {
+        return copy.at(Follow(folder, from, LinksOf(copy.at(from)).at(0)));
+    };
+    EXPECT_EQ(followFirst("127.0.0.1/about/team.html").find("about page"), 0u);
+    EXPECT_EQ(followFirst("127.0.0.1/docs/intro.html").find("docs index"), 0u);
+    EXPECT_EQ(followFirst("127.0.0.1/about.html").find("team page"), 0u);
+
+    const std::vector<std::string> first = Sorted(server.Log());
+    EXPECT_EQ(std::adjacent_find(first.begin(), first.end()), first.end())
+        << "an address was asked for twice";
+
+    const std::size_t before = server.Log().size();
+    const std::size_t otherBefore = other.Log().size();
+    RunToEnd({&site});
+    EXPECT_TRUE(site.GetErrors().empty());
+    EXPECT_EQ(Snapshot(folder), copy);
+    const std::vector<std::string> log = server.Log();
+    EXPECT_EQ(Sorted(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(before),
+                                              log.end())),
+              first);
+    EXPECT_EQ(other.Log().size(), otherBefore * 2);
+}
+
+// A link written as an address because it was too deep on its page leads to the local
+// file once the crawl has stored that file from a page nearer the start; and two
+// addresses whose names would collide ("/x" holding a page and "/x.html") keep files of
+// their own.
+TEST_F(ExactNames, LinksWrittenAsAddressesAreMendedAndCollidingNamesStayApart) {
+    // Levels: index 1; x, x.html, p2, mid 2; deep (from p2) and p1 (from mid) 3. From p1,
+    // deep is at level 4, too deep: written as an address.
+    server.Add("/index.html", Typed("<a href=x>x</a> <a href=x.html>x.html</a> "
+                                    "<a href=p2.html>p2</a> <a href=mid.html>mid</a>",
+                                    "text/html"));
+    server.Add("/mid.html", Typed("mid <a href=p1.html>p1</a>", "text/html"));
+    server.Add("/p1.html", Typed("p1 <a href=deep.html>deep</a>", "text/html"));
+    server.Add("/p2.html", Typed("p2 <a href=deep.html>deep</a>", "text/html"));
+    server.Add("/deep.html", Typed("deep <a href=deeper.html>deeper</a>", "text/html"));
+    server.Add("/x", Typed("dotless", "text/html"));
+    server.Add("/x.html", Typed("dotted", "text/html"));
+    server.Start();
+    CSite& site = MakeExactSite("/index.html");
+    site.m_useLevels = true;
+    site.m_levels = 3;
+    const fs::path folder = dir.path() / "Exact";
+
+    RunToEnd({&site});
+    for (const auto& error : site.GetErrors())
+        ADD_FAILURE() << error.code << " " << error.address;
+    const Files copy = Snapshot(folder);
+    const std::string p1 = "127.0.0.1/p1.html";
+    ASSERT_EQ(copy.count(p1), 1u);
+    const std::vector<std::string> links = LinksOf(copy.at(p1));
+    ASSERT_EQ(links.size(), 1u);
+    const std::string deep = Follow(folder, p1, links[0]);
+    ASSERT_EQ(copy.count(deep), 1u) << links[0];
+    EXPECT_EQ(copy.at(deep).find("deep"), 0u);
+    // deeper.html stays an address: the copy has no file for it.
+    EXPECT_EQ(LinksOf(copy.at(deep)), (std::vector<std::string>{server.Url("/deeper.html")}));
+
+    const std::string start = "127.0.0.1/index.html";
+    const std::vector<std::string> startLinks = LinksOf(copy.at(start));
+    ASSERT_EQ(startLinks.size(), 4u);
+    const std::string dotless = Follow(folder, start, startLinks[0]);
+    const std::string dotted = Follow(folder, start, startLinks[1]);
+    EXPECT_NE(dotless, dotted);
+    ASSERT_EQ(copy.count(dotless), 1u);
+    ASSERT_EQ(copy.count(dotted), 1u);
+    EXPECT_EQ(copy.at(dotless), "dotless");
+    EXPECT_EQ(copy.at(dotted), "dotted");
+}
