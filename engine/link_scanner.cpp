@@ -998,6 +998,16 @@ std::string_view CLinkScanner::LinkFor(std::string_view value, int kind, bool re
 
 std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool removable,
                                           LinkContext target) {
+    std::uint64_t refusedKey = 0;
+    std::string written = RewriteLinkOnce(value, kind, removable, target, refusedKey);
+    // Written out as an address, the link is mended should the crawl store it after all.
+    if (refusedKey != 0 && (!SchemeNameOf(written).empty() || written.starts_with("//")))
+        m_indexed.push_back({refusedKey, true, kind == kLinkClassFollowed});
+    return written;
+}
+
+std::string CLinkScanner::RewriteLinkOnce(std::string_view value, int kind, bool removable,
+                                          LinkContext target, std::uint64_t& refusedKey) {
     // With requisites only the scheme counts, as for browsers: a path resolved against a
     // base may hold these words and must be read the same way again.
     if (!m_requisites && (value.find("javascript:") != npos || value.find("mailto:") != npos)) {
@@ -1033,9 +1043,8 @@ std::string CLinkScanner::RewriteLinkAnew(std::string_view value, int kind, bool
         url = address->GetURL();
         m_site.OfflineCheck().NoteRefused(refusal, url, removed);
         m_site.Changes().CountSkipped(url);
-        // Written out as an address, the link is mended should the crawl store it after all.
         if (m_site.ExactNames() && !removed)
-            m_indexed.push_back({m_site.ExactKeyHash(*address), true, kind == kLinkClassFollowed});
+            refusedKey = m_site.ExactKeyHash(*address);
     }
     // A stored page loses its base: a refused address that the page alone would read as
     // another (a server without a path takes the base's folder) is written whole.

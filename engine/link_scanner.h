@@ -99,6 +99,9 @@ private:
                              LinkContext target = LinkContext::Other);
     std::string RewriteLinkAnew(std::string_view value, int kind, bool removable,
                                 LinkContext target);
+    // refusedKey: set, under exact names, to the key hash of a refused address.
+    std::string RewriteLinkOnce(std::string_view value, int kind, bool removable,
+                                LinkContext target, std::uint64_t& refusedKey);
     std::string MendLink(const CUrl& address, bool absolute, std::string_view value,
                          LinkContext target) const;
     // The link a page's base is rewritten to: the page's own file.

@@ -99,9 +99,14 @@ std::string CSite::ExactNameOf(const CUrl& address, LinkContext context) const {
         if (entry->redirect != 0)
             return FollowRedirects(m_nameTable, hash);
     }
-    return m_nameTable.Reserve(key, StoredUrl(address), [&](int unique) {
-        return ExactLocalName(address, naming, predicted, unique);
-    });
+    // The table gives the address back from its text: one that would read as another
+    // (a server name holding "@" reads its first part as a user) gets no file.
+    const std::string url = StoredUrl(address);
+    const CUrl again(nullptr, url, kLinkFollowed, UrlReading::Exact);
+    if (KeyOf(again, m_keysDefaultDocument) != key)
+        return {};
+    return m_nameTable.Reserve(
+        key, url, [&](int unique) { return ExactLocalName(address, naming, predicted, unique); });
 }
 
 std::string CSite::ExactLink(const CUrl& page, const CUrl& target, LinkContext context) const {

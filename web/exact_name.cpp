@@ -252,8 +252,10 @@ std::string ServerFolder(const CUrl& address, const CExactNaming& naming) {
     if (keyPort < 0 || !IsSafeNameSegment(address.host) || address.host.starts_with('.')) {
         return {};
     }
+    // Another host keeps its plain name on the port the start is on, too: a site served
+    // on one port from several names keeps the layout a copy without exact names has.
     const bool sameHost = address.host == naming.startHost;
-    if ((sameHost && keyPort == naming.startKeyPort) || (!sameHost && keyPort == 0)) {
+    if (keyPort == naming.startKeyPort || (!sameHost && keyPort == 0)) {
         return address.host;
     }
     // The start server already holds the plain name, so the default port is written too.

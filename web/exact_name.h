@@ -76,7 +76,8 @@ struct CExactNaming {
 };
 
 // The folder of a server inside the site's folder: the plain host for the start address's
-// server and for any other host on its scheme's default port; otherwise host, "_" and the
+// server and for any other host on its scheme's default port or on the start's; otherwise
+// host, "_" and the
 // port used ("h_8080", or "h_80" for the default port when the start is another port of
 // h). Empty when the port is unusable, the host starts with "." (the site folder's own
 // files do) or the folder would not be a safe name.

@@ -184,7 +184,8 @@ TEST_F(CliEndToEnd, MirrorStoresTheSiteWithLinksToLocalFiles) {
     EXPECT_EQ(FilesBelow(SitesDir()),
               (std::set<std::string>{"Test/127.0.0.1/index.htm", "Test/127.0.0.1/page2.html",
                                      "Test/127.0.0.1/sub/three.html", "Test/127.0.0.1/logo.png",
-                                     "Test/.quarn-records", "Test/.quarn-changes"}));
+                                     "Test/.quarn-records", "Test/.quarn-changes",
+                                     "Test/.quarn-names", "Test/.quarn-links"}));
     EXPECT_EQ(ReadFileText(host / "logo.png"), kLogo);
     // The other server is outside the default scope: never asked, its link left absolute.
     EXPECT_FALSE(site.Requested("/other.html"));
@@ -268,8 +269,8 @@ TEST_F(CliEndToEnd, TheSummaryListsFailedAddressesAndChangesWritesTheChangedFile
     std::string links = R"(<a href="here.html">here</a> <a href="http://localhost:{PORT}/">x</a>)";
     for (int i = 1; i <= 22; ++i)
         links += "<a href=\"missing" + std::to_string(i) + ".html\">m</a>";
-    PortSite site(std::map<std::string, PortSite::Page>{{"/", {links}},
-                                                        {"/here.html", {"<p>here</p>"}}});
+    PortSite site(
+        std::map<std::string, PortSite::Page>{{"/", {links}}, {"/here.html", {"<p>here</p>"}}});
     const fs::path changes = work.path() / "changes.jsonl";
     CliProcess cli({"mirror", site.Url("/"), "--name", "Broken", "--sites-dir", SitesDir().string(),
                     "--retries", "1", "--quiet", "--changes", changes.string()});
@@ -279,7 +280,8 @@ TEST_F(CliEndToEnd, TheSummaryListsFailedAddressesAndChangesWritesTheChangedFile
     EXPECT_TRUE(Contains(out, "\n  Files: 2 new, 0 changed, 0 unchanged, 22 failed, 1 skipped by "
                               "rules\n  Failed:\n"))
         << out;
-    static const std::regex kFailedLine(R"(\n    404  Not Found  http://127\.0\.0\.1:\d+/missing\d+\.html)");
+    static const std::regex kFailedLine(
+        R"(\n    404  Not Found  http://127\.0\.0\.1:\d+/missing\d+\.html)");
     EXPECT_EQ(std::distance(std::sregex_iterator(out.begin(), out.end(), kFailedLine),
                             std::sregex_iterator()),
               20)
@@ -320,7 +322,8 @@ TEST_F(CliEndToEnd, CtrlCStopsTheCrawlAndPrintsTheSummary) {
 }
 
 TEST_F(CliEndToEnd, SigtermAndSighupStopLikeCtrlCAndLeaveNoTemporaryFile) {
-    for (const auto& [signal, code] : {std::pair{SIGTERM, kExitTerminated}, {SIGHUP, kExitHungUp}}) {
+    for (const auto& [signal, code] :
+         {std::pair{SIGTERM, kExitTerminated}, {SIGHUP, kExitHungUp}}) {
         PortSite site({{"/", {"<a href=big.bin>b</a>"}}}, "/big.bin", true);
         CliProcess cli(
             {"mirror", site.Url("/"), "--name", "Slow", "--sites-dir", SitesDir().string()});

@@ -108,7 +108,7 @@ TEST(PredictedType, ExtensionThatSaysTheTypeWinsOverTheLinksPlace) {
     }
 }
 
-TEST(ServerFolder, OnlyTheStartServerAndDefaultPortsKeepThePlainHost) {
+TEST(ServerFolder, OnlyTheStartServerAndOtherHostsOnTheStartsOrDefaultPortKeepThePlainHost) {
     const CExactNaming atDefault{"h", 0, "index.html"};
     const CExactNaming at8080{"h", 8080, "index.html"};
     const struct {
@@ -127,7 +127,8 @@ TEST(ServerFolder, OnlyTheStartServerAndDefaultPortsKeepThePlainHost) {
         {"https://h/", at8080, 0, "h_443"},
         {"http://g/", at8080, 0, "g"},
         {"http://g:8080/", atDefault, 8080, "g_8080"},
-        {"http://g:8080/", at8080, 8080, "g_8080"},
+        {"http://g:8080/", at8080, 8080, "g"},
+        {"http://g:81/", at8080, 81, "g_81"},
         {"http://h:0/", atDefault, -1, ""},
         {"http://h:65536/", atDefault, -1, ""},
         {"http://h:8o/", atDefault, -1, ""},
