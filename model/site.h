@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "model/address_pattern.h"
 #include "model/copy_records.h"
 #include "model/crawl_changes.h"
 #include "model/error_entry.h"
@@ -82,6 +83,10 @@ public:
     bool m_useTypes = false;
     bool m_includeFiles = true;
     std::string m_files;
+    // Addresses left out by a pattern over their whole text, query included; unlike the
+    // lists above, always an exclude list.
+    bool m_useUrls = false;
+    std::string m_urls;
     bool m_useSizes = false;
     int m_fileMin = 0;   // bytes
     int m_fileMax = 256; // bytes
@@ -104,6 +109,10 @@ public:
     // Read each server's robots.txt and keep off what it disallows, at its Crawl-delay.
     // Off when a project file does not say, so that sites saved before crawl as they did.
     bool m_obeyRobots = false;
+    // Keep every address apart: the query, a name without a dot, the port and letter case
+    // each make another file. Off when a project file does not say, so that sites saved
+    // before keep their layout.
+    bool m_exactNames = false;
 
     CSiteGroup* m_group = nullptr;
 
@@ -143,7 +152,7 @@ public:
     void ClearLog();
 
     // --- Crawl rules ---
-    // Rebuilds the three pattern lists from SERVERS, DIRECTORIES and FILES.
+    // Rebuilds the pattern lists from SERVERS, DIRECTORIES, FILES and URLS.
     void CompilePatterns();
     // The admission test for a link found on a page. A requisite (a file the page embeds)
     // may come from a server outside the site's list when the site fetches requisites
@@ -283,4 +292,5 @@ private:
     CWildcardList m_serverPatterns;
     CWildcardList m_directoryPatterns;
     CWildcardList m_filePatterns;
+    CAddressPatterns m_urlPatterns;
 };
