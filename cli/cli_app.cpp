@@ -96,6 +96,13 @@ void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
                       "Fetch only the listed file names (the default)",
                       "Fetch every file name but the listed ones");
 
+    mirror
+        .add_option("--exclude-urls", options.excludeUrls,
+                    "Leave out every address that matches PATTERN (\"*\" matches any text), its "
+                    "query included; repeatable")
+        ->type_name("PATTERN")
+        ->allow_extra_args(false);
+
     AddOptional(mirror, "--min-size", options.minSize,
                 "Skip files the server says are smaller (SIZE: bytes, or a number followed by K, "
                 "M or G for 1024, 1024^2 or 1024^3 bytes; HTML pages are never skipped)")
@@ -141,6 +148,9 @@ void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
     mirror.add_flag("--remove-links", options.removeLinks,
                     "Remove links to addresses that are not crawled, instead of making them "
                     "absolute");
+    mirror.add_flag("--classic-names", options.classicNames,
+                    "Name files as classic copiers do: one file per path, the query left out, a "
+                    "last name without a dot taken for a folder");
     auto* fresh = mirror.add_flag("--fresh", options.fresh,
                                   "Erase the site's folder and fetch everything (default: keep "
                                   "it and fetch only what changed)");

@@ -109,6 +109,24 @@ std::optional<std::string> NormaliseFilterList(std::string_view text, std::strin
     return list;
 }
 
+std::string NormaliseAddressList(std::span<const std::string> values) {
+    std::string list;
+    for (std::string_view text : values) {
+        while (!text.empty()) {
+            const auto comma = text.find(',');
+            const std::string_view item = TrimSpaces(text.substr(0, comma));
+            text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+            if (item.empty())
+                continue;
+            if (!list.empty())
+                list += ',';
+            list += item;
+            list += "=1";
+        }
+    }
+    return list;
+}
+
 std::optional<std::int64_t> ParseByteSize(std::string_view text) {
     std::int64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -203,6 +221,14 @@ std::unique_ptr<CSite> BuildMirrorSite(const MirrorOptions& options, std::string
     site->m_includeFiles = !options.excludeFiles;
     if (!ApplyList(options.files, "--files", site->m_useTypes, site->m_files, error))
         return nullptr;
+    if (!options.excludeUrls.empty()) {
+        site->m_urls = NormaliseAddressList(options.excludeUrls);
+        if (site->m_urls.empty()) {
+            error = "--exclude-urls: the list holds no pattern";
+            return nullptr;
+        }
+        site->m_useUrls = true;
+    }
 
     if (options.minSize || options.maxSize) {
         constexpr std::int64_t kIntMax = std::numeric_limits<int>::max();
@@ -264,5 +290,6 @@ std::unique_ptr<CSite> BuildMirrorSite(const MirrorOptions& options, std::string
     site->m_headProbe = options.headProbe;
     site->m_obeyRobots = !options.noRobots;
     site->m_downloadChanges = !options.fresh;
+    site->m_exactNames = !options.classicNames;
     return site;
 }

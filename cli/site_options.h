@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CSite;
 
@@ -23,6 +25,8 @@ struct MirrorOptions {
     bool excludeServers = false;
     bool excludeDirectories = false;
     bool excludeFiles = false;
+    // Address exclusion patterns as typed, one option each; each may be a list.
+    std::vector<std::string> excludeUrls;
     // Byte counts as typed, suffixes allowed (see ParseByteSize).
     std::optional<std::string> minSize;
     std::optional<std::string> maxSize;
@@ -44,6 +48,8 @@ struct MirrorOptions {
     // Ask only for the files the copy lacks; the others are read back from disk.
     bool missing = false;
     bool spanHosts = false;
+    // One file per path, as before addresses were kept apart.
+    bool classicNames = false;
 };
 
 // The ranges the site dialog accepts, shared by the option checks and the help text.
@@ -65,6 +71,12 @@ bool IsRefusedHost(std::string_view host);
 // has no "=flag" gets "=1"; spaces around items and empty items are dropped. Fails for
 // a pattern with more than one "*", which the crawl would silently ignore.
 std::optional<std::string> NormaliseFilterList(std::string_view text, std::string& error);
+
+// The address exclusion list in the project file's form, from the values of the options
+// that give it: each value's items are separated by ",", trimmed, and every one that is
+// not empty is a pattern in force ("=1" added). No flag is read from an item, since a
+// pattern may end in "=0" or "=1" itself (a query such as "?page=1").
+std::string NormaliseAddressList(std::span<const std::string> values);
 
 // A byte count: digits, optionally followed by K, M or G (either case) for 1024,
 // 1024² or 1024³ bytes. Empty for anything else, including an overflow.

@@ -26,6 +26,7 @@ enum class LinkRefusal {
     FileName,
     Unstorable, // no safe local name inside the site's folder
     Robots,
+    Excluded, // matched an address exclusion pattern
 };
 
 // Why an address that a local link points at has no file at the end of the crawl.
@@ -59,7 +60,7 @@ public:
     std::vector<std::string> ReportLines() const;
 
 private:
-    static constexpr std::size_t kRefusals = 7;
+    static constexpr std::size_t kRefusals = 8;
     static constexpr std::size_t kMissingReasons = 5;
 
     struct Tally {

@@ -257,6 +257,7 @@ void CSite::CompilePatterns() {
     CompileList(m_directoryPatterns, m_directories);
     CompileList(m_filePatterns, m_files);
     CompileList(m_serverPatterns, m_servers);
+    m_urlPatterns.Compile(m_urls);
 }
 
 namespace {
@@ -284,6 +285,8 @@ LinkRefusal CSite::RefusalOf(const CUrl& address, bool requisite) const {
         return LinkRefusal::Directory;
     if (m_useTypes && !PassesList(m_filePatterns, m_includeFiles, address.file))
         return LinkRefusal::FileName;
+    if (m_useUrls && m_urlPatterns.Matches(address))
+        return LinkRefusal::Excluded;
     // An address that cannot be stored inside the site's folder is never fetched.
     if (!address.HasSafeLocalPath())
         return LinkRefusal::Unstorable;

@@ -21,6 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "model/address_pattern.h"
 #include "model/copy_records.h"
 #include "model/crawl_changes.h"
 #include "model/error_entry.h"
@@ -86,6 +87,10 @@ public:
     bool m_useTypes = false;
     bool m_includeFiles = true;
     std::string m_files;
+    // Addresses left out by a pattern over their whole text, query included; unlike the
+    // lists above, always an exclude list.
+    bool m_useUrls = false;
+    std::string m_urls;
     bool m_useSizes = false;
     int m_fileMin = 0;   // bytes
     int m_fileMax = 256; // bytes
@@ -151,7 +156,7 @@ public:
     void ClearLog();
 
     // --- Crawl rules ---
-    // Rebuilds the three pattern lists from SERVERS, DIRECTORIES and FILES.
+    // Rebuilds the pattern lists from SERVERS, DIRECTORIES, FILES and URLS.
     void CompilePatterns();
     // The admission test for a link found on a page. A requisite (a file the page embeds)
     // may come from a server outside the site's list when the site fetches requisites
@@ -348,4 +353,5 @@ private:
     CWildcardList m_serverPatterns;
     CWildcardList m_directoryPatterns;
     CWildcardList m_filePatterns;
+    CAddressPatterns m_urlPatterns;
 };

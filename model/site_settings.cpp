@@ -21,12 +21,13 @@ struct Setting {
 };
 
 // In the order they are written.
-const std::array<Setting, 36> kSettings{{
+const std::array<Setting, 39> kSettings{{
     {"CONNECTION_TIMEOUT", &CSite::m_connectionTimeout},
     {"CONTENT_DIRECTORY", &CSite::m_contentDirectory},
     {"DEFAULT_DOCUMENT", &CSite::m_defaultDocument},
     {"DIRECTORIES", &CSite::m_directories},
     {"DOWNLOAD_CHANGES", &CSite::m_downloadChanges},
+    {"EXACT_NAMES", &CSite::m_exactNames},
     {"FILE_MAX", &CSite::m_fileMax},
     {"FILE_MIN", &CSite::m_fileMin},
     {"FILES", &CSite::m_files},
@@ -50,6 +51,7 @@ const std::array<Setting, 36> kSettings{{
     {"SPACE_MAX", &CSite::m_spaceMax},
     {"TIME_MAX", &CSite::m_timeMax},
     {"URL", &CSite::m_url},
+    {"URLS", &CSite::m_urls},
     {"USE_DIRECTORY", &CSite::m_useDirectory},
     {"USE_LEVELS", &CSite::m_useLevels},
     {"USE_SERVERS", &CSite::m_useServers},
@@ -57,6 +59,7 @@ const std::array<Setting, 36> kSettings{{
     {"USE_SPACE", &CSite::m_useSpace},
     {"USE_TIME", &CSite::m_useTime},
     {"USE_TYPES", &CSite::m_useTypes},
+    {"USE_URLS", &CSite::m_useUrls},
     {"USER_AGENT", &CSite::m_userAgent},
 }};
 

@@ -26,6 +26,7 @@ inline constexpr const char* kContentGroupIcon = ":/art/group_content.svg"; // 3
 inline constexpr const char* kServersGroupIcon = ":/art/group_servers.svg"; // 32x32
 inline constexpr const char* kDirectoriesGroupIcon = ":/art/group_directories.svg"; // 32x32
 inline constexpr const char* kFilesGroupIcon = ":/art/group_files.svg"; // 32x32
+inline constexpr const char* kAddressesGroupIcon = ":/art/group_addresses.svg"; // 32x32
 inline constexpr const char* kLevelsGroupIcon = ":/art/group_levels.svg"; // 32x32
 inline constexpr const char* kSpaceGroupIcon = ":/art/group_space.svg"; // 32x32
 inline constexpr const char* kTimeGroupIcon = ":/art/group_time.svg"; // 32x32

@@ -59,6 +59,7 @@ TEST(CliArguments, BadInputExitsWithTwoAndSaysWhy) {
         {{"mirror", "example.com", "--include-files", "--exclude-files", "--files", "a"},
          "--exclude-files"},
         {{"mirror", "example.com", "--name", ".."}, "--name"},
+        {{"mirror", "example.com", "--classic-names", "--exclude-urls", " ,"}, "no pattern"},
         {{"mirror", "example.com", "--unknown"}, "--unknown"},
         {{"run"}, "PROJECT"},
         {{"list", "a.xml", "b.xml"}, "b.xml"},

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "cli/site_options.h"
+#include "model/address_pattern.h"
 #include "model/site.h"
 #include "model/wildcard.h"
 
@@ -116,6 +117,39 @@ TEST(MirrorSite, ListWithoutPatternsOrWithTwoStarsIsRefused) {
     EXPECT_NE(BuildError(options).find("--files"), std::string::npos);
     options.files = "*.htm,a*b*c";
     EXPECT_NE(BuildError(options).find("a*b*c"), std::string::npos);
+}
+
+TEST(MirrorSite, ExcludeUrlsSwitchesTheAddressRuleOnWithEveryPatternInForce) {
+    auto options = Options("wiki.example.org");
+    auto site = Build(options);
+    ASSERT_TRUE(site);
+    EXPECT_FALSE(site->m_useUrls);
+    EXPECT_EQ(site->m_urls, "");
+
+    options.excludeUrls = {"*action=edit*", " *returnto=*,*oldid=* ", "*page=1"};
+    site = Build(options);
+    ASSERT_TRUE(site);
+    EXPECT_TRUE(site->m_useUrls);
+    EXPECT_EQ(site->m_urls, "*action=edit*=1,*returnto=*=1,*oldid=*=1,*page=1=1");
+    // What the crawl makes of it: every pattern, "=" and all.
+    CAddressPatterns patterns;
+    patterns.Compile(site->m_urls);
+    EXPECT_EQ(patterns.Patterns(),
+              (std::vector<std::string>{"*action=edit*", "*returnto=*", "*oldid=*", "*page=1"}));
+
+    options.excludeUrls = {" , ", ""};
+    EXPECT_NE(BuildError(options).find("--exclude-urls"), std::string::npos);
+}
+
+TEST(MirrorSite, AddressesAreKeptApartUnlessClassicNamesAreAsked) {
+    auto options = Options("example.com");
+    auto site = Build(options);
+    ASSERT_TRUE(site);
+    EXPECT_TRUE(site->m_exactNames);
+    options.classicNames = true;
+    site = Build(options);
+    ASSERT_TRUE(site);
+    EXPECT_FALSE(site->m_exactNames);
 }
 
 TEST(MirrorSite, CredentialsInTheAddressMoveToTheLogin) {

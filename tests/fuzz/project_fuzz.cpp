@@ -1,5 +1,6 @@
-// Any file offered as a project: loading never crashes or hangs, and what loads saves
-// again to a file that loads back to the same text.
+// Any file offered as a project: loading never crashes or hangs, what loads saves again to
+// a file that loads back to the same text, and every site's rules, compiled as a crawl
+// compiles them, can judge its own start address.
 
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +8,8 @@
 #include <string>
 
 #include "model/project.h"
+#include "model/site.h"
+#include "model/site_group.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
@@ -23,6 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         reloaded.Store(again);
         if (again.str() != out.str())
             __builtin_trap();
+        for (const auto& group : project.GetGroups()) {
+            for (const auto& site : group->m_sites) {
+                site->CompilePatterns();
+                site->IsAllowed(CUrl(nullptr, site->m_url, kLinkFollowed));
+            }
+        }
     }
     return 0;
 }

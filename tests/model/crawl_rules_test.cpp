@@ -125,3 +125,30 @@ TEST(AdmissionTest, AddressesThatWouldLeaveTheSiteFolderAreRefused) {
     EXPECT_FALSE(site.IsAllowed(Address("http://h/a\\..\\..\\x.htm")));
     EXPECT_FALSE(site.IsAllowed(Address("http://../x.htm")));
 }
+
+TEST(AdmissionTest, AddressRuleExcludesMatchesQueryIncludedWhenOn) {
+    CSite site("s");
+    site.m_urls = "*action=edit*=1,*returnto=*=0";
+    site.CompilePatterns();
+    const CUrl edit = Address("http://w/index.php?title=A&action=edit");
+    EXPECT_EQ(site.RefusalOf(edit), LinkRefusal::None) << "the rule is off";
+
+    site.m_useUrls = true;
+    site.CompilePatterns();
+    EXPECT_EQ(site.RefusalOf(edit), LinkRefusal::Excluded);
+    EXPECT_EQ(site.RefusalOf(edit, true), LinkRefusal::Excluded) << "requisites too";
+    EXPECT_TRUE(site.IsAllowed(Address("http://w/index.php?title=A")));
+    EXPECT_TRUE(site.IsAllowed(Address("http://w/Login?returnto=Main"))) << "not in force";
+    EXPECT_FALSE(site.IsAllowed(Address("http://joe@w/index.php?action=edit#x")));
+
+    // The file-name rule is asked first, and the depth rule after.
+    site.m_useTypes = true;
+    site.m_files = "*.htm=1";
+    site.m_useLevels = true;
+    site.m_levels = 1;
+    site.CompilePatterns();
+    EXPECT_EQ(site.RefusalOf(edit), LinkRefusal::FileName);
+    site.m_files = "*=1";
+    site.CompilePatterns();
+    EXPECT_EQ(site.RefusalOf(Address("http://w/index.php?action=edit", 5)), LinkRefusal::Excluded);
+}

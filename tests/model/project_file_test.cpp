@@ -77,18 +77,21 @@ std::unique_ptr<CSite> UnusualSite() {
     site->m_pageRequisites = true;
     site->m_requisitesAnyServer = false;
     site->m_headProbe = true;
+    site->m_exactNames = true;
+    site->m_useUrls = true;
+    site->m_urls = "*action=edit*=1,*returnto=*=0";
     return site;
 }
 } // namespace
 
-TEST(ProjectFile, OneGroupWithOneSiteIsFortyFourLines) {
+TEST(ProjectFile, OneGroupWithOneSiteIsFortySevenLines) {
     SitesDirScope dir;
     CProject project;
     project.AddGroup(std::make_unique<CSiteGroup>("Sites"));
     project.AddSite(std::make_unique<CSite>("Alpha"), *project.GetGroups()[0]);
 
     const auto lines = Lines(Stored(project));
-    ASSERT_EQ(lines.size(), 44u);
+    ASSERT_EQ(lines.size(), 47u);
     EXPECT_EQ(lines[0], "<DATA>");
     EXPECT_EQ(lines[1], "   <GROUP>");
     EXPECT_EQ(lines[2], "      <EXPANDED>TRUE</EXPANDED>");
@@ -96,17 +99,21 @@ TEST(ProjectFile, OneGroupWithOneSiteIsFortyFourLines) {
     EXPECT_EQ(lines[4], "      <SITE>");
     EXPECT_EQ(lines[5], "         <CONNECTION_TIMEOUT>30</CONNECTION_TIMEOUT>");
     EXPECT_EQ(lines[7], "         <DEFAULT_DOCUMENT>index.htm</DEFAULT_DOCUMENT>");
-    EXPECT_EQ(lines[13], "         <HEAD_PROBE>FALSE</HEAD_PROBE>");
-    EXPECT_EQ(lines[19], "         <NAME>Alpha</NAME>");
-    EXPECT_EQ(lines[21], "         <OBEY_ROBOTS>FALSE</OBEY_ROBOTS>");
-    EXPECT_EQ(lines[22], "         <WORKERS>1</WORKERS>");
-    EXPECT_EQ(lines[24], "         <PAGE_REQUISITES>FALSE</PAGE_REQUISITES>");
-    EXPECT_EQ(lines[25], "         <REMOVE_LINKS>FALSE</REMOVE_LINKS>");
-    EXPECT_EQ(lines[27], "         <REQUISITES_ANY_SERVER>TRUE</REQUISITES_ANY_SERVER>");
-    EXPECT_EQ(lines[40], "         <USER_AGENT></USER_AGENT>");
-    EXPECT_EQ(lines[41], "      </SITE>");
-    EXPECT_EQ(lines[42], "   </GROUP>");
-    EXPECT_EQ(lines[43], "</DATA>");
+    EXPECT_EQ(lines[10], "         <EXACT_NAMES>FALSE</EXACT_NAMES>");
+    EXPECT_EQ(lines[14], "         <HEAD_PROBE>FALSE</HEAD_PROBE>");
+    EXPECT_EQ(lines[20], "         <NAME>Alpha</NAME>");
+    EXPECT_EQ(lines[22], "         <OBEY_ROBOTS>FALSE</OBEY_ROBOTS>");
+    EXPECT_EQ(lines[23], "         <WORKERS>1</WORKERS>");
+    EXPECT_EQ(lines[25], "         <PAGE_REQUISITES>FALSE</PAGE_REQUISITES>");
+    EXPECT_EQ(lines[26], "         <REMOVE_LINKS>FALSE</REMOVE_LINKS>");
+    EXPECT_EQ(lines[28], "         <REQUISITES_ANY_SERVER>TRUE</REQUISITES_ANY_SERVER>");
+    EXPECT_EQ(lines[33], "         <URL></URL>");
+    EXPECT_EQ(lines[34], "         <URLS></URLS>");
+    EXPECT_EQ(lines[42], "         <USE_URLS>FALSE</USE_URLS>");
+    EXPECT_EQ(lines[43], "         <USER_AGENT></USER_AGENT>");
+    EXPECT_EQ(lines[44], "      </SITE>");
+    EXPECT_EQ(lines[45], "   </GROUP>");
+    EXPECT_EQ(lines[46], "</DATA>");
 }
 
 TEST(ProjectFile, EmptyProjectIsOneLine) {
@@ -143,6 +150,9 @@ TEST(ProjectFile, EverySettingSurvivesASaveAndALoad) {
     EXPECT_TRUE(site.m_pageRequisites);
     EXPECT_FALSE(site.m_requisitesAnyServer);
     EXPECT_TRUE(site.m_headProbe);
+    EXPECT_TRUE(site.m_exactNames);
+    EXPECT_TRUE(site.m_useUrls);
+    EXPECT_EQ(site.m_urls, "*action=edit*=1,*returnto=*=0");
 }
 
 TEST(ProjectFile, ReadingIsForgivingAboutMissingAndOddValues) {
@@ -170,6 +180,9 @@ TEST(ProjectFile, ReadingIsForgivingAboutMissingAndOddValues) {
     EXPECT_FALSE(site.m_pageRequisites) << "sites saved before crawl as they did";
     EXPECT_FALSE(site.m_headProbe);
     EXPECT_FALSE(site.m_obeyRobots) << "absent: as before, robots.txt is not read";
+    EXPECT_FALSE(site.m_exactNames) << "absent: files keep the names they had";
+    EXPECT_FALSE(site.m_useUrls);
+    EXPECT_EQ(site.m_urls, "");
     EXPECT_EQ(site.m_contentDirectory, (dir.path() / "Untitled").string());
     EXPECT_EQ(group.m_sites[1]->m_name, "Beta") << "leading spaces of a value are lost";
 }

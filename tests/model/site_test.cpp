@@ -45,6 +45,14 @@ TEST(Site, NewSiteHasTheDefaults) {
     EXPECT_FALSE(site.m_removeLinks);
 }
 
+TEST(Site, ANewSiteTakesTheNewDefaultsWhereAnOldFileSaysNothing) {
+    CSite site("Untitled");
+    EXPECT_FALSE(site.m_exactNames || site.m_obeyRobots || site.m_pageRequisites);
+    site.UseNewSiteDefaults();
+    EXPECT_TRUE(site.m_exactNames && site.m_obeyRobots && site.m_pageRequisites);
+    EXPECT_FALSE(site.m_useUrls) << "no address is left out unless asked";
+}
+
 TEST(Site, KeysFollowCreationOrderAcrossGroupsAndSites) {
     CSite first("a");
     CSiteGroup group("g");

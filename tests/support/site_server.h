@@ -89,6 +89,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_log;
     }
+    // The same requests with their targets as sent, query included: "GET /l.php?p=2".
+    std::vector<std::string> Targets() const {
+        std::lock_guard lock(m_mutex);
+        return m_targets;
+    }
     // When each entry of Log() was made.
     std::vector<std::chrono::steady_clock::time_point> Times() const {
         std::lock_guard lock(m_mutex);
@@ -134,6 +139,7 @@ private:
         {
             std::unique_lock lock(m_mutex);
             m_log.push_back(request.method + " " + key);
+            m_targets.push_back(request.method + " " + request.target);
             m_times.push_back(std::chrono::steady_clock::now());
             m_clientPorts.insert(request.remote_port);
             m_changed.notify_all();
@@ -186,5 +192,6 @@ private:
     std::set<std::string> m_held;
     bool m_closing = false;
     std::vector<std::string> m_log;
+    std::vector<std::string> m_targets;
     std::vector<std::chrono::steady_clock::time_point> m_times;
 };

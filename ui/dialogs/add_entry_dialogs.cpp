@@ -37,8 +37,22 @@ QString NormaliseDirectoryEntry(const QString& text) {
     return entry;
 }
 
-CAddEntryDialog::CAddEntryDialog(const QString& title, Normaliser normalise, QWidget* parent)
-    : QDialog(parent), m_normalise(normalise) {
+QString OneWildcardAtMost(const QString& text) {
+    return CountWildcards(text) >= 2
+               ? QStringLiteral("You cannot enter more than 1 wildcard ( * ) character")
+               : QString();
+}
+
+QString NoComma(const QString& text) {
+    return text.contains(QLatin1Char(','))
+               ? QStringLiteral("An address pattern cannot hold a comma ( , ): put a * in its "
+                                "place")
+               : QString();
+}
+
+CAddEntryDialog::CAddEntryDialog(const QString& title, Normaliser normalise, QWidget* parent,
+                                 Checker check)
+    : QDialog(parent), m_normalise(normalise), m_check(check) {
     setWindowTitle(title);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -65,8 +79,8 @@ CAddEntryDialog::CAddEntryDialog(const QString& title, Normaliser normalise, QWi
 
 void CAddEntryDialog::accept() {
     m_entry = m_edit->text();
-    if (CountWildcards(m_entry) >= 2) {
-        ShowMessage(QStringLiteral("You cannot enter more than 1 wildcard ( * ) character"));
+    if (const QString problem = m_check(m_entry); !problem.isEmpty()) {
+        ShowMessage(problem);
         m_edit->setFocus();
         return;
     }
@@ -83,3 +97,8 @@ CAddDirectoryDialog::CAddDirectoryDialog(QWidget* parent)
 
 CAddFileDialog::CAddFileDialog(QWidget* parent)
     : CAddEntryDialog(QStringLiteral("Add File"), &RemoveSpaces, parent) {}
+
+CAddAddressDialog::CAddAddressDialog(QWidget* parent)
+    : CAddEntryDialog(
+          QStringLiteral("Add Address"), [](const QString& text) { return text.trimmed(); }, parent,
+          &NoComma) {}

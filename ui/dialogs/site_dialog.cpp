@@ -20,7 +20,8 @@
 namespace {
 // The tabs show the shared site images: Site 0, Links 1, Limits 3, Options 4.
 constexpr int kTabImages[CSiteDialog::kPageCount] = {0, 1, 3, 4};
-constexpr QSize kPagesMinSize(600, 470);
+// Tall enough for the Links page to show its four lists with three entries in sight each.
+constexpr QSize kPagesMinSize(600, 580);
 
 QString In(const std::string& text) {
     return QString::fromStdString(text);
@@ -136,6 +137,9 @@ void CSiteDialog::CopyIn(const CSite& site) {
     l.m_levels = site.m_levels;
     l.m_removeLinks = FlagIn(site.m_removeLinks);
     l.m_pageRequisites = FlagIn(site.m_pageRequisites);
+    l.m_restrictAddresses = FlagIn(site.m_useUrls);
+    l.m_addresses = In(site.m_urls);
+    l.m_exactNames = FlagIn(site.m_exactNames);
 
     CSiteDialogLimitsPage& m = *m_limitsPage;
     m.m_restrictDiskSpace = FlagIn(site.m_useSpace);
@@ -181,6 +185,9 @@ void CSiteDialog::CopyOut(CSite& site) const {
     site.m_levels = l.m_levels;
     site.m_removeLinks = FlagOut(l.m_removeLinks);
     site.m_pageRequisites = FlagOut(l.m_pageRequisites);
+    site.m_useUrls = FlagOut(l.m_restrictAddresses);
+    site.m_urls = Out(l.m_addresses);
+    site.m_exactNames = FlagOut(l.m_exactNames);
 
     const CSiteDialogLimitsPage& m = *m_limitsPage;
     site.m_useSpace = FlagOut(m.m_restrictDiskSpace);

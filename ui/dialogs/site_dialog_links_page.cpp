@@ -60,6 +60,10 @@ void CSiteDialogLinksPage::BuildControls() {
                      QStringLiteral("Check this group to restrict the names of files that are "
                                     "followed."),
                      art::kFilesGroupIcon);
+    BuildFilterGroup(m_addressGroup, Kind::Addresses, QStringLiteral("Addresses"),
+                     QStringLiteral("Check this group to leave out the addresses that match an "
+                                    "entry, their query included."),
+                     art::kAddressesGroupIcon);
 
     m_levelsBox = new QGroupBox(this);
     m_levelsBox->setObjectName(QStringLiteral("levelsGroupBox"));
@@ -90,7 +94,9 @@ void CSiteDialogLinksPage::BuildControls() {
     m_removeLinksCheck =
         new QCheckBox(QStringLiteral("Remove links that are not followed"), modifyBox);
     m_removeLinksCheck->setObjectName(QStringLiteral("removeLinksCheckBox"));
-    (new QVBoxLayout(modifyBox))->addWidget(m_removeLinksCheck);
+    auto* modifyLayout = new QVBoxLayout(modifyBox);
+    modifyLayout->addWidget(m_removeLinksCheck);
+    modifyLayout->addStretch(1);
 
     // Below both columns, its caption going on in a wrapped line under the box's text:
     // a check box does not wrap its own.
@@ -108,15 +114,20 @@ void CSiteDialogLinksPage::BuildControls() {
     requisites->addWidget(m_pageRequisitesCheck, 0, Qt::AlignLeft);
     requisites->addWidget(requisitesList);
 
-    auto* right = new QVBoxLayout;
-    right->addWidget(m_levelsBox, 1);
-    right->addWidget(modifyBox);
+    m_exactNamesCheck = new QCheckBox(
+        QStringLiteral("Keep every address apart: queries, names without a dot, ports and case"),
+        this);
+    m_exactNamesCheck->setObjectName(QStringLiteral("exactNamesCheckBox"));
+
     auto* layout = new QGridLayout(this);
     layout->addWidget(m_serverGroup.box, 0, 0);
     layout->addWidget(m_directoryGroup.box, 0, 1);
     layout->addWidget(m_fileGroup.box, 1, 0);
-    layout->addLayout(right, 1, 1);
-    layout->addLayout(requisites, 2, 0, 1, 2);
+    layout->addWidget(m_addressGroup.box, 1, 1);
+    layout->addWidget(m_levelsBox, 2, 0);
+    layout->addWidget(modifyBox, 2, 1);
+    layout->addLayout(requisites, 3, 0, 1, 2);
+    layout->addWidget(m_exactNamesCheck, 4, 0, 1, 2);
     // Room above each box for the check box on its edge.
     layout->setVerticalSpacing(layout->verticalSpacing() + 6);
 }
@@ -124,7 +135,7 @@ void CSiteDialogLinksPage::BuildControls() {
 void CSiteDialogLinksPage::BuildFilterGroup(FilterGroup& group, Kind kind,
                                             const QString& restrictText,
                                             const QString& explanation, const char* icon) {
-    static const char* const kNames[] = {"servers", "directories", "files"};
+    static const char* const kNames[] = {"servers", "directories", "files", "addresses"};
     const QString name = QString::fromLatin1(kNames[static_cast<int>(kind)]);
     group.box = new QGroupBox(this);
     group.box->setObjectName(name + QStringLiteral("GroupBox"));
@@ -132,12 +143,21 @@ void CSiteDialogLinksPage::BuildFilterGroup(FilterGroup& group, Kind kind,
     group.restrict->setObjectName(name + QStringLiteral("RestrictCheckBox"));
     connect(group.restrict, &QCheckBox::clicked, this, &CSiteDialogLinksPage::OnRestrictClicked);
 
-    group.include = new QRadioButton(QStringLiteral("Include"), group.box);
-    group.include->setObjectName(name + QStringLiteral("IncludeRadio"));
-    group.exclude = new QRadioButton(QStringLiteral("Exclude"), group.box);
-    group.exclude->setObjectName(name + QStringLiteral("ExcludeRadio"));
-    connect(group.include, &QRadioButton::clicked, this, [this, kind] { OnIncludeClicked(kind, true); });
-    connect(group.exclude, &QRadioButton::clicked, this, [this, kind] { OnIncludeClicked(kind, false); });
+    // The address list only ever excludes: it has no choice to offer.
+    auto* radios = new QHBoxLayout;
+    if (kind != Kind::Addresses) {
+        group.include = new QRadioButton(QStringLiteral("Include"), group.box);
+        group.include->setObjectName(name + QStringLiteral("IncludeRadio"));
+        group.exclude = new QRadioButton(QStringLiteral("Exclude"), group.box);
+        group.exclude->setObjectName(name + QStringLiteral("ExcludeRadio"));
+        connect(group.include, &QRadioButton::clicked, this,
+                [this, kind] { OnIncludeClicked(kind, true); });
+        connect(group.exclude, &QRadioButton::clicked, this,
+                [this, kind] { OnIncludeClicked(kind, false); });
+        radios->addWidget(group.include);
+        radios->addWidget(group.exclude);
+        radios->addStretch(1);
+    }
 
     group.list = new QListWidget(group.box);
     group.list->setObjectName(name + QStringLiteral("List"));
@@ -154,10 +174,6 @@ void CSiteDialogLinksPage::BuildFilterGroup(FilterGroup& group, Kind kind,
     group.remove->setAutoDefault(false);
     connect(group.remove, &QPushButton::clicked, this, [this, kind] { OnDelete(kind); });
 
-    auto* radios = new QHBoxLayout;
-    radios->addWidget(group.include);
-    radios->addWidget(group.exclude);
-    radios->addStretch(1);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(group.add);
     buttons->addWidget(group.remove);
@@ -178,10 +194,12 @@ void CSiteDialogLinksPage::OnInitDialog() {
     ParseFilterList(m_serverGroup.list, m_servers);
     ParseFilterList(m_directoryGroup.list, m_directories);
     ParseFilterList(m_fileGroup.list, m_fileNames);
+    ParseFilterList(m_addressGroup.list, m_addresses, EntryForm::FinalFlag);
     m_levelsEdit->SetRange(kLevelsMin, kLevelsMax);
     m_serverGroup.enabler.Attach(m_serverGroup.box);
     m_directoryGroup.enabler.Attach(m_directoryGroup.box);
     m_fileGroup.enabler.Attach(m_fileGroup.box);
+    m_addressGroup.enabler.Attach(m_addressGroup.box);
     m_levelsEnabler.Attach(m_levelsBox);
     Refresh();
 }
@@ -194,6 +212,8 @@ void CSiteDialogLinksPage::DoDataExchange(CDataExchange& dx) {
     dx.Check(m_fileGroup.restrict, m_restrictFileNames);
     dx.Check(m_removeLinksCheck, m_removeLinks);
     dx.Check(m_pageRequisitesCheck, m_pageRequisites);
+    dx.Check(m_addressGroup.restrict, m_restrictAddresses);
+    dx.Check(m_exactNamesCheck, m_exactNames);
 }
 
 QWidget* CSiteDialogLinksPage::FirstControl() const {
@@ -213,10 +233,11 @@ bool CSiteDialogLinksPage::OnKillActive() {
     m_servers = BuildFilterList(m_serverGroup.list);
     m_directories = BuildFilterList(m_directoryGroup.list);
     m_fileNames = BuildFilterList(m_fileGroup.list);
+    m_addresses = BuildFilterList(m_addressGroup.list);
     return true;
 }
 
-void CSiteDialogLinksPage::ParseFilterList(QListWidget* list, const QString& text) {
+void CSiteDialogLinksPage::ParseFilterList(QListWidget* list, const QString& text, EntryForm form) {
     list->clear();
     QString rest = text;
     while (!rest.isEmpty()) {
@@ -229,6 +250,14 @@ void CSiteDialogLinksPage::ParseFilterList(QListWidget* list, const QString& tex
         rest.remove(0, skip);
         if (item.isEmpty())
             continue;
+        if (form == EntryForm::FinalFlag) {
+            const bool flagged = item.size() >= 2 && item[item.size() - 2] == u'=' &&
+                                 (item.back() == u'0' || item.back() == u'1');
+            const QString name = flagged ? item.chopped(2) : item;
+            if (!name.isEmpty())
+                AddEntry(list, name, !flagged || item.back() == u'1');
+            continue;
+        }
         const qsizetype equals = item.indexOf(u'=');
         const QString name = equals < 0 ? item : item.left(equals);
         QString value = equals < 0 ? QString() : item.mid(equals);
@@ -261,6 +290,7 @@ void CSiteDialogLinksPage::Refresh() {
         ->setChecked(true);
     m_fileGroup.enabler.Enable(m_restrictFileNames != 0);
     (m_includeFileNames != 0 ? m_fileGroup.include : m_fileGroup.exclude)->setChecked(true);
+    m_addressGroup.enabler.Enable(m_restrictAddresses != 0);
     m_levelsEnabler.Enable(m_restrictLevels != 0);
 }
 
@@ -280,15 +310,18 @@ void CSiteDialogLinksPage::OnAdd(Kind kind) {
         dialog = std::make_unique<CAddServerDialog>();
     else if (kind == Kind::Directories)
         dialog = std::make_unique<CAddDirectoryDialog>();
-    else
+    else if (kind == Kind::FileNames)
         dialog = std::make_unique<CAddFileDialog>();
+    else
+        dialog = std::make_unique<CAddAddressDialog>();
     if (dialog->exec() != QDialog::Accepted || dialog->Entry().isEmpty())
         return;
     const QString entry = dialog->Entry();
     FilterGroup& group = GroupOf(kind);
     for (int i = 0; i < group.list->count(); ++i) {
         if (group.list->item(i)->text() == entry) {
-            static const char* const kWhat[] = {"The server '", "The directory '", "The file '"};
+            static const char* const kWhat[] = {"The server '", "The directory '", "The file '",
+                                                "The address '"};
             ShowMessage(QString::fromLatin1(kWhat[static_cast<int>(kind)]) + entry +
                         QStringLiteral("' already exists."));
             return;
@@ -296,7 +329,7 @@ void CSiteDialogLinksPage::OnAdd(Kind kind) {
     }
     AddEntry(group.list, entry, true);
     TextOf(kind) = BuildFilterList(group.list);
-    ParseFilterList(group.list, TextOf(kind));
+    ParseFilterList(group.list, TextOf(kind), FormOf(kind));
 }
 
 void CSiteDialogLinksPage::OnDelete(Kind kind) {
@@ -306,17 +339,39 @@ void CSiteDialogLinksPage::OnDelete(Kind kind) {
         return;
     delete selected.first();
     TextOf(kind) = BuildFilterList(group.list);
-    ParseFilterList(group.list, TextOf(kind));
+    ParseFilterList(group.list, TextOf(kind), FormOf(kind));
 }
 
 CSiteDialogLinksPage::FilterGroup& CSiteDialogLinksPage::GroupOf(Kind kind) {
-    return kind == Kind::Servers ? m_serverGroup
-           : kind == Kind::Directories ? m_directoryGroup
-                                       : m_fileGroup;
+    switch (kind) {
+    case Kind::Servers:
+        return m_serverGroup;
+    case Kind::Directories:
+        return m_directoryGroup;
+    case Kind::FileNames:
+        return m_fileGroup;
+    case Kind::Addresses:
+        break;
+    }
+    return m_addressGroup;
 }
 
 QString& CSiteDialogLinksPage::TextOf(Kind kind) {
-    return kind == Kind::Servers ? m_servers : kind == Kind::Directories ? m_directories : m_fileNames;
+    switch (kind) {
+    case Kind::Servers:
+        return m_servers;
+    case Kind::Directories:
+        return m_directories;
+    case Kind::FileNames:
+        return m_fileNames;
+    case Kind::Addresses:
+        break;
+    }
+    return m_addresses;
+}
+
+CSiteDialogLinksPage::EntryForm CSiteDialogLinksPage::FormOf(Kind kind) {
+    return kind == Kind::Addresses ? EntryForm::FinalFlag : EntryForm::FirstEquals;
 }
 
 std::uint8_t& CSiteDialogLinksPage::IncludeOf(Kind kind) {

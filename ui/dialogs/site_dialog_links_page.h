@@ -1,8 +1,9 @@
 #pragma once
 // CSiteDialogLinksPage ("Links"): which links a crawl follows. Three filter lists (servers,
 // directories, file names), each switched on by its Restrict box and each an include or an
-// exclude list; the maximum link depth; and whether links not followed are removed from the
-// stored pages.
+// exclude list; a fourth of address patterns, matched against whole addresses with their
+// query, which always excludes; the maximum link depth; whether links not followed are
+// removed from the stored pages; and how addresses map to local files.
 //
 // A filter list travels as text, entries joined by ",", each a name, "=" and "1" (in force)
 // or "0" (listed, not in force): "name1=1,name2=0". The page shows each list with a check
@@ -27,9 +28,15 @@ class CSiteDialogLinksPage : public CSiteDialogPage {
 public:
     explicit CSiteDialogLinksPage(QWidget* parent = nullptr);
 
+    // Where an entry's name ends: at its first "=", or, for address patterns, which hold "="
+    // themselves (queries do), before a final "=1" or "=0"; an address entry that ends
+    // otherwise is all name.
+    enum class EntryForm { FirstEquals, FinalFlag };
+
     // Empties the list, then lists each entry of the text, ticked unless its value is "0".
-    // Empty entries are skipped; a name without "=" counts as ticked.
-    void ParseFilterList(QListWidget* list, const QString& text);
+    // Empty entries are skipped; a name without a value counts as ticked.
+    void ParseFilterList(QListWidget* list, const QString& text,
+                         EntryForm form = EntryForm::FirstEquals);
     // Reads the page's controls into its values first (a failed check is shown but does not
     // stop the build), then returns the list's entries in their sorted order as text.
     QString BuildFilterList(QListWidget* list);
@@ -45,6 +52,9 @@ public:
     int m_restrictFileNames = 0;
     int m_removeLinks = 0;
     int m_pageRequisites = 0;
+    int m_restrictAddresses = 0;
+    QString m_addresses;
+    int m_exactNames = 0;
     QString m_directories;
     QString m_fileNames;
     std::uint8_t m_includeDirectories = 0;
@@ -58,7 +68,8 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
 
 private:
-    // One filter list with its group box, its switches and its buttons.
+    // One filter list with its group box, its switches and its buttons (the address list
+    // has no Include and Exclude).
     struct FilterGroup {
         QGroupBox* box = nullptr;
         QCheckBox* restrict = nullptr;
@@ -69,12 +80,13 @@ private:
         CImageButton* remove = nullptr;
         CGroupEnabler enabler;
     };
-    enum class Kind { Servers, Directories, FileNames };
+    enum class Kind { Servers, Directories, FileNames, Addresses };
 
     void BuildFilterGroup(FilterGroup& group, Kind kind, const QString& restrictText,
                           const QString& explanation, const char* icon);
     FilterGroup& GroupOf(Kind kind);
     QString& TextOf(Kind kind);
+    static EntryForm FormOf(Kind kind);
     std::uint8_t& IncludeOf(Kind kind);
 
     void Refresh();
@@ -86,10 +98,12 @@ private:
     FilterGroup m_serverGroup;
     FilterGroup m_directoryGroup;
     FilterGroup m_fileGroup;
+    FilterGroup m_addressGroup;
     QGroupBox* m_levelsBox = nullptr;
     QCheckBox* m_restrictLevelsCheck = nullptr;
     CSpinEdit* m_levelsEdit = nullptr;
     CGroupEnabler m_levelsEnabler;
     QCheckBox* m_removeLinksCheck = nullptr;
     QCheckBox* m_pageRequisitesCheck = nullptr;
+    QCheckBox* m_exactNamesCheck = nullptr;
 };

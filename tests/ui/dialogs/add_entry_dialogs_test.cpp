@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "tests/ui/dialogs/dialog_test_support.h"
@@ -56,6 +57,7 @@ TEST(AddEntryDialogs, OneCentredEditWithTheFocusAndADefaultOkToItsRight) {
         {std::make_unique<CAddServerDialog>(), QStringLiteral("Add Server")},
         {std::make_unique<CAddDirectoryDialog>(), QStringLiteral("Add Directory")},
         {std::make_unique<CAddFileDialog>(), QStringLiteral("Add File")},
+        {std::make_unique<CAddAddressDialog>(), QStringLiteral("Add Address")},
     };
     for (const auto& [dialog, title] : dialogs) {
         dialog->show();
@@ -110,13 +112,25 @@ TEST(AddEntryDialogs, ServerAndFileEntriesOnlyLoseTheirSpaces) {
     });
 }
 
-TEST(AddEntryDialogs, TwoWildcardsAreRefusedAndTheDialogStaysOpenWithTheTextAsTyped) {
-    const std::pair<std::unique_ptr<CAddEntryDialog>, QString> refusals[] = {
-        {std::make_unique<CAddServerDialog>(), QStringLiteral("a*b *")},
-        {std::make_unique<CAddFileDialog>(), QStringLiteral("*.*")},
-        {std::make_unique<CAddDirectoryDialog>(), QStringLiteral("\\**")},
+TEST(AddEntryDialogs, AddressPatternsTakeAnyNumberOfStarsAndLoseOnlyTheirOuterSpaces) {
+    ExpectAccepted<CAddAddressDialog>({
+        {QStringLiteral("*action=edit*"), QStringLiteral("*action=edit*")},
+        {QStringLiteral("  http://w/*?*&diff=*  "), QStringLiteral("http://w/*?*&diff=*")},
+        {QStringLiteral("*a b*"), QStringLiteral("*a b*")},
+        {QStringLiteral("**"), QStringLiteral("**")},
+    });
+}
+
+TEST(AddEntryDialogs, EntriesBreakingTheirRuleAreRefusedAndTheDialogStaysOpenWithTheTextAsTyped) {
+    const QString kComma =
+        QStringLiteral("An address pattern cannot hold a comma ( , ): put a * in its place");
+    const std::tuple<std::unique_ptr<CAddEntryDialog>, QString, QString> refusals[] = {
+        {std::make_unique<CAddServerDialog>(), QStringLiteral("a*b *"), kTooManyWildcards},
+        {std::make_unique<CAddFileDialog>(), QStringLiteral("*.*"), kTooManyWildcards},
+        {std::make_unique<CAddDirectoryDialog>(), QStringLiteral("\\**"), kTooManyWildcards},
+        {std::make_unique<CAddAddressDialog>(), QStringLiteral("*ids=1,"), kComma},
     };
-    for (const auto& [dialog, typed] : refusals) {
+    for (const auto& [dialog, typed, refusal] : refusals) {
         dialog->show();
         auto* edit = Edit(*dialog);
         auto* ok = Ok(*dialog);
@@ -132,7 +146,7 @@ TEST(AddEntryDialogs, TwoWildcardsAreRefusedAndTheDialogStaysOpenWithTheTextAsTy
         QTest::mouseClick(ok, Qt::LeftButton);
 
         ASSERT_TRUE(watcher.Seen()) << typed.toStdString();
-        EXPECT_EQ(message, kTooManyWildcards);
+        EXPECT_EQ(message, refusal);
         EXPECT_TRUE(dialog->isVisible()) << typed.toStdString();
         EXPECT_NE(dialog->result(), QDialog::Accepted);
         EXPECT_EQ(edit->text(), typed);

@@ -8,11 +8,12 @@
 namespace {
 // The 32x32 pictures at the top left of group boxes and of the Errors/Log dialogs.
 const char* const kGroupIcons[] = {
-    art::kDownloadGroupIcon, art::kGeneralGroupIcon,     art::kSiteGroupIcon,
-    art::kLoginGroupIcon,    art::kWorkersGroupIcon,     art::kContentGroupIcon,
-    art::kServersGroupIcon,  art::kDirectoriesGroupIcon, art::kFilesGroupIcon,
-    art::kLevelsGroupIcon,   art::kSpaceGroupIcon,       art::kTimeGroupIcon,
-    art::kSizesGroupIcon,    art::kTimeoutGroupIcon,     art::kErrorsIcon,
+    art::kDownloadGroupIcon,  art::kGeneralGroupIcon,     art::kSiteGroupIcon,
+    art::kLoginGroupIcon,     art::kWorkersGroupIcon,     art::kContentGroupIcon,
+    art::kServersGroupIcon,   art::kDirectoriesGroupIcon, art::kFilesGroupIcon,
+    art::kAddressesGroupIcon, art::kLevelsGroupIcon,      art::kSpaceGroupIcon,
+    art::kTimeGroupIcon,      art::kSizesGroupIcon,       art::kTimeoutGroupIcon,
+    art::kErrorsIcon,
 };
 } // namespace
 

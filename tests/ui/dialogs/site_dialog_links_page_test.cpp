@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include "model/address_pattern.h"
 #include "tests/ui/dialogs/site_dialog_test_support.h"
 #include "ui/controls/spin_edit.h"
 #include "ui/dialogs/add_entry_dialogs.h"
@@ -172,6 +173,89 @@ TEST(LinksPage, RestrictBoxesSwitchTheirGroupsButKeepTheirEntries) {
     EXPECT_EQ(site.m_servers, "127.0.0.1=1");
     EXPECT_FALSE(site.m_useLevels);
     EXPECT_EQ(site.m_levels, 3);
+}
+
+TEST(LinksPage, AddressPatternsKeepTheirEqualsSignsAndTakeAnyNumberOfStars) {
+    CSite site("Example");
+    MakePlain(site);
+    site.m_useUrls = true;
+    site.m_urls = "*returnto=*=0,*action=edit*=1,,*page=1=1,*oldid=*,=1";
+    MessageCatcher messages;
+    OnPage(site, 1, [&](CSiteDialog* sheet) {
+        auto* list = Child<QListWidget>(sheet, "addressesList");
+        // Only a final "=1" or "=0" is a flag; an entry without one is all pattern, ticked.
+        EXPECT_EQ(EntriesOf(list), (std::vector<Entry>{{QStringLiteral("*action=edit*"), true},
+                                                       {QStringLiteral("*oldid=*"), true},
+                                                       {QStringLiteral("*page=1"), true},
+                                                       {QStringLiteral("*returnto=*"), false}}));
+        EXPECT_TRUE(AddThroughEntryDialog<CAddAddressDialog>(sheet, "addressesAddButton",
+                                                             QStringLiteral(" *title=*&diff=* ")));
+        AddThroughEntryDialog<CAddAddressDialog>(sheet, "addressesAddButton",
+                                                 QStringLiteral("*page=1"));
+        EXPECT_EQ(list->count(), 5);
+    });
+    EXPECT_EQ(messages.Messages(),
+              QStringList{QStringLiteral("message: The address '*page=1' already exists.")});
+    EXPECT_EQ(site.m_urls, "*action=edit*=1,*oldid=*=1,*page=1=1,*returnto=*=0,*title=*&diff=*=1");
+    EXPECT_TRUE(site.m_useUrls);
+    CAddressPatterns patterns;
+    patterns.Compile(site.m_urls);
+    EXPECT_EQ(patterns.Patterns(), (std::vector<std::string>{"*action=edit*", "*oldid=*", "*page=1",
+                                                             "*title=*&diff=*"}));
+}
+
+TEST(LinksPage, TheAddressesBoxSwitchesItsGroupAndTheExactNamesBoxItsSetting) {
+    for (const bool on : {false, true}) {
+        CSite site("Example");
+        MakePlain(site);
+        site.m_useUrls = on;
+        site.m_exactNames = on;
+        site.m_urls = "*action=edit*=1";
+        OnPage(site, 1, [&](CSiteDialog* sheet) {
+            auto* restrict = Child<QCheckBox>(sheet, "addressesRestrictCheckBox");
+            auto* exact = Child<QCheckBox>(sheet, "exactNamesCheckBox");
+            EXPECT_EQ(restrict->isChecked(), on);
+            EXPECT_EQ(exact->isChecked(), on);
+            EXPECT_EQ(Child<QListWidget>(sheet, "addressesList")->isEnabled(), on);
+            EXPECT_EQ(Child<QWidget>(sheet, "addressesAddButton")->isEnabled(), on);
+            EXPECT_TRUE(restrict->isEnabled());
+            QTest::mouseClick(restrict, Qt::LeftButton);
+            QTest::mouseClick(exact, Qt::LeftButton);
+            EXPECT_EQ(Child<QListWidget>(sheet, "addressesList")->isEnabled(), !on);
+        });
+        EXPECT_EQ(site.m_useUrls, !on);
+        EXPECT_EQ(site.m_exactNames, !on);
+        EXPECT_EQ(site.m_urls, "*action=edit*=1");
+    }
+}
+
+TEST(LinksPage, EveryGroupShowsWholeAtTheSheetsSmallestSize) {
+    CSite site("Example");
+    MakePlain(site);
+    OnPage(site, 1, [&](CSiteDialog* sheet) {
+        sheet->resize(sheet->minimumSize().expandedTo(sheet->minimumSizeHint()));
+        QTest::qWait(20);
+        // A 1366x768 screen leaves about this much below its panel and the title bar.
+        EXPECT_LE(sheet->height(), 700);
+        for (QLabel* label : sheet->findChildren<QLabel*>(QStringLiteral("explanationLabel"))) {
+            if (!label->isVisible())
+                continue;
+            EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+                << label->text().toStdString();
+        }
+        for (const char* name : {"serversList", "directoriesList", "filesList", "addressesList"}) {
+            auto* list = Child<QListWidget>(sheet, name);
+            // Room for three entries at least.
+            EXPECT_GE(list->viewport()->height(), 3 * list->fontMetrics().height()) << name;
+        }
+        const QRect page = sheet->LinksPage().rect();
+        for (const char* name : {"exactNamesCheckBox", "pageRequisitesCheckBox",
+                                 "removeLinksCheckBox", "levelsEdit"}) {
+            auto* widget = Child<QWidget>(sheet, name);
+            const QRect shown(widget->mapTo(&sheet->LinksPage(), QPoint(0, 0)), widget->size());
+            EXPECT_TRUE(page.contains(shown)) << name;
+        }
+    });
 }
 
 TEST(LinksPage, LevelsAreAcceptedFromOneTo9999) {

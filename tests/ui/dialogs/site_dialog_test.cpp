@@ -66,6 +66,9 @@ void FillSite(CSite& site) {
     site.m_userAgent = "Agent/2.0 (test)";
     site.m_pageRequisites = true;
     site.m_requisitesAnyServer = false; // no box of its own: it passes through
+    site.m_exactNames = true;
+    site.m_useUrls = true;
+    site.m_urls = "*action=edit*=1,*returnto=*=0";
 }
 
 class SiteDialogTest : public ::testing::Test {
@@ -422,8 +425,13 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
             << "filesAddButton";
         tick(sheet, "restrictLevelsCheckBox");
         Retype(Child<CSpinEdit>(sheet, "levelsEdit"), QStringLiteral("3"));
+        tick(sheet, "addressesRestrictCheckBox");
+        EXPECT_TRUE(AddThroughEntryDialog<CAddAddressDialog>(sheet, "addressesAddButton",
+                                                             QStringLiteral("*action=edit*")))
+            << "addressesAddButton";
         tick(sheet, "removeLinksCheckBox");
         tick(sheet, "pageRequisitesCheckBox");
+        tick(sheet, "exactNamesCheckBox");
 
         ClickTab(sheet, 2);
         tick(sheet, "restrictSpaceCheckBox");
@@ -470,6 +478,9 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         {"USE_TYPES", "TRUE"},
         {"INCLUDE_FILES", "FALSE"},
         {"FILES", "*.pdf=1"},
+        {"USE_URLS", "TRUE"},
+        {"URLS", "*action=edit*=1"},
+        {"EXACT_NAMES", "TRUE"},
         {"USE_SIZES", "TRUE"},
         {"FILE_MIN", "1024"},
         {"FILE_MAX", std::to_string(4096 * 1024)},
