@@ -1,11 +1,13 @@
 #include "engine/link_mending.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "engine/file_store.h"
 #include "engine/link_scanner.h"
 #include "engine/worker.h"
+#include "model/file_path.h"
 #include "model/site.h"
 #include "web/local_naming.h"
 
@@ -29,15 +31,12 @@ bool MendFile(CSite& site, const CNamedAddress& stored) {
         scanner.ScanPage(text);
     if (!scanner.Rewrote())
         return false;
-    // The next update asks for the file as conditionally as before it was mended.
-    const auto record = site.FindCopyRecord(path, *modified);
     if (SaveContent(text, path))
         return false;
-    if (const auto mended = FileModified(path); record && mended) {
-        CCopyRecord renewed = *record;
-        renewed.fileTicks = mended->time_since_epoch().count();
-        site.RecordCopy(path, std::move(renewed));
-    }
+    // The file keeps its time, so that its record still says what the server said of it
+    // and the next update asks about it as before.
+    std::error_code ignored;
+    std::filesystem::last_write_time(ToFsPath(path), *modified, ignored);
     return true;
 }
 } // namespace

@@ -1085,10 +1085,11 @@ std::string CLinkScanner::RewriteLinkOnce(std::string_view value, int kind, bool
     }
     std::string link;
     if (m_site.ExactNames()) {
-        link = m_site.ExactLink(m_page, *address, target);
+        std::uint64_t keyHash = 0;
+        link = m_site.ExactLinkFrom(PageName(), *address, target, &keyHash);
         if (link.empty())
             return address->GetURL();
-        m_indexed.push_back({m_site.ExactKeyHash(*address), false, kind == kLinkClassFollowed});
+        m_indexed.push_back({keyHash, false, kind == kLinkClassFollowed});
     } else {
         link = address->MakeRelative(m_page, m_site.m_defaultDocument);
     }
@@ -1118,7 +1119,16 @@ std::string CLinkScanner::OwnLink() const {
         return m_page.MakeRelative(m_page, m_site.m_defaultDocument);
     CUrl page = m_page;
     page.fragment.clear();
-    return m_site.ExactLink(page, page, LinkContext::Page);
+    return m_site.ExactLinkFrom(PageName(), page, LinkContext::Page);
+}
+
+const std::string& CLinkScanner::PageName() const {
+    if (!m_pageName) {
+        CUrl page = m_page;
+        page.fragment.clear();
+        m_pageName = m_site.ExactNameOf(page, LinkContext::Page);
+    }
+    return *m_pageName;
 }
 
 std::string CLinkScanner::MendLink(const CUrl& address, bool absolute, std::string_view value,
@@ -1126,14 +1136,12 @@ std::string CLinkScanner::MendLink(const CUrl& address, bool absolute, std::stri
     // A link written as an address stays one unless the crawl stored what it names.
     if (absolute && !m_site.LeadsToStoredFile(address))
         return std::string(value);
-    std::string link = m_site.ExactLink(m_page, address, target);
+    std::string link = m_site.ExactLinkFrom(PageName(), address, target);
     return link.empty() ? std::string(value) : link;
 }
 
 std::unique_ptr<CUrl> CLinkScanner::ResolveInExactCopy(std::string_view text, int kind) const {
-    CUrl page = m_page;
-    page.fragment.clear();
-    const std::string pageName = m_site.ExactNameOf(page, LinkContext::Page);
+    const std::string& pageName = PageName();
     if (pageName.empty())
         return nullptr;
     // Names are written escaped, with a raw "#" only before the fragment; a raw "?" would

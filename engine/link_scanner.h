@@ -106,6 +106,8 @@ private:
                          LinkContext target) const;
     // The link a page's base is rewritten to: the page's own file.
     std::string OwnLink() const;
+    // Under exact names, the name of the page's own file, worked out once.
+    const std::string& PageName() const;
     // The address a link names, resolved against the base; null for a scheme other than
     // http and https, and for a server name that could not be written out and read back.
     // Given unchecked, an address written with its scheme skips that last check, and
@@ -141,5 +143,6 @@ private:
     std::size_t m_queued = 0;
     bool m_rewrote = false;
     bool m_mending = false;
+    mutable std::optional<std::string> m_pageName;
     std::vector<CIndexedLink> m_indexed;
 };

@@ -560,6 +560,9 @@ int CWorker::ScanAndSave(FetchState& state) {
         if (scanner.QueuedCount() != 0)
             m_controller.Post(WM_DISPATCH);
     }
+    // The names the page's links use reach the disk before the page does.
+    if (state.scan && state.site.ExactNames())
+        state.site.NameTable().Flush();
     if (state.save) {
         std::error_code error;
         // A page that rescanning left as it was on disk needs only its time renewed.

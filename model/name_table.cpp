@@ -106,10 +106,11 @@ void CNameTable::CloseJournal() {
 }
 
 void CNameTable::Open(const std::filesystem::path& file, bool readOnly) {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     CloseJournal();
     m_entries.clear();
     m_holders.clear();
+    m_renamed = 0;
     m_file = readOnly ? std::filesystem::path() : file;
     m_open = true;
     if (!file.empty())
@@ -117,8 +118,7 @@ void CNameTable::Open(const std::filesystem::path& file, bool readOnly) {
 }
 
 bool CNameTable::IsOpen() const {
-    std::lock_guard lock(m_mutex);
-    return m_open;
+    return m_open.load(std::memory_order_acquire);
 }
 
 void CNameTable::Read(const std::filesystem::path& file) {
@@ -126,6 +126,8 @@ void CNameTable::Read(const std::filesystem::path& file) {
     std::string line;
     while (std::getline(in, line))
         Replay(line);
+    for (const auto& [hash, entry] : m_entries)
+        m_renamed += entry.renamed ? 1 : 0;
 }
 
 // N hash name url: the address's name (an earlier one becomes a former name);
@@ -211,13 +213,18 @@ void CNameTable::Append(char tag, std::uint64_t keyHash, const Entry& entry) {
         AppendField(line, entry.url);
     }
     line.push_back('\n');
+    // A line a crash cuts in half is skipped when read.
     std::fwrite(line.data(), 1, line.size(), m_journal);
-    // A line a crash cuts in half is skipped when read; whole lines must reach the file.
-    std::fflush(m_journal);
+}
+
+void CNameTable::Flush() {
+    std::unique_lock lock(m_mutex);
+    if (m_journal != nullptr)
+        std::fflush(m_journal);
 }
 
 std::error_code CNameTable::Close(bool forgetFormerNames) {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     CloseJournal();
     m_open = false;
     std::error_code error;
@@ -256,11 +263,12 @@ std::error_code CNameTable::Close(bool forgetFormerNames) {
     }
     m_entries.clear();
     m_holders.clear();
+    m_renamed = 0;
     return error;
 }
 
 std::optional<CNamedAddress> CNameTable::Find(std::uint64_t keyHash) const {
-    std::lock_guard lock(m_mutex);
+    std::shared_lock lock(m_mutex);
     const auto found = m_entries.find(keyHash);
     if (found == m_entries.end())
         return std::nullopt;
@@ -269,7 +277,7 @@ std::optional<CNamedAddress> CNameTable::Find(std::uint64_t keyHash) const {
 }
 
 std::optional<std::uint64_t> CNameTable::HolderOf(std::string_view name) const {
-    std::lock_guard lock(m_mutex);
+    std::shared_lock lock(m_mutex);
     const auto found = m_holders.find(Fnv1a(name));
     if (found == m_holders.end())
         return std::nullopt;
@@ -293,6 +301,7 @@ std::string CNameTable::TakeName(std::uint64_t keyHash, Entry& entry, const Name
             entry.former.push_back(std::move(entry.name));
             entry.renamed = true;
             entry.stored = false;
+            ++m_renamed;
         }
         entry.name = name;
         entry.redirect = 0;
@@ -304,7 +313,7 @@ std::string CNameTable::TakeName(std::uint64_t keyHash, Entry& entry, const Name
 
 std::string CNameTable::Reserve(std::string_view key, std::string_view url, const NameMaker& make) {
     const std::uint64_t keyHash = KeyHash(key);
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     auto [found, added] = m_entries.try_emplace(keyHash);
     Entry& entry = found->second;
     if (!entry.name.empty() || entry.redirect != 0)
@@ -318,13 +327,14 @@ std::string CNameTable::Reserve(std::string_view key, std::string_view url, cons
 
 std::string CNameTable::Rename(std::string_view key, std::string_view url, const NameMaker& make) {
     const std::uint64_t keyHash = KeyHash(key);
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     auto [found, added] = m_entries.try_emplace(keyHash);
     Entry& entry = found->second;
     if (entry.redirect != 0) {
         // It answers with a file again: the links that lead to the target change back.
         entry.redirect = 0;
         entry.renamed = true;
+        ++m_renamed;
     }
     entry.url.assign(url);
     std::string name = TakeName(keyHash, entry, make);
@@ -335,7 +345,7 @@ std::string CNameTable::Rename(std::string_view key, std::string_view url, const
 
 void CNameTable::SetRedirect(std::string_view key, std::string_view url, std::uint64_t target) {
     const std::uint64_t keyHash = KeyHash(key);
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (target == keyHash || target == 0)
         return;
     Entry& entry = m_entries[keyHash];
@@ -347,6 +357,7 @@ void CNameTable::SetRedirect(std::string_view key, std::string_view url, std::ui
         entry.name.clear();
     }
     entry.renamed = true;
+    ++m_renamed;
     entry.redirect = target;
     entry.stored = false;
     Append('R', keyHash, entry);
@@ -354,7 +365,7 @@ void CNameTable::SetRedirect(std::string_view key, std::string_view url, std::ui
 
 void CNameTable::MarkStored(std::string_view key) {
     const std::uint64_t keyHash = KeyHash(key);
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     const auto found = m_entries.find(keyHash);
     if (found == m_entries.end() || found->second.stored)
         return;
@@ -363,18 +374,74 @@ void CNameTable::MarkStored(std::string_view key) {
 }
 
 bool CNameTable::WasRenamed(std::uint64_t keyHash) const {
-    std::lock_guard lock(m_mutex);
+    std::shared_lock lock(m_mutex);
     const auto found = m_entries.find(keyHash);
     return found != m_entries.end() && found->second.renamed;
 }
 
 bool CNameTable::IsStored(std::uint64_t keyHash) const {
-    std::lock_guard lock(m_mutex);
+    std::shared_lock lock(m_mutex);
     const auto found = m_entries.find(keyHash);
     return found != m_entries.end() && found->second.stored;
 }
 
+const CNameTable::Entry* CNameTable::EndOf(std::uint64_t keyHash) const {
+    // A redirect to a redirect is followed this far; a loop ends there too.
+    constexpr int kLongestChain = 8;
+    for (int step = 0; step < kLongestChain; ++step) {
+        const auto found = m_entries.find(keyHash);
+        if (found == m_entries.end())
+            return nullptr;
+        if (found->second.redirect == 0)
+            return &found->second;
+        keyHash = found->second.redirect;
+    }
+    return nullptr;
+}
+
+std::optional<std::string> CNameTable::LinkedName(std::uint64_t keyHash) const {
+    std::shared_lock lock(m_mutex);
+    if (!m_entries.contains(keyHash))
+        return std::nullopt;
+    const Entry* end = EndOf(keyHash);
+    return end != nullptr ? end->name : std::string();
+}
+
+std::uint64_t CNameTable::RedirectEnd(std::uint64_t keyHash) const {
+    std::shared_lock lock(m_mutex);
+    for (int step = 0; step < 8; ++step) {
+        const auto found = m_entries.find(keyHash);
+        if (found == m_entries.end() || found->second.redirect == 0)
+            return keyHash;
+        keyHash = found->second.redirect;
+    }
+    return 0;
+}
+
+bool CNameTable::NeedsMending(std::uint64_t keyHash, bool absolute) const {
+    std::shared_lock lock(m_mutex);
+    if (m_renamed == 0 && !absolute)
+        return false;
+    for (int step = 0; step < 8; ++step) {
+        const auto found = m_entries.find(keyHash);
+        if (found == m_entries.end())
+            return false;
+        const Entry& entry = found->second;
+        if (entry.renamed)
+            return true;
+        if (entry.redirect == 0)
+            return absolute && entry.stored;
+        keyHash = entry.redirect;
+    }
+    return false;
+}
+
+bool CNameTable::AnyRenamed() const {
+    std::shared_lock lock(m_mutex);
+    return m_renamed != 0;
+}
+
 std::size_t CNameTable::Size() const {
-    std::lock_guard lock(m_mutex);
+    std::shared_lock lock(m_mutex);
     return m_entries.size();
 }

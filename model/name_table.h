@@ -14,12 +14,14 @@
 // Addresses are known by a key (the caller's canonical text of the address) and kept as
 // hashes of it. Thread-safe: every worker names the addresses it meets.
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -55,6 +57,17 @@ public:
     bool IsOpen() const;
 
     std::optional<CNamedAddress> Find(std::uint64_t keyHash) const;
+    // The name of the file links to the address lead to: its own, or that of the address
+    // its redirects end at (empty when they go round or end without a name); nothing
+    // when the table does not know the address.
+    std::optional<std::string> LinkedName(std::uint64_t keyHash) const;
+    // The key hash of the address an address's redirects end at: itself when it does not
+    // redirect, 0 when they go round.
+    std::uint64_t RedirectEnd(std::uint64_t keyHash) const;
+    // Whether a link written to the address leads elsewhere than it did: the address, or
+    // a step of its redirects, was renamed; or the link was written as an address
+    // (absolute) and the file it leads to is stored now.
+    bool NeedsMending(std::uint64_t keyHash, bool absolute) const;
     // The key hash of the address that holds name, now or formerly; nothing when none.
     std::optional<std::uint64_t> HolderOf(std::string_view name) const;
 
@@ -73,6 +86,11 @@ public:
     bool WasRenamed(std::uint64_t keyHash) const;
     bool IsStored(std::uint64_t keyHash) const;
     std::size_t Size() const;
+    // Whether any address was renamed: without, no link needs mending for a rename.
+    bool AnyRenamed() const;
+    // Writes out the changes appended so far; the names a stored page's links use must
+    // be on disk before the page.
+    void Flush();
 
 private:
     struct Entry {
@@ -90,14 +108,18 @@ private:
     std::string TakeName(std::uint64_t keyHash, Entry& entry, const NameMaker& make);
     void Append(char tag, std::uint64_t keyHash, const Entry& entry);
     void CloseJournal();
+    // The entry at the end of keyHash's redirects; null when unknown or going round.
+    const Entry* EndOf(std::uint64_t keyHash) const;
 
-    mutable std::mutex m_mutex;
+    // Workers mostly look names up: they share the lock; naming takes it alone.
+    mutable std::shared_mutex m_mutex;
     std::unordered_map<std::uint64_t, Entry> m_entries;
     // Every name held now or formerly, as hashes, with the key hash that holds it.
     std::unordered_map<std::uint64_t, std::uint64_t> m_holders;
     std::filesystem::path m_file;
     std::FILE* m_journal = nullptr;
-    bool m_open = false;
+    std::atomic<bool> m_open{false};
+    std::size_t m_renamed = 0;
 };
 
 // The name of the table's file in a site's folder.

@@ -191,9 +191,14 @@ public:
     // The name of the address's file relative to the site's folder, given now (as the
     // context predicts) when it has none; a redirect's is its target's. Empty when the
     // address cannot be stored.
-    std::string ExactNameOf(const CUrl& address, LinkContext context) const;
+    // keyHash, when given, receives the address's key hash.
+    std::string ExactNameOf(const CUrl& address, LinkContext context,
+                            std::uint64_t* keyHash = nullptr) const;
     // The link from page's file to target's file.
     std::string ExactLink(const CUrl& page, const CUrl& target, LinkContext context) const;
+    // The same from the page's name, as ExactNameOf gives it.
+    std::string ExactLinkFrom(std::string_view pageName, const CUrl& target, LinkContext context,
+                              std::uint64_t* keyHash = nullptr) const;
     // The local path a fetch of the address starts from: its own file, never the one its
     // redirect leads to.
     std::string FetchPath(const CUrl& address) const;

@@ -8,9 +8,6 @@
 #include "model/site.h"
 
 namespace {
-// A redirect to a redirect is followed this far; a loop ends there too.
-constexpr int kLongestRedirectChain = 8;
-
 std::string KeyOf(const CUrl& address, std::string_view defaultDocument) {
     std::string key;
     key.reserve(address.host.size() + address.path.size() + address.file.size() +
@@ -32,30 +29,6 @@ std::string KeyOf(const CUrl& address, std::string_view defaultDocument) {
     return key;
 }
 
-// The key hash of the address that an address's redirects end at; the same when it
-// does not redirect, 0 when the chain is broken or goes round.
-std::uint64_t RedirectEnd(const CNameTable& table, std::uint64_t hash) {
-    for (int step = 0; step < kLongestRedirectChain; ++step) {
-        const auto entry = table.Find(hash);
-        if (!entry || entry->redirect == 0)
-            return hash;
-        hash = entry->redirect;
-    }
-    return 0;
-}
-
-// The name an address's redirects lead to; empty when it has none (yet).
-std::string FollowRedirects(const CNameTable& table, std::uint64_t hash) {
-    for (int step = 0; step < kLongestRedirectChain; ++step) {
-        const auto entry = table.Find(hash);
-        if (!entry)
-            return {};
-        if (entry->redirect == 0)
-            return entry->name;
-        hash = entry->redirect;
-    }
-    return {};
-}
 } // namespace
 
 std::string CSite::ExactKey(const CUrl& address) const {
@@ -86,19 +59,18 @@ std::string CSite::NameToPath(std::string_view name) {
     return path;
 }
 
-std::string CSite::ExactNameOf(const CUrl& address, LinkContext context) const {
+std::string CSite::ExactNameOf(const CUrl& address, LinkContext context,
+                               std::uint64_t* keyHash) const {
     const CExactNaming naming = Naming();
     const TypedExtension predicted = PredictedType(address, context, m_keysDefaultDocument);
     if (!m_nameTable.IsOpen())
         return ExactLocalName(address, naming, predicted);
     const std::string key = ExactKey(address);
     const std::uint64_t hash = CNameTable::KeyHash(key);
-    if (const auto entry = m_nameTable.Find(hash)) {
-        if (entry->redirect == 0 && !entry->name.empty())
-            return entry->name;
-        if (entry->redirect != 0)
-            return FollowRedirects(m_nameTable, hash);
-    }
+    if (keyHash != nullptr)
+        *keyHash = hash;
+    if (auto name = m_nameTable.LinkedName(hash))
+        return std::move(*name);
     // The table gives the address back from its text: one that would read as another
     // (a server name holding "@" reads its first part as a user) gets no file.
     const std::string url = StoredUrl(address);
@@ -110,18 +82,22 @@ std::string CSite::ExactNameOf(const CUrl& address, LinkContext context) const {
 }
 
 std::string CSite::ExactLink(const CUrl& page, const CUrl& target, LinkContext context) const {
-    const std::string from = ExactNameOf(page, LinkContext::Page);
-    const std::string to = ExactNameOf(target, context);
-    if (from.empty() || to.empty())
+    return ExactLinkFrom(ExactNameOf(page, LinkContext::Page), target, context);
+}
+
+std::string CSite::ExactLinkFrom(std::string_view pageName, const CUrl& target, LinkContext context,
+                                 std::uint64_t* keyHash) const {
+    const std::string to = ExactNameOf(target, context, keyHash);
+    if (pageName.empty() || to.empty())
         return {};
-    return RelativeLink(from, to, target.fragment);
+    return RelativeLink(pageName, to, target.fragment);
 }
 
 std::string CSite::FetchPath(const CUrl& address) const {
     if (!m_keysExact || !m_nameTable.IsOpen())
         return GetLocalPath(address);
-    const auto entry = m_nameTable.Find(ExactKeyHash(address));
-    if (!entry || entry->redirect == 0)
+    const std::uint64_t hash = ExactKeyHash(address);
+    if (m_nameTable.RedirectEnd(hash) == hash)
         return GetLocalPath(address);
     // It redirected last time: it has no file of its own until it answers with one.
     const std::string folder = GetSiteFolder();
@@ -154,7 +130,7 @@ bool CSite::NoteRedirect(const CUrl& from, const CUrl& to) {
         return false;
     m_nameTable.SetRedirect(ExactKey(from), StoredUrl(from), target);
     // A loop of redirects leads nowhere: the address is stored as a stub instead.
-    if (RedirectEnd(m_nameTable, target) == 0) {
+    if (m_nameTable.RedirectEnd(target) == 0) {
         m_nameTable.Rename(ExactKey(from), StoredUrl(from), [&](int unique) {
             return ExactLocalName(from, Naming(), TypeOfContent("text/html"), unique);
         });
@@ -164,23 +140,12 @@ bool CSite::NoteRedirect(const CUrl& from, const CUrl& to) {
 }
 
 bool CSite::LeadsToStoredFile(const CUrl& address) const {
-    const std::uint64_t end = RedirectEnd(m_nameTable, ExactKeyHash(address));
+    const std::uint64_t end = m_nameTable.RedirectEnd(ExactKeyHash(address));
     return end != 0 && m_nameTable.IsStored(end);
 }
 
 bool CSite::NeedsMending(const CIndexedLink& link) const {
-    std::uint64_t hash = link.target;
-    for (int step = 0; step < kLongestRedirectChain; ++step) {
-        if (m_nameTable.WasRenamed(hash))
-            return true;
-        const auto entry = m_nameTable.Find(hash);
-        if (!entry)
-            return false;
-        if (entry->redirect == 0)
-            return link.absolute && entry->stored;
-        hash = entry->redirect;
-    }
-    return false;
+    return m_nameTable.NeedsMending(link.target, link.absolute);
 }
 
 void CSite::NoteStored(const CUrl& address) {
@@ -232,6 +197,6 @@ std::string CSite::StartPagePath() const {
     CNameTable table;
     table.Open(ToFsPath(folder) / kNameTableFile, true);
     const std::string name =
-        FollowRedirects(table, CNameTable::KeyHash(KeyOf(start, m_defaultDocument)));
+        table.LinkedName(CNameTable::KeyHash(KeyOf(start, m_defaultDocument))).value_or("");
     return name.empty() ? std::string() : folder + kPathSeparator + NameToPath(name);
 }

@@ -236,9 +236,14 @@ TEST_F(ExactNames, EveryAddressIsStoredOnceAndEveryLinkLeadsToItsContent) {
 
     const std::size_t before = server.Log().size();
     const std::size_t otherBefore = other.Log().size();
+    const int bodies = server.Bodies();
     RunToEnd({&site});
     EXPECT_TRUE(site.GetErrors().empty());
     EXPECT_EQ(Snapshot(folder), copy);
+    // Every answer was "not modified", mended pages too: nothing came again.
+    EXPECT_EQ(server.Bodies(), bodies);
+    EXPECT_EQ(site.Changes().Tally().changed, 0);
+    EXPECT_EQ(site.Changes().Tally().newFiles, 0);
     const std::vector<std::string> log = server.Log();
     EXPECT_EQ(Sorted(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(before),
                                               log.end())),

@@ -110,6 +110,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_clientPorts.size();
     }
+    // Answers that carried a page's body (status 200 to a GET).
+    int Bodies() const {
+        std::lock_guard lock(m_mutex);
+        return m_bodies;
+    }
     int Count(const std::string& entry) const {
         std::lock_guard lock(m_mutex);
         return CountLocked(entry);
@@ -167,6 +172,10 @@ private:
         response.status = page->second.status;
         if (request.method == "HEAD" && page->second.headStatus != 0)
             response.status = page->second.headStatus;
+        if (request.method == "GET" && response.status == 200) {
+            std::lock_guard lock(m_mutex);
+            ++m_bodies;
+        }
         for (const auto& [name, value] : page->second.headers)
             response.set_header(name.c_str(), value);
         response.set_content(page->second.body, page->second.contentType.c_str());
@@ -182,6 +191,7 @@ private:
     TestServer m_server;
     bool m_conditions = false;
     bool m_queries = false;
+    int m_bodies = 0;
     int m_busyAnswers = 0;
     int m_busyStatus = 0;
     std::string m_retryAfter;
