@@ -127,7 +127,7 @@ void CLinkIndex::Put(std::uint64_t page, std::span<const CIndexedLink> links) {
         m_size += line.size();
         return;
     }
-    std::fflush(m_journal);
+    // A line a crash loses only costs its page a mending: the next crawl indexes it again.
     m_latest[page] = m_size;
     m_size += line.size();
     m_added = true;
@@ -157,29 +157,6 @@ void CLinkIndex::ForEachPage(const PageLinksVisitor& visit) {
         if (std::getline(in, line) && ParseLine(line, page, links))
             visit(page, links);
     }
-}
-
-std::vector<CIndexedLink> CLinkIndex::Get(std::uint64_t page) {
-    std::uint64_t offset = 0;
-    std::filesystem::path file;
-    {
-        std::lock_guard lock(m_mutex);
-        const auto found = m_latest.find(page);
-        if (found == m_latest.end())
-            return {};
-        if (m_journal != nullptr)
-            std::fflush(m_journal);
-        offset = found->second;
-        file = m_file;
-    }
-    std::ifstream in(file, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(offset));
-    std::string line;
-    std::vector<CIndexedLink> links;
-    std::uint64_t read = 0;
-    if (!std::getline(in, line) || !ParseLine(line, read, links) || read != page)
-        return {};
-    return links;
 }
 
 std::size_t CLinkIndex::PageCount() const {

@@ -47,8 +47,6 @@ public:
     // Every indexed page with its latest links, in the file's order. Pages put while it
     // runs are not visited.
     void ForEachPage(const PageLinksVisitor& visit);
-    // The latest links of one page; empty when it has none.
-    std::vector<CIndexedLink> Get(std::uint64_t page);
     std::size_t PageCount() const;
 
 private:

@@ -94,9 +94,9 @@ CNameTable::~CNameTable() {
 }
 
 std::uint64_t CNameTable::KeyHash(std::string_view key) {
-    // 0 stands for "no redirect".
-    const std::uint64_t hash = Fnv1a(key);
-    return hash == 0 ? 1 : hash;
+    CKeyHasher hasher;
+    hasher.Add(key);
+    return hasher.Value();
 }
 
 void CNameTable::CloseJournal() {
@@ -110,6 +110,7 @@ void CNameTable::Open(const std::filesystem::path& file, bool readOnly) {
     CloseJournal();
     m_entries.clear();
     m_holders.clear();
+    m_redirectSources.clear();
     m_renamed = 0;
     m_file = readOnly ? std::filesystem::path() : file;
     m_open = true;
@@ -171,7 +172,7 @@ void CNameTable::Replay(std::string_view line) {
             entry.stored = false;
         }
         entry.name = std::move(*name);
-        entry.redirect = 0;
+        Redirect(*hash, entry, 0);
         m_holders[nameHash] = *hash;
     } else if (tag == 'R') {
         const auto target = ReadHash(fields[2]);
@@ -184,7 +185,7 @@ void CNameTable::Replay(std::string_view line) {
             entry.name.clear();
             entry.renamed = true;
         }
-        entry.redirect = *target;
+        Redirect(*hash, entry, *target);
         entry.stored = false;
     }
 }
@@ -263,6 +264,7 @@ std::error_code CNameTable::Close(bool forgetFormerNames) {
     }
     m_entries.clear();
     m_holders.clear();
+    m_redirectSources.clear();
     m_renamed = 0;
     return error;
 }
@@ -304,7 +306,7 @@ std::string CNameTable::TakeName(std::uint64_t keyHash, Entry& entry, const Name
             ++m_renamed;
         }
         entry.name = name;
-        entry.redirect = 0;
+        Redirect(keyHash, entry, 0);
         m_holders[nameHash] = keyHash;
         Append('N', keyHash, entry);
         return name;
@@ -332,7 +334,7 @@ std::string CNameTable::Rename(std::string_view key, std::string_view url, const
     Entry& entry = found->second;
     if (entry.redirect != 0) {
         // It answers with a file again: the links that lead to the target change back.
-        entry.redirect = 0;
+        Redirect(keyHash, entry, 0);
         entry.renamed = true;
         ++m_renamed;
     }
@@ -358,7 +360,7 @@ void CNameTable::SetRedirect(std::string_view key, std::string_view url, std::ui
     }
     entry.renamed = true;
     ++m_renamed;
-    entry.redirect = target;
+    Redirect(keyHash, entry, target);
     entry.stored = false;
     Append('R', keyHash, entry);
 }
@@ -383,6 +385,31 @@ bool CNameTable::IsStored(std::uint64_t keyHash) const {
     std::shared_lock lock(m_mutex);
     const auto found = m_entries.find(keyHash);
     return found != m_entries.end() && found->second.stored;
+}
+
+void CNameTable::Redirect(std::uint64_t keyHash, Entry& entry, std::uint64_t target) {
+    if (entry.redirect == target)
+        return;
+    if (entry.redirect != 0) {
+        auto& sources = m_redirectSources[entry.redirect];
+        std::erase(sources, keyHash);
+        if (sources.empty())
+            m_redirectSources.erase(entry.redirect);
+    }
+    entry.redirect = target;
+    if (target != 0)
+        m_redirectSources[target].push_back(keyHash);
+}
+
+std::vector<std::uint64_t> CNameTable::RedirectsTo(std::uint64_t target) const {
+    std::shared_lock lock(m_mutex);
+    const auto found = m_redirectSources.find(target);
+    return found == m_redirectSources.end() ? std::vector<std::uint64_t>() : found->second;
+}
+
+bool CNameTable::AnyRedirect() const {
+    std::shared_lock lock(m_mutex);
+    return !m_redirectSources.empty();
 }
 
 const CNameTable::Entry* CNameTable::EndOf(std::uint64_t keyHash) const {

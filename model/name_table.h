@@ -35,6 +35,23 @@ struct CNamedAddress {
     bool stored = false;        // its file was written, in this crawl or an earlier one
 };
 
+// FNV-1a over pieces of text, as one text: stable across builds and platforms, since
+// hashes are stored.
+class CKeyHasher {
+public:
+    void Add(std::string_view text) {
+        for (const char c : text) {
+            m_hash ^= static_cast<unsigned char>(c);
+            m_hash *= 1099511628211ull;
+        }
+    }
+    // 0 stands for "no redirect".
+    std::uint64_t Value() const { return m_hash == 0 ? 1 : m_hash; }
+
+private:
+    std::uint64_t m_hash = 14695981039346656037ull;
+};
+
 // The candidates of an address's name: 0 for the plain name, 2, 3... for distinct ones.
 using NameMaker = std::function<std::string(int unique)>;
 
@@ -68,6 +85,9 @@ public:
     // a step of its redirects, was renamed; or the link was written as an address
     // (absolute) and the file it leads to is stored now.
     bool NeedsMending(std::uint64_t keyHash, bool absolute) const;
+    // The key hashes of the addresses that redirect to target.
+    std::vector<std::uint64_t> RedirectsTo(std::uint64_t target) const;
+    bool AnyRedirect() const;
     // The key hash of the address that holds name, now or formerly; nothing when none.
     std::optional<std::uint64_t> HolderOf(std::string_view name) const;
 
@@ -108,6 +128,8 @@ private:
     std::string TakeName(std::uint64_t keyHash, Entry& entry, const NameMaker& make);
     void Append(char tag, std::uint64_t keyHash, const Entry& entry);
     void CloseJournal();
+    // Sets where entry redirects (0: nowhere), keeping the sources of each target.
+    void Redirect(std::uint64_t keyHash, Entry& entry, std::uint64_t target);
     // The entry at the end of keyHash's redirects; null when unknown or going round.
     const Entry* EndOf(std::uint64_t keyHash) const;
 
@@ -116,6 +138,7 @@ private:
     std::unordered_map<std::uint64_t, Entry> m_entries;
     // Every name held now or formerly, as hashes, with the key hash that holds it.
     std::unordered_map<std::uint64_t, std::uint64_t> m_holders;
+    std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> m_redirectSources;
     std::filesystem::path m_file;
     std::FILE* m_journal = nullptr;
     std::atomic<bool> m_open{false};

@@ -298,16 +298,14 @@ LinkRefusal CSite::RefusalOf(const CUrl& address, bool requisite) const {
 // Without a sites directory nothing is stored: the site's folder would otherwise land in
 // the file system's root or in whatever the working directory happens to be.
 std::string CSite::GetLocalPath(const CUrl& address) const {
+    // The site's folder, fixed when the crawl began, holds the sites directory already.
+    if (m_keysExact && !m_recordsFolder.empty())
+        return ExactPath(ExactNameOf(address, LinkContext::Other));
     const std::string sitesDir = g_strSitesDir.Get();
     if (sitesDir.empty())
         return {};
-    if (m_keysExact) {
-        const std::string name = ExactNameOf(address, LinkContext::Other);
-        const std::string folder = GetSiteFolder();
-        if (name.empty() || folder.empty())
-            return {};
-        return folder + kPathSeparator + NameToPath(name);
-    }
+    if (m_keysExact)
+        return ExactPath(ExactNameOf(address, LinkContext::Other));
     return address.GetLocalPath(CLocalNaming{sitesDir, m_name, m_defaultDocument});
 }
 

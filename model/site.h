@@ -210,9 +210,9 @@ public:
     bool NoteRedirect(const CUrl& from, const CUrl& to);
     void NoteStored(const CUrl& address);
     void IndexLinks(const CUrl& page, std::span<const CIndexedLink> links);
-    // A page read back from the copy links the files its links lead to: the addresses it
-    // named that redirect there are queued again (a redirect may change) and added to
-    // links. Returns how many were queued.
+    // A page read back from the copy links the files its links lead to: the addresses
+    // that redirect to those are queued again (a redirect may change) and added to links.
+    // Returns how many were queued.
     std::size_t RequeueRedirectsOf(const CUrl& page, std::vector<CIndexedLink>& links);
     // The address a stored page's local link stands for, given the name of the file it
     // leads to; null when the copy knows no such name.
@@ -228,6 +228,8 @@ public:
     CLinkIndex& LinkIndex() { return m_linkIndex; }
     // Every link the index knows leads where it should: former names can go.
     void SetLinksMended() { m_linksMended = true; }
+    // The path of a name in the site's folder; empty for an empty name.
+    std::string ExactPath(std::string_view name) const;
     // A name relative to the site's folder as a path with the platform's separators.
     static std::string NameToPath(std::string_view name);
     // The stored start page, for viewing the copy; empty when there is none.

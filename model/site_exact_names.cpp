@@ -2,33 +2,48 @@
 // between those files, and what the copy keeps of them across crawls.
 
 #include <algorithm>
+#include <charconv>
 
 #include "model/file_path.h"
 #include "model/shared_text.h"
 #include "model/site.h"
 
 namespace {
+// The pieces of an address's key, in order.
+template <typename Sink>
+void KeyPieces(const CUrl& address, std::string_view defaultDocument, Sink&& sink) {
+    char port[12];
+    const auto portEnd = std::to_chars(port, port + sizeof port, KeyPort(address)).ptr;
+    sink(address.host);
+    sink(":");
+    sink(std::string_view(port, static_cast<std::size_t>(portEnd - port)));
+    sink(address.path);
+    // A folder and its default document are one file.
+    sink(address.file.empty() ? defaultDocument : std::string_view(address.file));
+    if (!address.params.empty()) {
+        sink(";");
+        sink(address.params);
+    }
+    if (!address.query.empty()) {
+        sink("?");
+        sink(address.query);
+    }
+}
+
 std::string KeyOf(const CUrl& address, std::string_view defaultDocument) {
     std::string key;
     key.reserve(address.host.size() + address.path.size() + address.file.size() +
-                address.params.size() + address.query.size() + 12);
-    key += address.host;
-    key += ':';
-    key += std::to_string(KeyPort(address));
-    key += address.path;
-    // A folder and its default document are one file.
-    key += address.file.empty() ? defaultDocument : std::string_view(address.file);
-    if (!address.params.empty()) {
-        key += ';';
-        key += address.params;
-    }
-    if (!address.query.empty()) {
-        key += '?';
-        key += address.query;
-    }
+                address.params.size() + address.query.size() + 16);
+    KeyPieces(address, defaultDocument, [&key](std::string_view piece) { key += piece; });
     return key;
 }
 
+// The hash of KeyOf without making the text: most addresses are only looked up.
+std::uint64_t KeyHashOf(const CUrl& address, std::string_view defaultDocument) {
+    CKeyHasher hasher;
+    KeyPieces(address, defaultDocument, [&hasher](std::string_view piece) { hasher.Add(piece); });
+    return hasher.Value();
+}
 } // namespace
 
 std::string CSite::ExactKey(const CUrl& address) const {
@@ -36,7 +51,15 @@ std::string CSite::ExactKey(const CUrl& address) const {
 }
 
 std::uint64_t CSite::ExactKeyHash(const CUrl& address) const {
-    return CNameTable::KeyHash(ExactKey(address));
+    return KeyHashOf(address, m_keysDefaultDocument);
+}
+
+std::string CSite::ExactPath(std::string_view name) const {
+    // The folder is fixed when the crawl begins; between crawls it follows the settings.
+    const std::string folder = m_recordsFolder.empty() ? GetSiteFolder() : m_recordsFolder;
+    if (folder.empty() || name.empty())
+        return {};
+    return folder + kPathSeparator + NameToPath(name);
 }
 
 CExactNaming CSite::Naming() const {
@@ -62,21 +85,22 @@ std::string CSite::NameToPath(std::string_view name) {
 std::string CSite::ExactNameOf(const CUrl& address, LinkContext context,
                                std::uint64_t* keyHash) const {
     const CExactNaming naming = Naming();
-    const TypedExtension predicted = PredictedType(address, context, m_keysDefaultDocument);
     if (!m_nameTable.IsOpen())
-        return ExactLocalName(address, naming, predicted);
-    const std::string key = ExactKey(address);
-    const std::uint64_t hash = CNameTable::KeyHash(key);
+        return ExactLocalName(address, naming,
+                              PredictedType(address, context, m_keysDefaultDocument));
+    const std::uint64_t hash = ExactKeyHash(address);
     if (keyHash != nullptr)
         *keyHash = hash;
     if (auto name = m_nameTable.LinkedName(hash))
         return std::move(*name);
     // The table gives the address back from its text: one that would read as another
     // (a server name holding "@" reads its first part as a user) gets no file.
+    const std::string key = ExactKey(address);
     const std::string url = StoredUrl(address);
     const CUrl again(nullptr, url, kLinkFollowed, UrlReading::Exact);
     if (KeyOf(again, m_keysDefaultDocument) != key)
         return {};
+    const TypedExtension predicted = PredictedType(address, context, m_keysDefaultDocument);
     return m_nameTable.Reserve(
         key, url, [&](int unique) { return ExactLocalName(address, naming, predicted, unique); });
 }
@@ -100,27 +124,24 @@ std::string CSite::FetchPath(const CUrl& address) const {
     if (m_nameTable.RedirectEnd(hash) == hash)
         return GetLocalPath(address);
     // It redirected last time: it has no file of its own until it answers with one.
-    const std::string folder = GetSiteFolder();
-    const std::string name = ExactLocalName(
-        address, Naming(), PredictedType(address, LinkContext::Other, m_keysDefaultDocument));
-    return folder.empty() || name.empty() ? std::string()
-                                          : folder + kPathSeparator + NameToPath(name);
+    return ExactPath(ExactLocalName(
+        address, Naming(), PredictedType(address, LinkContext::Other, m_keysDefaultDocument)));
 }
 
 std::string CSite::LocalPathForAnswer(const CUrl& address, std::string_view contentType) {
-    const std::string folder = GetSiteFolder();
-    if (folder.empty())
-        return {};
     // Without a type the answer says nothing against the name the links were given.
     if (contentType.empty() || !m_nameTable.IsOpen())
         return GetLocalPath(address);
     const CExactNaming naming = Naming();
     const TypedExtension type = TypeOfContent(contentType);
-    const std::string name =
-        m_nameTable.Rename(ExactKey(address), StoredUrl(address), [&](int unique) {
-            return ExactLocalName(address, naming, type, unique);
-        });
-    return name.empty() ? std::string() : folder + kPathSeparator + NameToPath(name);
+    // Mostly the answer is what the name says: then nothing changes.
+    const std::string wanted = ExactLocalName(address, naming, type);
+    const auto own = m_nameTable.Find(ExactKeyHash(address));
+    if (own && own->redirect == 0 && own->name == wanted)
+        return ExactPath(wanted);
+    return ExactPath(m_nameTable.Rename(ExactKey(address), StoredUrl(address), [&](int unique) {
+        return unique == 0 ? wanted : ExactLocalName(address, naming, type, unique);
+    }));
 }
 
 bool CSite::NoteRedirect(const CUrl& from, const CUrl& to) {
@@ -158,18 +179,26 @@ void CSite::IndexLinks(const CUrl& page, std::span<const CIndexedLink> links) {
 }
 
 std::size_t CSite::RequeueRedirectsOf(const CUrl& page, std::vector<CIndexedLink>& links) {
+    if (!m_nameTable.AnyRedirect())
+        return 0;
     std::size_t queued = 0;
-    for (const CIndexedLink& link : m_linkIndex.Get(ExactKeyHash(page))) {
+    const std::size_t read = links.size();
+    for (std::size_t i = 0; i < read; ++i) {
+        const CIndexedLink link = links[i];
         if (link.absolute)
             continue;
-        const auto entry = m_nameTable.Find(link.target);
-        if (!entry || entry->redirect == 0)
-            continue;
-        links.push_back(link);
-        auto address = std::make_unique<CUrl>(
-            &page, entry->url, link.followed ? kLinkFollowed : kLinkEmbedded, UrlReading::Exact);
-        if (IsAllowed(*address, !link.followed) && AddPending(address))
-            ++queued;
+        // Which of them the page named is not kept: each is asked about, once a crawl.
+        for (const std::uint64_t source : m_nameTable.RedirectsTo(link.target)) {
+            const auto entry = m_nameTable.Find(source);
+            if (!entry)
+                continue;
+            links.push_back({source, false, link.followed});
+            auto address = std::make_unique<CUrl>(&page, entry->url,
+                                                  link.followed ? kLinkFollowed : kLinkEmbedded,
+                                                  UrlReading::Exact);
+            if (IsAllowed(*address, !link.followed) && AddPending(address))
+                ++queued;
+        }
     }
     return queued;
 }
