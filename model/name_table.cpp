@@ -286,6 +286,17 @@ std::optional<std::uint64_t> CNameTable::HolderOf(std::string_view name) const {
     return found->second;
 }
 
+std::optional<std::string> CNameTable::UrlOfName(std::string_view name) const {
+    std::shared_lock lock(m_mutex);
+    const auto holder = m_holders.find(Fnv1a(name));
+    if (holder == m_holders.end())
+        return std::nullopt;
+    const auto entry = m_entries.find(holder->second);
+    if (entry == m_entries.end())
+        return std::nullopt;
+    return entry->second.url;
+}
+
 std::string CNameTable::TakeName(std::uint64_t keyHash, Entry& entry, const NameMaker& make) {
     // A hostile site cannot make this loop long: each taken candidate was named by an
     // address of its own.

@@ -90,6 +90,8 @@ public:
     bool AnyRedirect() const;
     // The key hash of the address that holds name, now or formerly; nothing when none.
     std::optional<std::uint64_t> HolderOf(std::string_view name) const;
+    // The address that holds name, now or formerly, as its url; nothing when none.
+    std::optional<std::string> UrlOfName(std::string_view name) const;
 
     // The address's name; an address without one first takes the first of make(0),
     // make(2), make(3)... that no other address holds. Empty when make gives empty.

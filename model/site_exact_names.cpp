@@ -205,13 +205,10 @@ std::size_t CSite::RequeueRedirectsOf(const CUrl& page, std::vector<CIndexedLink
 
 std::unique_ptr<CUrl> CSite::AddressOfName(std::string_view name, const CUrl& base,
                                            int kind) const {
-    const auto holder = m_nameTable.HolderOf(name);
-    if (!holder)
+    const auto url = m_nameTable.UrlOfName(name);
+    if (!url)
         return nullptr;
-    const auto entry = m_nameTable.Find(*holder);
-    if (!entry)
-        return nullptr;
-    return std::make_unique<CUrl>(&base, entry->url, kind, UrlReading::Exact);
+    return std::make_unique<CUrl>(&base, *url, kind, UrlReading::Exact);
 }
 
 std::string CSite::StartPagePath() const {
