@@ -528,6 +528,20 @@ int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
 }
 
 int CWorker::ScanAndSave(FetchState& state) {
+    // Under exact names an unchanged page's links are known from the link index; it need
+    // not be read and scanned again.
+    bool indexed = false;
+    if (state.scan && state.html && state.buffer.empty() && !state.bodyStored && state.local &&
+        state.site.ExactNames()) {
+        std::size_t queued = 0;
+        indexed = state.site.QueueIndexedLinks(state.address, queued);
+        if (queued != 0)
+            m_controller.Post(WM_DISPATCH);
+    }
+    if (indexed) {
+        state.scan = false;
+        state.fromLocalCopy = true;
+    }
     if (state.scan && state.buffer.empty()) {
         const auto error = ReadWholeFile(state.localPath, state.buffer, kMaxScannedPageBytes);
         if (error == std::errc::file_too_large) {

@@ -73,6 +73,7 @@ void CLinkIndex::CloseJournal() {
 void CLinkIndex::Open(const std::filesystem::path& file) {
     std::lock_guard lock(m_mutex);
     CloseJournal();
+    m_reader.close();
     m_latest.clear();
     m_file = file;
     m_size = 0;
@@ -159,6 +160,25 @@ void CLinkIndex::ForEachPage(const PageLinksVisitor& visit) {
     }
 }
 
+std::optional<std::vector<CIndexedLink>> CLinkIndex::Get(std::uint64_t page) {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_latest.find(page);
+    if (found == m_latest.end())
+        return std::nullopt;
+    if (m_journal != nullptr)
+        std::fflush(m_journal);
+    if (!m_reader.is_open())
+        m_reader.open(m_file, std::ios::binary);
+    m_reader.clear();
+    m_reader.seekg(static_cast<std::streamoff>(found->second));
+    std::string line;
+    std::vector<CIndexedLink> links;
+    std::uint64_t read = 0;
+    if (!std::getline(m_reader, line) || !ParseLine(line, read, links) || read != page)
+        return std::nullopt;
+    return links;
+}
+
 std::size_t CLinkIndex::PageCount() const {
     std::lock_guard lock(m_mutex);
     return m_latest.size();
@@ -167,6 +187,7 @@ std::size_t CLinkIndex::PageCount() const {
 std::error_code CLinkIndex::Close() {
     std::lock_guard lock(m_mutex);
     CloseJournal();
+    m_reader.close();
     std::error_code error;
     if (m_file.empty() || !m_added) {
         m_latest.clear();

@@ -12,8 +12,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <system_error>
 #include <unordered_map>
@@ -47,6 +49,8 @@ public:
     // Every indexed page with its latest links, in the file's order. Pages put while it
     // runs are not visited.
     void ForEachPage(const PageLinksVisitor& visit);
+    // The latest links of one page; nothing when the index has no line for it.
+    std::optional<std::vector<CIndexedLink>> Get(std::uint64_t page);
     std::size_t PageCount() const;
 
 private:
@@ -56,6 +60,7 @@ private:
     std::unordered_map<std::uint64_t, std::uint64_t> m_latest; // page -> offset of its line
     std::filesystem::path m_file;
     std::FILE* m_journal = nullptr;
+    std::ifstream m_reader;   // for Get, opened at its first call
     std::uint64_t m_size = 0; // bytes in the file
     bool m_added = false;
 };

@@ -178,6 +178,30 @@ void CSite::IndexLinks(const CUrl& page, std::span<const CIndexedLink> links) {
     m_linkIndex.Put(ExactKeyHash(page), links);
 }
 
+bool CSite::QueueIndexedLinks(const CUrl& page, std::size_t& queued) {
+    const auto links = m_linkIndex.Get(ExactKeyHash(page));
+    if (!links)
+        return false;
+    std::vector<std::unique_ptr<CUrl>> addresses;
+    addresses.reserve(links->size());
+    for (const CIndexedLink& link : *links) {
+        if (link.absolute)
+            return false;
+        const auto entry = m_nameTable.Find(link.target);
+        if (!entry)
+            return false;
+        auto address = std::make_unique<CUrl>(
+            &page, entry->url, link.followed ? kLinkFollowed : kLinkEmbedded, UrlReading::Exact);
+        // Such a link is written out whole now: only a scan can write it so.
+        if (RefusalOf(*address, m_pageRequisites && !link.followed) != LinkRefusal::None)
+            return false;
+        addresses.push_back(std::move(address));
+    }
+    for (auto& address : addresses)
+        queued += AddPending(address) ? 1 : 0;
+    return true;
+}
+
 std::size_t CSite::RequeueRedirectsOf(const CUrl& page, std::vector<CIndexedLink>& links) {
     if (!m_nameTable.AnyRedirect())
         return 0;

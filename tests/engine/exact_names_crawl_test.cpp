@@ -256,6 +256,7 @@ TEST_F(ExactNames, EveryAddressIsStoredOnceAndEveryLinkLeadsToItsContent) {
 // addresses whose names would collide ("/x" holding a page and "/x.html") keep files of
 // their own.
 TEST_F(ExactNames, LinksWrittenAsAddressesAreMendedAndCollidingNamesStayApart) {
+    server.HonourConditions();
     // Levels: index 1; x, x.html, p2, mid 2; deep (from p2) and p1 (from mid) 3. From p1,
     // deep is at level 4, too deep: written as an address.
     server.Add("/index.html", Typed("<a href=x>x</a> <a href=x.html>x.html</a> "
@@ -297,4 +298,15 @@ TEST_F(ExactNames, LinksWrittenAsAddressesAreMendedAndCollidingNamesStayApart) {
     ASSERT_EQ(copy.count(dotted), 1u);
     EXPECT_EQ(copy.at(dotless), "dotless");
     EXPECT_EQ(copy.at(dotted), "dotted");
+
+    // An update reads the pages with links written whole again, as nothing can stand
+    // for them: the copy and what is asked for stay as they were.
+    const std::vector<std::string> first = Sorted(server.Log());
+    RunToEnd({&site});
+    EXPECT_TRUE(site.GetErrors().empty());
+    EXPECT_EQ(Snapshot(folder), copy);
+    const std::vector<std::string> log = server.Log();
+    EXPECT_EQ(Sorted(std::vector<std::string>(
+                  log.begin() + static_cast<std::ptrdiff_t>(first.size()), log.end())),
+              first);
 }
