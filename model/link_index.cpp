@@ -134,6 +134,24 @@ void CLinkIndex::Put(std::uint64_t page, std::span<const CIndexedLink> links) {
     m_added = true;
 }
 
+// Calls take(line) for the line at each offset, reading the file once from its start:
+// the offsets, sorted, are where the latest line of each page begins.
+template <typename Take>
+void ReadLinesAt(const std::filesystem::path& file, const std::vector<std::uint64_t>& offsets,
+                 Take&& take) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    std::uint64_t at = 0;
+    auto next = offsets.begin();
+    while (next != offsets.end() && std::getline(in, line)) {
+        if (at == *next) {
+            take(line);
+            ++next;
+        }
+        at += line.size() + 1;
+    }
+}
+
 void CLinkIndex::ForEachPage(const PageLinksVisitor& visit) {
     std::vector<std::uint64_t> offsets;
     std::filesystem::path file;
@@ -146,18 +164,13 @@ void CLinkIndex::ForEachPage(const PageLinksVisitor& visit) {
             offsets.push_back(offset);
         file = m_file;
     }
-    // In the file's order, so that the reading goes forward.
     std::sort(offsets.begin(), offsets.end());
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
     std::vector<CIndexedLink> links;
-    for (const std::uint64_t offset : offsets) {
-        in.clear();
-        in.seekg(static_cast<std::streamoff>(offset));
+    ReadLinesAt(file, offsets, [&](const std::string& line) {
         std::uint64_t page = 0;
-        if (std::getline(in, line) && ParseLine(line, page, links))
+        if (ParseLine(line, page, links))
             visit(page, links);
-    }
+    });
 }
 
 std::optional<std::vector<CIndexedLink>> CLinkIndex::Get(std::uint64_t page) {
@@ -167,8 +180,12 @@ std::optional<std::vector<CIndexedLink>> CLinkIndex::Get(std::uint64_t page) {
         return std::nullopt;
     if (m_journal != nullptr)
         std::fflush(m_journal);
-    if (!m_reader.is_open())
+    if (!m_reader.is_open()) {
+        // Lines are read one at a time, each after a seek: a small buffer reads little
+        // more than the line.
+        m_reader.rdbuf()->pubsetbuf(m_readerBuffer, sizeof m_readerBuffer);
         m_reader.open(m_file, std::ios::binary);
+    }
     m_reader.clear();
     m_reader.seekg(static_cast<std::streamoff>(found->second));
     std::string line;
@@ -205,18 +222,10 @@ std::error_code CLinkIndex::Close() {
     std::FILE* out = OpenFile(temporary, "wb");
     if (out == nullptr)
         return std::error_code(errno, std::generic_category());
-    {
-        std::ifstream in(m_file, std::ios::binary);
-        std::string line;
-        for (const std::uint64_t offset : offsets) {
-            in.clear();
-            in.seekg(static_cast<std::streamoff>(offset));
-            if (!std::getline(in, line))
-                continue;
-            line.push_back('\n');
-            std::fwrite(line.data(), 1, line.size(), out);
-        }
-    }
+    ReadLinesAt(m_file, offsets, [out](std::string line) {
+        line.push_back('\n');
+        std::fwrite(line.data(), 1, line.size(), out);
+    });
     if (std::fflush(out) != 0 || std::ferror(out))
         error = std::make_error_code(std::errc::io_error);
     std::fclose(out);

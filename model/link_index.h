@@ -60,7 +60,8 @@ private:
     std::unordered_map<std::uint64_t, std::uint64_t> m_latest; // page -> offset of its line
     std::filesystem::path m_file;
     std::FILE* m_journal = nullptr;
-    std::ifstream m_reader;   // for Get, opened at its first call
+    std::ifstream m_reader; // for Get, opened at its first call
+    char m_readerBuffer[1024];
     std::uint64_t m_size = 0; // bytes in the file
     bool m_added = false;
 };

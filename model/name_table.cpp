@@ -219,9 +219,15 @@ void CNameTable::Append(char tag, std::uint64_t keyHash, const Entry& entry) {
 }
 
 void CNameTable::Flush() {
-    std::unique_lock lock(m_mutex);
-    if (m_journal != nullptr)
-        std::fflush(m_journal);
+    // The stream locks itself: the write need not keep every other worker waiting. The
+    // journal stays open until Close, which runs when no worker does.
+    std::FILE* journal = nullptr;
+    {
+        std::shared_lock lock(m_mutex);
+        journal = m_journal;
+    }
+    if (journal != nullptr)
+        std::fflush(journal);
 }
 
 std::error_code CNameTable::Close(bool forgetFormerNames) {
@@ -326,13 +332,16 @@ std::string CNameTable::TakeName(std::uint64_t keyHash, Entry& entry, const Name
 
 std::string CNameTable::Reserve(std::string_view key, std::string_view url, const NameMaker& make) {
     const std::uint64_t keyHash = KeyHash(key);
+    // The plain name is made before the lock is taken: mostly it is the one taken.
+    const std::string plain = make(0);
+    const NameMaker candidates = [&](int unique) { return unique == 0 ? plain : make(unique); };
     std::unique_lock lock(m_mutex);
     auto [found, added] = m_entries.try_emplace(keyHash);
     Entry& entry = found->second;
     if (!entry.name.empty() || entry.redirect != 0)
         return entry.name;
     entry.url.assign(url);
-    std::string name = TakeName(keyHash, entry, make);
+    std::string name = TakeName(keyHash, entry, candidates);
     if (name.empty() && added)
         m_entries.erase(found);
     return name;
@@ -340,6 +349,8 @@ std::string CNameTable::Reserve(std::string_view key, std::string_view url, cons
 
 std::string CNameTable::Rename(std::string_view key, std::string_view url, const NameMaker& make) {
     const std::uint64_t keyHash = KeyHash(key);
+    const std::string plain = make(0);
+    const NameMaker candidates = [&](int unique) { return unique == 0 ? plain : make(unique); };
     std::unique_lock lock(m_mutex);
     auto [found, added] = m_entries.try_emplace(keyHash);
     Entry& entry = found->second;
@@ -350,7 +361,7 @@ std::string CNameTable::Rename(std::string_view key, std::string_view url, const
         ++m_renamed;
     }
     entry.url.assign(url);
-    std::string name = TakeName(keyHash, entry, make);
+    std::string name = TakeName(keyHash, entry, candidates);
     if (name.empty() && added)
         m_entries.erase(found);
     return name;
