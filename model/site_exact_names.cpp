@@ -55,7 +55,7 @@ std::uint64_t CSite::ExactKeyHash(const CUrl& address) const {
 }
 
 std::string CSite::ExactPath(std::string_view name) const {
-    // The folder is fixed when the crawl begins; between crawls it follows the settings.
+    // The folder a crawl writes to is the one fixed when it began.
     const std::string folder = m_recordsFolder.empty() ? GetSiteFolder() : m_recordsFolder;
     if (folder.empty() || name.empty())
         return {};
