@@ -100,6 +100,7 @@ std::uint64_t CNameTable::KeyHash(std::string_view key) {
 }
 
 void CNameTable::CloseJournal() {
+    std::lock_guard journalLock(m_journalMutex);
     if (m_journal != nullptr)
         std::fclose(m_journal);
     m_journal = nullptr;
@@ -191,10 +192,12 @@ void CNameTable::Replay(std::string_view line) {
 }
 
 void CNameTable::Append(char tag, std::uint64_t keyHash, const Entry& entry) {
+    Append(tag, keyHash, entry.name, entry.redirect, entry.url);
+}
+
+void CNameTable::Append(char tag, std::uint64_t keyHash, std::string_view name,
+                        std::uint64_t redirect, std::string_view url) {
     if (m_file.empty())
-        return;
-    // Opened at the first change, so that a crawl that names nothing new writes nothing.
-    if (m_journal == nullptr && (m_journal = OpenFile(m_file, "ab")) == nullptr)
         return;
     std::string line;
     line.push_back(tag);
@@ -205,15 +208,19 @@ void CNameTable::Append(char tag, std::uint64_t keyHash, const Entry& entry) {
     if (tag == 'N' || tag == 'R') {
         line.push_back('\t');
         if (tag == 'N') {
-            AppendField(line, entry.name);
+            AppendField(line, name);
         } else {
-            const auto targetEnd = std::to_chars(hex, hex + sizeof hex, entry.redirect, 16).ptr;
+            const auto targetEnd = std::to_chars(hex, hex + sizeof hex, redirect, 16).ptr;
             line.append(hex, targetEnd);
         }
         line.push_back('\t');
-        AppendField(line, entry.url);
+        AppendField(line, url);
     }
     line.push_back('\n');
+    std::lock_guard journalLock(m_journalMutex);
+    // Opened at the first change, so that a crawl that names nothing new writes nothing.
+    if (m_journal == nullptr && (m_journal = OpenFile(m_file, "ab")) == nullptr)
+        return;
     // A line a crash cuts in half is skipped when read.
     std::fwrite(line.data(), 1, line.size(), m_journal);
 }
@@ -223,7 +230,7 @@ void CNameTable::Flush() {
     // journal stays open until Close, which runs when no worker does.
     std::FILE* journal = nullptr;
     {
-        std::shared_lock lock(m_mutex);
+        std::lock_guard journalLock(m_journalMutex);
         journal = m_journal;
     }
     if (journal != nullptr)
@@ -244,11 +251,8 @@ std::error_code CNameTable::Close(bool forgetFormerNames) {
         std::swap(m_journal, out);
         for (auto& [hash, entry] : m_entries) {
             if (!forgetFormerNames) {
-                Entry former = entry;
-                for (const std::string& name : entry.former) {
-                    former.name = name;
-                    Append('N', hash, former);
-                }
+                for (const std::string& name : entry.former)
+                    Append('N', hash, name, 0, entry.url);
             }
             if (entry.redirect != 0)
                 Append('R', hash, entry);
@@ -281,7 +285,7 @@ std::optional<CNamedAddress> CNameTable::Find(std::uint64_t keyHash) const {
     if (found == m_entries.end())
         return std::nullopt;
     const Entry& entry = found->second;
-    return CNamedAddress{entry.url, entry.name, entry.redirect, entry.stored};
+    return CNamedAddress{entry.url, entry.name, entry.redirect, entry.stored.load()};
 }
 
 std::optional<std::uint64_t> CNameTable::HolderOf(std::string_view name) const {
@@ -389,11 +393,11 @@ void CNameTable::SetRedirect(std::string_view key, std::string_view url, std::ui
 
 void CNameTable::MarkStored(std::string_view key) {
     const std::uint64_t keyHash = KeyHash(key);
-    std::unique_lock lock(m_mutex);
+    // Every file stored comes here: a shared lock keeps the others looking names up.
+    std::shared_lock lock(m_mutex);
     const auto found = m_entries.find(keyHash);
-    if (found == m_entries.end() || found->second.stored)
+    if (found == m_entries.end() || found->second.stored.exchange(true))
         return;
-    found->second.stored = true;
     Append('S', keyHash, found->second);
 }
 

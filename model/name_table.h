@@ -120,7 +120,7 @@ private:
         std::string name;
         std::uint64_t redirect = 0;
         std::vector<std::string> former; // names held before, until forgotten
-        bool stored = false;
+        std::atomic<bool> stored{false};
         bool renamed = false; // holds former names, or stood for itself before it redirected
     };
 
@@ -129,6 +129,8 @@ private:
     // Takes the first free candidate for keyHash; empty when make gives empty.
     std::string TakeName(std::uint64_t keyHash, Entry& entry, const NameMaker& make);
     void Append(char tag, std::uint64_t keyHash, const Entry& entry);
+    void Append(char tag, std::uint64_t keyHash, std::string_view name, std::uint64_t redirect,
+                std::string_view url);
     void CloseJournal();
     // Sets where entry redirects (0: nowhere), keeping the sources of each target.
     void Redirect(std::uint64_t keyHash, Entry& entry, std::uint64_t target);
@@ -142,6 +144,7 @@ private:
     std::unordered_map<std::uint64_t, std::uint64_t> m_holders;
     std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> m_redirectSources;
     std::filesystem::path m_file;
+    std::mutex m_journalMutex; // after m_mutex, when both are taken
     std::FILE* m_journal = nullptr;
     std::atomic<bool> m_open{false};
     std::size_t m_renamed = 0;
