@@ -1,25 +1,21 @@
 #include "model/copy_records.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 
+#include "model/journal_file.h"
+#include "web/byte_text.h"
+
 namespace {
 
-// FNV-1a: stable across builds and platforms, unlike std::hash, since keys are stored.
 std::uint64_t KeyHash(std::string_view key) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : key) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
+    return Fnv1a(key);
 }
 
-template <typename Number>
-bool ReadField(std::string_view& line, Number& value, int base = 10) {
+template <typename Number> bool ReadField(std::string_view& line, Number& value, int base = 10) {
     const auto end = std::min(line.find(' '), line.size());
     const auto [stop, error] = std::from_chars(line.data(), line.data() + end, value, base);
     if (error != std::errc{} || stop != line.data() + end)
@@ -47,14 +43,6 @@ void WriteLine(std::FILE* out, std::uint64_t hash, const CCopyRecord& record) {
     std::fprintf(out, "%llx %c %lld %lld %s\n", static_cast<unsigned long long>(hash),
                  static_cast<char>(record.kind), static_cast<long long>(record.fileTicks),
                  static_cast<long long>(record.lastModified), record.etag.c_str());
-}
-
-std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
-#ifdef _WIN32
-    return _wfopen(path.c_str(), mode[0] == 'a' ? L"ab" : L"wb");
-#else
-    return std::fopen(path.c_str(), mode);
-#endif
 }
 
 } // namespace
@@ -119,30 +107,17 @@ std::error_code CCopyRecords::Close() {
         return {};
     m_added = false;
     Read(m_file);
-    std::filesystem::path temporary = m_file;
-    temporary += ".part";
-    std::error_code error;
-    std::FILE* out = OpenFile(temporary, "wb");
-    if (out == nullptr)
-        return std::error_code(errno, std::generic_category());
-    CCopyRecord record;
-    for (const Entry& entry : m_entries) {
-        record.fileTicks = entry.fileTicks;
-        record.lastModified = entry.lastModified;
-        record.kind = entry.kind;
-        const auto etag = m_etags.find(entry.hash);
-        record.etag = etag != m_etags.end() ? etag->second : std::string();
-        WriteLine(out, entry.hash, record);
-    }
-    if (std::fflush(out) != 0 || std::ferror(out))
-        error = std::make_error_code(std::errc::io_error);
-    std::fclose(out);
-    if (!error)
-        std::filesystem::rename(temporary, m_file, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-    }
+    const std::error_code error = RewriteJournalFile(m_file, [this](std::FILE* out) {
+        CCopyRecord record;
+        for (const Entry& entry : m_entries) {
+            record.fileTicks = entry.fileTicks;
+            record.lastModified = entry.lastModified;
+            record.kind = entry.kind;
+            const auto etag = m_etags.find(entry.hash);
+            record.etag = etag != m_etags.end() ? etag->second : std::string();
+            WriteLine(out, entry.hash, record);
+        }
+    });
     // The compacted records are not needed until the next Open.
     std::vector<Entry>().swap(m_entries);
     m_etags.clear();
@@ -172,7 +147,7 @@ void CCopyRecords::Put(std::string_view key, const CCopyRecord& record) {
     if (m_file.empty())
         return;
     // Opened at the first record, so that a crawl that stores nothing creates no file.
-    if (m_journal == nullptr && (m_journal = OpenFile(m_file, "ab")) == nullptr)
+    if (m_journal == nullptr && (m_journal = OpenJournalFile(m_file, "ab")) == nullptr)
         return;
     CCopyRecord line = record;
     if (line.lastModified != 0 || !IsStorableTag(line.etag))

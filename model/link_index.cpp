@@ -8,15 +8,9 @@
 #include <string_view>
 #include <vector>
 
-namespace {
+#include "model/journal_file.h"
 
-std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
-#ifdef _WIN32
-    return _wfopen(path.c_str(), mode[0] == 'a' ? L"ab" : L"wb");
-#else
-    return std::fopen(path.c_str(), mode);
-#endif
-}
+namespace {
 
 // "page target target! ...": hex hashes, "!" after one written absolute. False for a line
 // that cannot be read, as a crash may leave the last one.
@@ -97,7 +91,7 @@ void CLinkIndex::Open(const std::filesystem::path& file) {
     }
     // Appending starts on a line of its own.
     if (cut) {
-        if (std::FILE* out = OpenFile(file, "ab")) {
+        if (std::FILE* out = OpenJournalFile(file, "ab")) {
             std::fputc('\n', out);
             std::fclose(out);
             m_size += 1;
@@ -121,7 +115,7 @@ void CLinkIndex::Put(std::uint64_t page, std::span<const CIndexedLink> links) {
     std::lock_guard lock(m_mutex);
     if (m_file.empty())
         return;
-    if (m_journal == nullptr && (m_journal = OpenFile(m_file, "ab")) == nullptr)
+    if (m_journal == nullptr && (m_journal = OpenJournalFile(m_file, "ab")) == nullptr)
         return;
     if (std::fwrite(line.data(), 1, line.size(), m_journal) != line.size()) {
         // Whatever part was written is a line that cannot be read; nothing points at it.
@@ -217,23 +211,11 @@ std::error_code CLinkIndex::Close() {
         offsets.push_back(offset);
     m_latest.clear();
     std::sort(offsets.begin(), offsets.end());
-    std::filesystem::path temporary = m_file;
-    temporary += ".part";
-    std::FILE* out = OpenFile(temporary, "wb");
-    if (out == nullptr)
-        return std::error_code(errno, std::generic_category());
-    ReadLinesAt(m_file, offsets, [out](std::string line) {
-        line.push_back('\n');
-        std::fwrite(line.data(), 1, line.size(), out);
+    error = RewriteJournalFile(m_file, [&](std::FILE* out) {
+        ReadLinesAt(m_file, offsets, [out](std::string line) {
+            line.push_back('\n');
+            std::fwrite(line.data(), 1, line.size(), out);
+        });
     });
-    if (std::fflush(out) != 0 || std::ferror(out))
-        error = std::make_error_code(std::errc::io_error);
-    std::fclose(out);
-    if (!error)
-        std::filesystem::rename(temporary, m_file, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-    }
     return error;
 }

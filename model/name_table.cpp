@@ -5,17 +5,10 @@
 #include <charconv>
 #include <fstream>
 
-namespace {
+#include "model/journal_file.h"
+#include "web/byte_text.h"
 
-// FNV-1a: stable across builds and platforms, unlike std::hash, since hashes are stored.
-std::uint64_t Fnv1a(std::string_view text) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
+namespace {
 
 // Names and addresses may hold any byte; these would break the line apart.
 void AppendField(std::string& line, std::string_view text) {
@@ -79,12 +72,26 @@ std::vector<std::string_view> Fields(std::string_view line) {
     }
 }
 
-std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
-#ifdef _WIN32
-    return _wfopen(path.c_str(), mode[0] == 'a' ? L"ab" : L"wb");
-#else
-    return std::fopen(path.c_str(), mode);
-#endif
+// N hash name url: the address's name (an earlier one becomes a former name);
+// R hash target url: it redirects; S hash: its file was written.
+std::string JournalLine(char tag, std::uint64_t keyHash, std::string_view name,
+                        std::uint64_t redirect, std::string_view url) {
+    std::string line;
+    line.push_back(tag);
+    char hex[17];
+    line.push_back('\t');
+    line.append(hex, std::to_chars(hex, hex + sizeof hex, keyHash, 16).ptr);
+    if (tag == 'N' || tag == 'R') {
+        line.push_back('\t');
+        if (tag == 'N')
+            AppendField(line, name);
+        else
+            line.append(hex, std::to_chars(hex, hex + sizeof hex, redirect, 16).ptr);
+        line.push_back('\t');
+        AppendField(line, url);
+    }
+    line.push_back('\n');
+    return line;
 }
 
 } // namespace
@@ -132,8 +139,7 @@ void CNameTable::Read(const std::filesystem::path& file) {
         m_renamed += entry.renamed ? 1 : 0;
 }
 
-// N hash name url: the address's name (an earlier one becomes a former name);
-// R hash target url: it redirects; S hash: its file was written.
+// A line as JournalLine writes it.
 void CNameTable::Replay(std::string_view line) {
     const std::vector<std::string_view> fields = Fields(line);
     if (fields.size() < 2 || fields[0].size() != 1)
@@ -199,27 +205,10 @@ void CNameTable::Append(char tag, std::uint64_t keyHash, std::string_view name,
                         std::uint64_t redirect, std::string_view url) {
     if (m_file.empty())
         return;
-    std::string line;
-    line.push_back(tag);
-    char hex[17];
-    const auto hexEnd = std::to_chars(hex, hex + sizeof hex, keyHash, 16).ptr;
-    line.push_back('\t');
-    line.append(hex, hexEnd);
-    if (tag == 'N' || tag == 'R') {
-        line.push_back('\t');
-        if (tag == 'N') {
-            AppendField(line, name);
-        } else {
-            const auto targetEnd = std::to_chars(hex, hex + sizeof hex, redirect, 16).ptr;
-            line.append(hex, targetEnd);
-        }
-        line.push_back('\t');
-        AppendField(line, url);
-    }
-    line.push_back('\n');
+    const std::string line = JournalLine(tag, keyHash, name, redirect, url);
     std::lock_guard journalLock(m_journalMutex);
     // Opened at the first change, so that a crawl that names nothing new writes nothing.
-    if (m_journal == nullptr && (m_journal = OpenFile(m_file, "ab")) == nullptr)
+    if (m_journal == nullptr && (m_journal = OpenJournalFile(m_file, "ab")) == nullptr)
         return;
     // A line a crash cuts in half is skipped when read.
     std::fwrite(line.data(), 1, line.size(), m_journal);
@@ -243,34 +232,22 @@ std::error_code CNameTable::Close(bool forgetFormerNames) {
     m_open = false;
     std::error_code error;
     if (!m_file.empty()) {
-        std::filesystem::path temporary = m_file;
-        temporary += ".part";
-        std::FILE* out = OpenFile(temporary, "wb");
-        if (out == nullptr)
-            return std::error_code(errno, std::generic_category());
-        std::swap(m_journal, out);
-        for (auto& [hash, entry] : m_entries) {
-            if (!forgetFormerNames) {
-                for (const std::string& name : entry.former)
-                    Append('N', hash, name, 0, entry.url);
+        error = RewriteJournalFile(m_file, [&](std::FILE* out) {
+            const auto put = [out](const std::string& line) {
+                std::fwrite(line.data(), 1, line.size(), out);
+            };
+            for (const auto& [hash, entry] : m_entries) {
+                if (!forgetFormerNames) {
+                    for (const std::string& name : entry.former)
+                        put(JournalLine('N', hash, name, 0, entry.url));
+                }
+                if (entry.redirect != 0 || !entry.name.empty())
+                    put(JournalLine(entry.redirect != 0 ? 'R' : 'N', hash, entry.name,
+                                    entry.redirect, entry.url));
+                if (entry.stored)
+                    put(JournalLine('S', hash, {}, 0, {}));
             }
-            if (entry.redirect != 0)
-                Append('R', hash, entry);
-            else if (!entry.name.empty())
-                Append('N', hash, entry);
-            if (entry.stored)
-                Append('S', hash, entry);
-        }
-        std::swap(m_journal, out);
-        if (std::fflush(out) != 0 || std::ferror(out))
-            error = std::make_error_code(std::errc::io_error);
-        std::fclose(out);
-        if (!error)
-            std::filesystem::rename(temporary, m_file, error);
-        if (error) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-        }
+        });
     }
     m_entries.clear();
     m_holders.clear();

@@ -28,6 +28,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "web/byte_text.h"
+
 struct CNamedAddress {
     std::string url;            // the address to ask for, without fragment
     std::string name;           // relative to the site's folder; empty for a redirect
@@ -35,21 +37,15 @@ struct CNamedAddress {
     bool stored = false;        // its file was written, in this crawl or an earlier one
 };
 
-// FNV-1a over pieces of text, as one text: stable across builds and platforms, since
-// hashes are stored.
+// An address key's hash, over pieces of its text; never 0, which stands for "no
+// redirect".
 class CKeyHasher {
 public:
-    void Add(std::string_view text) {
-        for (const char c : text) {
-            m_hash ^= static_cast<unsigned char>(c);
-            m_hash *= 1099511628211ull;
-        }
-    }
-    // 0 stands for "no redirect".
-    std::uint64_t Value() const { return m_hash == 0 ? 1 : m_hash; }
+    void Add(std::string_view text) { m_hash.Add(text); }
+    std::uint64_t Value() const { return m_hash.Value() == 0 ? 1 : m_hash.Value(); }
 
 private:
-    std::uint64_t m_hash = 14695981039346656037ull;
+    CFnv1a m_hash;
 };
 
 // The candidates of an address's name: 0 for the plain name, 2, 3... for distinct ones.

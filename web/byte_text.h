@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,28 @@
 #include <emmintrin.h>
 #define QUARN_SSE2 1
 #endif
+
+// FNV-1a over pieces of text, as over one text: the same on every platform and in every
+// run, unlike std::hash, for hashes that are stored or become names.
+class CFnv1a {
+public:
+    void Add(std::string_view text) {
+        for (const char c : text) {
+            m_hash ^= static_cast<unsigned char>(c);
+            m_hash *= 1099511628211ull;
+        }
+    }
+    std::uint64_t Value() const { return m_hash; }
+
+private:
+    std::uint64_t m_hash = 14695981039346656037ull;
+};
+
+inline std::uint64_t Fnv1a(std::string_view text) {
+    CFnv1a hash;
+    hash.Add(text);
+    return hash.Value();
+}
 
 constexpr char ToLowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;

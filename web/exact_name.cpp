@@ -81,16 +81,6 @@ constexpr std::string_view kOtherTellingExtensions[] = {
     ".mkv", ".exe", ".msi",  ".dmg",  ".deb",  ".rpm", ".iso",  ".jar", ".apk",  ".wasm", ".map",
 };
 
-// FNV-1a: the same on every platform and in every run, as stored names must be.
-std::uint64_t Fnv1a(std::string_view text) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
 // "@" and the top 48 bits in hex: FNV-1a mixes its high bits best.
 void AppendHashMark(std::string& out, std::uint64_t hash) {
     static constexpr char kHex[] = "0123456789abcdef";
