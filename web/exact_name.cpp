@@ -345,13 +345,6 @@ std::string RelativeLink(std::string_view fromName, std::string_view toName,
         target.remove_prefix(serverEnd);
     }
     AppendEscapedPath(link, target);
-    // A browser would read "a:b.html" as the scheme "a"; "./" keeps it a path.
-    if (!SchemeNameOf(link).empty()) {
-        link.insert(0, "./");
-    }
-    if (!fragment.empty()) {
-        link += '#';
-        link += fragment;
-    }
+    FinishLocalLink(link, fragment);
     return link;
 }

@@ -304,6 +304,11 @@ std::string CUrl::MakeRelative(const CUrl& base, std::string_view defaultDocumen
         AppendEscapedPath(link, path);
     }
     AppendEscapedPath(link, file.empty() ? defaultDocument : std::string_view(file));
+    FinishLocalLink(link, fragment);
+    return link;
+}
+
+void FinishLocalLink(std::string& link, std::string_view fragment) {
     // A browser would read "a:b.htm" as the scheme "a"; "./" keeps it a path.
     if (!SchemeNameOf(link).empty()) {
         link.insert(0, "./");
@@ -312,7 +317,6 @@ std::string CUrl::MakeRelative(const CUrl& base, std::string_view defaultDocumen
         link += '#';
         link += fragment;
     }
-    return link;
 }
 
 std::string CUrl::HostOf(std::string_view text) {

@@ -86,6 +86,9 @@ void AppendEscapedPath(std::string& out, std::string_view text);
 // The same for a host's folder, which may hold ";": a path never does, and a link read
 // back would start its parameters there.
 void AppendEscapedHost(std::string& out, std::string_view host);
+// Ends a relative link to a local file: "./" in front where a browser would read a scheme
+// ("a:b.htm"), and "#" with the fragment, as it is, when there is one.
+void FinishLocalLink(std::string& link, std::string_view fragment);
 
 // Removes one leading "/" and counts the "/" characters that remain.
 int CountSlashes(std::string_view text);

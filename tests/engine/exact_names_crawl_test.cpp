@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "model/site.h"
+#include "support/copy_snapshot.h"
 #include "support/crawl_fixture.h"
 #include "support/file_text.h"
 #include "support/site_server.h"
@@ -22,34 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-using Files = std::map<std::string, std::string>; // path inside the site's folder -> bytes
-
-Files Snapshot(const fs::path& folder) {
-    Files files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file() && !name.starts_with(".quarn"))
-            files[fs::relative(entry.path(), folder).generic_string()] = ReadFileText(entry.path());
-    }
-    return files;
-}
-
-std::string PercentDecoded(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-            out.push_back(
-                static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
-            i += 2;
-        } else {
-            out.push_back(text[i]);
-        }
-    }
-    return out;
-}
 
 std::string Unescaped(std::string text) {
     for (auto at = text.find("&amp;"); at != std::string::npos; at = text.find("&amp;", at + 1))
