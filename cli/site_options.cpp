@@ -53,6 +53,19 @@ bool ApplyList(const std::optional<std::string>& text, std::string_view option, 
     return true;
 }
 
+// Calls take with each item of a comma-separated list, trimmed, skipping empty ones, until
+// take returns false; false then.
+template <typename Take> bool ForEachListItem(std::string_view text, Take&& take) {
+    while (!text.empty()) {
+        const auto comma = text.find(',');
+        const std::string_view item = TrimSpaces(text.substr(0, comma));
+        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+        if (!item.empty() && !take(item))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<std::string> NormaliseStartAddress(std::string_view text, std::string& error) {
@@ -86,43 +99,36 @@ bool IsRefusedHost(std::string_view host) {
 
 std::optional<std::string> NormaliseFilterList(std::string_view text, std::string& error) {
     std::string list;
-    while (!text.empty()) {
-        const auto comma = text.find(',');
-        const std::string_view item = TrimSpaces(text.substr(0, comma));
-        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
-        if (item.empty())
-            continue;
-
+    const bool read = ForEachListItem(text, [&](std::string_view item) {
         const std::string_view pattern = item.substr(0, item.find('='));
         const auto star = pattern.find('*');
         if (star != std::string_view::npos &&
             pattern.find('*', star + 1) != std::string_view::npos) {
             error = "the pattern " + Quoted(pattern) + " has more than one '*'";
-            return std::nullopt;
+            return false;
         }
         if (!list.empty())
             list += ',';
         list += item;
         if (item.find('=') == std::string_view::npos)
             list += "=1";
-    }
+        return true;
+    });
+    if (!read)
+        return std::nullopt;
     return list;
 }
 
 std::string NormaliseAddressList(std::span<const std::string> values) {
     std::string list;
-    for (std::string_view text : values) {
-        while (!text.empty()) {
-            const auto comma = text.find(',');
-            const std::string_view item = TrimSpaces(text.substr(0, comma));
-            text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
-            if (item.empty())
-                continue;
+    for (const std::string& text : values) {
+        ForEachListItem(text, [&](std::string_view item) {
             if (!list.empty())
                 list += ',';
             list += item;
             list += "=1";
-        }
+            return true;
+        });
     }
     return list;
 }

@@ -190,11 +190,6 @@ std::optional<std::vector<CIndexedLink>> CLinkIndex::Get(std::uint64_t page) {
     return links;
 }
 
-std::size_t CLinkIndex::PageCount() const {
-    std::lock_guard lock(m_mutex);
-    return m_latest.size();
-}
-
 std::error_code CLinkIndex::Close() {
     std::lock_guard lock(m_mutex);
     CloseJournal();

@@ -51,7 +51,6 @@ public:
     void ForEachPage(const PageLinksVisitor& visit);
     // The latest links of one page; nothing when the index has no line for it.
     std::optional<std::vector<CIndexedLink>> Get(std::uint64_t page);
-    std::size_t PageCount() const;
 
 private:
     void CloseJournal();

@@ -135,6 +135,8 @@ void CNameTable::Read(const std::filesystem::path& file) {
     std::string line;
     while (std::getline(in, line))
         Replay(line);
+    // What the replay retired counts once an address, as a crawl's renames would.
+    m_renamed = 0;
     for (const auto& [hash, entry] : m_entries)
         m_renamed += entry.renamed ? 1 : 0;
 }
@@ -169,31 +171,15 @@ void CNameTable::Replay(std::string_view line) {
             return;
         Entry& entry = m_entries[*hash];
         entry.url = std::move(*url);
-        if (entry.redirect != 0)
-            entry.renamed = true;
-        if (entry.name == *name && entry.redirect == 0)
-            return;
-        if (!entry.name.empty()) {
-            entry.former.push_back(std::move(entry.name));
-            entry.renamed = true;
-            entry.stored = false;
-        }
-        entry.name = std::move(*name);
-        Redirect(*hash, entry, 0);
-        m_holders[nameHash] = *hash;
+        if (entry.name != *name || entry.redirect != 0)
+            Give(*hash, entry, std::move(*name), nameHash);
     } else if (tag == 'R') {
         const auto target = ReadHash(fields[2]);
-        if (!target || *target == 0)
+        if (!target || *target == 0 || *target == *hash)
             return;
         Entry& entry = m_entries[*hash];
         entry.url = std::move(*url);
-        if (!entry.name.empty()) {
-            entry.former.push_back(std::move(entry.name));
-            entry.name.clear();
-            entry.renamed = true;
-        }
-        Redirect(*hash, entry, *target);
-        entry.stored = false;
+        PointAt(*hash, entry, *target);
     }
 }
 
@@ -265,14 +251,6 @@ std::optional<CNamedAddress> CNameTable::Find(std::uint64_t keyHash) const {
     return CNamedAddress{entry.url, entry.name, entry.redirect, entry.stored.load()};
 }
 
-std::optional<std::uint64_t> CNameTable::HolderOf(std::string_view name) const {
-    std::shared_lock lock(m_mutex);
-    const auto found = m_holders.find(Fnv1a(name));
-    if (found == m_holders.end())
-        return std::nullopt;
-    return found->second;
-}
-
 std::optional<std::string> CNameTable::UrlOfName(std::string_view name) const {
     std::shared_lock lock(m_mutex);
     const auto holder = m_holders.find(Fnv1a(name));
@@ -297,21 +275,22 @@ std::string CNameTable::TakeName(std::uint64_t keyHash, Entry& entry, const Name
             continue;
         if (name == entry.name)
             return name;
-        if (!entry.name.empty()) {
-            entry.former.push_back(std::move(entry.name));
-            entry.renamed = true;
-            entry.stored = false;
-            ++m_renamed;
-        }
-        entry.name = name;
-        Redirect(keyHash, entry, 0);
-        m_holders[nameHash] = keyHash;
+        Give(keyHash, entry, name, nameHash);
         Append('N', keyHash, entry);
         return name;
     }
 }
 
 std::string CNameTable::Reserve(std::string_view key, std::string_view url, const NameMaker& make) {
+    return Name(key, url, make, true);
+}
+
+std::string CNameTable::Rename(std::string_view key, std::string_view url, const NameMaker& make) {
+    return Name(key, url, make, false);
+}
+
+std::string CNameTable::Name(std::string_view key, std::string_view url, const NameMaker& make,
+                             bool keepCurrent) {
     const std::uint64_t keyHash = KeyHash(key);
     // The plain name is made before the lock is taken: mostly it is the one taken.
     const std::string plain = make(0);
@@ -319,7 +298,7 @@ std::string CNameTable::Reserve(std::string_view key, std::string_view url, cons
     std::unique_lock lock(m_mutex);
     auto [found, added] = m_entries.try_emplace(keyHash);
     Entry& entry = found->second;
-    if (!entry.name.empty() || entry.redirect != 0)
+    if (keepCurrent && (!entry.name.empty() || entry.redirect != 0))
         return entry.name;
     entry.url.assign(url);
     std::string name = TakeName(keyHash, entry, candidates);
@@ -328,24 +307,31 @@ std::string CNameTable::Reserve(std::string_view key, std::string_view url, cons
     return name;
 }
 
-std::string CNameTable::Rename(std::string_view key, std::string_view url, const NameMaker& make) {
-    const std::uint64_t keyHash = KeyHash(key);
-    const std::string plain = make(0);
-    const NameMaker candidates = [&](int unique) { return unique == 0 ? plain : make(unique); };
-    std::unique_lock lock(m_mutex);
-    auto [found, added] = m_entries.try_emplace(keyHash);
-    Entry& entry = found->second;
-    if (entry.redirect != 0) {
-        // It answers with a file again: the links that lead to the target change back.
-        Redirect(keyHash, entry, 0);
-        entry.renamed = true;
-        ++m_renamed;
-    }
-    entry.url.assign(url);
-    std::string name = TakeName(keyHash, entry, candidates);
-    if (name.empty() && added)
-        m_entries.erase(found);
-    return name;
+void CNameTable::Retire(Entry& entry) {
+    if (entry.name.empty() && entry.redirect == 0)
+        return;
+    if (!entry.name.empty())
+        entry.former.push_back(std::move(entry.name));
+    entry.name.clear();
+    entry.renamed = true;
+    entry.stored = false;
+    ++m_renamed;
+}
+
+void CNameTable::Give(std::uint64_t keyHash, Entry& entry, std::string name,
+                      std::uint64_t nameHash) {
+    Retire(entry);
+    entry.name = std::move(name);
+    Redirect(keyHash, entry, 0);
+    m_holders[nameHash] = keyHash;
+}
+
+void CNameTable::PointAt(std::uint64_t keyHash, Entry& entry, std::uint64_t target) {
+    if (entry.redirect == target)
+        return;
+    Retire(entry);
+    Redirect(keyHash, entry, target);
+    entry.stored = false;
 }
 
 void CNameTable::SetRedirect(std::string_view key, std::string_view url, std::uint64_t target) {
@@ -357,14 +343,7 @@ void CNameTable::SetRedirect(std::string_view key, std::string_view url, std::ui
     if (entry.redirect == target)
         return;
     entry.url.assign(url);
-    if (!entry.name.empty()) {
-        entry.former.push_back(std::move(entry.name));
-        entry.name.clear();
-    }
-    entry.renamed = true;
-    ++m_renamed;
-    Redirect(keyHash, entry, target);
-    entry.stored = false;
+    PointAt(keyHash, entry, target);
     Append('R', keyHash, entry);
 }
 
@@ -376,12 +355,6 @@ void CNameTable::MarkStored(std::string_view key) {
     if (found == m_entries.end() || found->second.stored.exchange(true))
         return;
     Append('S', keyHash, found->second);
-}
-
-bool CNameTable::WasRenamed(std::uint64_t keyHash) const {
-    std::shared_lock lock(m_mutex);
-    const auto found = m_entries.find(keyHash);
-    return found != m_entries.end() && found->second.renamed;
 }
 
 bool CNameTable::IsStored(std::uint64_t keyHash) const {
@@ -464,14 +437,4 @@ bool CNameTable::NeedsMending(std::uint64_t keyHash, bool absolute) const {
         keyHash = entry.redirect;
     }
     return false;
-}
-
-bool CNameTable::AnyRenamed() const {
-    std::shared_lock lock(m_mutex);
-    return m_renamed != 0;
-}
-
-std::size_t CNameTable::Size() const {
-    std::shared_lock lock(m_mutex);
-    return m_entries.size();
 }

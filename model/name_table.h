@@ -84,8 +84,6 @@ public:
     // The key hashes of the addresses that redirect to target.
     std::vector<std::uint64_t> RedirectsTo(std::uint64_t target) const;
     bool AnyRedirect() const;
-    // The key hash of the address that holds name, now or formerly; nothing when none.
-    std::optional<std::uint64_t> HolderOf(std::string_view name) const;
     // The address that holds name, now or formerly, as its url; nothing when none.
     std::optional<std::string> UrlOfName(std::string_view name) const;
 
@@ -100,12 +98,7 @@ public:
     void SetRedirect(std::string_view key, std::string_view url, std::uint64_t target);
     void MarkStored(std::string_view key);
 
-    // Whether the address had a name, or stood for itself, before its latest change.
-    bool WasRenamed(std::uint64_t keyHash) const;
     bool IsStored(std::uint64_t keyHash) const;
-    std::size_t Size() const;
-    // Whether any address was renamed: without, no link needs mending for a rename.
-    bool AnyRenamed() const;
     // Writes out the changes appended so far; the names a stored page's links use must
     // be on disk before the page.
     void Flush();
@@ -128,6 +121,16 @@ private:
     void Append(char tag, std::uint64_t keyHash, std::string_view name, std::uint64_t redirect,
                 std::string_view url);
     void CloseJournal();
+    // Reserve and Rename: keepCurrent keeps a name the address holds already.
+    std::string Name(std::string_view key, std::string_view url, const NameMaker& make,
+                     bool keepCurrent);
+    // The entry gives up its name, or the redirect it stood for: links written with the
+    // old one need mending.
+    void Retire(Entry& entry);
+    // The entry takes name (whose hash is nameHash) in place of what it had.
+    void Give(std::uint64_t keyHash, Entry& entry, std::string name, std::uint64_t nameHash);
+    // The entry redirects to target in place of what it had.
+    void PointAt(std::uint64_t keyHash, Entry& entry, std::uint64_t target);
     // Sets where entry redirects (0: nowhere), keeping the sources of each target.
     void Redirect(std::uint64_t keyHash, Entry& entry, std::uint64_t target);
     // The entry at the end of keyHash's redirects; null when unknown or going round.

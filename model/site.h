@@ -194,9 +194,8 @@ public:
     // keyHash, when given, receives the address's key hash.
     std::string ExactNameOf(const CUrl& address, LinkContext context,
                             std::uint64_t* keyHash = nullptr) const;
-    // The link from page's file to target's file.
-    std::string ExactLink(const CUrl& page, const CUrl& target, LinkContext context) const;
-    // The same from the page's name, as ExactNameOf gives it.
+    // The link from the file of a page, named pageName as ExactNameOf gives it, to
+    // target's file.
     std::string ExactLinkFrom(std::string_view pageName, const CUrl& target, LinkContext context,
                               std::uint64_t* keyHash = nullptr) const;
     // The local path a fetch of the address starts from: its own file, never the one its

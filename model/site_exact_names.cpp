@@ -105,10 +105,6 @@ std::string CSite::ExactNameOf(const CUrl& address, LinkContext context,
         key, url, [&](int unique) { return ExactLocalName(address, naming, predicted, unique); });
 }
 
-std::string CSite::ExactLink(const CUrl& page, const CUrl& target, LinkContext context) const {
-    return ExactLinkFrom(ExactNameOf(page, LinkContext::Page), target, context);
-}
-
 std::string CSite::ExactLinkFrom(std::string_view pageName, const CUrl& target, LinkContext context,
                                  std::uint64_t* keyHash) const {
     const std::string to = ExactNameOf(target, context, keyHash);

@@ -19,7 +19,6 @@ Chromium.
 """
 
 import argparse
-import importlib.util
 import json
 import os
 import shlex
@@ -81,14 +80,7 @@ def parse_args(argv):
     ap.add_argument("--php-workers", type=int, default=4, help="PHP-FPM workers (default 4)")
     ap.add_argument("--sample", type=int, default=12, help="articles to render (default 12)")
     ap.add_argument("--sample-seed", type=int, default=1, help="chooses the rendered articles")
-    ap.add_argument("--threshold", type=float, default=0.5,
-                    help="percent of differing pixels below which a page looks the same")
-    ap.add_argument("--tolerance", type=int, default=0,
-                    help="colour difference per channel (0-255) still counted as equal")
-    ap.add_argument("--budget", type=int, default=3000,
-                    help="virtual milliseconds a page may run its scripts before the shot")
-    ap.add_argument("--render-timeout", type=int, default=60)
-    ap.add_argument("--mirror-timeout", type=int, default=1800)
+    fidelity.add_render_options(ap)
     ap.add_argument("--skip-render", action="store_true", help="only mirror and check the copies")
     ap.add_argument("--json", help="write the figures to this file")
     args = ap.parse_args(argv)
@@ -112,7 +104,7 @@ def check_setup(args, run_dir):
                            os.path.join(wiki_server.MW, "index.php")) if not os.path.exists(p)]
     if not (shutil.which("nginx") or os.path.exists("/usr/sbin/nginx")):
         missing.append("nginx")
-    if importlib.util.find_spec("PIL") is None:   # draws the images, compares the shots
+    if not fidelity.has_pillow():   # draws the images, compares the shots
         missing.append("Pillow for %s" % sys.executable)
     if not args.skip_render and not (shutil.which("chromium") or shutil.which("chromium-browser")):
         missing.append("chromium")

@@ -363,6 +363,18 @@ def report_render(results, asked, tools, threshold):
             print("  %s: ... %d different addresses in all" % (tool, len(seen)))
 
 
+def add_render_options(ap):
+    """The options of how pages are compared and how long tools and renders may take."""
+    ap.add_argument("--threshold", type=float, default=0.5,
+                    help="percent of differing pixels below which a page looks the same")
+    ap.add_argument("--tolerance", type=int, default=0,
+                    help="colour difference per channel (0-255) still counted as equal")
+    ap.add_argument("--budget", type=int, default=3000,
+                    help="virtual milliseconds a page may run its scripts before the shot")
+    ap.add_argument("--render-timeout", type=int, default=60)
+    ap.add_argument("--mirror-timeout", type=int, default=1800)
+
+
 def parse_args(argv):
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--root", help="static tree to serve (default: the %s HTML tree)" % DOC_PACKAGE)
@@ -373,14 +385,7 @@ def parse_args(argv):
     ap.add_argument("--workers", type=int, default=8)
     ap.add_argument("--sample", type=int, default=20, help="pages to render (default 20)")
     ap.add_argument("--seed", type=int, default=1, help="chooses the sampled pages")
-    ap.add_argument("--threshold", type=float, default=0.5,
-                    help="percent of differing pixels below which a page looks the same")
-    ap.add_argument("--tolerance", type=int, default=0,
-                    help="colour difference per channel (0-255) still counted as equal")
-    ap.add_argument("--budget", type=int, default=3000,
-                    help="virtual milliseconds a page may run its scripts before the shot")
-    ap.add_argument("--render-timeout", type=int, default=60)
-    ap.add_argument("--mirror-timeout", type=int, default=1800)
+    add_render_options(ap)
     ap.add_argument("--skip-render", action="store_true", help="only mirror and check links")
     ap.add_argument("--keep", action="store_true",
                     help="keep the work folder: copies, screenshots, diff images, logs")

@@ -42,21 +42,21 @@ TEST(NameTable, NamesStayDistinctAndFormerNamesStayReadableUntilForgotten) {
         EXPECT_EQ(table.Reserve("h/x", "http://h/x", Names("other")), "x.html");
         // The answer was plain text: the name changes, the old one still leads back.
         EXPECT_EQ(table.Rename("h/x", "http://h/x", Names("x", "")), "x");
-        EXPECT_TRUE(table.WasRenamed(Key("h/x")));
-        EXPECT_FALSE(table.WasRenamed(Key("h/x.html")));
-        EXPECT_EQ(table.HolderOf("x.html"), Key("h/x"));
-        EXPECT_EQ(table.HolderOf("x"), Key("h/x"));
+        EXPECT_TRUE(table.NeedsMending(Key("h/x"), false));
+        EXPECT_FALSE(table.NeedsMending(Key("h/x.html"), false));
+        EXPECT_EQ(table.UrlOfName("x.html"), "http://h/x");
+        EXPECT_EQ(table.UrlOfName("x"), "http://h/x");
         // An answer that agrees with the name keeps it, also a distinct one.
         EXPECT_EQ(table.Rename("h/x.html", "http://h/x.html", Names("x")), "x~2.html");
-        EXPECT_FALSE(table.WasRenamed(Key("h/x.html")));
+        EXPECT_FALSE(table.NeedsMending(Key("h/x.html"), false));
         table.MarkStored("h/x.html");
         table.SetRedirect("h/old", "http://h/old", Key("h/x.html"));
         ASSERT_FALSE(table.Close(false));
     }
     CNameTable table;
     table.Open(file);
-    EXPECT_EQ(table.HolderOf("x.html"), Key("h/x"));
-    EXPECT_TRUE(table.WasRenamed(Key("h/x")));
+    EXPECT_EQ(table.UrlOfName("x.html"), "http://h/x");
+    EXPECT_TRUE(table.NeedsMending(Key("h/x"), false));
     EXPECT_TRUE(table.IsStored(Key("h/x.html")));
     EXPECT_FALSE(table.IsStored(Key("h/x")));
     ASSERT_TRUE(table.Find(Key("h/old")));
@@ -68,8 +68,8 @@ TEST(NameTable, NamesStayDistinctAndFormerNamesStayReadableUntilForgotten) {
 
     CNameTable forgotten;
     forgotten.Open(file);
-    EXPECT_FALSE(forgotten.HolderOf("x.html"));
-    EXPECT_FALSE(forgotten.WasRenamed(Key("h/x")));
+    EXPECT_FALSE(forgotten.UrlOfName("x.html"));
+    EXPECT_FALSE(forgotten.NeedsMending(Key("h/x"), false));
     EXPECT_EQ(forgotten.Find(Key("h/x"))->name, "x");
     EXPECT_EQ(forgotten.Find(Key("h/y"))->name, "x~3.html");
     EXPECT_EQ(forgotten.Find(Key("h/x.html"))->name, "x~2.html");
@@ -97,7 +97,7 @@ TEST(NameTable, SurvivesACrashAndOddBytes) {
         EXPECT_EQ(reread.Find(Key("k1"))->url, "http://h/" + odd);
         EXPECT_TRUE(reread.IsStored(Key("k1")));
         EXPECT_EQ(reread.Find(Key("k2"))->name, "two.html");
-        EXPECT_EQ(reread.Size(), 2u);
+        EXPECT_FALSE(reread.Find(0x12ab)); // the line cut in half
         reread.Close(false);
     }
     // An empty candidate is no name: nothing is reserved.
