@@ -45,14 +45,16 @@ int MendStoredLinks(CSite& site) {
     if (!site.ExactNames() || !site.NameTable().IsOpen())
         return 0;
     int mended = 0;
-    site.LinkIndex().ForEachPage([&](std::uint64_t page, std::span<const CIndexedLink> links) {
-        if (std::none_of(links.begin(), links.end(),
-                         [&](const CIndexedLink& link) { return site.NeedsMending(link); }))
-            return;
-        const auto stored = site.NameTable().Find(page);
-        if (stored && stored->redirect == 0 && MendFile(site, *stored))
-            ++mended;
-    });
+    site.LinkIndex().ForEachPage(
+        [&](std::uint64_t page, std::uint64_t written, std::span<const CIndexedLink> links) {
+            if (std::none_of(links.begin(), links.end(), [&](const CIndexedLink& link) {
+                    return site.NeedsMending(link, written);
+                }))
+                return;
+            const auto stored = site.NameTable().Find(page);
+            if (stored && stored->redirect == 0 && MendFile(site, *stored))
+                ++mended;
+        });
     site.SetLinksMended();
     if (mended != 0)
         site.AddLog("Mended the links of " + std::to_string(mended) +

@@ -557,6 +557,8 @@ int CWorker::ScanAndSave(FetchState& state) {
     }
     bool unchanged = false;
     std::vector<CIndexedLink> links;
+    // Renames from here on may have come too late for the links the scan writes.
+    const std::uint64_t linksWritten = state.site.ExactNames() ? state.site.NameTable().Epoch() : 0;
     if (state.scan) {
         CLinkScanner scanner(state.site, state.address,
                              state.fromLocalCopy ? PageSource::LocalCopy : PageSource::Server);
@@ -597,7 +599,7 @@ int CWorker::ScanAndSave(FetchState& state) {
     std::string().swap(state.buffer);
     Record(state);
     if (state.scan && state.site.ExactNames())
-        state.site.IndexLinks(state.address, links);
+        state.site.IndexLinks(state.address, links, linksWritten);
     CountChange(state, state.bodyStored);
     return kFetchDone;
 }

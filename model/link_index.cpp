@@ -71,6 +71,7 @@ void CLinkIndex::Open(const std::filesystem::path& file) {
     m_latest.clear();
     m_file = file;
     m_size = 0;
+    m_lines = 0;
     m_added = false;
     if (file.empty())
         return;
@@ -86,8 +87,9 @@ void CLinkIndex::Open(const std::filesystem::path& file) {
         }
         std::uint64_t page = 0;
         if (ParseLine(line, page, links))
-            m_latest[page] = m_size;
+            m_latest[page] = {m_size, 0};
         m_size += line.size() + 1;
+        ++m_lines;
     }
     // Appending starts on a line of its own.
     if (cut) {
@@ -95,11 +97,13 @@ void CLinkIndex::Open(const std::filesystem::path& file) {
             std::fputc('\n', out);
             std::fclose(out);
             m_size += 1;
+            ++m_lines;
         }
     }
 }
 
-void CLinkIndex::Put(std::uint64_t page, std::span<const CIndexedLink> links) {
+void CLinkIndex::Put(std::uint64_t page, std::span<const CIndexedLink> links,
+                     std::uint64_t written) {
     std::string line;
     line.reserve(17 + links.size() * 19);
     AppendHex(line, page);
@@ -120,50 +124,59 @@ void CLinkIndex::Put(std::uint64_t page, std::span<const CIndexedLink> links) {
     if (std::fwrite(line.data(), 1, line.size(), m_journal) != line.size()) {
         // Whatever part was written is a line that cannot be read; nothing points at it.
         m_size += line.size();
+        ++m_lines;
+        m_added = true;
         return;
     }
     // A line a crash loses only costs its page a mending: the next crawl indexes it again.
-    m_latest[page] = m_size;
+    m_latest[page] = {m_size, written};
     m_size += line.size();
+    ++m_lines;
     m_added = true;
 }
 
-// Calls take(line) for the line at each offset, reading the file once from its start:
-// the offsets, sorted, are where the latest line of each page begins.
+// Calls take(line, written) for the line at each offset, reading the file once from its
+// start: the lines, sorted by offset, are where the latest line of each page begins.
 template <typename Take>
-void ReadLinesAt(const std::filesystem::path& file, const std::vector<std::uint64_t>& offsets,
-                 Take&& take) {
+void ReadLinesAt(const std::filesystem::path& file,
+                 const std::vector<std::pair<std::uint64_t, std::uint64_t>>& lines, Take&& take) {
     std::ifstream in(file, std::ios::binary);
     std::string line;
     std::uint64_t at = 0;
-    auto next = offsets.begin();
-    while (next != offsets.end() && std::getline(in, line)) {
-        if (at == *next) {
-            take(line);
+    auto next = lines.begin();
+    while (next != lines.end() && std::getline(in, line)) {
+        if (at == next->first) {
+            take(line, next->second);
             ++next;
         }
         at += line.size() + 1;
     }
 }
 
+std::vector<std::pair<std::uint64_t, std::uint64_t>> CLinkIndex::SortedLines() const {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> lines;
+    lines.reserve(m_latest.size());
+    for (const auto& [page, latest] : m_latest)
+        lines.emplace_back(latest.offset, latest.written);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
 void CLinkIndex::ForEachPage(const PageLinksVisitor& visit) {
-    std::vector<std::uint64_t> offsets;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> lines;
     std::filesystem::path file;
     {
         std::lock_guard lock(m_mutex);
         if (m_journal != nullptr)
             std::fflush(m_journal);
-        offsets.reserve(m_latest.size());
-        for (const auto& [page, offset] : m_latest)
-            offsets.push_back(offset);
+        lines = SortedLines();
         file = m_file;
     }
-    std::sort(offsets.begin(), offsets.end());
     std::vector<CIndexedLink> links;
-    ReadLinesAt(file, offsets, [&](const std::string& line) {
+    ReadLinesAt(file, lines, [&](const std::string& line, std::uint64_t written) {
         std::uint64_t page = 0;
         if (ParseLine(line, page, links))
-            visit(page, links);
+            visit(page, written, links);
     });
 }
 
@@ -181,7 +194,7 @@ std::optional<std::vector<CIndexedLink>> CLinkIndex::Get(std::uint64_t page) {
         m_reader.open(m_file, std::ios::binary);
     }
     m_reader.clear();
-    m_reader.seekg(static_cast<std::streamoff>(found->second));
+    m_reader.seekg(static_cast<std::streamoff>(found->second.offset));
     std::string line;
     std::vector<CIndexedLink> links;
     std::uint64_t read = 0;
@@ -195,19 +208,17 @@ std::error_code CLinkIndex::Close() {
     CloseJournal();
     m_reader.close();
     std::error_code error;
-    if (m_file.empty() || !m_added) {
+    // A file that holds one line a page has nothing to drop: a first crawl's, mostly.
+    if (m_file.empty() || !m_added || m_lines == m_latest.size()) {
         m_latest.clear();
+        m_added = false;
         return error;
     }
     m_added = false;
-    std::vector<std::uint64_t> offsets;
-    offsets.reserve(m_latest.size());
-    for (const auto& [page, offset] : m_latest)
-        offsets.push_back(offset);
+    const auto lines = SortedLines();
     m_latest.clear();
-    std::sort(offsets.begin(), offsets.end());
     error = RewriteJournalFile(m_file, [&](std::FILE* out) {
-        ReadLinesAt(m_file, offsets, [out](std::string line) {
+        ReadLinesAt(m_file, lines, [out](std::string line, std::uint64_t) {
             line.push_back('\n');
             std::fwrite(line.data(), 1, line.size(), out);
         });

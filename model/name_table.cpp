@@ -73,7 +73,8 @@ std::vector<std::string_view> Fields(std::string_view line) {
 }
 
 // N hash name url: the address's name (an earlier one becomes a former name);
-// R hash target url: it redirects; S hash: its file was written.
+// R hash target url: it redirects; S hash: its file was written; F 0: every former name
+// before it is forgotten.
 std::string JournalLine(char tag, std::uint64_t keyHash, std::string_view name,
                         std::uint64_t redirect, std::string_view url) {
     std::string line;
@@ -120,6 +121,8 @@ void CNameTable::Open(const std::filesystem::path& file, bool readOnly) {
     m_holders.clear();
     m_redirectSources.clear();
     m_renamed = 0;
+    m_epoch = 1;
+    m_lines = 0;
     m_file = readOnly ? std::filesystem::path() : file;
     m_open = true;
     if (!file.empty())
@@ -133,12 +136,27 @@ bool CNameTable::IsOpen() const {
 void CNameTable::Read(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::string line;
-    while (std::getline(in, line))
-        Replay(line);
+    bool cut = false;
+    while (std::getline(in, line)) {
+        cut = in.eof(); // no line end: a crash cut it, and it is skipped
+        if (!cut)
+            Replay(line);
+        ++m_lines;
+    }
+    // Appending starts on a line of its own.
+    if (cut && !m_file.empty()) {
+        if (std::FILE* out = OpenJournalFile(m_file, "ab")) {
+            std::fputc('\n', out);
+            std::fclose(out);
+        }
+    }
     // What the replay retired counts once an address, as a crawl's renames would.
     m_renamed = 0;
-    for (const auto& [hash, entry] : m_entries)
+    for (auto& [hash, entry] : m_entries) {
         m_renamed += entry.renamed ? 1 : 0;
+        entry.renamedAt = 0;
+    }
+    m_epoch = 1;
 }
 
 // A line as JournalLine writes it.
@@ -150,6 +168,10 @@ void CNameTable::Replay(std::string_view line) {
     if (!hash)
         return;
     const char tag = fields[0][0];
+    if (tag == 'F' && fields.size() == 2 && *hash == 0) {
+        ForgetFormerNames();
+        return;
+    }
     if (tag == 'S' && fields.size() == 2) {
         if (const auto entry = m_entries.find(*hash); entry != m_entries.end())
             entry->second.stored = true;
@@ -198,6 +220,7 @@ void CNameTable::Append(char tag, std::uint64_t keyHash, std::string_view name,
         return;
     // A line a crash cuts in half is skipped when read.
     std::fwrite(line.data(), 1, line.size(), m_journal);
+    ++m_lines;
 }
 
 void CNameTable::Flush() {
@@ -214,10 +237,14 @@ void CNameTable::Flush() {
 
 std::error_code CNameTable::Close(bool forgetFormerNames) {
     std::unique_lock lock(m_mutex);
-    CloseJournal();
-    m_open = false;
     std::error_code error;
-    if (!m_file.empty()) {
+    if (!m_file.empty() && !Compact(forgetFormerNames)) {
+        // A file that holds little more than it must is kept, and only told to forget.
+        if (forgetFormerNames && m_renamed != 0)
+            Append('F', 0, {}, 0, {});
+        CloseJournal();
+    } else if (!m_file.empty()) {
+        CloseJournal();
         error = RewriteJournalFile(m_file, [&](std::FILE* out) {
             const auto put = [out](const std::string& line) {
                 std::fwrite(line.data(), 1, line.size(), out);
@@ -235,11 +262,37 @@ std::error_code CNameTable::Close(bool forgetFormerNames) {
             }
         });
     }
+    CloseJournal();
+    m_open = false;
     m_entries.clear();
     m_holders.clear();
     m_redirectSources.clear();
     m_renamed = 0;
     return error;
+}
+
+bool CNameTable::Compact(bool forgetFormerNames) const {
+    std::size_t needed = 0;
+    for (const auto& [hash, entry] : m_entries) {
+        needed += forgetFormerNames ? 0 : entry.former.size();
+        needed += entry.redirect != 0 || !entry.name.empty() ? 1 : 0;
+        needed += entry.stored ? 1 : 0;
+    }
+    std::lock_guard journalLock(m_journalMutex);
+    // Rewriting costs as much as the crawl wrote: only worth it for a quarter saved.
+    return m_lines > needed + needed / 4;
+}
+
+void CNameTable::ForgetFormerNames() {
+    for (auto& [hash, entry] : m_entries) {
+        for (const std::string& name : entry.former) {
+            const auto holder = m_holders.find(Fnv1a(name));
+            if (holder != m_holders.end() && holder->second == hash && name != entry.name)
+                m_holders.erase(holder);
+        }
+        entry.former.clear();
+        entry.renamed = false;
+    }
 }
 
 std::optional<CNamedAddress> CNameTable::Find(std::uint64_t keyHash) const {
@@ -314,6 +367,7 @@ void CNameTable::Retire(Entry& entry) {
         entry.former.push_back(std::move(entry.name));
     entry.name.clear();
     entry.renamed = true;
+    entry.renamedAt = m_epoch.fetch_add(1, std::memory_order_acq_rel);
     entry.stored = false;
     ++m_renamed;
 }
@@ -421,7 +475,7 @@ std::uint64_t CNameTable::RedirectEnd(std::uint64_t keyHash) const {
     return 0;
 }
 
-bool CNameTable::NeedsMending(std::uint64_t keyHash, bool absolute) const {
+bool CNameTable::NeedsMending(std::uint64_t keyHash, bool absolute, std::uint64_t since) const {
     std::shared_lock lock(m_mutex);
     if (m_renamed == 0 && !absolute)
         return false;
@@ -430,7 +484,7 @@ bool CNameTable::NeedsMending(std::uint64_t keyHash, bool absolute) const {
         if (found == m_entries.end())
             return false;
         const Entry& entry = found->second;
-        if (entry.renamed)
+        if (entry.renamed && entry.renamedAt >= since)
             return true;
         if (entry.redirect == 0)
             return absolute && entry.stored;

@@ -64,8 +64,9 @@ public:
     // read are skipped) and appends changes to it from now on. An empty path keeps the
     // table in memory only; readOnly reads the file and never writes it.
     void Open(const std::filesystem::path& file, bool readOnly = false);
-    // Stops appending and rewrites the file compactly. forgetFormerNames: every link
-    // written with a former name has been mended, so those names go.
+    // Stops appending, and rewrites the file compactly when that saves enough.
+    // forgetFormerNames: every link written with a former name has been mended, so those
+    // names go.
     std::error_code Close(bool forgetFormerNames);
     bool IsOpen() const;
 
@@ -77,10 +78,13 @@ public:
     // The key hash of the address an address's redirects end at: itself when it does not
     // redirect, 0 when they go round.
     std::uint64_t RedirectEnd(std::uint64_t keyHash) const;
-    // Whether a link written to the address leads elsewhere than it did: the address, or
-    // a step of its redirects, was renamed; or the link was written as an address
-    // (absolute) and the file it leads to is stored now.
-    bool NeedsMending(std::uint64_t keyHash, bool absolute) const;
+    // Whether a link written to the address since epoch leads elsewhere than it did: the
+    // address, or a step of its redirects, was renamed since; or the link was written as
+    // an address (absolute) and the file it leads to is stored now.
+    bool NeedsMending(std::uint64_t keyHash, bool absolute, std::uint64_t since = 0) const;
+    // Grows with every rename: a page whose links were written at epoch e needs mending
+    // only for renames at e or later. Links from earlier crawls count as written at 0.
+    std::uint64_t Epoch() const { return m_epoch.load(std::memory_order_acquire); }
     // The key hashes of the addresses that redirect to target.
     std::vector<std::uint64_t> RedirectsTo(std::uint64_t target) const;
     bool AnyRedirect() const;
@@ -110,7 +114,8 @@ private:
         std::uint64_t redirect = 0;
         std::vector<std::string> former; // names held before, until forgotten
         std::atomic<bool> stored{false};
-        bool renamed = false; // holds former names, or stood for itself before it redirected
+        bool renamed = false;        // holds former names, or stood for itself before it redirected
+        std::uint64_t renamedAt = 0; // the epoch of its latest rename; 0 when read from the file
     };
 
     void Read(const std::filesystem::path& file);
@@ -121,6 +126,10 @@ private:
     void Append(char tag, std::uint64_t keyHash, std::string_view name, std::uint64_t redirect,
                 std::string_view url);
     void CloseJournal();
+    // Whether Close should rewrite the file rather than leave it as the crawl wrote it.
+    bool Compact(bool forgetFormerNames) const;
+    // Every link has been mended: former names are free again.
+    void ForgetFormerNames();
     // Reserve and Rename: keepCurrent keeps a name the address holds already.
     std::string Name(std::string_view key, std::string_view url, const NameMaker& make,
                      bool keepCurrent);
@@ -143,10 +152,12 @@ private:
     std::unordered_map<std::uint64_t, std::uint64_t> m_holders;
     std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> m_redirectSources;
     std::filesystem::path m_file;
-    std::mutex m_journalMutex; // after m_mutex, when both are taken
+    mutable std::mutex m_journalMutex; // after m_mutex, when both are taken
     std::FILE* m_journal = nullptr;
+    std::size_t m_lines = 0; // in the file, read or appended
     std::atomic<bool> m_open{false};
     std::size_t m_renamed = 0;
+    std::atomic<std::uint64_t> m_epoch{1};
 };
 
 // The name of the table's file in a site's folder.

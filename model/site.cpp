@@ -59,10 +59,11 @@ void CSite::UseNewSiteDefaults() {
     m_requisitesAnyServer = true;
 }
 
-std::string CSite::KnownKey(const CUrl& address) const {
+CSite::KnownKeyOf CSite::KnownKey(const CUrl& address) const {
     if (m_keysExact)
-        return ExactKey(address);
-    std::string key;
+        return {ExactKeyHash(address), {}};
+    KnownKeyOf known;
+    std::string& key = known.text;
     key.reserve(address.host.size() + address.path.size() + address.file.size() + 2);
     if (m_keysNameHost) {
         key += address.host;
@@ -72,7 +73,8 @@ std::string CSite::KnownKey(const CUrl& address) const {
     key.push_back('\0');
     // A folder and its default document are one local file.
     AppendLowerAscii(key, address.file.empty() ? m_keysDefaultDocument : address.file);
-    return key;
+    known.active = std::hash<std::string>{}(key);
+    return known;
 }
 
 void CSite::FixKeyRules() {
@@ -84,12 +86,8 @@ void CSite::FixKeyRules() {
     m_namingPort = KeyPort(start);
 }
 
-std::uint64_t CSite::ActiveKey(const std::string& key) {
-    return std::hash<std::string>{}(key);
-}
-
 void CSite::ForgetKnown(const CUrl& address) {
-    const auto entry = m_activeKeys.find(ActiveKey(KnownKey(address)));
+    const auto entry = m_activeKeys.find(KnownKey(address).active);
     if (entry != m_activeKeys.end() && --entry->second == 0)
         m_activeKeys.erase(entry);
 }
@@ -98,8 +96,8 @@ bool CSite::AddPending(std::unique_ptr<CUrl>& address) {
     if (!address)
         return false;
     // The cheap test first: most links of a page name addresses already queued.
-    const std::string key = KnownKey(*address);
-    const std::uint64_t active = ActiveKey(key);
+    const KnownKeyOf key = KnownKey(*address);
+    const std::uint64_t active = key.active;
     {
         std::lock_guard lock(m_lock);
         if (m_activeKeys.contains(active) || HasEnded(*address, key))
@@ -193,9 +191,9 @@ void CSite::AddLog(const std::string& text) {
 
 bool CSite::IsKnown(const CUrl& address) const {
     {
-        const std::string key = KnownKey(address);
+        const KnownKeyOf key = KnownKey(address);
         std::lock_guard lock(m_lock);
-        if (m_activeKeys.contains(ActiveKey(key)) || HasEnded(address, key))
+        if (m_activeKeys.contains(key.active) || HasEnded(address, key))
             return true;
     }
     if (m_keysExact)
@@ -204,16 +202,18 @@ bool CSite::IsKnown(const CUrl& address) const {
     return !local.empty() && StoredDuringCrawl(local);
 }
 
-std::uint64_t CSite::EndedKey(const CUrl& address, const std::string& key) const {
+std::uint64_t CSite::EndedKey(const CUrl& address, const KnownKeyOf& key) const {
+    if (m_keysExact)
+        return key.active;
     std::string text;
-    text.reserve(address.host.size() + key.size() + 1);
+    text.reserve(address.host.size() + key.text.size() + 1);
     AppendLowerAscii(text, address.host);
     text.push_back('\0');
-    text += key;
+    text += key.text;
     return std::hash<std::string>{}(text);
 }
 
-bool CSite::HasEnded(const CUrl& address, const std::string& key) const {
+bool CSite::HasEnded(const CUrl& address, const KnownKeyOf& key) const {
     return m_endedKeys.Size() != 0 && m_endedKeys.Contains(EndedKey(address, key));
 }
 

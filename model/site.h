@@ -208,7 +208,8 @@ public:
     // named, or is from itself).
     bool NoteRedirect(const CUrl& from, const CUrl& to);
     void NoteStored(const CUrl& address);
-    void IndexLinks(const CUrl& page, std::span<const CIndexedLink> links);
+    // written: the name table's epoch when the scan that found the links began.
+    void IndexLinks(const CUrl& page, std::span<const CIndexedLink> links, std::uint64_t written);
     // An unchanged page's links, queued from the link index instead of a scan of the
     // page; false, with nothing queued, when the index cannot stand for the scan: it has
     // no line for the page, or the page links an address written out whole, one the name
@@ -224,10 +225,10 @@ public:
     std::uint64_t ExactKeyHash(const CUrl& address) const;
     // Whether the address, or what it redirects to, has a file in the copy.
     bool LeadsToStoredFile(const CUrl& address) const;
-    // Whether a link the index holds leads elsewhere than where it was written to: its
-    // target (or a step of its redirects) was renamed, or it was written as an address
-    // and the copy has the file now.
-    bool NeedsMending(const CIndexedLink& link) const;
+    // Whether a link the index holds, written at the name table's epoch written, leads
+    // elsewhere than where it was written to: its target (or a step of its redirects) was
+    // renamed since, or it was written as an address and the copy has the file now.
+    bool NeedsMending(const CIndexedLink& link, std::uint64_t written) const;
     CNameTable& NameTable() { return m_nameTable; }
     CLinkIndex& LinkIndex() { return m_linkIndex; }
     // Every link the index knows leads where it should: former names can go.
@@ -307,13 +308,18 @@ private:
     // during this crawl.
     std::atomic<std::filesystem::file_time_type::rep> m_startFileTicks{0};
 
-    // Path and file (a folder's file is its default document); with requisites, which
-    // come from many servers, the host too.
-    std::string KnownKey(const CUrl& address) const;
-    // The hash of the host and the key, for the addresses that ended: ports and the
-    // host's letter case share one local folder.
-    std::uint64_t EndedKey(const CUrl& address, const std::string& key) const;
-    bool HasEnded(const CUrl& address, const std::string& key) const;
+    // What the known test compares. Classic keys: path and file (a folder's file is its
+    // default document); with requisites, which come from many servers, the host too.
+    // Exact keys: the address's key hash, which is all either test needs.
+    struct KnownKeyOf {
+        std::uint64_t active = 0;
+        std::string text; // the classic key; empty for an exact one
+    };
+    KnownKeyOf KnownKey(const CUrl& address) const;
+    // The key of an address that ended. Classic: the hash of the host and the key, as
+    // ports and the host's letter case share one local folder.
+    std::uint64_t EndedKey(const CUrl& address, const KnownKeyOf& key) const;
+    bool HasEnded(const CUrl& address, const KnownKeyOf& key) const;
     // Whether the local file was written since the crawl began.
     bool StoredDuringCrawl(const std::string& localPath) const;
     void ForgetKnown(const CUrl& address);
@@ -330,7 +336,6 @@ private:
     // Hashes of the keys of every pending and in-progress address, counted, so that
     // IsKnown does not walk the lists of a large site.
     std::unordered_map<std::uint64_t, int> m_activeKeys;
-    static std::uint64_t ActiveKey(const std::string& key);
     // Every address that ended in this crawl, as hashes.
     CKeySet m_endedKeys;
     // How keys are made, fixed for a crawl when it is queued.

@@ -161,8 +161,8 @@ bool CSite::LeadsToStoredFile(const CUrl& address) const {
     return end != 0 && m_nameTable.IsStored(end);
 }
 
-bool CSite::NeedsMending(const CIndexedLink& link) const {
-    return m_nameTable.NeedsMending(link.target, link.absolute);
+bool CSite::NeedsMending(const CIndexedLink& link, std::uint64_t written) const {
+    return m_nameTable.NeedsMending(link.target, link.absolute, written);
 }
 
 void CSite::NoteStored(const CUrl& address) {
@@ -170,8 +170,9 @@ void CSite::NoteStored(const CUrl& address) {
         m_nameTable.MarkStored(ExactKey(address));
 }
 
-void CSite::IndexLinks(const CUrl& page, std::span<const CIndexedLink> links) {
-    m_linkIndex.Put(ExactKeyHash(page), links);
+void CSite::IndexLinks(const CUrl& page, std::span<const CIndexedLink> links,
+                       std::uint64_t written) {
+    m_linkIndex.Put(ExactKeyHash(page), links, written);
 }
 
 bool CSite::QueueIndexedLinks(const CUrl& page, std::size_t& queued) {

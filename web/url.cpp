@@ -365,9 +365,14 @@ int PortOf(const CUrl& address) {
         return 0;
     if (address.port.empty())
         return address.scheme == "https" ? 443 : 80;
-    if (address.port.size() > 5 ||
-        address.port.find_first_not_of("0123456789") != std::string::npos)
+    // Every link's key asks for its port: digits are read by hand, not through strtol.
+    if (address.port.size() > 5)
         return 0;
-    const int port = std::atoi(address.port.c_str());
+    int port = 0;
+    for (const char c : address.port) {
+        if (c < '0' || c > '9')
+            return 0;
+        port = port * 10 + (c - '0');
+    }
     return port > 0 && port <= 65535 ? port : 0;
 }

@@ -180,10 +180,12 @@ TEST_F(ExactNames, EveryAddressIsStoredOnceAndEveryLinkLeadsToItsContent) {
     EXPECT_EQ(copy.count("127.0.0.1/avatar/42.png"), 1u);
     EXPECT_EQ(copy.count("127.0.0.1_" + otherPort + "/a.html"), 1u);
     for (const auto& [path, text] : copy) {
-        if (path.find("load.php") != std::string::npos && text.starts_with("body"))
+        if (path.find("load.php") != std::string::npos && text.starts_with("body")) {
             EXPECT_TRUE(path.ends_with(".css")) << path;
-        if (path.find("load.php") != std::string::npos && text.starts_with("var"))
+        }
+        if (path.find("load.php") != std::string::npos && text.starts_with("var")) {
             EXPECT_TRUE(path.ends_with(".js")) << path;
+        }
     }
     // Nothing stored but the answers with content: no stub for a redirect.
     EXPECT_EQ(copy.size(), 18u);

@@ -41,8 +41,11 @@ TEST(NameTable, NamesStayDistinctAndFormerNamesStayReadableUntilForgotten) {
         // A second reservation keeps the first name, whatever it is offered.
         EXPECT_EQ(table.Reserve("h/x", "http://h/x", Names("other")), "x.html");
         // The answer was plain text: the name changes, the old one still leads back.
+        const std::uint64_t beforeRename = table.Epoch();
         EXPECT_EQ(table.Rename("h/x", "http://h/x", Names("x", "")), "x");
-        EXPECT_TRUE(table.NeedsMending(Key("h/x"), false));
+        EXPECT_TRUE(table.NeedsMending(Key("h/x"), false, beforeRename));
+        // Links written after the rename used the new name already.
+        EXPECT_FALSE(table.NeedsMending(Key("h/x"), false, table.Epoch()));
         EXPECT_FALSE(table.NeedsMending(Key("h/x.html"), false));
         EXPECT_EQ(table.UrlOfName("x.html"), "http://h/x");
         EXPECT_EQ(table.UrlOfName("x"), "http://h/x");
@@ -56,7 +59,9 @@ TEST(NameTable, NamesStayDistinctAndFormerNamesStayReadableUntilForgotten) {
     CNameTable table;
     table.Open(file);
     EXPECT_EQ(table.UrlOfName("x.html"), "http://h/x");
-    EXPECT_TRUE(table.NeedsMending(Key("h/x"), false));
+    // A rename of an earlier crawl counts against the pages that crawl indexed.
+    EXPECT_TRUE(table.NeedsMending(Key("h/x"), false, 0));
+    EXPECT_FALSE(table.NeedsMending(Key("h/x"), false, table.Epoch()));
     EXPECT_TRUE(table.IsStored(Key("h/x.html")));
     EXPECT_FALSE(table.IsStored(Key("h/x")));
     ASSERT_TRUE(table.Find(Key("h/old")));
@@ -126,11 +131,14 @@ TEST(LinkIndex, KeepsTheLatestLinksOfEachPageAcrossCrawls) {
     std::ofstream(file, std::ios::app) << "ff 1 2";
     CLinkIndex index;
     index.Open(file);
-    index.Put(13, first);
+    index.Put(13, first, 7);
     std::vector<std::pair<std::uint64_t, std::vector<CIndexedLink>>> seen;
-    index.ForEachPage([&](std::uint64_t page, std::span<const CIndexedLink> links) {
-        seen.emplace_back(page, std::vector<CIndexedLink>(links.begin(), links.end()));
-    });
+    index.ForEachPage(
+        [&](std::uint64_t page, std::uint64_t written, std::span<const CIndexedLink> links) {
+            // Pages an earlier crawl indexed count as written before every rename.
+            EXPECT_EQ(written, page == 13 ? 7u : 0u) << page;
+            seen.emplace_back(page, std::vector<CIndexedLink>(links.begin(), links.end()));
+        });
     ASSERT_EQ(seen.size(), 4u);
     std::sort(seen.begin(), seen.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
