@@ -1084,8 +1084,8 @@ std::string CLinkScanner::RewriteLinkOnce(std::string_view value, int kind, bool
         return url;
     }
     std::string link;
+    std::uint64_t keyHash = 0;
     if (m_site.ExactNames()) {
-        std::uint64_t keyHash = 0;
         link = m_site.ExactLinkFrom(PageName(), *address, target, &keyHash);
         if (link.empty())
             return address->GetURL();
@@ -1094,7 +1094,7 @@ std::string CLinkScanner::RewriteLinkOnce(std::string_view value, int kind, bool
         link = address->MakeRelative(m_page, m_site.m_defaultDocument);
     }
     // The site refuses what it already knows; the link leads to that local copy all the same.
-    if (m_site.AddPending(address)) {
+    if (m_site.AddPending(address, keyHash)) {
         ++m_queued;
     }
     return link;

@@ -13,14 +13,17 @@ namespace {
 // Names and addresses may hold any byte; these would break the line apart.
 void AppendField(std::string& line, std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : text) {
-        if (c == '%' || c == '\t' || c == '\n' || c == '\r') {
-            line.push_back('%');
-            line.push_back(kHex[static_cast<unsigned char>(c) >> 4]);
-            line.push_back(kHex[static_cast<unsigned char>(c) & 15]);
-        } else {
-            line.push_back(c);
-        }
+    // Mostly there is nothing to escape: the text goes in runs.
+    for (;;) {
+        const auto special = text.find_first_of("%\t\n\r");
+        line.append(text.substr(0, special));
+        if (special == std::string_view::npos)
+            return;
+        const auto c = static_cast<unsigned char>(text[special]);
+        line.push_back('%');
+        line.push_back(kHex[c >> 4]);
+        line.push_back(kHex[c & 15]);
+        text.remove_prefix(special + 1);
     }
 }
 

@@ -59,9 +59,9 @@ void CSite::UseNewSiteDefaults() {
     m_requisitesAnyServer = true;
 }
 
-CSite::KnownKeyOf CSite::KnownKey(const CUrl& address) const {
+CSite::KnownKeyOf CSite::KnownKey(const CUrl& address, std::uint64_t exactKeyHash) const {
     if (m_keysExact)
-        return {ExactKeyHash(address), {}};
+        return {exactKeyHash != 0 ? exactKeyHash : ExactKeyHash(address), {}};
     KnownKeyOf known;
     std::string& key = known.text;
     key.reserve(address.host.size() + address.path.size() + address.file.size() + 2);
@@ -92,11 +92,11 @@ void CSite::ForgetKnown(const CUrl& address) {
         m_activeKeys.erase(entry);
 }
 
-bool CSite::AddPending(std::unique_ptr<CUrl>& address) {
+bool CSite::AddPending(std::unique_ptr<CUrl>& address, std::uint64_t exactKeyHash) {
     if (!address)
         return false;
     // The cheap test first: most links of a page name addresses already queued.
-    const KnownKeyOf key = KnownKey(*address);
+    const KnownKeyOf key = KnownKey(*address, exactKeyHash);
     const std::uint64_t active = key.active;
     {
         std::lock_guard lock(m_lock);

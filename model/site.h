@@ -129,7 +129,8 @@ public:
     // --- Crawl lists (locked) ---
     // Takes the address unless it is already known or cannot be stored safely; on
     // refusal the pointer is left with the caller.
-    bool AddPending(std::unique_ptr<CUrl>& address);
+    // exactKeyHash: the address's ExactKeyHash when the caller has it already, else 0.
+    bool AddPending(std::unique_ptr<CUrl>& address, std::uint64_t exactKeyHash = 0);
     // The head of pending, now in progress and owned by the caller; null when empty.
     std::unique_ptr<CUrl> NextPending();
     // Takes the address out of progress and counts it done; shows it in the status bar.
@@ -315,7 +316,7 @@ private:
         std::uint64_t active = 0;
         std::string text; // the classic key; empty for an exact one
     };
-    KnownKeyOf KnownKey(const CUrl& address) const;
+    KnownKeyOf KnownKey(const CUrl& address, std::uint64_t exactKeyHash = 0) const;
     // The key of an address that ended. Classic: the hash of the host and the key, as
     // ports and the host's letter case share one local folder.
     std::uint64_t EndedKey(const CUrl& address, const KnownKeyOf& key) const;
