@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "model/clock.h"
@@ -98,6 +99,29 @@ std::error_code CFileWriter::Commit() {
     return error;
 }
 
+bool CFileWriter::SameAsTarget() {
+    if (m_file == nullptr || std::fflush(m_file) != 0)
+        return false;
+    std::error_code error;
+    if (fs::file_size(m_target, error) != m_written || error)
+        return false;
+    const std::unique_ptr<std::FILE, FileCloser> written(OpenForReading(m_temporary));
+    const std::unique_ptr<std::FILE, FileCloser> target(OpenForReading(m_target));
+    if (!written || !target)
+        return false;
+    constexpr std::size_t kChunk = 64 * 1024;
+    auto ours = std::make_unique<char[]>(kChunk);
+    auto theirs = std::make_unique<char[]>(kChunk);
+    for (;;) {
+        const std::size_t read = std::fread(ours.get(), 1, kChunk, written.get());
+        if (std::fread(theirs.get(), 1, kChunk, target.get()) != read ||
+            std::memcmp(ours.get(), theirs.get(), read) != 0)
+            return false;
+        if (read < kChunk)
+            return std::feof(written.get()) && std::feof(target.get());
+    }
+}
+
 void CFileWriter::Discard() {
     if (m_file != nullptr) {
         std::fclose(m_file);
@@ -108,6 +132,14 @@ void CFileWriter::Discard() {
         fs::remove(m_temporary, ignored);
         m_temporary.clear();
     }
+}
+
+bool FileHolds(const std::string& path, std::string_view content) {
+    std::error_code error;
+    if (fs::file_size(ToFsPath(path), error) != content.size() || error)
+        return false;
+    std::string text;
+    return !ReadWholeFile(path, text, content.size()) && text == content;
 }
 
 std::error_code SaveContent(std::string_view buffer, const std::string& path) {

@@ -27,6 +27,8 @@ public:
     std::error_code Commit();
     // Closes and deletes the temporary file; the target is left as it was.
     void Discard();
+    // Whether what was written so far equals the target's content, byte for byte.
+    bool SameAsTarget();
     std::size_t BytesWritten() const { return m_written; }
 
 private:
@@ -38,6 +40,9 @@ private:
 
 // Stores buffer at path; an empty buffer writes nothing.
 std::error_code SaveContent(std::string_view buffer, const std::string& path);
+
+// Whether the file at path holds exactly content.
+bool FileHolds(const std::string& path, std::string_view content);
 
 // Reads a whole file into text; fails with file_too_large when it holds more than limit.
 std::error_code ReadWholeFile(const std::string& path, std::string& text, std::size_t limit);

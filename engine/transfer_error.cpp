@@ -40,3 +40,23 @@ std::string TransferErrorText(int curlCode) {
         return curl_easy_strerror(static_cast<CURLcode>(curlCode));
     }
 }
+
+bool WorthRetrying(int code) {
+    if (code > 0)
+        return code == 408 || code == 429 || (code >= 500 && code <= 599 && code != 501);
+    switch (static_cast<CURLcode>(-code)) {
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_TOO_MANY_REDIRECTS:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_LOGIN_DENIED:
+    case CURLE_REMOTE_ACCESS_DENIED:
+    case CURLE_FILESIZE_EXCEEDED:
+    case CURLE_WRITE_ERROR: // our own: the file could not be saved
+        return false;
+    default:
+        return true;
+    }
+}

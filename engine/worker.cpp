@@ -165,6 +165,7 @@ struct CWorker::FetchState {
     bool download = false;
     bool fromLocalCopy = false;
     bool bodyStored = false; // the server's body, not the local copy, went to the file
+    bool inCopy = false;     // the fetch left the address's file in the copy
     // The answer's headers have decided the fetch: decision is its result, 0 to go on.
     bool decided = false;
     int decision = 0;
@@ -202,7 +203,8 @@ void CWorker::Fetch(CSite& site, std::unique_ptr<CUrl> address) {
         result = kFetchFinished;
     }
     state.writer.Discard();
-    Finish(site, std::move(address), result, state.code, state.reason);
+    Finish(site, std::move(address), result, state.code, state.reason,
+           result == kFetchDone && state.inCopy);
     m_controller.Post(WM_WORKER_DONE, reinterpret_cast<MessageParam>(this),
                       reinterpret_cast<MessageParam>(&site));
 }
@@ -374,6 +376,7 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
         state.save = true;
         state.download = !local || conditional || FileTimeSeconds(*local) <= headers.lastModified;
     } else if (!state.scan) {
+        state.inCopy = true;
         return kFetchDone; // stored earlier in this crawl
     }
 
@@ -519,10 +522,15 @@ int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
                               std::to_string(kMaxScannedPageBytes >> 20) +
                               " MB): " + state.address.GetURL());
         }
-        if (const auto error = state.writer.Commit())
-            return SaveFailed(state, error);
+        // Bytes the copy holds already are not written again: the file keeps its time.
+        if (state.local && state.writer.SameAsTarget()) {
+            state.writer.Discard();
+        } else {
+            if (const auto error = state.writer.Commit())
+                return SaveFailed(state, error);
+            state.bodyStored = true;
+        }
         state.save = false; // stored
-        state.bodyStored = true;
     }
     return 0;
 }
@@ -589,10 +597,12 @@ int CWorker::ScanAndSave(FetchState& state) {
                 state.reason = NotSavedText(renewError);
                 return kFetchFailed;
             }
-        } else {
+        } else if (state.fromLocalCopy || !state.local ||
+                   !FileHolds(state.localPath, state.buffer)) {
             error = SaveContent(state.buffer, state.localPath);
             state.bodyStored = !error && !state.fromLocalCopy;
         }
+        // Else the page came back as the copy holds it: the file is left as it was.
         if (error)
             return SaveFailed(state, error);
     }
@@ -625,6 +635,7 @@ void CWorker::Record(FetchState& state) {
     const auto stored = FileModified(state.localPath);
     if (!stored)
         return;
+    state.inCopy = true;
     state.site.NoteStored(state.address);
     CCopyRecord record;
     record.fileTicks = stored->time_since_epoch().count();
@@ -636,21 +647,21 @@ void CWorker::Record(FetchState& state) {
 
 int CWorker::SaveFailed(FetchState& state, const std::error_code& error) {
     state.writer.Discard();
+    state.code = kErrorNotStored;
+    state.reason = NotSavedText(error);
     // The site's folder itself gone unusable (made read-only, replaced by a file) would
     // fail every file: stop as for a full disk.
     if (const std::string problem = state.site.FolderProblem(); !problem.empty()) {
         m_controller.Post(WM_STOP_ALL);
         m_ui.ShowMessage(problem);
         state.site.AddLog(problem);
+        state.site.AddError(state.address, state.code, state.reason);
         return kFetchFinished;
     }
-    if (IsAccessDenied(error))
-        return kFetchDone; // ignored, as the user may have locked the file on purpose
-    if (ConcernsOneFile(error)) {
-        state.code = kErrorNotStored;
-        state.reason = NotSavedText(error);
+    // A file the user locked stays as it is, and is told of; asking again would not help.
+    if (IsAccessDenied(error) || ConcernsOneFile(error))
         return kFetchFailed;
-    }
+    state.site.AddError(state.address, state.code, state.reason);
     m_controller.Post(WM_STOP_ALL);
     m_ui.ShowMessage(SaveErrorText(error));
     state.site.AddLog(NotSavedText(error) + " (" + state.address.GetURL() + ")");
@@ -695,17 +706,21 @@ void CWorker::StoreStub(FetchState& state, const std::string& stub) {
     std::string before;
     const bool same =
         state.local && !ReadWholeFile(state.localPath, before, stub.size()) && before == stub;
-    if (!SaveContent(stub, state.localPath))
+    if (!SaveContent(stub, state.localPath)) {
+        state.inCopy = true;
         CountChange(state, !same);
+    }
 }
 
 void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code,
-                     std::string reason) {
+                     std::string reason, bool stored) {
     const bool failed = result == kFetchFailed;
     if (failed)
         address->attempts += 1;
-    // A busy server's address, and a failed one with tries left, go back to the queue.
-    if (result == kFetchBusy || (failed && address->attempts < site.m_retries)) {
+    // A busy server's address, and one that failed for a passing reason with tries left,
+    // go back to the queue.
+    if (result == kFetchBusy ||
+        (failed && address->attempts < site.m_retries && WorthRetrying(code))) {
         site.Requeue(std::move(address));
         return;
     }
@@ -714,7 +729,7 @@ void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int
     else if (result == kFetchSkippedBySize)
         site.Changes().CountSkipped(address->GetURL());
     NoteIfMissing(site, *address, result);
-    site.MarkDone(*address, true);
+    site.MarkDone(*address, true, stored);
 }
 
 // An address that ended unstored leaves the local links to it without a file, unless an

@@ -71,8 +71,9 @@ private:
     void StoreStub(FetchState& state, const std::string& stub);
     void NoteCode(FetchState& state, const CHttpAnswer& answer);
     void CountChange(FetchState& state, bool stored);
+    // stored: the address ended with its file in the copy.
     void Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int code,
-                std::string reason);
+                std::string reason, bool stored);
     void NoteIfMissing(CSite& site, const CUrl& address, int result) const;
     CHttpConnection& ConnectionFor(const CUrl& address, int port);
     bool Aborted() const { return m_abort.load(std::memory_order_relaxed); }

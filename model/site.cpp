@@ -130,7 +130,7 @@ std::unique_ptr<CUrl> CSite::NextPending() {
     return head;
 }
 
-void CSite::MarkDone(const CUrl& address, bool ended) {
+void CSite::MarkDone(const CUrl& address, bool ended, bool stored) {
     {
         std::lock_guard lock(m_lock);
         // Known as ended before it stops being active, so that no other worker queues it
@@ -139,7 +139,9 @@ void CSite::MarkDone(const CUrl& address, bool ended) {
             m_endedKeys.Insert(EndedKey(address, KnownKey(address)));
         if (LeaveProgress(address))
             ForgetKnown(address);
-        Count(m_filesInterval, m_filesPeak, m_filesTotal, 1);
+        // The figures count files, not tries: a failure or a retry adds none.
+        if (stored)
+            Count(m_filesInterval, m_filesPeak, m_filesTotal, 1);
     }
     SetStatusBarText(address.GetURL());
 }
@@ -158,7 +160,6 @@ void CSite::Requeue(std::unique_ptr<CUrl> address) {
     {
         std::lock_guard lock(m_lock);
         if (LeaveProgress(*address)) {
-            Count(m_filesInterval, m_filesPeak, m_filesTotal, 1);
             m_pending.emplace_back(*address); // its active key stays counted
             requeued = true;
         }

@@ -133,10 +133,11 @@ public:
     bool AddPending(std::unique_ptr<CUrl>& address, std::uint64_t exactKeyHash = 0);
     // The head of pending, now in progress and owned by the caller; null when empty.
     std::unique_ptr<CUrl> NextPending();
-    // Takes the address out of progress and counts it done; shows it in the status bar.
-    // An address that ended (stored, refused, or failed for the last time) stays known
-    // for the rest of the crawl; one that is to be tried again does not.
-    void MarkDone(const CUrl& address, bool ended = false);
+    // Takes the address out of progress; shows it in the status bar. An address that
+    // ended (stored, refused, or failed for the last time) stays known for the rest of
+    // the crawl; one that is to be tried again does not. stored: it ended with its file
+    // in the copy, and counts among the files.
+    void MarkDone(const CUrl& address, bool ended = false, bool stored = false);
     // MarkDone and back to the end of pending, to be tried again, in one step: the address
     // stays known throughout, so no worker queues a fresh copy of it meanwhile (which would
     // try it more often than the retries allow).

@@ -42,18 +42,18 @@ TEST_F(Crawl, MirrorsEveryAdmittedPageAndRewritesItsLinks) {
     EXPECT_EQ(ReadFileText(Stored(site, "sub/c.htm")), "<a href=\"../a.htm#top\">a</a>");
     EXPECT_EQ(ReadFileText(Stored(site, "b.png")), std::string(300, 'p'));
     EXPECT_FALSE(fs::exists(Stored(site, "missing.htm")));
-    // The refused external link is never asked for; the missing page is tried twice. One
-    // GET per try and file, no HEAD.
-    EXPECT_EQ(server.Count("GET /missing.htm"), 2);
+    // The refused external link is never asked for; the missing page is asked once, as a
+    // 404 is final. One GET per file, no HEAD.
+    EXPECT_EQ(server.Count("GET /missing.htm"), 1);
     EXPECT_EQ(server.Count("GET /index.htm"), 1);
-    EXPECT_EQ(server.Log().size(), 6u);
+    EXPECT_EQ(server.Log().size(), 5u);
 
     const auto errors = site.GetErrors();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].code, 404);
     EXPECT_EQ(errors[0].address, server.Url("/missing.htm"));
     EXPECT_EQ(site.m_state, kSiteDone);
-    EXPECT_EQ(site.m_filesTotal, 6); // four stored, two tries of the missing page
+    EXPECT_EQ(site.m_filesTotal, 4); // the files stored, not the tries
     const std::string log = site.GetLog();
     EXPECT_NE(log.find("Started\r\r\n"), std::string::npos);
     EXPECT_TRUE(log.ends_with("   Finished"));
@@ -136,7 +136,7 @@ TEST_F(Crawl, ALowerCaseLocationHeaderIsAFailure) {
     EXPECT_EQ(errors[0].code, 301);
 }
 
-TEST_F(Crawl, AProbeAnsweredWith403IsNeverAskedWithGetAndIsRetriedThenListed) {
+TEST_F(Crawl, AProbeAnsweredWith403IsNeverAskedWithGetAndIsListedAfterOneTry) {
     SiteServer::Page page = Html("body");
     page.headStatus = 403;
     server.Add("/index.htm", page);
@@ -145,7 +145,7 @@ TEST_F(Crawl, AProbeAnsweredWith403IsNeverAskedWithGetAndIsRetriedThenListed) {
     site.m_headProbe = true;
     site.m_retries = 3;
     RunToEnd({&site});
-    EXPECT_EQ(server.Count("HEAD /index.htm"), 3);
+    EXPECT_EQ(server.Count("HEAD /index.htm"), 1);
     EXPECT_EQ(server.Count("GET /index.htm"), 0);
     const auto errors = site.GetErrors();
     ASSERT_EQ(errors.size(), 1u);
@@ -376,7 +376,8 @@ TEST_F(Crawl, AnAddressThatEndedIsNotFetchedAgainInTheSameCrawl) {
     for (int i = 0; i < 6; ++i) {
         server.Add("/p" + std::to_string(i) + ".htm",
                    Html("<a href=f.txt>f</a><a href=f.txt/e.htm>e</a><a href=gone.htm>g</a>"
-                        "<a href=p" + std::to_string(i + 1) + ".htm>next</a>"));
+                        "<a href=p" +
+                        std::to_string(i + 1) + ".htm>next</a>"));
     }
     server.Add("/f.txt/e.htm", Html("e"));
     server.Add("/f.txt", SiteServer::Page{"f", "text/plain"});
@@ -384,16 +385,17 @@ TEST_F(Crawl, AnAddressThatEndedIsNotFetchedAgainInTheSameCrawl) {
     CSite& site = MakeSite("Alpha", "/p0.htm", 1);
     RunToEnd({&site});
 
-    // f.txt is stored first; then f.txt/e.htm cannot be: two tries, one error.
+    // f.txt is stored first; then f.txt/e.htm cannot be: one try, one error, as asking
+    // again would not help; nor would asking again for a 404.
     EXPECT_EQ(server.Count("GET /f.txt"), 1);
-    EXPECT_EQ(server.Count("GET /f.txt/e.htm"), 2);
-    EXPECT_EQ(server.Count("GET /gone.htm"), 2);
-    EXPECT_EQ(server.Count("GET /p6.htm"), 2);
+    EXPECT_EQ(server.Count("GET /f.txt/e.htm"), 1);
+    EXPECT_EQ(server.Count("GET /gone.htm"), 1);
+    EXPECT_EQ(server.Count("GET /p6.htm"), 1);
     EXPECT_EQ(site.GetErrors().size(), 3u);
 }
 
 TEST_F(Crawl, EightWorkersTryAFailingAddressNoMoreOftenThanOneAndListItOnce) {
-    // Every page links to the same missing file again and again, so workers meet it while
+    // Every page links to the same failing file again and again, so workers meet it while
     // it is being tried and given back between tries.
     std::string links;
     for (int i = 0; i < 500; ++i)
@@ -405,6 +407,7 @@ TEST_F(Crawl, EightWorkersTryAFailingAddressNoMoreOftenThanOneAndListItOnce) {
         server.Add("/" + page, Html(links + "<a href=index.htm>i</a>"));
     }
     server.Add("/index.htm", Html(index + "<a href=gone.htm>g</a>"));
+    server.Add("/gone.htm", SiteServer::Page{"down", "text/html", 500});
     server.Start();
     CSite& site = MakeSite("Alpha", "/index.htm", 8);
     site.m_retries = 3;

@@ -92,11 +92,14 @@ TEST(SiteLists, PendingIsFirstInFirstOutAndMovesToInProgress) {
     EXPECT_EQ(site.PendingCount(), 1u);
     EXPECT_EQ(site.InProgressCount(), 1u);
 
-    site.MarkDone(*first);
+    site.MarkDone(*first, true, true);
     EXPECT_EQ(site.InProgressCount(), 0u);
     EXPECT_EQ(site.m_filesTotal, 1);
     ASSERT_EQ(dir.statusTexts.size(), 1u);
     EXPECT_EQ(dir.statusTexts[0], "http://h/a.htm");
+    // One that ended without a file adds none.
+    site.MarkDone(*site.NextPending(), true);
+    EXPECT_EQ(site.m_filesTotal, 1);
 }
 
 TEST(SiteLists, KnownAddressesAreRefusedWhilePendingOrInProgress) {
@@ -182,7 +185,7 @@ TEST(SiteLists, WorkersSharingASiteLoseNoAddress) {
                 site.AddPending(address);
                 if (auto next = site.NextPending()) {
                     site.AddBytes(10);
-                    site.MarkDone(*next);
+                    site.MarkDone(*next, true, true);
                 }
             }
         });
@@ -190,7 +193,7 @@ TEST(SiteLists, WorkersSharingASiteLoseNoAddress) {
     for (auto& thread : threads)
         thread.join();
     while (auto rest = site.NextPending())
-        site.MarkDone(*rest);
+        site.MarkDone(*rest, true, true);
     EXPECT_EQ(site.m_filesTotal, kThreads * kPerThread);
     EXPECT_EQ(site.m_bytesTotal, std::int64_t{10} * site.m_filesTotal);
     EXPECT_EQ(site.InProgressCount(), 0u);
