@@ -2,18 +2,40 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
+#include <unordered_set>
 
 #include "engine/file_store.h"
 #include "engine/link_scanner.h"
 #include "engine/worker.h"
 #include "model/file_path.h"
 #include "model/site.h"
+#include "web/exact_name.h"
 #include "web/local_naming.h"
 
 namespace {
+// The texts the page's links to renamed files were written with; nothing when a link
+// written as an address needs mending, which only reading every link finds.
+std::optional<std::unordered_set<std::string>> StaleLinks(CSite& site, const CNamedAddress& page,
+                                                          std::uint64_t written,
+                                                          std::span<const CIndexedLink> links) {
+    std::unordered_set<std::string> stale;
+    for (const CIndexedLink& link : links) {
+        if (!site.NeedsMending(link, written))
+            continue;
+        if (link.absolute)
+            return std::nullopt;
+        for (const std::string& name : site.NameTable().FormerNames(link.target))
+            stale.insert(RelativeLink(page.name, name, {}));
+    }
+    return stale;
+}
+
 // Rewrites one stored page or style sheet; true when its file changed.
-bool MendFile(CSite& site, const CNamedAddress& stored) {
+bool MendFile(CSite& site, const CNamedAddress& stored,
+              std::optional<std::unordered_set<std::string>> staleLinks) {
     const std::string folder = site.GetSiteFolder();
     if (folder.empty() || stored.name.empty())
         return false;
@@ -24,7 +46,7 @@ bool MendFile(CSite& site, const CNamedAddress& stored) {
         return false;
     const CUrl address(nullptr, stored.url, kLinkFollowed, UrlReading::Exact);
     CLinkScanner scanner(site, address, PageSource::LocalCopy);
-    scanner.MendOnly();
+    scanner.MendOnly(std::move(staleLinks));
     if (TypeOfExtension(NameExtension(stored.name)).type == FileType::StyleSheet)
         scanner.ScanStyleSheet(text);
     else
@@ -52,7 +74,8 @@ int MendStoredLinks(CSite& site) {
                 }))
                 return;
             const auto stored = site.NameTable().Find(page);
-            if (stored && stored->redirect == 0 && MendFile(site, *stored))
+            if (stored && stored->redirect == 0 &&
+                MendFile(site, *stored, StaleLinks(site, *stored, written, links)))
                 ++mended;
         });
     site.SetLinksMended();

@@ -1019,6 +1019,9 @@ std::string CLinkScanner::RewriteLinkOnce(std::string_view value, int kind, bool
     if (text.empty() || text == "#" || (m_requisites && text.starts_with('#'))) {
         return std::string(value);
     }
+    if (m_mending && !MayBeStale(text)) {
+        return std::string(value);
+    }
     // A refused address written with its scheme stays as written, as does one whose
     // server would not read back; only an admitted one needs that check.
     const bool removed = removable && m_site.m_removeLinks;
@@ -1129,6 +1132,19 @@ const std::string& CLinkScanner::PageName() const {
         m_pageName = m_site.ExactNameOf(page, LinkContext::Page);
     }
     return *m_pageName;
+}
+
+bool CLinkScanner::MayBeStale(std::string_view text) const {
+    if (!m_staleLinks)
+        return true;
+    // With stale texts known, no link written as an address needs mending.
+    if (!SchemeNameOf(text).empty() || text.starts_with("//"))
+        return false;
+    text = text.substr(0, text.find('#'));
+    // Text the scan may have escaped is read in full.
+    if (text.find_first_of("&%:") != std::string_view::npos)
+        return true;
+    return m_staleLinks->contains(std::string(text));
 }
 
 std::string CLinkScanner::MendLink(const CUrl& address, bool absolute, std::string_view value,

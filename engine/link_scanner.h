@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/tag_reading.h"
@@ -67,7 +68,12 @@ public:
     std::vector<CIndexedLink> IndexedLinks() const;
     // Under exact names, for a stored page: rewrite only the links whose target was
     // renamed, or was written as an address and has a file now; queue nothing.
-    void MendOnly() { m_mending = true; }
+    // staleLinks, when given, are the texts the page's links to renamed files can have:
+    // any other local link is left alone without being resolved.
+    void MendOnly(std::optional<std::unordered_set<std::string>> staleLinks = std::nullopt) {
+        m_mending = true;
+        m_staleLinks = std::move(staleLinks);
+    }
 
 private:
     struct TagContext;
@@ -143,6 +149,9 @@ private:
     std::size_t m_queued = 0;
     bool m_rewrote = false;
     bool m_mending = false;
+    std::optional<std::unordered_set<std::string>> m_staleLinks;
+    // Whether a link's text may be one of m_staleLinks.
+    bool MayBeStale(std::string_view text) const;
     mutable std::optional<std::string> m_pageName;
     std::vector<CIndexedLink> m_indexed;
 };

@@ -467,6 +467,21 @@ std::optional<std::string> CNameTable::LinkedName(std::uint64_t keyHash) const {
     return end != nullptr ? end->name : std::string();
 }
 
+std::vector<std::string> CNameTable::FormerNames(std::uint64_t keyHash) const {
+    std::shared_lock lock(m_mutex);
+    std::vector<std::string> names;
+    for (int step = 0; step < 8; ++step) {
+        const auto found = m_entries.find(keyHash);
+        if (found == m_entries.end())
+            break;
+        names.insert(names.end(), found->second.former.begin(), found->second.former.end());
+        if (found->second.redirect == 0)
+            break;
+        keyHash = found->second.redirect;
+    }
+    return names;
+}
+
 std::uint64_t CNameTable::RedirectEnd(std::uint64_t keyHash) const {
     std::shared_lock lock(m_mutex);
     for (int step = 0; step < 8; ++step) {

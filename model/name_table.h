@@ -85,6 +85,9 @@ public:
     // Grows with every rename: a page whose links were written at epoch e needs mending
     // only for renames at e or later. Links from earlier crawls count as written at 0.
     std::uint64_t Epoch() const { return m_epoch.load(std::memory_order_acquire); }
+    // The former names of the address and of each step of its redirects: the names that
+    // links written before a rename may still use.
+    std::vector<std::string> FormerNames(std::uint64_t keyHash) const;
     // The key hashes of the addresses that redirect to target.
     std::vector<std::uint64_t> RedirectsTo(std::uint64_t target) const;
     bool AnyRedirect() const;
