@@ -11,6 +11,7 @@
 #include "engine/http_session.h"
 #include "engine/link_scanner.h"
 #include "engine/messages.h"
+#include "engine/off_web_redirect.h"
 #include "engine/transfer_error.h"
 #include "model/clock.h"
 #include "model/file_path.h"
@@ -666,6 +667,11 @@ int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
     if (scanner.QueuedCount() != 0)
         m_controller.Post(WM_DISPATCH);
     const CUrl targetAddress(&state.address, target, kLinkFollowed, state.site.Reading());
+    if (LeavesTheWeb(target)) {
+        if (!state.localPath.empty())
+            StoreStub(state, OffWebRedirectStub(target));
+        return kFetchDone;
+    }
     // Under exact names the links to an address that redirects to one the copy takes lead
     // to the target's file, whatever it holds; nothing is stored under the address itself.
     if (state.site.ExactNames()) {
