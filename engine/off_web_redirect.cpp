@@ -4,8 +4,12 @@
 #include "web/url.h"
 
 bool LeavesTheWeb(std::string_view target) {
+    // A browser skips leading controls and spaces before it looks for a scheme.
+    std::string_view trimmed = target;
+    while (!trimmed.empty() && static_cast<unsigned char>(trimmed.front()) <= 0x20)
+        trimmed.remove_prefix(1);
     std::string browserScheme;
-    AppendLowerAscii(browserScheme, SchemeNameOf(target));
+    AppendLowerAscii(browserScheme, SchemeNameOf(trimmed));
     for (const std::string& scheme : {CUrl::SchemeOf(target), browserScheme}) {
         if (!scheme.empty() && scheme != "http" && scheme != "https")
             return true;

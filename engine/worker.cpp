@@ -662,16 +662,17 @@ int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
     const std::string target = RedirectTarget(answer.rawHeaders);
     if (target.empty())
         return kFetchFailed;
-    CLinkScanner scanner(state.site, state.address);
-    std::string link = scanner.RewriteLink(target, kLinkFollowed);
-    if (scanner.QueuedCount() != 0)
-        m_controller.Post(WM_DISPATCH);
-    const CUrl targetAddress(&state.address, target, kLinkFollowed, state.site.Reading());
+    // A target off the web is neither followed nor forwarded to.
     if (LeavesTheWeb(target)) {
         if (!state.localPath.empty())
             StoreStub(state, OffWebRedirectStub(target));
         return kFetchDone;
     }
+    CLinkScanner scanner(state.site, state.address);
+    std::string link = scanner.RewriteLink(target, kLinkFollowed);
+    if (scanner.QueuedCount() != 0)
+        m_controller.Post(WM_DISPATCH);
+    const CUrl targetAddress(&state.address, target, kLinkFollowed, state.site.Reading());
     // Under exact names the links to an address that redirects to one the copy takes lead
     // to the target's file, whatever it holds; nothing is stored under the address itself.
     if (state.site.ExactNames()) {
