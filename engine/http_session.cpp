@@ -8,6 +8,7 @@
 #include <exception>
 #include <utility>
 
+#include "engine/content_decoder.h"
 #include "web/byte_text.h"
 
 #if LIBCURL_VERSION_NUM < 0x075500
@@ -66,6 +67,22 @@ std::string_view HeaderValue(std::string_view rawHeaders, std::string_view name)
     return {};
 }
 
+// Every value of the header called name, joined as one list ("gzip, br").
+std::string HeaderList(std::string_view rawHeaders, std::string_view name) {
+    std::string list;
+    while (!rawHeaders.empty()) {
+        const std::size_t end = std::min(rawHeaders.find("\r\n"), rawHeaders.size());
+        const std::string_view value = HeaderValue(rawHeaders.substr(0, end), name);
+        rawHeaders.remove_prefix(std::min(end + 2, rawHeaders.size()));
+        if (value.empty())
+            continue;
+        if (!list.empty())
+            list += ", ";
+        list += value;
+    }
+    return list;
+}
+
 // The status and the headers of the answer libcurl holds.
 void ReadAnswerHeaders(CURL* curl, const std::string& rawHeaders, CHttpAnswer& answer) {
     long status = 0;
@@ -84,7 +101,7 @@ void ReadAnswerHeaders(CURL* curl, const std::string& rawHeaders, CHttpAnswer& a
     if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK &&
         contentType != nullptr)
         AppendLowerAscii(answer.contentType, contentType);
-    AppendLowerAscii(answer.contentEncoding, HeaderValue(rawHeaders, "Content-Encoding"));
+    AppendLowerAscii(answer.contentEncoding, HeaderList(rawHeaders, "Content-Encoding"));
     if (answer.contentEncoding == "identity")
         answer.contentEncoding.clear();
     answer.etag = HeaderValue(rawHeaders, "ETag");
@@ -141,6 +158,10 @@ struct CHttpConnection::Transfer {
     // The 200 answer's headers were shown to the request's onHeaders, with this outcome.
     bool decided = false;
     BodyUse use = BodyUse::Keep;
+    // Undoes the answer's Content-Encoding for the sink; unreadable: the body is not of
+    // that coding.
+    std::unique_ptr<CContentDecoder> decoder;
+    bool unreadable = false;
     std::int64_t wireCounted = 0;
     // The blank line after the final answer's headers arrived; what follows it (chunked
     // trailers) is not part of the block.
@@ -163,6 +184,8 @@ struct CHttpConnection::Transfer {
         rawHeaders.clear();
         decided = false;
         use = BodyUse::Keep;
+        decoder.reset();
+        unreadable = false;
         wireCounted = 0;
         headerBlockEnded = false;
         connected = false;
@@ -229,16 +252,24 @@ std::size_t CHttpConnection::Transfer::OnBody(char* data, std::size_t size, std:
         transfer.CountWireBytes();
         if (!transfer.decided) {
             transfer.decided = true;
-            if (request.onHeaders) {
-                CHttpAnswer headers;
-                ReadAnswerHeaders(transfer.curl, transfer.rawHeaders, headers);
+            CHttpAnswer headers;
+            ReadAnswerHeaders(transfer.curl, transfer.rawHeaders, headers);
+            if (request.onHeaders)
                 transfer.use = request.onHeaders(headers);
+            if (transfer.use == BodyUse::Keep && request.sink && !headers.contentEncoding.empty()) {
+                transfer.decoder = CContentDecoder::ForCodings(headers.contentEncoding);
+                transfer.unreadable = !transfer.decoder;
             }
         }
-        if (transfer.use == BodyUse::Stop)
+        if (transfer.use == BodyUse::Stop || transfer.unreadable)
             return kStop;
         if (transfer.use == BodyUse::Drop || !request.sink)
             return bytes;
+        if (transfer.decoder) {
+            const DecodeResult result = transfer.decoder->Decode(data, bytes, request.sink);
+            transfer.unreadable = result == DecodeResult::Unreadable;
+            return result == DecodeResult::Ok ? bytes : kStop;
+        }
         for (std::size_t done = 0; done < bytes;) {
             const std::size_t piece = std::min(kBodyPieceBytes, bytes - done);
             if (!request.sink(data + done, piece))
@@ -283,8 +314,10 @@ CHttpConnection::CHttpConnection(CInternetSession& session, std::string host, in
     curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, transfer.headers);
     curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
-    // Every coding this libcurl decodes; the stored file is the decoded body.
-    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
+    // The codings the connection decodes itself: libcurl takes a stream cut short for a
+    // whole one when Content-Length is met. The stored file is the decoded body.
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate, br, zstd");
+    curl_easy_setopt(curl, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(kBodyPieceBytes));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, transfer.errorBuffer);
@@ -319,8 +352,7 @@ CHttpAnswer CHttpConnection::Request(std::string_view verb, std::string_view sch
     return Request(request, abort);
 }
 
-CHttpAnswer CHttpConnection::Request(const CHttpRequest& request,
-                                     const std::atomic<bool>& abort) {
+CHttpAnswer CHttpConnection::Request(const CHttpRequest& request, const std::atomic<bool>& abort) {
     CHttpAnswer answer;
     Transfer& transfer = *m_transfer;
     CURL* curl = transfer.curl;
@@ -344,7 +376,7 @@ CHttpAnswer CHttpConnection::Request(const CHttpRequest& request,
     }
     curl_easy_setopt(curl, CURLOPT_TIMECONDITION,
                      static_cast<long>(request.ifModifiedSince > 0 ? CURL_TIMECOND_IFMODSINCE
-                                                                  : CURL_TIMECOND_NONE));
+                                                                   : CURL_TIMECOND_NONE));
     curl_easy_setopt(curl, CURLOPT_TIMEVALUE_LARGE,
                      static_cast<curl_off_t>(std::max<std::int64_t>(0, request.ifModifiedSince)));
     // The fixed headers, plus this request's own; the fixed ones stand again however the
@@ -362,8 +394,8 @@ CHttpAnswer CHttpConnection::Request(const CHttpRequest& request,
         request.ifNoneMatch.find_first_of("\r\n") == std::string::npos) {
         for (const curl_slist* header = transfer.headers; header; header = header->next)
             requestHeaders.own = curl_slist_append(requestHeaders.own, header->data);
-        requestHeaders.own = curl_slist_append(
-            requestHeaders.own, ("If-None-Match: " + request.ifNoneMatch).c_str());
+        requestHeaders.own = curl_slist_append(requestHeaders.own,
+                                               ("If-None-Match: " + request.ifNoneMatch).c_str());
     }
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER,
                      requestHeaders.own != nullptr ? requestHeaders.own : transfer.headers);
@@ -398,6 +430,13 @@ CHttpAnswer CHttpConnection::Request(const CHttpRequest& request,
     // A body the request did not want is no failure.
     if (transfer.use == BodyUse::Stop && code == CURLE_WRITE_ERROR)
         code = CURLE_OK;
+    // Whatever Content-Length said, only the coding tells whether the whole body came.
+    const bool codingFailed = (transfer.unreadable && code == CURLE_WRITE_ERROR) ||
+                              (code == CURLE_OK && transfer.decoder && !transfer.decoder->Ended());
+    if (codingFailed) {
+        code = transfer.unreadable ? CURLE_BAD_CONTENT_ENCODING : CURLE_PARTIAL_FILE;
+        transfer.errorBuffer[0] = '\0';
+    }
     answer.curlError = code;
     answer.aborted = code != CURLE_OK && abort.load();
     if (code != CURLE_OK) {

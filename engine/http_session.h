@@ -4,8 +4,10 @@
 // keep-alive connection while consecutive requests stay on one server and port.
 //
 // Requests never follow redirects, never use a cache, verify HTTPS certificates and
-// take the proxy from libcurl's usual environment variables. They accept every content
-// coding libcurl can decode (gzip, deflate, brotli, zstd) and deliver decoded bodies. They speak HTTP/1.1 only,
+// take the proxy from libcurl's usual environment variables. They accept gzip, deflate,
+// brotli and zstd and deliver decoded bodies; a coded stream that stops before its end
+// fails as a cut transfer (CURLE_PARTIAL_FILE), and one that is not of its coding as
+// CURLE_BAD_CONTENT_ENCODING, whatever Content-Length says. They speak HTTP/1.1 only,
 // so header names arrive in the server's own letter case (HTTP/2 lowers them, and the
 // worker looks for "Location:" exactly).
 //

@@ -11,6 +11,7 @@
 #include "engine/http_session.h"
 #include "engine/link_scanner.h"
 #include "engine/messages.h"
+#include "engine/off_web_redirect.h"
 #include "engine/transfer_error.h"
 #include "model/clock.h"
 #include "model/file_path.h"
@@ -672,6 +673,12 @@ int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {
     const std::string target = RedirectTarget(answer.rawHeaders);
     if (target.empty())
         return kFetchFailed;
+    // A target off the web is neither followed nor forwarded to.
+    if (LeavesTheWeb(target)) {
+        if (!state.localPath.empty())
+            StoreStub(state, OffWebRedirectStub(target));
+        return kFetchDone;
+    }
     CLinkScanner scanner(state.site, state.address);
     std::string link = scanner.RewriteLink(target, kLinkFollowed);
     if (scanner.QueuedCount() != 0)

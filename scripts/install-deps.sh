@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev qt6-svg-dev
   libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcpp-httplib-dev libcli11-dev zlib1g-dev libbrotli-dev
+  libcpp-httplib-dev libcli11-dev zlib1g-dev libbrotli-dev libzstd-dev
   fonts-dejavu-core xvfb xauth
 )
 

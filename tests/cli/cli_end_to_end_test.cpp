@@ -18,6 +18,7 @@
 #include "model/json_text.h"
 #include "model/project.h"
 #include "model/site.h"
+#include "support/codings.h"
 #include "support/file_text.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -35,6 +36,7 @@ public:
     struct Page {
         std::string body;
         std::string contentType = "text/html";
+        std::string contentEncoding; // sent as it is, the body already in that coding
     };
 
     // heldPath is answered once Release is called; with midBody, half of a large body goes
@@ -54,6 +56,11 @@ public:
     }
 
     std::string Url(const std::string& path) const { return m_server.Url(path); }
+    // Changes a page between runs.
+    void Replace(const std::string& path, Page page) {
+        std::lock_guard lock(m_mutex);
+        m_pages[path] = std::move(page);
+    }
 
     bool WaitForRequest(const std::string& path, std::chrono::seconds limit = 30s) {
         std::unique_lock lock(m_mutex);
@@ -101,20 +108,27 @@ private:
             if (request.path == m_held)
                 m_changed.wait_for(lock, 60s, [&] { return m_released; });
         }
-        const auto page = m_pages.find(request.path);
-        if (page == m_pages.end()) {
-            response.status = 404;
-            response.set_content("not found", "text/html");
-            return;
+        Page page;
+        {
+            std::lock_guard lock(m_mutex);
+            const auto found = m_pages.find(request.path);
+            if (found == m_pages.end()) {
+                response.status = 404;
+                response.set_content("not found", "text/html");
+                return;
+            }
+            page = found->second;
         }
         const std::string port = std::to_string(m_server.port());
-        std::string body = page->second.body;
+        std::string body = page.body;
         for (auto at = body.find("{PORT}"); at != std::string::npos; at = body.find("{PORT}"))
             body.replace(at, 6, port);
-        response.set_content(body, page->second.contentType.c_str());
+        if (!page.contentEncoding.empty())
+            response.set_header("Content-Encoding", page.contentEncoding);
+        response.set_content(body, page.contentType.c_str());
     }
 
-    const std::map<std::string, Page> m_pages;
+    std::map<std::string, Page> m_pages;
     const std::string m_held;
     const bool m_midBody;
     TestServer m_server;
@@ -233,6 +247,33 @@ TEST_F(CliEndToEnd, FailedAddressExitsWithOneAndIsListedInTheLog) {
     EXPECT_TRUE(Contains(out, "   Finished\n")) << out;
     EXPECT_TRUE(Contains(out, "  404  Not Found  " + site.Url("/missing.html") + "\n")) << out;
     EXPECT_TRUE(fs::is_regular_file(SitesDir() / "Broken" / "127.0.0.1" / "here.html"));
+}
+
+// A compressed file that comes cut short on an update, though its Content-Length is met,
+// is a failed address: the stored copy stays as it was and the exit code says so.
+TEST_F(CliEndToEnd, ACutCompressedAnswerKeepsTheCopyAndExitsWithOne) {
+    const std::string text = codings::Verbose(100000);
+    const std::string gzip = codings::Gzip(text);
+    PortSite site(std::map<std::string, PortSite::Page>{
+        {"/", {R"(<a href="data.bin">data</a>)"}},
+        {"/data.bin", {gzip, "application/octet-stream", "gzip"}}});
+    const std::vector<std::string> mirror = {"mirror",    site.Url("/"), "--name",
+                                             "Cut",       "--sites-dir", SitesDir().string(),
+                                             "--retries", "1",           "--quiet"};
+    CliProcess first(mirror);
+    ASSERT_EQ(first.Wait(), kExitOk) << first.Err();
+    const fs::path data = SitesDir() / "Cut" / "127.0.0.1" / "data.bin";
+    ASSERT_TRUE(ReadFileText(data) == text);
+
+    site.Replace("/data.bin",
+                 {gzip.substr(0, gzip.size() / 2), "application/octet-stream", "gzip"});
+    CliProcess update(mirror);
+    ASSERT_EQ(update.Wait(), kExitAddressesFailed) << update.Err();
+    EXPECT_TRUE(ReadFileText(data) == text);
+    const std::string out = update.Out();
+    EXPECT_TRUE(Contains(out, " 1 failed")) << out;
+    EXPECT_TRUE(Contains(out, "    -18  Transfer ended early  " + site.Url("/data.bin") + "\n"))
+        << out;
 }
 
 TEST_F(CliEndToEnd, MissingFetchesOnlyTheDeletedFilesAndTheLogSaysTheCopyIsComplete) {

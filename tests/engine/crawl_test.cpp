@@ -4,11 +4,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/controller.h"
 #include "engine/messages.h"
@@ -430,6 +435,47 @@ TEST_F(Crawl, ARedirectToAnAddressWithoutALocalFileForwardsToTheWebNotTheDisk) {
         const std::string stub = ReadFileText(Stored(site, "old.htm"));
         EXPECT_EQ(stub.find("file:"), std::string::npos) << stub;
         EXPECT_NE(stub.find("url=http://"), std::string::npos) << stub;
+    }
+}
+
+// A redirect off the web is kept as a page that only shows where it led: opening the copy
+// must never open a local file or run a script, whichever way the site names its files.
+TEST_F(Crawl, ARedirectOffTheWebIsStoredAsTextThatLeadsNowhere) {
+    const std::vector<std::pair<std::string, std::string>> shownTargets = {
+        {"file:///etc/passwd", "file:///etc/passwd"},
+        {"FILE:///etc/passwd", "FILE:///etc/passwd"},
+        {"javascript:alert(\"a&b\")", "javascript:alert(&quot;a&amp;b&quot;)"},
+        {"data:text/html,<script>alert('x')</script>",
+         "data:text/html,&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;"},
+        {"ftp://127.0.0.1/x", "ftp://127.0.0.1/x"},
+        {"\x0Bjavascript:alert(1)", "%0Bjavascript:alert(1)"},
+    };
+    std::string links;
+    for (std::size_t i = 0; i < shownTargets.size(); ++i) {
+        const std::string path = "/r" + std::to_string(i) + ".htm";
+        AddRedirect(path, shownTargets[i].first);
+        links += "<a href=" + path.substr(1) + ">r</a> ";
+    }
+    server.Add("/index.htm", Html(links));
+    server.Start();
+    for (const char* kind : {"classic", "requisites", "exact"}) {
+        CSite& site = MakeSite(kind, "/index.htm");
+        site.m_pageRequisites = std::string(kind) == "requisites";
+        site.m_exactNames = std::string(kind) == "exact";
+        RunToEnd({&site});
+        for (const auto& error : site.GetErrors())
+            ADD_FAILURE() << kind << ": " << error.code << " " << error.address << " "
+                          << error.reason;
+        for (std::size_t i = 0; i < shownTargets.size(); ++i) {
+            const std::string stub = ReadFileText(Stored(site, "r" + std::to_string(i) + ".htm"));
+            std::string lower;
+            std::transform(stub.begin(), stub.end(), std::back_inserter(lower),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            EXPECT_NE(stub.find("<code>" + shownTargets[i].second + "</code>"), std::string::npos)
+                << kind << ": " << stub;
+            for (const char* opener : {"<meta", "<script", "href", "src=", "url="})
+                EXPECT_EQ(lower.find(opener), std::string::npos) << kind << ": " << stub;
+        }
     }
 }
 

@@ -3,8 +3,6 @@
 // connections kept across files.
 
 #include <gtest/gtest.h>
-#include <brotli/encode.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -13,10 +11,14 @@
 
 #include "model/copy_records.h"
 #include "model/site.h"
+#include "support/codings.h"
 #include "support/crawl_fixture.h"
 #include "support/file_text.h"
 
 namespace fs = std::filesystem;
+using codings::Brotli;
+using codings::Gzip;
+using codings::Verbose;
 
 namespace {
 
@@ -29,38 +31,6 @@ SiteServer::Page File(std::string body, std::string type, std::string etag = {})
     if (!etag.empty())
         page.headers.emplace("ETag", etag);
     return page;
-}
-
-std::string Gzip(const std::string& text) {
-    z_stream stream{};
-    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, text.size()), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    stream.avail_in = static_cast<uInt>(text.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
-
-std::string Brotli(const std::string& text) {
-    std::size_t size = BrotliEncoderMaxCompressedSize(text.size());
-    std::string out(size, '\0');
-    BrotliEncoderCompress(BROTLI_DEFAULT_QUALITY, BROTLI_DEFAULT_WINDOW, BROTLI_MODE_GENERIC,
-                          text.size(), reinterpret_cast<const uint8_t*>(text.data()), &size,
-                          reinterpret_cast<uint8_t*>(out.data()));
-    out.resize(size);
-    return out;
-}
-
-// A text that compresses well but is not all one byte.
-std::string Verbose(std::size_t bytes) {
-    std::string text;
-    for (int i = 0; text.size() < bytes; ++i)
-        text += "line " + std::to_string(i % 97) + " of a long and repetitive file\n";
-    return text;
 }
 
 std::size_t Requests(const SiteServer& server, const std::string& verb) {
@@ -299,8 +269,9 @@ TEST_F(Transfers, ABusyServerIsWaitedForAndCopiedCompletely) {
 // A site that obeys robots.txt reads it once, fetches nothing it disallows, links what it
 // disallows as an absolute address, and keeps the Crawl-delay between requests.
 TEST_F(Transfers, RobotsTxtIsReadOnceAndObeyed) {
-    server.Add("/robots.txt", SiteServer::Page{"User-agent: *\nDisallow: /private/\nCrawl-delay: 1\n",
-                                               "text/plain"});
+    server.Add(
+        "/robots.txt",
+        SiteServer::Page{"User-agent: *\nDisallow: /private/\nCrawl-delay: 1\n", "text/plain"});
     server.Add("/index.htm", File("<a href=a.htm>a</a><a href=private/p.htm>p</a>", "text/html"));
     server.Add("/a.htm", File("<a href=private/p.htm>p</a><a href=b.htm>b</a>", "text/html"));
     server.Add("/b.htm", File("b", "text/html"));
