@@ -87,7 +87,8 @@ bool CProject::IsSiteNameTaken(std::string_view name, const CSite* except) const
 }
 
 std::string CProject::UniqueSiteName(const std::string& base) const {
-    return ::UniqueSiteName(base, [this](const std::string& name) { return IsSiteNameTaken(name); });
+    return ::UniqueSiteName(base,
+                            [this](const std::string& name) { return IsSiteNameTaken(name); });
 }
 
 void CProject::ClearContents() {
@@ -125,7 +126,7 @@ bool CProject::Load(std::istream& in, std::string& error) {
         error = kUnexpectedFormat;
         return false;
     }
-    const std::unique_ptr<CXMLElement> data = ParseXMLText(std::move(text));
+    const std::unique_ptr<CXMLElement> data = ParseXMLText(text);
     if (!data) {
         // A cut or garbled file would otherwise open as an empty project and be saved so.
         error = kUnexpectedFormat;

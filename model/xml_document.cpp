@@ -1,10 +1,7 @@
 #include "model/xml_document.h"
 
-#include "web/byte_text.h"
-
 #include <array>
 #include <istream>
-#include <string_view>
 
 std::unique_ptr<CXMLElement> CXMLDocument::ReadXML(std::istream& in) {
     return ParseXMLText(ReadXMLText(in));
@@ -29,15 +26,9 @@ std::string CXMLDocument::ReadXMLText(std::istream& in) {
     }
 }
 
-std::unique_ptr<CXMLElement> CXMLDocument::ParseXMLText(std::string text) {
-    std::erase_if(text, [](char c) { return c == '\f' || c == '\n' || c == '\r' || c == '\t'; });
-    const std::string_view trimmed = TrimSpaces(text);
-    if (trimmed.empty()) {
-        return nullptr;
-    }
-
+std::unique_ptr<CXMLElement> CXMLDocument::ParseXMLText(std::string_view text) {
     CXMLElement root("ROOT", "");
-    if (!root.Parse(trimmed))
+    if (!root.Parse(text))
         return nullptr;
     const CXMLElement* data = root.FindChild("DATA");
     return data ? root.RemoveChild(data) : nullptr;

@@ -12,6 +12,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class CXMLDocument {
 public:
@@ -32,7 +33,6 @@ public:
     // chunk only up to its first zero byte, and stops after the first short read (so the
     // stream is left at its end with eofbit and failbit set).
     static std::string ReadXMLText(std::istream& in);
-    // The second half of ReadXML: drops every form feed, line feed, carriage return and
-    // tab, trims spaces at both ends, parses, and picks the element as ReadXML does.
-    static std::unique_ptr<CXMLElement> ParseXMLText(std::string text);
+    // The second half of ReadXML: parses and picks the element as ReadXML does.
+    static std::unique_ptr<CXMLElement> ParseXMLText(std::string_view text);
 };
