@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
 #include <fstream>
 #include <sstream>
+#include <streambuf>
 
 #include "model/project.h"
 #include "model/xml_element.h"
@@ -370,6 +375,50 @@ TEST(ProjectDocument, ACutFileIsRefusedAndTheProjectInHandStays) {
         EXPECT_EQ(project.GetPath(), file);
         EXPECT_TRUE(project.IsModified());
     }
+}
+
+// A stream of zero bytes without end, as a device gives.
+class EndlessZeros : public std::streambuf {
+protected:
+    int_type underflow() override {
+        setg(m_block.data(), m_block.data(), m_block.data() + m_block.size());
+        return traits_type::to_int_type(m_block[0]);
+    }
+
+private:
+    std::array<char, 65536> m_block{};
+};
+
+TEST(ProjectDocument, OnlyARegularFileOfAProjectsSizeIsRead) {
+    SitesDirScope dir;
+    const fs::path file = dir.path() / "project.xml";
+    CProject project;
+    project.AddGroup(std::make_unique<CSiteGroup>("kept"));
+    std::string error;
+    ASSERT_TRUE(project.SaveAs(file, error)) << error;
+
+    // A pipe nobody writes to would block the open itself.
+    const fs::path pipe = dir.path() / "pipe.xml";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // Too large, though it starts like a project: refused without being read.
+    const fs::path huge = dir.path() / "huge.xml";
+    WriteWhole(huge, "<DATA></DATA>\r\n");
+    fs::resize_file(huge, CXMLDocument::kMaxFileBytes + 1);
+    for (const fs::path& path : {pipe, huge, dir.path(), fs::path("/dev/zero")}) {
+        error.clear();
+        EXPECT_FALSE(project.Open(path, error)) << path;
+        EXPECT_EQ(error, "Not a project file") << path;
+        EXPECT_EQ(project.GetPath(), file);
+        ASSERT_EQ(project.GetGroups().size(), 1u);
+        EXPECT_EQ(project.GetGroups()[0]->m_name, "kept");
+    }
+
+    // A stream read as a project stops after the largest file it would accept.
+    EndlessZeros zeros;
+    std::istream endless(&zeros);
+    CProject streamed;
+    EXPECT_FALSE(streamed.Load(endless, error));
+    EXPECT_EQ(error, "Not a project file");
 }
 
 TEST(ProjectDocument, SavingReplacesTheFileWholeOrNotAtAll) {
