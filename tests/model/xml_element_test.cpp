@@ -263,7 +263,7 @@ TEST(XMLDocumentRead, PlainValueLinesOfEarlierVersionsReadWhole) {
     EXPECT_EQ(ReadBack("<DATA>\r\n   <P>a<b\r\nc</P>\r\n</DATA>"), "DATA=''[P='a<bc']");
 }
 
-TEST(XMLDocumentRead, AMissingEndTagIsDamage) {
+TEST(XMLDocumentRead, ALostStartOrEndTagIsDamage) {
     const std::string whole = "<DATA>\r\n"
                               "   <S>\r\n"
                               "      <N>1</N>\r\n"
