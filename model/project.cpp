@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <fstream>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <system_error>
 
@@ -16,6 +17,17 @@
 
 namespace {
 constexpr const char* kUnexpectedFormat = "Unexpected file format.";
+constexpr const char* kNotAProjectFile = "Not a project file";
+
+// Only a regular file of a project's size is read: a device or a pipe could be read without
+// end or block the open itself, and a huge file would only fill the memory.
+bool IsProjectSized(const std::filesystem::path& path, std::filesystem::file_status status) {
+    if (!std::filesystem::is_regular_file(status))
+        return false;
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return !error && size <= CXMLDocument::kMaxFileBytes;
+}
 
 std::filesystem::path TemporarySibling(const std::filesystem::path& path) {
     static std::atomic<unsigned> counter{0};
@@ -87,7 +99,8 @@ bool CProject::IsSiteNameTaken(std::string_view name, const CSite* except) const
 }
 
 std::string CProject::UniqueSiteName(const std::string& base) const {
-    return ::UniqueSiteName(base, [this](const std::string& name) { return IsSiteNameTaken(name); });
+    return ::UniqueSiteName(base,
+                            [this](const std::string& name) { return IsSiteNameTaken(name); });
 }
 
 void CProject::ClearContents() {
@@ -115,8 +128,12 @@ void CProject::Store(std::ostream& out) const {
 
 bool CProject::Load(std::istream& in, std::string& error) {
     ClearContents();
-    std::string text = ReadXMLText(in);
-    if (text.find("<DATA>") == std::string::npos) {
+    const std::optional<std::string> text = ReadXMLText(in);
+    if (!text) {
+        error = kNotAProjectFile;
+        return false;
+    }
+    if (text->find("<DATA>") == std::string::npos) {
         in.clear();
         in.seekg(0);
         if (LoadOlderFormat(in))
@@ -125,7 +142,7 @@ bool CProject::Load(std::istream& in, std::string& error) {
         error = kUnexpectedFormat;
         return false;
     }
-    const std::unique_ptr<CXMLElement> data = ParseXMLText(std::move(text));
+    const std::unique_ptr<CXMLElement> data = ParseXMLText(*text);
     if (!data) {
         // A cut or garbled file would otherwise open as an empty project and be saved so.
         error = kUnexpectedFormat;
@@ -163,9 +180,14 @@ bool CProject::Open(const std::filesystem::path& path, std::string& error) {
     // The project in hand stays until the new one has loaded whole.
     std::vector<std::unique_ptr<CSiteGroup>> current = std::move(m_groups);
     m_groups.clear();
-    std::ifstream in(path, std::ios::binary);
     bool loaded = false;
-    if (!in) {
+    std::error_code ignored;
+    const std::filesystem::file_status status = std::filesystem::status(path, ignored);
+    if (!std::filesystem::exists(status)) {
+        error = "Cannot open the file " + FromFsPath(path) + ".";
+    } else if (!IsProjectSized(path, status)) {
+        error = kNotAProjectFile;
+    } else if (std::ifstream in(path, std::ios::binary); !in) {
         error = "Cannot open the file " + FromFsPath(path) + ".";
     } else {
         loaded = Load(in, error);

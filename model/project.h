@@ -49,6 +49,7 @@ public:
     // An empty, unnamed, unmodified project.
     void NewProject();
     // Loads a project file; on failure the project stays as it was and error says why.
+    // Anything but a regular file of at most kMaxFileBytes is refused unread.
     bool Open(const std::filesystem::path& path, std::string& error);
     // Saves to path through a temporary file beside it, so a failed save leaves the old
     // file as it was. On success the project takes path as its own.
@@ -63,7 +64,7 @@ public:
 
     // --- Stream forms, as the file holds them ---
     // Loading first empties the project. False (with error) for content it cannot read,
-    // a damaged element text among it.
+    // a damaged element text among it, or a stream longer than kMaxFileBytes.
     bool Load(std::istream& in, std::string& error);
     void Store(std::ostream& out) const;
     // Deletes every group and so every site.

@@ -1,25 +1,27 @@
 #include "model/xml_document.h"
 
-#include "web/byte_text.h"
-
 #include <array>
 #include <istream>
-#include <string_view>
 
 std::unique_ptr<CXMLElement> CXMLDocument::ReadXML(std::istream& in) {
-    return ParseXMLText(ReadXMLText(in));
+    const std::optional<std::string> text = ReadXMLText(in);
+    return text ? ParseXMLText(*text) : nullptr;
 }
 
 void CXMLDocument::WriteXML(const CXMLElement& element, std::ostream& out) {
     element.Write(out, 0);
 }
 
-std::string CXMLDocument::ReadXMLText(std::istream& in) {
+std::optional<std::string> CXMLDocument::ReadXMLText(std::istream& in) {
     std::string text;
     std::array<char, kReadChunkBytes> chunk;
+    std::uintmax_t total = 0;
     for (;;) {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         const auto got = static_cast<std::size_t>(in.gcount());
+        total += got;
+        if (total > kMaxFileBytes)
+            return std::nullopt; // an endless stream, or a file grown past the limit
         const std::string_view part(chunk.data(), got);
         // Each chunk counts as a zero-terminated string.
         text.append(part.substr(0, part.find('\0')));
@@ -29,15 +31,9 @@ std::string CXMLDocument::ReadXMLText(std::istream& in) {
     }
 }
 
-std::unique_ptr<CXMLElement> CXMLDocument::ParseXMLText(std::string text) {
-    std::erase_if(text, [](char c) { return c == '\f' || c == '\n' || c == '\r' || c == '\t'; });
-    const std::string_view trimmed = TrimSpaces(text);
-    if (trimmed.empty()) {
-        return nullptr;
-    }
-
+std::unique_ptr<CXMLElement> CXMLDocument::ParseXMLText(std::string_view text) {
     CXMLElement root("ROOT", "");
-    if (!root.Parse(trimmed))
+    if (!root.Parse(text))
         return nullptr;
     const CXMLElement* data = root.FindChild("DATA");
     return data ? root.RemoveChild(data) : nullptr;

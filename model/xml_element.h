@@ -2,10 +2,10 @@
 // CXMLElement: one element of the project file's tree, with a name and either a text
 // value or owned children.
 //
-// The text format only looks like XML: no attributes, escapes, entities, comments or
-// empty-element tags. The writer never escapes, so only values that do not start with "<"
-// or hold their own end tag (and have no leading spaces, line breaks or tabs) survive a
-// write and a read. An element and its subtree are used by one thread at a time.
+// The text format only looks like XML: no attributes, entities, comments or empty-element
+// tags. A value the plain form would garble is written escaped (see xml_value_text.h), so
+// every value survives a write and a read byte for byte. An element and its subtree are
+// used by one thread at a time.
 
 #include <cstddef>
 #include <iosfwd>
@@ -45,10 +45,12 @@ public:
     bool HasChildList() const { return m_children != nullptr; }
 
     // Appends the elements found in text as children. Tag names are stored upper-cased
-    // (ASCII only); end tags must match the start tag's spelling exactly. False when the
-    // text is damaged: an element left open (a cut file), text outside any tag, an end tag
-    // that closes nothing, or nesting deeper than 256 levels. What was appended before the
-    // damage was found stays; callers throw it away.
+    // (ASCII only); end tags must match the start tag's spelling exactly. Tabs, line breaks
+    // and form feeds count as blanks between elements and are dropped from plain values.
+    // False when the text is damaged: an element left open (a cut file or a lost end tag),
+    // text outside any tag, an end tag that is not the innermost open element's, a value
+    // that runs on into the lines of other elements, or nesting deeper than 256 levels.
+    // What was appended before the damage was found stays; callers throw it away.
     bool Parse(std::string_view text);
     // Writes the element and its subtree, indented by three spaces per level, each line
     // ending in CR LF and handed to out as one write. Stream errors are not caught.

@@ -436,6 +436,13 @@ TEST_F(CliEndToEnd, ACutProjectFileIsAFailureWithExitTwo) {
     EXPECT_FALSE(fs::exists(work.path() / "Sites"));
 }
 
+TEST_F(CliEndToEnd, ListingADeviceIsRefusedAtOnce) {
+    // Read as a file, the device would never end; the limit only guards against a hang.
+    CliProcess cli({"list", "/dev/urandom"}, work.path());
+    EXPECT_EQ(cli.Wait(std::chrono::seconds(30)), kExitUsage);
+    EXPECT_TRUE(Contains(cli.Err(), "Not a project file")) << cli.Err();
+}
+
 TEST_F(CliEndToEnd, RunMirrorsTheChosenGroupUnderTheCurrentDirectory) {
     PortSite site(SmallSite());
     const fs::path projectPath = work.path() / "project.xml";

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
 #include <fstream>
 #include <sstream>
+#include <streambuf>
 
 #include "model/project.h"
 #include "model/xml_element.h"
@@ -187,6 +192,67 @@ TEST(ProjectFile, ReadingIsForgivingAboutMissingAndOddValues) {
     EXPECT_EQ(group.m_sites[1]->m_name, "Beta") << "leading spaces of a value are lost";
 }
 
+namespace {
+// The file of a group holding one site per password.
+std::string StoredWithPasswords(const std::vector<std::string>& passwords) {
+    CProject project;
+    project.AddGroup(std::make_unique<CSiteGroup>("g"));
+    for (std::size_t i = 0; i < passwords.size(); ++i) {
+        auto site = std::make_unique<CSite>("site " + std::to_string(i));
+        site->m_password = passwords[i];
+        site->m_contentDirectory = "/data/site"; // an empty one loads as the default
+        project.AddSite(std::move(site), *project.GetGroups()[0]);
+    }
+    return Stored(project);
+}
+
+std::vector<std::string> LoadedPasswords(const std::string& text) {
+    CProject loaded;
+    std::string error;
+    EXPECT_TRUE(LoadText(loaded, text, &error)) << error << "\n" << text;
+    std::vector<std::string> passwords;
+    for (const auto& group : loaded.GetGroups())
+        for (const auto& site : group->m_sites)
+            passwords.push_back(site->m_password);
+    return passwords;
+}
+} // namespace
+
+TEST(ProjectFile, SitesWhosePasswordsLookLikeTagsLoadBackWhole) {
+    SitesDirScope dir;
+    for (const std::vector<std::string>& passwords :
+         {std::vector<std::string>{"<3"}, {"<a>x", "</a>"}, {"<b></b>", " x\ty\r\n"}}) {
+        const std::string text = StoredWithPasswords(passwords);
+        EXPECT_EQ(LoadedPasswords(text), passwords);
+        CProject loaded;
+        ASSERT_TRUE(LoadText(loaded, text));
+        EXPECT_EQ(Stored(loaded), text);
+    }
+}
+
+TEST(ProjectFile, FilesOfEarlierVersionsLoadWithTheirPlainValues) {
+    SitesDirScope dir;
+    // Earlier versions wrote every value plain; "&amp;" was typed, not written for "&".
+    std::string text = StoredWithPasswords({"PW-1", "PW-2", "PW-3", "PW-4"});
+    for (const auto& [mark, plain] : std::vector<std::pair<std::string, std::string>>{
+             {"PW-1", "<a>x"}, {"PW-2", "</a>"}, {"PW-3", "<3"}, {"PW-4", "a&amp;b"}})
+        text.replace(text.find(mark), mark.size(), plain);
+    EXPECT_EQ(LoadedPasswords(text), (std::vector<std::string>{"<a>x", "</a>", "<3", "a&amp;b"}));
+}
+
+TEST(ProjectDocument, AFileThatLostAnEndTagIsRefused) {
+    SitesDirScope dir;
+    const std::string whole = StoredWithPasswords({"one", "two"});
+    for (const std::string lost : {"      </SITE>\r\n", "   </GROUP>\r\n", "</PASSWORD>"}) {
+        std::string text = whole;
+        text.erase(text.find(lost), lost.size());
+        CProject project;
+        std::string error;
+        EXPECT_FALSE(LoadText(project, text, &error)) << lost;
+        EXPECT_EQ(error, "Unexpected file format.");
+    }
+}
+
 TEST(ProjectFile, DataTextWithoutADataElementLoadsTheLastTopLevelElement) {
     CProject project;
     ASSERT_TRUE(LoadText(project, "<X>1</X><Y><NOTE>&lt;DATA&gt; <DATA></NOTE>"
@@ -309,6 +375,50 @@ TEST(ProjectDocument, ACutFileIsRefusedAndTheProjectInHandStays) {
         EXPECT_EQ(project.GetPath(), file);
         EXPECT_TRUE(project.IsModified());
     }
+}
+
+// A stream of zero bytes without end, as a device gives.
+class EndlessZeros : public std::streambuf {
+protected:
+    int_type underflow() override {
+        setg(m_block.data(), m_block.data(), m_block.data() + m_block.size());
+        return traits_type::to_int_type(m_block[0]);
+    }
+
+private:
+    std::array<char, 65536> m_block{};
+};
+
+TEST(ProjectDocument, OnlyARegularFileOfAProjectsSizeIsRead) {
+    SitesDirScope dir;
+    const fs::path file = dir.path() / "project.xml";
+    CProject project;
+    project.AddGroup(std::make_unique<CSiteGroup>("kept"));
+    std::string error;
+    ASSERT_TRUE(project.SaveAs(file, error)) << error;
+
+    // A pipe nobody writes to would block the open itself.
+    const fs::path pipe = dir.path() / "pipe.xml";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // Too large, though it starts like a project: refused without being read.
+    const fs::path huge = dir.path() / "huge.xml";
+    WriteWhole(huge, "<DATA></DATA>\r\n");
+    fs::resize_file(huge, CXMLDocument::kMaxFileBytes + 1);
+    for (const fs::path& path : {pipe, huge, dir.path(), fs::path("/dev/zero")}) {
+        error.clear();
+        EXPECT_FALSE(project.Open(path, error)) << path;
+        EXPECT_EQ(error, "Not a project file") << path;
+        EXPECT_EQ(project.GetPath(), file);
+        ASSERT_EQ(project.GetGroups().size(), 1u);
+        EXPECT_EQ(project.GetGroups()[0]->m_name, "kept");
+    }
+
+    // A stream read as a project stops after the largest file it would accept.
+    EndlessZeros zeros;
+    std::istream endless(&zeros);
+    CProject streamed;
+    EXPECT_FALSE(streamed.Load(endless, error));
+    EXPECT_EQ(error, "Not a project file");
 }
 
 TEST(ProjectDocument, SavingReplacesTheFileWholeOrNotAtAll) {

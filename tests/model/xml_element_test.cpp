@@ -166,22 +166,21 @@ TEST_P(XMLElementParse, BuildsTheseChildren) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, XMLElementParse,
-    ::testing::Values(
-        ParseCase{"<a>x</a><b>y</b>", "E=''[A='x' B='y']"},
-        ParseCase{"<ab\xC3\xA9>v</ab\xC3\xA9>", "E=''[AB\xC3\xA9='v']"},
-        ParseCase{"<A>  lead and trail  </A>", "E=''[A='lead and trail  ']"},
-        ParseCase{"<A>1 > 0</A>", "E=''[A='1 > 0']"},
-        ParseCase{"<A><B>1</B> <C>2</C></A>", "E=''[A=''[B='1' C='2']]"},
-        ParseCase{"<A>1 < 2</A>", "E=''[A='1 < 2']"},
-        ParseCase{"<A></A><B>  </B>", "E=''[A='' B='']"},
-        // A value that starts with "<" reads as an element left open: that value is lost,
-        // not the elements around it.
-        ParseCase{"<A><b></A><C>1</C>", "E=''[A=''[B=''] C='1']"},
-        // Damage: elements left open, a misspelt end tag, stray text, a cut tag.
-        ParseCase{"<B><C>y</C>", "damaged"}, ParseCase{"<A>x", "damaged"},
-        ParseCase{"<a>x</A>", "damaged"}, ParseCase{"<A>x</A>tail", "damaged"},
-        ParseCase{"<A>x</A><B", "damaged"}, ParseCase{"</A>", "damaged"},
-        ParseCase{"<>x</>", "damaged"}, ParseCase{"no tags", "damaged"}));
+    ::testing::Values(ParseCase{"<a>x</a><b>y</b>", "E=''[A='x' B='y']"},
+                      ParseCase{"<ab\xC3\xA9>v</ab\xC3\xA9>", "E=''[AB\xC3\xA9='v']"},
+                      ParseCase{"<A>  lead and trail  </A>", "E=''[A='lead and trail  ']"},
+                      ParseCase{"<A>1 > 0</A>", "E=''[A='1 > 0']"},
+                      ParseCase{"<A><B>1</B> <C>2</C></A>", "E=''[A=''[B='1' C='2']]"},
+                      ParseCase{"<A>1 < 2</A>", "E=''[A='1 < 2']"},
+                      ParseCase{"<A></A><B>  </B>", "E=''[A='' B='']"},
+                      // Damage: elements left open, an end tag past an open element (a lost end
+                      // tag), a misspelt end tag, stray text, a cut tag.
+                      ParseCase{"<B><C>y</C>", "damaged"}, ParseCase{"<A>x", "damaged"},
+                      ParseCase{"<A><b></A><C>1</C>", "damaged"},
+                      ParseCase{"<G><S><N>1</N><S><N>2</N></S></G>", "damaged"},
+                      ParseCase{"<a>x</A>", "damaged"}, ParseCase{"<A>x</A>tail", "damaged"},
+                      ParseCase{"<A>x</A><B", "damaged"}, ParseCase{"</A>", "damaged"},
+                      ParseCase{"<>x</>", "damaged"}, ParseCase{"no tags", "damaged"}));
 
 struct ReadCase {
     const char* fileText;
@@ -211,12 +210,74 @@ INSTANTIATE_TEST_SUITE_P(
                                "DATA=''[A='1']"},
                       ReadCase{" \r\n\t ", "null"}, ReadCase{"text only", "null"}));
 
-TEST(XMLDocumentRead, AValueSurvivesUnlessItStartsWithLessThan) {
+TEST(XMLDocumentRead, EveryValueSurvivesAWriteAndAReadAndPlainOnesStayPlain) {
+    const std::vector<std::string> values = {"<3",
+                                             "<a>x",
+                                             "</a>",
+                                             "x</V>y",
+                                             "<b></b>",
+                                             "a & b",
+                                             "&amp; &lt; &#60;",
+                                             "line\r\nbreak\n",
+                                             "tab\there\f",
+                                             "  leading",
+                                             " ",
+                                             "trailing  ",
+                                             std::string("zero\0byte", 9),
+                                             "\x01\x1f\x7f\x80\xC3\xA9\xFF",
+                                             "1 > 0",
+                                             ""};
     CXMLElement data("DATA", "");
-    data.AddChild(Leaf("A", "x > y"));
-    data.AddChild(Leaf("B", "x < y"));
-    data.AddChild(Leaf("C", "<b>"));
-    EXPECT_EQ(ReadBack(WriteToText(data)), "DATA=''[A='x > y' B='x < y' C=''[B='']]");
+    for (const std::string& value : values)
+        data.AddChild(std::make_unique<CXMLElement>("V", value));
+    const std::string text = WriteToText(data);
+    std::istringstream in(text);
+    const std::unique_ptr<CXMLElement> read = CXMLDocument::ReadXML(in);
+    ASSERT_NE(read, nullptr) << text;
+    ASSERT_EQ(read->GetChildCount(), values.size()) << text;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(read->GetChild(i)->GetValue(), values[i]) << text;
+        EXPECT_FALSE(read->GetChild(i)->HasChildList()) << values[i];
+    }
+    EXPECT_EQ(WriteToText(*read), text);
+    // Values a plain line keeps are written as earlier versions wrote them.
+    EXPECT_NE(text.find("\r\n   <V>a & b</V>\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\n   <V>&amp; &lt; &#60;</V>\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\n   <V escaped>&lt;3</V escaped>\r\n"), std::string::npos) << text;
+}
+
+// Earlier versions wrote every value plain, one element to a line.
+TEST(XMLDocumentRead, PlainValueLinesOfEarlierVersionsReadWhole) {
+    EXPECT_EQ(ReadBack("<DATA>\r\n"
+                       "   <G>\r\n"
+                       "      <P><3</P>\r\n"
+                       "      <P><a>x</P>\r\n"
+                       "      <P></a></P>\r\n"
+                       "      <P>x</P>y</P>\r\n"
+                       "      <P>&amp;&lt;</P>\r\n"
+                       "      <P><b></b></P>\r\n"
+                       "   </G>\r\n"
+                       "</DATA>\r\n"),
+              "DATA=''[G=''[P='<3' P='<a>x' P='</a>' P='x</P>y' P='&amp;&lt;' P=''[B='']]]");
+    // A value broken over lines reads joined, as it always did.
+    EXPECT_EQ(ReadBack("<DATA>\r\n   <P>a<b\r\nc</P>\r\n</DATA>"), "DATA=''[P='a<bc']");
+}
+
+TEST(XMLDocumentRead, ALostStartOrEndTagIsDamage) {
+    const std::string whole = "<DATA>\r\n"
+                              "   <S>\r\n"
+                              "      <N>1</N>\r\n"
+                              "   </S>\r\n"
+                              "   <S>\r\n"
+                              "      <N>2</N>\r\n"
+                              "   </S>\r\n"
+                              "</DATA>\r\n";
+    ASSERT_EQ(ReadBack(whole), "DATA=''[S=''[N='1'] S=''[N='2']]");
+    for (const char* lost : {"   </S>\r\n", "</N>", "<N>", "   <S>\r\n", "</DATA>"}) {
+        std::string damaged = whole;
+        damaged.erase(damaged.find(lost), std::string_view(lost).size());
+        EXPECT_EQ(ReadBack(damaged), "null") << damaged;
+    }
 }
 
 TEST(XMLDocumentRead, StopsAfterTheFirstShortReadAndCutsChunksAtZeroBytes) {
