@@ -20,15 +20,17 @@ TEST(PackedAddress, EveryFieldComesBackAsItWent) {
     address.fragment = "#top";
     address.level = 7;
     address.attempts = 2;
+    address.turnedAway = 3;
 
     const CPackedAddress packed(address);
     const auto back = packed.Unpack();
     EXPECT_EQ(back->GetURL(), address.GetURL());
-    for (const auto field : {&CUrl::scheme, &CUrl::user, &CUrl::password, &CUrl::host, &CUrl::port,
-                             &CUrl::path, &CUrl::params, &CUrl::file, &CUrl::query,
-                             &CUrl::fragment})
+    for (const auto field :
+         {&CUrl::scheme, &CUrl::user, &CUrl::password, &CUrl::host, &CUrl::port, &CUrl::path,
+          &CUrl::params, &CUrl::file, &CUrl::query, &CUrl::fragment})
         EXPECT_EQ((*back).*field, address.*field);
     EXPECT_EQ(back->level, 7);
     EXPECT_EQ(back->attempts, 2);
+    EXPECT_EQ(back->turnedAway, 3);
     EXPECT_LT(packed.fields.size(), 340u);
 }
