@@ -47,12 +47,15 @@ CServerGate::CPass CServerGate::Enter(const std::string& server, const std::atom
             return {};
         }
         const auto now = Clock::now();
-        const auto resume = std::max(state.pausedUntil, state.nextStart);
+        const bool released = place.second <= state.releasedUpTo;
+        const auto resume =
+            released ? state.nextStart : std::max(state.pausedUntil, state.nextStart);
         const bool paused = now < resume;
         const bool full = state.limit != 0 && state.inFlight >= state.limit;
         // After a pause one request at a time tries the server: the first in line.
-        const bool held = state.trialPending && (state.trialInFlight || state.waiting.empty() ||
-                                                 *state.waiting.begin() != place);
+        const bool held =
+            !released && state.trialPending &&
+            (state.trialInFlight || state.waiting.empty() || *state.waiting.begin() != place);
         if (!paused && !full && !held) {
             state.waiting.erase(place);
             state.inFlight += 1;
@@ -60,8 +63,8 @@ CServerGate::CPass CServerGate::Enter(const std::string& server, const std::atom
             CPass pass;
             pass.m_gate = this;
             pass.m_server = server;
-            pass.m_pause = state.pauses;
-            pass.m_trial = state.trialPending;
+            pass.m_pause = released ? state.releasedPause : state.pauses;
+            pass.m_trial = !released && state.trialPending;
             state.trialInFlight = state.trialInFlight || pass.m_trial;
             return pass;
         }
@@ -159,6 +162,8 @@ void CServerGate::Answered(CPass& pass) {
         state.trialPending = false;
         state.trialInFlight = false;
         pass.m_trial = false;
+        state.releasedUpTo = state.arrivals;
+        state.releasedPause = state.pauses;
         m_changed.notify_all();
     }
 }

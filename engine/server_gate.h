@@ -3,7 +3,9 @@
 // no worker sends it anything until its wait is over (Retry-After, or a back-off that
 // doubles once per pause, from one second to a minute). When a pause ends, one request
 // tries the server first and the others follow only once it was answered without 429 or
-// 503; answers to requests sent before the pause began neither lengthen it nor end it.
+// 503: all that wait then go, as one batch, even if a busy answer to one of them pauses
+// the server again before the rest are on their way. Answers to requests sent before a
+// pause began neither lengthen it nor end it.
 // After repeated 429 answers fewer workers at once are let through to it, half as many
 // each time, until a minute has passed without one. Shared by all workers; one crawl at
 // a time.
@@ -84,6 +86,10 @@ private:
         Clock::duration delay{};
         Clock::time_point nextStart{};
         std::uint64_t arrivals = 0;
+        // Requests that arrived up to this one were waiting when a trial succeeded: they
+        // go, as sent before any pause after releasedPause.
+        std::uint64_t releasedUpTo = 0;
+        std::uint64_t releasedPause = 0;
         // Requests waiting to enter, the one to go first at the front: (-turnedAway,
         // arrival).
         std::set<std::pair<int, std::uint64_t>> waiting;

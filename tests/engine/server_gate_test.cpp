@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "engine/server_gate.h"
@@ -12,12 +13,12 @@
 using namespace std::chrono_literals;
 
 namespace {
-// Waits until flag is set; false after limit.
-bool WaitFor(const std::atomic<bool>& flag, std::chrono::milliseconds limit = 5000ms) {
+// Waits until done() holds; false after limit.
+template <typename Done> bool WaitUntil(Done done, std::chrono::milliseconds limit = 5000ms) {
     const auto end = std::chrono::steady_clock::now() + limit;
-    while (!flag.load() && std::chrono::steady_clock::now() < end)
+    while (!done() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(10ms);
-    return flag.load();
+    return done();
 }
 } // namespace
 
@@ -51,7 +52,7 @@ TEST(ServerGate, APauseGrowsOncePerPauseAndOneRequestTriesFirst) {
         twice = gate.Enter("h:1", go, 2);
         twiceIn = true;
     });
-    ASSERT_TRUE(WaitFor(twiceIn));
+    ASSERT_TRUE(WaitUntil([&] { return twiceIn.load(); }));
     std::this_thread::sleep_for(300ms);
     EXPECT_FALSE(onceIn.load()) << "the others wait for the first one's answer";
     EXPECT_EQ(gate.Busy(twice, 503, -1, 30, 8), 2);
@@ -68,8 +69,9 @@ TEST(ServerGate, APauseGrowsOncePerPauseAndOneRequestTriesFirst) {
     EXPECT_EQ(gate.Busy(late, 503, -1, 30, 8), -1) << "busy for the give-up time";
 }
 
-// A trial answered without 429 or 503 lets the others follow at once, and the next busy
-// answer starts the back-off over.
+// A trial answered without 429 or 503 lets all that wait follow at once, as one batch: a
+// busy answer that pauses the server again before they are on their way holds none of
+// them back, and the back-off starts over.
 TEST(ServerGate, AGoodAnswerToTheTrialLetsTheOthersFollow) {
     CServerGate gate;
     const std::atomic<bool> go{false};
@@ -78,18 +80,25 @@ TEST(ServerGate, AGoodAnswerToTheTrialLetsTheOthersFollow) {
     first.Release();
 
     CServerGate::CPass trial = gate.Enter("h:1", go, 1);
-    std::atomic<bool> followed{false};
-    CServerGate::CPass follower;
-    std::thread waiting([&] {
-        follower = gate.Enter("h:1", go);
-        followed = true;
-    });
+    std::atomic<bool> stop{false};
+    std::atomic<int> followed{0};
+    CServerGate::CPass followers[2];
+    auto follow = [&](CServerGate::CPass& pass) {
+        pass = gate.Enter("h:1", stop);
+        if (pass)
+            followed += 1;
+    };
+    std::thread one(follow, std::ref(followers[0]));
+    std::thread two(follow, std::ref(followers[1]));
     std::this_thread::sleep_for(300ms);
-    EXPECT_FALSE(followed.load());
+    EXPECT_EQ(followed.load(), 0);
     gate.Answered(trial);
-    ASSERT_TRUE(WaitFor(followed, 1000ms));
-    waiting.join();
-    EXPECT_EQ(gate.Busy(follower, 503, -1, 30, 8), 1);
+    EXPECT_EQ(gate.Busy(trial, 503, -1, 30, 8), 1);
+    EXPECT_TRUE(WaitUntil([&] { return followed.load() == 2; }, 3000ms));
+    stop = true;
+    one.join();
+    two.join();
+    EXPECT_EQ(gate.Busy(followers[0], 503, -1, 30, 8), 0) << "sent before that pause";
 }
 
 // Two 429 pauses in a row halve the workers let through: of four, two pass once the
