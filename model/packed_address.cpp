@@ -5,7 +5,8 @@
 namespace {
 
 // The fields in a fixed order; the same list packs and unpacks.
-template <typename Url, typename Visit> void ForEachField(Url& address, Visit visit) {
+template <typename Url, typename Visit>
+void ForEachField(Url& address, Visit visit) {
     visit(address.scheme);
     visit(address.user);
     visit(address.password);

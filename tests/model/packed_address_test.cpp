@@ -25,9 +25,9 @@ TEST(PackedAddress, EveryFieldComesBackAsItWent) {
     const CPackedAddress packed(address);
     const auto back = packed.Unpack();
     EXPECT_EQ(back->GetURL(), address.GetURL());
-    for (const auto field :
-         {&CUrl::scheme, &CUrl::user, &CUrl::password, &CUrl::host, &CUrl::port, &CUrl::path,
-          &CUrl::params, &CUrl::file, &CUrl::query, &CUrl::fragment})
+    for (const auto field : {&CUrl::scheme, &CUrl::user, &CUrl::password, &CUrl::host, &CUrl::port,
+                             &CUrl::path, &CUrl::params, &CUrl::file, &CUrl::query,
+                             &CUrl::fragment})
         EXPECT_EQ((*back).*field, address.*field);
     EXPECT_EQ(back->level, 7);
     EXPECT_EQ(back->attempts, 2);
