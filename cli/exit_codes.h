@@ -6,7 +6,8 @@
 inline constexpr int kExitOk = 0;              // every site Done without failed addresses
 inline constexpr int kExitAddressesFailed = 1; // some addresses failed
 inline constexpr int kExitUsage = 2;           // bad arguments or an unreadable project
-inline constexpr int kExitStopped = 3;         // a failed save, an unwritable folder, a limit
+inline constexpr int kExitStopped = 3;         // a failed save, an unwritable folder, a limit,
+                                               // a server busy too long
 inline constexpr int kExitInterrupted = 130;   // Ctrl+C (SIGINT); 128 + the signal's number
 inline constexpr int kExitTerminated = 143;    // SIGTERM
 inline constexpr int kExitHungUp = 129;        // SIGHUP

@@ -365,6 +365,8 @@ bool CController::CheckLimits() {
     else if (site->m_useSpace && site->m_bytesTotal.load() >= site->m_spaceMax)
         reason = "Stopped: the space limit of " + std::to_string(site->m_spaceMax) +
                  " bytes was reached";
+    else
+        reason = site->StopRequest(); // a worker found the crawl cannot go on
     if (reason.empty())
         return false;
     site->AddLog(reason);

@@ -65,7 +65,8 @@ private:
     void BeginCrawl(CSite& site);
     // Makes the next queued site current and starts it; false when the queue is empty.
     bool StartNextSite();
-    // Stops the current site when its time or space limit is reached.
+    // Stops the current site when its time or space limit is reached, or a worker asked
+    // for it.
     bool CheckLimits();
     void ReapRetiredWorkers(bool wait);
     void SetSitesProgress();

@@ -12,6 +12,7 @@
 #include "engine/link_scanner.h"
 #include "engine/messages.h"
 #include "engine/off_web_redirect.h"
+#include "engine/robots_fetch.h"
 #include "engine/transfer_error.h"
 #include "model/clock.h"
 #include "model/file_path.h"
@@ -93,6 +94,20 @@ std::string RelativeRedirectStub(const std::string& link) {
 }
 
 namespace {
+// Why a site stops when a server stayed busy (or its robots.txt unreadable) for after.
+std::string GiveUpText(std::chrono::steady_clock::duration after, const std::string& host,
+                       bool robots) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(after).count();
+    const std::string duration =
+        seconds >= 60 && seconds % 60 == 0
+            ? std::to_string(seconds / 60) + (seconds == 60 ? " minute" : " minutes")
+            : std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+    if (robots)
+        return "robots.txt unreadable for " + duration + ": " + host +
+               " (turn off Obey robots.txt, or use --no-robots, to copy the site without it)";
+    return "Server busy for " + duration + ": " + host;
+}
+
 bool IsBusy(int status) {
     return status == 429 || status == 503;
 }
@@ -155,6 +170,8 @@ struct CWorker::FetchState {
     int code = 0;           // the last HTTP status, or a negative code when none arrived
     std::string reason;     // what happened, where code does not say it
     std::string server;     // "host:port"
+    // The leave to send the server a request.
+    CServerGate::CPass pass;
     std::string localPath;
     std::optional<std::filesystem::file_time_type> local; // the local copy's time
     std::optional<CCopyRecord> record;                    // what an earlier crawl kept of the copy
@@ -204,6 +221,7 @@ void CWorker::Fetch(CSite& site, std::unique_ptr<CUrl> address) {
         result = kFetchFinished;
     }
     state.writer.Discard();
+    state.pass.Release();
     Finish(site, std::move(address), result, state.code, state.reason,
            result == kFetchDone && state.inCopy);
     m_controller.Post(WM_WORKER_DONE, reinterpret_cast<MessageParam>(this),
@@ -236,19 +254,14 @@ int CWorker::FetchAddress(FetchState& state) {
 
     state.server = CSite::ServerKey(state.address);
     if (state.site.m_obeyRobots) {
-        if (!ReadRobots(state, connection))
-            return kFetchFinished;
+        if (const int result = ReadRobots(state, connection))
+            return result;
         if (!state.site.RobotsAllow(state.address))
             return kFetchRefusedByRobots;
     }
-    CServerGate& gate = m_session.Gate();
-    if (!gate.Enter(state.server, m_abort))
+    state.pass = m_session.Gate().Enter(state.server, m_abort, state.address.turnedAway);
+    if (!state.pass)
         return kFetchFinished;
-    struct Pass {
-        CServerGate& gate;
-        const std::string& server;
-        ~Pass() { gate.Leave(server); }
-    } pass{gate, state.server};
 
     state.objectName = state.address.GetObjectName();
     state.localPath = state.site.FetchPath(state.address);
@@ -393,57 +406,95 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
     return 0;
 }
 
-// Reads the server's robots.txt once per crawl, or waits for the worker that does; false
-// when the fetch was aborted meanwhile. A missing or unreadable file allows everything.
-bool CWorker::ReadRobots(FetchState& state, CHttpConnection& connection) {
+// Reads the server's robots.txt once per crawl, or waits for the worker that does. 0 when
+// its rules are known; otherwise the fetch's result: finished when aborted, busy when the
+// file could not be read (nothing of the server is fetched until it can be), failed when
+// the server cannot be reached.
+int CWorker::ReadRobots(FetchState& state, CHttpConnection& connection) {
     CSite& site = state.site;
     while (!site.RobotsKnown(state.server)) {
         if (!site.ClaimRobots(state.server)) {
             if (Aborted())
-                return false;
+                return kFetchFinished;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             continue;
         }
-        constexpr std::size_t kLongestRobots = 512 * 1024;
-        std::string text;
-        CHttpRequest request;
-        request.scheme = state.address.scheme;
-        request.objectName = "robots.txt";
-        request.sink = [&](const char* data, std::size_t size) {
-            if (text.size() < kLongestRobots)
-                text.append(data, std::min(size, kLongestRobots - text.size()));
-            return true;
-        };
-        const CHttpAnswer answer = connection.Request(request, m_abort);
-        CRobotsRules rules;
-        if (answer.curlError == 0 && answer.status == 200)
-            rules = CRobotsRules(text, "Quarn");
-        if (rules.CrawlDelaySeconds() > 0)
-            m_session.Gate().SetDelay(state.server, rules.CrawlDelaySeconds());
-        site.SetRobots(state.server, std::move(rules));
-        if (answer.aborted)
-            return false;
+        int result = kFetchFinished;
+        state.pass = m_session.Gate().Enter(state.server, m_abort, state.address.turnedAway);
+        if (state.pass) {
+            const CRobotsFetch robots =
+                FetchRobotsTxt(m_session, connection, state.address, m_abort);
+            result = UseRobots(state, robots);
+            state.pass.Release();
+        }
+        if (result != 0) {
+            site.ReleaseRobots(state.server);
+            return result;
+        }
     }
-    return true;
+    return 0;
+}
+
+int CWorker::UseRobots(FetchState& state, const CRobotsFetch& robots) {
+    switch (robots.outcome) {
+    case RobotsOutcome::Aborted:
+        return kFetchFinished;
+    case RobotsOutcome::Unreachable:
+        NoteCode(state, robots.answer);
+        state.reason = "Cannot read robots.txt: " + state.reason;
+        return kFetchFailed;
+    case RobotsOutcome::Unreadable:
+        state.code = CodeOf(robots.answer);
+        state.reason.clear();
+        return TurnedAway(state, robots.answer, true);
+    case RobotsOutcome::Rules:
+    case RobotsOutcome::NoRules:
+        break;
+    }
+    m_session.Gate().Answered(state.pass);
+    CRobotsRules rules;
+    if (robots.outcome == RobotsOutcome::Rules)
+        rules = CRobotsRules(robots.text, "Quarn");
+    if (rules.CrawlDelaySeconds() > 0)
+        m_session.Gate().SetDelay(state.server, rules.CrawlDelaySeconds());
+    state.site.SetRobots(state.server, std::move(rules));
+    return 0;
 }
 
 // 0 for an answer of a server that is not busy. A 429 or 503 makes the address wait for
-// the server, unless it has waited too long.
+// the server.
 int CWorker::CheckBusy(FetchState& state, const CHttpAnswer& answer) {
     if (!IsBusy(answer.status)) {
         if (answer.status != 0)
-            m_session.Gate().Answered(state.server);
+            m_session.Gate().Answered(state.pass);
         return 0;
     }
     state.code = answer.status;
     state.reason.clear();
+    return TurnedAway(state, answer, false);
+}
+
+// The server turned the address away (busy, or its robots.txt unreadable): the address
+// goes back to wait for it without using up a try. A server busy for the give-up time
+// stops the site; its addresses stay unfetched.
+int CWorker::TurnedAway(FetchState& state, const CHttpAnswer& answer, bool robots) {
+    state.address.turnedAway += 1;
     constexpr int kLongestWaitSeconds = 600;
     const int cap = std::min(kLongestWaitSeconds, std::max(1, state.site.m_requestTimeout) * 10);
-    const int wait = m_session.Gate().Busy(state.server, answer.status, answer.retryAfter, cap,
-                                           state.site.m_workers);
-    if (wait < 0)
-        return kFetchFailed;
-    state.site.AddLog("Server busy, waiting " + std::to_string(wait) + " s");
+    CServerGate& gate = m_session.Gate();
+    const int wait =
+        gate.Busy(state.pass, answer.status, answer.retryAfter, cap, state.site.m_workers);
+    if (wait < 0) {
+        const std::string text = GiveUpText(gate.GiveUpAfter(), state.address.host, robots);
+        if (state.site.RequestStop(text))
+            m_ui.ShowMessage(text);
+    } else if (wait > 0) {
+        const std::string why = answer.curlError != 0 ? TransferErrorText(answer.curlError)
+                                                      : std::to_string(answer.status);
+        state.site.AddLog((robots ? "robots.txt unreadable (" + why + "), waiting "
+                                  : std::string("Server busy, waiting ")) +
+                          std::to_string(wait) + " s");
+    }
     return kFetchBusy;
 }
 
@@ -728,7 +779,7 @@ void CWorker::Finish(CSite& site, std::unique_ptr<CUrl> address, int result, int
     // go back to the queue.
     if (result == kFetchBusy ||
         (failed && address->attempts < site.m_retries && WorthRetrying(code))) {
-        site.Requeue(std::move(address));
+        site.Requeue(std::move(address), result == kFetchBusy);
         return;
     }
     if (failed)

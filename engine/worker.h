@@ -19,6 +19,7 @@ class CSite;
 class CUrl;
 struct CHttpAnswer;
 struct CHttpRequest;
+struct CRobotsFetch;
 
 // Fetch results.
 inline constexpr int kFetchFinished = 1; // also aborted
@@ -61,8 +62,10 @@ private:
     int Decide(FetchState& state, const CHttpAnswer& headers, bool conditional);
     int NotModified(FetchState& state, const CHttpAnswer& answer);
     int CheckBusy(FetchState& state, const CHttpAnswer& answer);
+    int TurnedAway(FetchState& state, const CHttpAnswer& answer, bool robots);
     void SetKind(FetchState& state, CopyKind kind);
-    bool ReadRobots(FetchState& state, CHttpConnection& connection);
+    int ReadRobots(FetchState& state, CHttpConnection& connection);
+    int UseRobots(FetchState& state, const CRobotsFetch& robots);
     int Transfer(FetchState& state, CHttpRequest& request);
     void Record(FetchState& state);
     int ScanAndSave(FetchState& state);

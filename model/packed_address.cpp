@@ -43,7 +43,7 @@ std::size_t ReadLength(std::string_view& in) {
 } // namespace
 
 CPackedAddress::CPackedAddress(const CUrl& address)
-    : level(address.level), attempts(address.attempts) {
+    : level(address.level), attempts(address.attempts), turnedAway(address.turnedAway) {
     std::size_t size = 0;
     ForEachField(address, [&](const std::string& field) { size += field.size() + 1; });
     fields.reserve(size);
@@ -63,5 +63,6 @@ std::unique_ptr<CUrl> CPackedAddress::Unpack() const {
     });
     address->level = level;
     address->attempts = attempts;
+    address->turnedAway = turnedAway;
     return address;
 }

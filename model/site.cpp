@@ -154,13 +154,17 @@ bool CSite::LeaveProgress(const CUrl& address) {
     return true;
 }
 
-void CSite::Requeue(std::unique_ptr<CUrl> address) {
+void CSite::Requeue(std::unique_ptr<CUrl> address, bool first) {
     const std::string shown = address->GetURL();
     bool requeued = false;
     {
         std::lock_guard lock(m_lock);
         if (LeaveProgress(*address)) {
-            m_pending.emplace_back(*address); // its active key stays counted
+            // Its active key stays counted.
+            if (first)
+                m_pending.emplace_front(*address);
+            else
+                m_pending.emplace_back(*address);
             requeued = true;
         }
     }
@@ -388,6 +392,13 @@ void CSite::SetRobots(const std::string& server, CRobotsRules rules) {
     m_robots[server] = std::move(rules);
 }
 
+void CSite::ReleaseRobots(const std::string& server) {
+    std::lock_guard lock(m_lock);
+    const auto entry = m_robots.find(server);
+    if (entry != m_robots.end() && !entry->second)
+        m_robots.erase(entry);
+}
+
 bool CSite::RobotsAllow(const CUrl& address) const {
     if (!m_obeyRobots || (address.scheme != "http" && address.scheme != "https"))
         return true;
@@ -409,6 +420,19 @@ void CSite::NoteHeadRefused(const std::string& server) {
 bool CSite::HeadRefused(const std::string& server) const {
     std::lock_guard lock(m_lock);
     return std::find(m_headRefused.begin(), m_headRefused.end(), server) != m_headRefused.end();
+}
+
+bool CSite::RequestStop(const std::string& reason) {
+    std::lock_guard lock(m_lock);
+    if (!m_stopRequest.empty())
+        return false;
+    m_stopRequest = reason;
+    return true;
+}
+
+std::string CSite::StopRequest() const {
+    std::lock_guard lock(m_lock);
+    return m_stopRequest;
 }
 
 std::string CSite::FolderProblem() const {
@@ -476,6 +500,7 @@ void CSite::StartCrawl() {
         m_headRefused.clear();
         m_robots.clear();
         m_robotsRefused = 0;
+        m_stopRequest.clear();
         m_recordsFolder = GetSiteFolder();
     }
     m_stopReason.clear();
@@ -559,7 +584,10 @@ void CSite::ReportOfflineCheck() {
 void CSite::Stop() {
     FinishCrawl();
     m_state = kSiteAborted;
-    SetStatusBarText(m_stopReason.empty() ? "Stopped " + m_name : m_stopReason);
+    const std::string request = StopRequest();
+    SetStatusBarText(!m_stopReason.empty() ? m_stopReason
+                     : !request.empty()    ? request
+                                           : "Stopped " + m_name);
 }
 
 void CSite::AddBytes(std::int64_t count) {

@@ -138,10 +138,10 @@ public:
     // the crawl; one that is to be tried again does not. stored: it ended with its file
     // in the copy, and counts among the files.
     void MarkDone(const CUrl& address, bool ended = false, bool stored = false);
-    // MarkDone and back to the end of pending, to be tried again, in one step: the address
-    // stays known throughout, so no worker queues a fresh copy of it meanwhile (which would
-    // try it more often than the retries allow).
-    void Requeue(std::unique_ptr<CUrl> address);
+    // MarkDone and back to the end of pending (to the front with first), to be tried
+    // again, in one step: the address stays known throughout, so no worker queues a fresh
+    // copy of it meanwhile (which would try it more often than the retries allow).
+    void Requeue(std::unique_ptr<CUrl> address, bool first = false);
     // reason: what happened, when the code alone does not say (see CErrorEntry). The
     // address also counts as failed in the crawl's changes.
     void AddError(const CUrl& address, int code, std::string reason = {});
@@ -249,6 +249,8 @@ public:
     bool RobotsKnown(const std::string& server) const;
     bool ClaimRobots(const std::string& server);
     void SetRobots(const std::string& server, CRobotsRules rules);
+    // Gives up a claim whose reading failed: the next caller claims the file again.
+    void ReleaseRobots(const std::string& server);
     // False when the site obeys robots.txt and the address's server, read already,
     // disallows it; every such answer counts in the log's tally.
     bool RobotsAllow(const CUrl& address) const;
@@ -276,6 +278,11 @@ public:
     // "Cannot write to <folder>: <reason>" or "Cannot store the site: <why>" when the
     // crawl could not begin; else empty.
     const std::string& StopReason() const { return m_stopReason; }
+    // Asks for the crawl to be stopped (a worker found it cannot go on: a server stayed
+    // busy); the controller stops it at its next turn. The first reason holds; true for
+    // the call that set it.
+    bool RequestStop(const std::string& reason);
+    std::string StopRequest() const;
     // The same text when the site's folder cannot be written now (made again when it
     // vanished); empty when it can.
     std::string FolderProblem() const;
@@ -356,6 +363,7 @@ private:
     // The site's folder when the crawl began, and its files' records.
     std::string m_recordsFolder;
     std::string m_stopReason;
+    std::string m_stopRequest; // locked
     CCopyRecords m_copyRecords;
     mutable CNameTable m_nameTable; // names are given as links are read
     CLinkIndex m_linkIndex;

@@ -57,6 +57,8 @@ public:
     static std::string SchemeOf(std::string_view text);
 
     int attempts = 0;
+    // How often a busy server (429, 503) turned the address away; that uses up no try.
+    int turnedAway = 0;
     std::string file;
     std::string fragment;
     std::string host;

@@ -20,6 +20,7 @@ TEST(PackedAddress, EveryFieldComesBackAsItWent) {
     address.fragment = "#top";
     address.level = 7;
     address.attempts = 2;
+    address.turnedAway = 3;
 
     const CPackedAddress packed(address);
     const auto back = packed.Unpack();
@@ -30,5 +31,6 @@ TEST(PackedAddress, EveryFieldComesBackAsItWent) {
         EXPECT_EQ((*back).*field, address.*field);
     EXPECT_EQ(back->level, 7);
     EXPECT_EQ(back->attempts, 2);
+    EXPECT_EQ(back->turnedAway, 3);
     EXPECT_LT(packed.fields.size(), 340u);
 }

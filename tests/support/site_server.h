@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/test_server.h"
@@ -54,6 +55,11 @@ public:
         m_busyAnswers = requests;
         m_busyStatus = status;
         m_retryAfter = std::move(retryAfter);
+    }
+    // The next `times` requests for path are answered with status, without Retry-After.
+    void TurnAway(const std::string& path, int times, int status = 503) {
+        std::lock_guard lock(m_mutex);
+        m_turnAway[path] = {times, status};
     }
     void AddHtml(const std::string& path, std::string body) { Add(path, Page{std::move(body)}); }
     // A page of another host name that reaches this server (localhost, say): requests
@@ -156,6 +162,12 @@ private:
                     response.set_header("Retry-After", m_retryAfter);
                 return;
             }
+            if (const auto turn = m_turnAway.find(key);
+                turn != m_turnAway.end() && turn->second.first > 0) {
+                turn->second.first -= 1;
+                response.status = turn->second.second;
+                return;
+            }
         }
         const auto page = m_pages.find(key);
         if (page == m_pages.end()) {
@@ -195,6 +207,7 @@ private:
     int m_busyAnswers = 0;
     int m_busyStatus = 0;
     std::string m_retryAfter;
+    std::map<std::string, std::pair<int, int>> m_turnAway; // path: answers left, status
     std::set<int> m_clientPorts;
     std::map<std::string, Page> m_pages; // fixed once the server runs
     mutable std::mutex m_mutex;

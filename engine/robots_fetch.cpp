@@ -1,0 +1,100 @@
+#include "engine/robots_fetch.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <memory>
+#include <string_view>
+
+#include "web/byte_text.h"
+#include "web/url.h"
+
+namespace {
+constexpr int kMostRedirects = 5;
+// RFC 9309 asks for at least 500 KiB to be read.
+constexpr std::size_t kLongestRobots = 512 * 1024;
+
+bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool IsUnreachable(int curlError) {
+    return curlError == CURLE_COULDNT_RESOLVE_HOST || curlError == CURLE_COULDNT_RESOLVE_PROXY ||
+           curlError == CURLE_COULDNT_CONNECT;
+}
+
+// The Location header's value (its name in any letter case); empty when there is none.
+std::string LocationOf(std::string_view rawHeaders) {
+    while (!rawHeaders.empty()) {
+        const std::size_t end = std::min(rawHeaders.find("\r\n"), rawHeaders.size());
+        const std::string_view line = rawHeaders.substr(0, end);
+        rawHeaders.remove_prefix(std::min(end + 2, rawHeaders.size()));
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos ||
+            !EqualsIgnoringAsciiCase(TrimSpaces(line.substr(0, colon)), "location"))
+            continue;
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && IsAsciiWhitespace(value.front()))
+            value.remove_prefix(1);
+        while (!value.empty() && IsAsciiWhitespace(value.back()))
+            value.remove_suffix(1);
+        return std::string(value);
+    }
+    return {};
+}
+
+RobotsOutcome OutcomeOf(const CHttpAnswer& answer) {
+    if (answer.aborted)
+        return RobotsOutcome::Aborted;
+    if (answer.curlError != 0)
+        return IsUnreachable(answer.curlError) ? RobotsOutcome::Unreachable
+                                               : RobotsOutcome::Unreadable;
+    if (answer.status == 200)
+        return RobotsOutcome::Rules;
+    if (answer.status == 429 || answer.status >= 500)
+        return RobotsOutcome::Unreadable;
+    return RobotsOutcome::NoRules;
+}
+} // namespace
+
+CRobotsFetch FetchRobotsTxt(CInternetSession& session, CHttpConnection& connection,
+                            const CUrl& address, const std::atomic<bool>& abort) {
+    CUrl at(&address, "/robots.txt", kLinkEmbedded, UrlReading::Exact);
+    std::unique_ptr<CHttpConnection> elsewhere;
+    CRobotsFetch fetch;
+    for (int redirects = 0;; ++redirects) {
+        const int port = PortOf(at);
+        CHttpConnection* over = &connection;
+        if (at.host != connection.Host() || port != connection.Port()) {
+            if (!elsewhere || at.host != elsewhere->Host() || port != elsewhere->Port())
+                elsewhere = std::make_unique<CHttpConnection>(session, at.host, port, "", "");
+            over = elsewhere.get();
+        }
+        const std::string objectName = at.GetObjectName();
+        CHttpRequest request;
+        request.scheme = at.scheme;
+        request.objectName = objectName;
+        fetch.text.clear();
+        request.sink = [&](const char* data, std::size_t size) {
+            if (fetch.text.size() < kLongestRobots)
+                fetch.text.append(data, std::min(size, kLongestRobots - fetch.text.size()));
+            return true;
+        };
+        fetch.answer = over->Request(request, abort);
+        fetch.outcome = OutcomeOf(fetch.answer);
+        if (fetch.outcome != RobotsOutcome::NoRules || !IsRedirect(fetch.answer.status))
+            break;
+        // A redirect too many, or one to what cannot be fetched, leaves no rules.
+        const std::string location = LocationOf(fetch.answer.rawHeaders);
+        if (redirects == kMostRedirects || location.empty())
+            break;
+        // Exact reading: a last name without a dot is asked for as it is, not as a folder.
+        CUrl target(&at, location, kLinkEmbedded, UrlReading::Exact);
+        if (PortOf(target) == 0)
+            break;
+        at = std::move(target);
+    }
+    if (fetch.outcome != RobotsOutcome::Rules)
+        fetch.text.clear();
+    return fetch;
+}
