@@ -1,6 +1,7 @@
 #include "model/name_table.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <fstream>
@@ -100,6 +101,21 @@ std::string JournalLine(char tag, std::uint64_t keyHash, std::string_view name,
 
 } // namespace
 
+// Every lock, in the order workers take them: entry shards, then holder shards.
+class CNameTable::CWholeTable {
+public:
+    explicit CWholeTable(CNameTable& table) {
+        for (EntryShard& shard : table.m_shards)
+            m_entryLocks.emplace_back(shard.mutex);
+        for (HolderShard& shard : table.m_holders)
+            m_holderLocks.emplace_back(shard.mutex);
+    }
+
+private:
+    std::vector<std::unique_lock<std::shared_mutex>> m_entryLocks;
+    std::vector<std::unique_lock<std::mutex>> m_holderLocks;
+};
+
 CNameTable::~CNameTable() {
     CloseJournal();
 }
@@ -110,6 +126,14 @@ std::uint64_t CNameTable::KeyHash(std::string_view key) {
     return hasher.Value();
 }
 
+std::size_t CNameTable::ShardIndex(std::uint64_t hash) {
+    static_assert(std::has_single_bit(kShards));
+    // The maps pick buckets by the low bits: shards go by the top ones, into which the
+    // multiplication mixes every bit.
+    return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ULL) >>
+                                    (64 - std::countr_zero(kShards)));
+}
+
 void CNameTable::CloseJournal() {
     std::lock_guard journalLock(m_journalMutex);
     if (m_journal != nullptr)
@@ -117,13 +141,20 @@ void CNameTable::CloseJournal() {
     m_journal = nullptr;
 }
 
-void CNameTable::Open(const std::filesystem::path& file, bool readOnly) {
-    std::unique_lock lock(m_mutex);
-    CloseJournal();
-    m_entries.clear();
-    m_holders.clear();
+void CNameTable::Clear() {
+    for (EntryShard& shard : m_shards)
+        shard.entries.clear();
+    for (HolderShard& shard : m_holders)
+        shard.holders.clear();
+    std::lock_guard redirectLock(m_redirectMutex);
     m_redirectSources.clear();
     m_renamed = 0;
+}
+
+void CNameTable::Open(const std::filesystem::path& file, bool readOnly) {
+    CWholeTable lock(*this);
+    CloseJournal();
+    Clear();
     m_epoch = 1;
     m_lines = 0;
     m_file = readOnly ? std::filesystem::path() : file;
@@ -154,11 +185,14 @@ void CNameTable::Read(const std::filesystem::path& file) {
         }
     }
     // What the replay retired counts once an address, as a crawl's renames would.
-    m_renamed = 0;
-    for (auto& [hash, entry] : m_entries) {
-        m_renamed += entry.renamed ? 1 : 0;
-        entry.renamedAt = 0;
+    std::size_t renamed = 0;
+    for (EntryShard& shard : m_shards) {
+        for (auto& [hash, entry] : shard.entries) {
+            renamed += entry.renamed ? 1 : 0;
+            entry.renamedAt = 0;
+        }
     }
+    m_renamed = renamed;
     m_epoch = 1;
 }
 
@@ -175,8 +209,9 @@ void CNameTable::Replay(std::string_view line) {
         ForgetFormerNames();
         return;
     }
+    auto& entries = ShardOf(*hash).entries;
     if (tag == 'S' && fields.size() == 2) {
-        if (const auto entry = m_entries.find(*hash); entry != m_entries.end())
+        if (const auto entry = entries.find(*hash); entry != entries.end())
             entry->second.stored = true;
         return;
     }
@@ -191,18 +226,21 @@ void CNameTable::Replay(std::string_view line) {
             return;
         // A name another address holds now is not taken twice.
         const std::uint64_t nameHash = Fnv1a(*name);
-        if (const auto holder = m_holders.find(nameHash);
-            holder != m_holders.end() && holder->second != *hash)
+        auto& holders = HoldersOf(nameHash).holders;
+        if (const auto holder = holders.find(nameHash);
+            holder != holders.end() && holder->second != *hash)
             return;
-        Entry& entry = m_entries[*hash];
+        Entry& entry = entries[*hash];
         entry.url = std::move(*url);
-        if (entry.name != *name || entry.redirect != 0)
-            Give(*hash, entry, std::move(*name), nameHash);
+        if (entry.name != *name || entry.redirect != 0) {
+            holders[nameHash] = *hash;
+            Give(*hash, entry, std::move(*name));
+        }
     } else if (tag == 'R') {
         const auto target = ReadHash(fields[2]);
         if (!target || *target == 0 || *target == *hash)
             return;
-        Entry& entry = m_entries[*hash];
+        Entry& entry = entries[*hash];
         entry.url = std::move(*url);
         PointAt(*hash, entry, *target);
     }
@@ -217,6 +255,10 @@ void CNameTable::Append(char tag, std::uint64_t keyHash, std::string_view name,
     if (m_file.empty())
         return;
     const std::string line = JournalLine(tag, keyHash, name, redirect, url);
+    // The caller holds the entry's shard lock: an address's lines go in the order of its
+    // changes. A name is never handed from one address to another while workers run
+    // (former names stay held until Close), so lines of different addresses need no
+    // order among them.
     std::lock_guard journalLock(m_journalMutex);
     // Opened at the first change, so that a crawl that names nothing new writes nothing.
     if (m_journal == nullptr && (m_journal = OpenJournalFile(m_file, "ab")) == nullptr)
@@ -239,7 +281,7 @@ void CNameTable::Flush() {
 }
 
 std::error_code CNameTable::Close(bool forgetFormerNames) {
-    std::unique_lock lock(m_mutex);
+    CWholeTable lock(*this);
     std::error_code error;
     if (!m_file.empty() && !Compact(forgetFormerNames)) {
         // A file that holds little more than it must is kept, and only told to forget.
@@ -252,34 +294,35 @@ std::error_code CNameTable::Close(bool forgetFormerNames) {
             const auto put = [out](const std::string& line) {
                 std::fwrite(line.data(), 1, line.size(), out);
             };
-            for (const auto& [hash, entry] : m_entries) {
-                if (!forgetFormerNames) {
-                    for (const std::string& name : entry.former)
-                        put(JournalLine('N', hash, name, 0, entry.url));
+            for (const EntryShard& shard : m_shards) {
+                for (const auto& [hash, entry] : shard.entries) {
+                    if (!forgetFormerNames) {
+                        for (const std::string& name : entry.former)
+                            put(JournalLine('N', hash, name, 0, entry.url));
+                    }
+                    if (entry.redirect != 0 || !entry.name.empty())
+                        put(JournalLine(entry.redirect != 0 ? 'R' : 'N', hash, entry.name,
+                                        entry.redirect, entry.url));
+                    if (entry.stored)
+                        put(JournalLine('S', hash, {}, 0, {}));
                 }
-                if (entry.redirect != 0 || !entry.name.empty())
-                    put(JournalLine(entry.redirect != 0 ? 'R' : 'N', hash, entry.name,
-                                    entry.redirect, entry.url));
-                if (entry.stored)
-                    put(JournalLine('S', hash, {}, 0, {}));
             }
         });
     }
     CloseJournal();
     m_open = false;
-    m_entries.clear();
-    m_holders.clear();
-    m_redirectSources.clear();
-    m_renamed = 0;
+    Clear();
     return error;
 }
 
 bool CNameTable::Compact(bool forgetFormerNames) const {
     std::size_t needed = 0;
-    for (const auto& [hash, entry] : m_entries) {
-        needed += forgetFormerNames ? 0 : entry.former.size();
-        needed += entry.redirect != 0 || !entry.name.empty() ? 1 : 0;
-        needed += entry.stored ? 1 : 0;
+    for (const EntryShard& shard : m_shards) {
+        for (const auto& [hash, entry] : shard.entries) {
+            needed += forgetFormerNames ? 0 : entry.former.size();
+            needed += entry.redirect != 0 || !entry.name.empty() ? 1 : 0;
+            needed += entry.stored ? 1 : 0;
+        }
     }
     std::lock_guard journalLock(m_journalMutex);
     // Rewriting costs as much as the crawl wrote: only worth it for a quarter saved.
@@ -287,33 +330,46 @@ bool CNameTable::Compact(bool forgetFormerNames) const {
 }
 
 void CNameTable::ForgetFormerNames() {
-    for (auto& [hash, entry] : m_entries) {
-        for (const std::string& name : entry.former) {
-            const auto holder = m_holders.find(Fnv1a(name));
-            if (holder != m_holders.end() && holder->second == hash && name != entry.name)
-                m_holders.erase(holder);
+    for (EntryShard& shard : m_shards) {
+        for (auto& [hash, entry] : shard.entries) {
+            for (const std::string& name : entry.former) {
+                const std::uint64_t nameHash = Fnv1a(name);
+                auto& holders = HoldersOf(nameHash).holders;
+                const auto holder = holders.find(nameHash);
+                if (holder != holders.end() && holder->second == hash && name != entry.name)
+                    holders.erase(holder);
+            }
+            entry.former.clear();
+            entry.renamed = false;
         }
-        entry.former.clear();
-        entry.renamed = false;
     }
 }
 
 std::optional<CNamedAddress> CNameTable::Find(std::uint64_t keyHash) const {
-    std::shared_lock lock(m_mutex);
-    const auto found = m_entries.find(keyHash);
-    if (found == m_entries.end())
+    const EntryShard& shard = ShardOf(keyHash);
+    std::shared_lock lock(shard.mutex);
+    const auto found = shard.entries.find(keyHash);
+    if (found == shard.entries.end())
         return std::nullopt;
     const Entry& entry = found->second;
     return CNamedAddress{entry.url, entry.name, entry.redirect, entry.stored.load()};
 }
 
 std::optional<std::string> CNameTable::UrlOfName(std::string_view name) const {
-    std::shared_lock lock(m_mutex);
-    const auto holder = m_holders.find(Fnv1a(name));
-    if (holder == m_holders.end())
-        return std::nullopt;
-    const auto entry = m_entries.find(holder->second);
-    if (entry == m_entries.end())
+    const std::uint64_t nameHash = Fnv1a(name);
+    std::uint64_t keyHash = 0;
+    {
+        const HolderShard& holders = HoldersOf(nameHash);
+        std::lock_guard holderLock(holders.mutex);
+        const auto holder = holders.holders.find(nameHash);
+        if (holder == holders.holders.end())
+            return std::nullopt;
+        keyHash = holder->second;
+    }
+    const EntryShard& shard = ShardOf(keyHash);
+    std::shared_lock lock(shard.mutex);
+    const auto entry = shard.entries.find(keyHash);
+    if (entry == shard.entries.end())
         return std::nullopt;
     return entry->second.url;
 }
@@ -326,12 +382,19 @@ std::string CNameTable::TakeName(std::uint64_t keyHash, Entry& entry, const Name
         if (name.empty())
             return {};
         const std::uint64_t nameHash = Fnv1a(name);
-        const auto holder = m_holders.find(nameHash);
-        if (holder != m_holders.end() && holder->second != keyHash)
-            continue;
+        {
+            // Looked at and claimed under one lock: two addresses that want one name at
+            // once never both get it. Names are never given back while workers run, so a
+            // claim needs no undoing.
+            HolderShard& holders = HoldersOf(nameHash);
+            std::lock_guard holderLock(holders.mutex);
+            const auto [holder, added] = holders.holders.try_emplace(nameHash, keyHash);
+            if (holder->second != keyHash)
+                continue;
+        }
         if (name == entry.name)
             return name;
-        Give(keyHash, entry, name, nameHash);
+        Give(keyHash, entry, name);
         Append('N', keyHash, entry);
         return name;
     }
@@ -351,15 +414,16 @@ std::string CNameTable::Name(std::string_view key, std::string_view url, const N
     // The plain name is made before the lock is taken: mostly it is the one taken.
     const std::string plain = make(0);
     const NameMaker candidates = [&](int unique) { return unique == 0 ? plain : make(unique); };
-    std::unique_lock lock(m_mutex);
-    auto [found, added] = m_entries.try_emplace(keyHash);
+    EntryShard& shard = ShardOf(keyHash);
+    std::unique_lock lock(shard.mutex);
+    auto [found, added] = shard.entries.try_emplace(keyHash);
     Entry& entry = found->second;
     if (keepCurrent && (!entry.name.empty() || entry.redirect != 0))
         return entry.name;
     entry.url.assign(url);
     std::string name = TakeName(keyHash, entry, candidates);
     if (name.empty() && added)
-        m_entries.erase(found);
+        shard.entries.erase(found);
     return name;
 }
 
@@ -372,15 +436,13 @@ void CNameTable::Retire(Entry& entry) {
     entry.renamed = true;
     entry.renamedAt = m_epoch.fetch_add(1, std::memory_order_acq_rel);
     entry.stored = false;
-    ++m_renamed;
+    m_renamed.fetch_add(1, std::memory_order_release);
 }
 
-void CNameTable::Give(std::uint64_t keyHash, Entry& entry, std::string name,
-                      std::uint64_t nameHash) {
+void CNameTable::Give(std::uint64_t keyHash, Entry& entry, std::string name) {
     Retire(entry);
     entry.name = std::move(name);
     Redirect(keyHash, entry, 0);
-    m_holders[nameHash] = keyHash;
 }
 
 void CNameTable::PointAt(std::uint64_t keyHash, Entry& entry, std::uint64_t target) {
@@ -393,10 +455,11 @@ void CNameTable::PointAt(std::uint64_t keyHash, Entry& entry, std::uint64_t targ
 
 void CNameTable::SetRedirect(std::string_view key, std::string_view url, std::uint64_t target) {
     const std::uint64_t keyHash = KeyHash(key);
-    std::unique_lock lock(m_mutex);
     if (target == keyHash || target == 0)
         return;
-    Entry& entry = m_entries[keyHash];
+    EntryShard& shard = ShardOf(keyHash);
+    std::unique_lock lock(shard.mutex);
+    Entry& entry = shard.entries[keyHash];
     if (entry.redirect == target)
         return;
     entry.url.assign(url);
@@ -407,22 +470,25 @@ void CNameTable::SetRedirect(std::string_view key, std::string_view url, std::ui
 void CNameTable::MarkStored(std::string_view key) {
     const std::uint64_t keyHash = KeyHash(key);
     // Every file stored comes here: a shared lock keeps the others looking names up.
-    std::shared_lock lock(m_mutex);
-    const auto found = m_entries.find(keyHash);
-    if (found == m_entries.end() || found->second.stored.exchange(true))
+    EntryShard& shard = ShardOf(keyHash);
+    std::shared_lock lock(shard.mutex);
+    const auto found = shard.entries.find(keyHash);
+    if (found == shard.entries.end() || found->second.stored.exchange(true))
         return;
     Append('S', keyHash, found->second);
 }
 
 bool CNameTable::IsStored(std::uint64_t keyHash) const {
-    std::shared_lock lock(m_mutex);
-    const auto found = m_entries.find(keyHash);
-    return found != m_entries.end() && found->second.stored;
+    const EntryShard& shard = ShardOf(keyHash);
+    std::shared_lock lock(shard.mutex);
+    const auto found = shard.entries.find(keyHash);
+    return found != shard.entries.end() && found->second.stored;
 }
 
 void CNameTable::Redirect(std::uint64_t keyHash, Entry& entry, std::uint64_t target) {
     if (entry.redirect == target)
         return;
+    std::lock_guard redirectLock(m_redirectMutex);
     if (entry.redirect != 0) {
         auto& sources = m_redirectSources[entry.redirect];
         std::erase(sources, keyHash);
@@ -435,78 +501,74 @@ void CNameTable::Redirect(std::uint64_t keyHash, Entry& entry, std::uint64_t tar
 }
 
 std::vector<std::uint64_t> CNameTable::RedirectsTo(std::uint64_t target) const {
-    std::shared_lock lock(m_mutex);
+    std::lock_guard redirectLock(m_redirectMutex);
     const auto found = m_redirectSources.find(target);
     return found == m_redirectSources.end() ? std::vector<std::uint64_t>() : found->second;
 }
 
 bool CNameTable::AnyRedirect() const {
-    std::shared_lock lock(m_mutex);
+    std::lock_guard redirectLock(m_redirectMutex);
     return !m_redirectSources.empty();
 }
 
-const CNameTable::Entry* CNameTable::EndOf(std::uint64_t keyHash) const {
+template <typename Visit>
+std::uint64_t CNameTable::Follow(std::uint64_t keyHash, Visit&& visit) const {
     // A redirect to a redirect is followed this far; a loop ends there too.
     constexpr int kLongestChain = 8;
     for (int step = 0; step < kLongestChain; ++step) {
-        const auto found = m_entries.find(keyHash);
-        if (found == m_entries.end())
-            return nullptr;
-        if (found->second.redirect == 0)
-            return &found->second;
-        keyHash = found->second.redirect;
-    }
-    return nullptr;
-}
-
-std::optional<std::string> CNameTable::LinkedName(std::uint64_t keyHash) const {
-    std::shared_lock lock(m_mutex);
-    if (!m_entries.contains(keyHash))
-        return std::nullopt;
-    const Entry* end = EndOf(keyHash);
-    return end != nullptr ? end->name : std::string();
-}
-
-std::vector<std::string> CNameTable::FormerNames(std::uint64_t keyHash) const {
-    std::shared_lock lock(m_mutex);
-    std::vector<std::string> names;
-    for (int step = 0; step < 8; ++step) {
-        const auto found = m_entries.find(keyHash);
-        if (found == m_entries.end())
-            break;
-        names.insert(names.end(), found->second.former.begin(), found->second.former.end());
-        if (found->second.redirect == 0)
-            break;
-        keyHash = found->second.redirect;
-    }
-    return names;
-}
-
-std::uint64_t CNameTable::RedirectEnd(std::uint64_t keyHash) const {
-    std::shared_lock lock(m_mutex);
-    for (int step = 0; step < 8; ++step) {
-        const auto found = m_entries.find(keyHash);
-        if (found == m_entries.end() || found->second.redirect == 0)
+        const EntryShard& shard = ShardOf(keyHash);
+        std::shared_lock lock(shard.mutex);
+        const auto found = shard.entries.find(keyHash);
+        const Entry* entry = found != shard.entries.end() ? &found->second : nullptr;
+        if (!visit(entry) || entry == nullptr || entry->redirect == 0)
             return keyHash;
-        keyHash = found->second.redirect;
+        keyHash = entry->redirect;
     }
     return 0;
 }
 
+std::optional<std::string> CNameTable::LinkedName(std::uint64_t keyHash) const {
+    bool known = false;
+    std::string name; // stays empty when the redirects go round or end without a name
+    Follow(keyHash, [&](const Entry* entry) {
+        known = known || entry != nullptr;
+        if (entry != nullptr && entry->redirect == 0)
+            name = entry->name;
+        return true;
+    });
+    if (!known)
+        return std::nullopt;
+    return name;
+}
+
+std::vector<std::string> CNameTable::FormerNames(std::uint64_t keyHash) const {
+    std::vector<std::string> names;
+    Follow(keyHash, [&](const Entry* entry) {
+        if (entry != nullptr)
+            names.insert(names.end(), entry->former.begin(), entry->former.end());
+        return true;
+    });
+    return names;
+}
+
+std::uint64_t CNameTable::RedirectEnd(std::uint64_t keyHash) const {
+    return Follow(keyHash, [](const Entry*) { return true; });
+}
+
 bool CNameTable::NeedsMending(std::uint64_t keyHash, bool absolute, std::uint64_t since) const {
-    std::shared_lock lock(m_mutex);
-    if (m_renamed == 0 && !absolute)
+    if (m_renamed.load(std::memory_order_acquire) == 0 && !absolute)
         return false;
-    for (int step = 0; step < 8; ++step) {
-        const auto found = m_entries.find(keyHash);
-        if (found == m_entries.end())
+    bool needs = false;
+    Follow(keyHash, [&](const Entry* entry) {
+        if (entry == nullptr)
             return false;
-        const Entry& entry = found->second;
-        if (entry.renamed && entry.renamedAt >= since)
-            return true;
-        if (entry.redirect == 0)
-            return absolute && entry.stored;
-        keyHash = entry.redirect;
-    }
-    return false;
+        if (entry->renamed && entry->renamedAt >= since) {
+            needs = true;
+            return false;
+        }
+        if (entry->redirect == 0)
+            needs = absolute && entry->stored;
+        return true;
+    });
+    return needs;
 }

@@ -12,8 +12,11 @@
 // was stored; Close compacts the file.
 //
 // Addresses are known by a key (the caller's canonical text of the address) and kept as
-// hashes of it. Thread-safe: every worker names the addresses it meets.
+// hashes of it. Thread-safe: every worker names the addresses it meets, and the entries
+// are spread over shards with locks of their own so that workers seldom wait for each
+// other.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -121,9 +124,41 @@ private:
         std::uint64_t renamedAt = 0; // the epoch of its latest rename; 0 when read from the file
     };
 
+    // Shards of the entries and of the holders, by hash. Each is a cache line or more of
+    // its own, so that workers locking neighbouring shards do not slow each other. Open
+    // and Close hold every shard's lock, and ThreadSanitizer follows no more than 64 locks
+    // held at once.
+    static constexpr std::size_t kShards = 16;
+    static constexpr std::size_t kCacheLine = 64;
+    struct alignas(kCacheLine) EntryShard {
+        // Workers mostly look names up: they share the lock; naming takes it alone.
+        mutable std::shared_mutex mutex;
+        std::unordered_map<std::uint64_t, Entry> entries;
+    };
+    struct alignas(kCacheLine) HolderShard {
+        // Taken briefly, within an entry shard's lock or alone, never the other way round.
+        mutable std::mutex mutex;
+        // Every name held now or formerly, as hashes, with the key hash that holds it.
+        std::unordered_map<std::uint64_t, std::uint64_t> holders;
+    };
+    // Entry shards, then holder shards, each in order: every lock for Open and Close,
+    // which run when no worker uses the table.
+    class CWholeTable;
+
+    static std::size_t ShardIndex(std::uint64_t hash);
+    EntryShard& ShardOf(std::uint64_t keyHash) { return m_shards[ShardIndex(keyHash)]; }
+    const EntryShard& ShardOf(std::uint64_t keyHash) const { return m_shards[ShardIndex(keyHash)]; }
+    HolderShard& HoldersOf(std::uint64_t nameHash) { return m_holders[ShardIndex(nameHash)]; }
+    const HolderShard& HoldersOf(std::uint64_t nameHash) const {
+        return m_holders[ShardIndex(nameHash)];
+    }
+
+    // Whole-table steps (these, Compact and ForgetFormerNames), under every lock.
+    void Clear();
     void Read(const std::filesystem::path& file);
     void Replay(std::string_view line);
-    // Takes the first free candidate for keyHash; empty when make gives empty.
+    // Takes the first free candidate for keyHash, under its shard's lock; empty when make
+    // gives empty.
     std::string TakeName(std::uint64_t keyHash, Entry& entry, const NameMaker& make);
     void Append(char tag, std::uint64_t keyHash, const Entry& entry);
     void Append(char tag, std::uint64_t keyHash, std::string_view name, std::uint64_t redirect,
@@ -139,27 +174,30 @@ private:
     // The entry gives up its name, or the redirect it stood for: links written with the
     // old one need mending.
     void Retire(Entry& entry);
-    // The entry takes name (whose hash is nameHash) in place of what it had.
-    void Give(std::uint64_t keyHash, Entry& entry, std::string name, std::uint64_t nameHash);
+    // The entry takes name in place of what it had; the caller has made it its holder.
+    void Give(std::uint64_t keyHash, Entry& entry, std::string name);
     // The entry redirects to target in place of what it had.
     void PointAt(std::uint64_t keyHash, Entry& entry, std::uint64_t target);
     // Sets where entry redirects (0: nowhere), keeping the sources of each target.
     void Redirect(std::uint64_t keyHash, Entry& entry, std::uint64_t target);
-    // The entry at the end of keyHash's redirects; null when unknown or going round.
-    const Entry* EndOf(std::uint64_t keyHash) const;
+    // Calls visit(entry) for keyHash's entry, then for each step of its redirects, under
+    // one shard's lock at a time: a chain that spans shards never holds two. Stops at an
+    // unknown address (visit(nullptr)), at one that does not redirect, or when visit
+    // says false. The key hash of the last address visited; 0 when the redirects go
+    // round or run too far.
+    template <typename Visit> std::uint64_t Follow(std::uint64_t keyHash, Visit&& visit) const;
 
-    // Workers mostly look names up: they share the lock; naming takes it alone.
-    mutable std::shared_mutex m_mutex;
-    std::unordered_map<std::uint64_t, Entry> m_entries;
-    // Every name held now or formerly, as hashes, with the key hash that holds it.
-    std::unordered_map<std::uint64_t, std::uint64_t> m_holders;
+    std::array<EntryShard, kShards> m_shards;
+    std::array<HolderShard, kShards> m_holders;
+    // Redirects are rare: one lock, taken within an entry shard's or alone.
+    mutable std::mutex m_redirectMutex;
     std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> m_redirectSources;
     std::filesystem::path m_file;
-    mutable std::mutex m_journalMutex; // after m_mutex, when both are taken
+    mutable std::mutex m_journalMutex; // after the shards' locks, when both are taken
     std::FILE* m_journal = nullptr;
     std::size_t m_lines = 0; // in the file, read or appended
     std::atomic<bool> m_open{false};
-    std::size_t m_renamed = 0;
+    std::atomic<std::size_t> m_renamed{0};
     std::atomic<std::uint64_t> m_epoch{1};
 };
 

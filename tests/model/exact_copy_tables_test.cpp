@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <fstream>
+#include <latch>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/link_index.h"
@@ -110,6 +113,74 @@ TEST(NameTable, SurvivesACrashAndOddBytes) {
     table.Open(file);
     EXPECT_EQ(table.Reserve("k3", "http://h/3", [](int) { return std::string(); }), "");
     EXPECT_FALSE(table.Find(Key("k3")));
+}
+
+// Workers naming at once addresses whose plain names collide never give one name to two
+// addresses, and the file they append to reads back as the same names.
+TEST(NameTable, WorkersNamingAtOnceNeverShareAName) {
+    TempDir dir;
+    const auto file = dir.path() / kNameTableFile;
+    constexpr int kThreads = 8;
+    constexpr int kAddresses = 120;
+    constexpr int kStems = 2;
+    // Steps prime to kAddresses: each worker goes through every address, in an order of
+    // its own.
+    constexpr int kSteps[kThreads] = {1, 7, 11, 13, 17, 19, 23, 29};
+    CNameTable table;
+    table.Open(file);
+    // Each worker names addresses of its own, and the shared ones.
+    const auto own = [](int thread, int i) {
+        return "h/" + std::to_string(thread) + "/" + std::to_string(i);
+    };
+    const auto shared = [](int i) { return "h/shared/" + std::to_string(i); };
+    std::vector<std::vector<std::string>> sharedNames(kThreads);
+    {
+        std::vector<std::thread> workers;
+        std::latch start(kThreads);
+        for (int thread = 0; thread < kThreads; ++thread) {
+            workers.emplace_back([&, thread] {
+                start.arrive_and_wait();
+                for (int i = 0; i < kAddresses; ++i) {
+                    const int at = i * kSteps[thread] % kAddresses;
+                    const std::string stem = "p" + std::to_string(at % kStems);
+                    table.Reserve(own(thread, at), "http://" + own(thread, at), Names(stem));
+                    sharedNames[thread].push_back(
+                        table.Reserve(shared(at), "http://" + shared(at), Names(stem)));
+                }
+            });
+        }
+        for (std::thread& worker : workers)
+            worker.join();
+    }
+    table.Flush();
+    std::vector<std::string> keys;
+    for (int i = 0; i < kAddresses; ++i) {
+        keys.push_back(shared(i));
+        for (int thread = 0; thread < kThreads; ++thread)
+            keys.push_back(own(thread, i));
+    }
+    std::set<std::string> names;
+    for (const std::string& key : keys) {
+        const auto named = table.Find(Key(key));
+        ASSERT_TRUE(named) << key;
+        EXPECT_TRUE(names.insert(named->name).second) << named->name << " given twice";
+        EXPECT_EQ(table.UrlOfName(named->name), "http://" + key);
+    }
+    // Read back, the file gives each address the same name: no line was skipped for a
+    // name another address held.
+    CNameTable reread;
+    reread.Open(file, true);
+    for (const std::string& key : keys) {
+        const auto again = reread.Find(Key(key));
+        EXPECT_TRUE(again && again->name == table.Find(Key(key))->name) << key;
+    }
+    // An address named by several workers got one name, whoever came first.
+    for (int thread = 0; thread < kThreads; ++thread) {
+        for (int i = 0; i < kAddresses; ++i) {
+            const int at = i * kSteps[thread] % kAddresses;
+            EXPECT_EQ(sharedNames[thread][i], table.Find(Key(shared(at)))->name);
+        }
+    }
 }
 
 // The latest links of each page come back, after a reopen too, and a cut last line is
