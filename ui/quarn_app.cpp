@@ -71,9 +71,6 @@ QString FindInstallDir() {
 }
 
 QString DefaultSitesDir() {
-    const QString here = QDir::current().filePath(QStringLiteral("Sites"));
-    if (QDir().mkpath(here))
-        return here;
     const QString home = QDir::home().filePath(QStringLiteral("Sites"));
     QDir().mkpath(home);
     return home;

@@ -56,9 +56,9 @@ bool TransferLibraryUsable();
 // the help pages beside or above the program, else the current directory.
 QString FindInstallDir();
 // Where the sites go until the user picks a folder, made when missing: "Sites" in the
-// current directory (the home folder for a program started from the desktop), or in the
-// home folder when it cannot be made there (a program started from "/", say). The
-// program's own folder is never used: it may not be writable once installed.
+// home folder, wherever the program was started from (a build tree or a checkout would
+// fill up with copies otherwise). The program's own folder is never used: it may not be
+// writable once installed.
 QString DefaultSitesDir();
 // The project named on the command line (the first argument that is not a switch), and
 // whether the splash screen is allowed (not after "Embedding" or "Automation").

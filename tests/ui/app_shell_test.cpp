@@ -26,10 +26,26 @@ QSettings UserSettings() {
     return QSettings(QStringLiteral("Tolvane"), QStringLiteral("Quarn"));
 }
 
+// A home folder of the test's own, so that the sites folder made on a first run is not the
+// user's.
+class HomeScope {
+public:
+    HomeScope() : m_before(qgetenv("HOME")) {
+        qputenv("HOME", QByteArray::fromStdString(m_home.path().string()));
+    }
+    ~HomeScope() { qputenv("HOME", m_before); }
+    const std::filesystem::path& path() const { return m_home.path(); }
+
+private:
+    TempDir m_home;
+    QByteArray m_before;
+};
+
 } // namespace
 
 TEST(AppPreferences, OnlyAStoredOneIsTrueAndFlagsAreWrittenBackAsZeroOrOne) {
     SettingsScope scope;
+    HomeScope home;
     {
         QSettings settings = UserSettings();
         settings.setValue(QStringLiteral("BeepWhenDone"), 2);
@@ -52,30 +68,24 @@ TEST(AppPreferences, OnlyAStoredOneIsTrueAndFlagsAreWrittenBackAsZeroOrOne) {
     g_bSplitterMove = false;
 }
 
-TEST(AppPreferences, MissingSitesDirIsMadeInTheCurrentFolderAndAStoredOneWins) {
+TEST(AppPreferences, MissingSitesDirIsMadeInTheHomeFolderAndAStoredOneWins) {
     SettingsScope scope;
     TempDir work;
+    HomeScope homeDir;
     const QString before = QDir::currentPath();
+    // Started from a build tree or a checkout, the copies still go to the home folder.
     QDir::setCurrent(QString::fromStdString(work.path().string()));
-    const QString here = QDir::current().filePath(QStringLiteral("Sites"));
+    const QString home = QString::fromStdString((homeDir.path() / "Sites").string());
     bool maximized = true;
     ReadPreferences(maximized);
     EXPECT_FALSE(maximized);
-    EXPECT_EQ(SitesDir(), here);
-    EXPECT_TRUE(QFileInfo(here).isDir());
+    EXPECT_EQ(SitesDir(), home);
+    EXPECT_TRUE(QFileInfo(home).isDir());
+    EXPECT_FALSE(QFileInfo::exists(QDir::current().filePath(QStringLiteral("Sites"))));
 
     UserSettings().setValue(QStringLiteral("SitesDir"), QString(300, QLatin1Char('x')));
     ReadPreferences(maximized);
-    EXPECT_EQ(SitesDir(), here);
-
-    // Where "Sites" cannot be made, the home folder takes it.
-    QDir(here).removeRecursively();
-    std::ofstream((work.path() / "Sites").string()) << "a file";
-    UserSettings().remove(QStringLiteral("SitesDir"));
-    ReadPreferences(maximized);
-    const QString home = QDir::home().filePath(QStringLiteral("Sites"));
     EXPECT_EQ(SitesDir(), home);
-    EXPECT_TRUE(QFileInfo(home).isDir());
     QDir(home).removeRecursively();
 
     // A stored folder is taken as it is, and not made before it is needed.
