@@ -19,6 +19,15 @@ namespace {
 constexpr const char* kUnexpectedFormat = "Unexpected file format.";
 constexpr const char* kNotAProjectFile = "Not a project file";
 
+// "Unexpected file format." and, on a line of its own, what is wrong and on which line;
+// Open puts the file's name before it.
+std::string DamagedFormatText(std::string_view text, const CXMLDamage& damage) {
+    const std::size_t offset = std::min(damage.offset, text.size());
+    const auto line = 1 + std::count(text.begin(), text.begin() + offset, '\n');
+    return std::string(kUnexpectedFormat) + "\n" + damage.what + " (line " + std::to_string(line) +
+           ").";
+}
+
 // Only a regular file of a project's size is read: a device or a pipe could be read without
 // end or block the open itself, and a huge file would only fill the memory.
 bool IsProjectSized(const std::filesystem::path& path, std::filesystem::file_status status) {
@@ -139,13 +148,14 @@ bool CProject::Load(std::istream& in, std::string& error) {
         if (LoadOlderFormat(in))
             return true;
         ClearContents();
-        error = kUnexpectedFormat;
+        error = DamagedFormatText(*text, {"no <DATA> element: not a project file", 0});
         return false;
     }
-    const std::unique_ptr<CXMLElement> data = ParseXMLText(*text);
+    CXMLDamage damage;
+    const std::unique_ptr<CXMLElement> data = ParseXMLText(*text, &damage);
     if (!data) {
         // A cut or garbled file would otherwise open as an empty project and be saved so.
-        error = kUnexpectedFormat;
+        error = DamagedFormatText(*text, damage);
         return false;
     }
     for (std::size_t i = 0; i < data->GetChildCount(); ++i) {
@@ -191,6 +201,9 @@ bool CProject::Open(const std::filesystem::path& path, std::string& error) {
         error = "Cannot open the file " + FromFsPath(path) + ".";
     } else {
         loaded = Load(in, error);
+        if (!loaded && error.starts_with(kUnexpectedFormat) &&
+            error.size() > std::string_view(kUnexpectedFormat).size())
+            error.insert(std::string_view(kUnexpectedFormat).size() + 1, FromFsPath(path) + ": ");
         if (loaded && in.bad()) {
             error = "Failed to read the file " + FromFsPath(path) + ".";
             loaded = false;

@@ -31,10 +31,12 @@ std::optional<std::string> CXMLDocument::ReadXMLText(std::istream& in) {
     }
 }
 
-std::unique_ptr<CXMLElement> CXMLDocument::ParseXMLText(std::string_view text) {
+std::unique_ptr<CXMLElement> CXMLDocument::ParseXMLText(std::string_view text, CXMLDamage* damage) {
     CXMLElement root("ROOT", "");
-    if (!root.Parse(text))
+    if (!root.Parse(text, damage))
         return nullptr;
     const CXMLElement* data = root.FindChild("DATA");
+    if (data == nullptr && damage != nullptr)
+        *damage = {"no <DATA> element", 0};
     return data ? root.RemoveChild(data) : nullptr;
 }

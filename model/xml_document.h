@@ -40,5 +40,6 @@ public:
     // more than kMaxFileBytes; it is read no further than that.
     static std::optional<std::string> ReadXMLText(std::istream& in);
     // The second half of ReadXML: parses and picks the element as ReadXML does.
-    static std::unique_ptr<CXMLElement> ParseXMLText(std::string_view text);
+    static std::unique_ptr<CXMLElement> ParseXMLText(std::string_view text,
+                                                     CXMLDamage* damage = nullptr);
 };

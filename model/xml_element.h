@@ -14,6 +14,13 @@
 #include <string_view>
 #include <vector>
 
+// What makes an element text damaged, for telling the user: what is wrong ("cut short:
+// <GROUP> is never closed") and the byte where it was found.
+struct CXMLDamage {
+    std::string what;
+    std::size_t offset = 0;
+};
+
 class CXMLElement {
 public:
     CXMLElement(std::string name, std::string value);
@@ -50,8 +57,9 @@ public:
     // False when the text is damaged: an element left open (a cut file or a lost end tag),
     // text outside any tag, an end tag that is not the innermost open element's, a value
     // that runs on into the lines of other elements, or nesting deeper than 256 levels.
-    // What was appended before the damage was found stays; callers throw it away.
-    bool Parse(std::string_view text);
+    // What was appended before the damage was found stays; callers throw it away. damage,
+    // when given, is told what is wrong and where.
+    bool Parse(std::string_view text, CXMLDamage* damage = nullptr);
     // Writes the element and its subtree, indented by three spaces per level, each line
     // ending in CR LF and handed to out as one write. Stream errors are not caught.
     void Write(std::ostream& out, int level) const;

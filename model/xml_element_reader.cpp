@@ -85,6 +85,7 @@ std::optional<std::size_t> LineValueEnd(std::string_view text, std::size_t tagSt
 struct OpenElement {
     CXMLElement* element;
     std::string tag;
+    std::size_t start = 0; // of its start tag in the text
 };
 
 // Reads text as elements appended to parent, which lies depth levels below the root. One
@@ -93,25 +94,34 @@ struct OpenElement {
 // closed by its own end tag; any other content is a value that runs to the end tag. With
 // valueLines, an element alone on its line below the top level holds the line's text as
 // its value when that does not read as elements. Any other surprise is damage: false.
-bool ReadElements(CXMLElement& parent, std::string_view text, std::size_t depth, bool valueLines) {
+bool ReadElements(CXMLElement& parent, std::string_view text, std::size_t depth, bool valueLines,
+                  CXMLDamage* damage) {
     std::vector<OpenElement> open{{&parent, {}}};
+    const auto damaged = [damage](std::string what, std::size_t offset) {
+        if (damage != nullptr)
+            *damage = {std::move(what), offset};
+        return false;
+    };
     std::string endTag;
     std::size_t at = SkipBlanks(text, 0);
     while (at < text.size()) {
         if (text[at] != '<')
-            return false; // stray text between elements
+            return damaged("stray text between elements", at);
         const std::size_t tagStart = at;
         const std::size_t close = text.find('>', at);
         if (close == std::string_view::npos)
-            return false; // cut inside a tag
+            return damaged("cut short inside a tag", at);
         std::string tag = WithoutDroppedBytes(text.substr(at + 1, close - at - 1));
         at = close + 1;
         if (tag.empty() || tag.find('<') != std::string::npos)
-            return false;
+            return damaged("a broken tag", tagStart);
 
         if (tag.front() == '/') {
-            if (open.size() == 1 || std::string_view(tag).substr(1) != open.back().tag)
-                return false; // closes nothing, or an element inside is left open
+            if (open.size() == 1)
+                return damaged("<" + tag + "> closes no element", tagStart);
+            if (std::string_view(tag).substr(1) != open.back().tag)
+                return damaged("<" + open.back().tag + "> is not closed before <" + tag + ">",
+                               tagStart);
             open.pop_back();
             at = SkipBlanks(text, at);
             continue;
@@ -119,7 +129,7 @@ bool ReadElements(CXMLElement& parent, std::string_view text, std::size_t depth,
 
         const std::size_t childDepth = depth + open.size();
         if (childDepth > kMaxDepth)
-            return false;
+            return damaged("nested deeper than " + std::to_string(kMaxDepth) + " levels", tagStart);
         CXMLElement& owner = *open.back().element;
         if (tag.front() == '?' || tag.front() == '!') {
             // A declaration such as an XML prolog has no end tag.
@@ -139,7 +149,7 @@ bool ReadElements(CXMLElement& parent, std::string_view text, std::size_t depth,
                 auto child = std::make_unique<CXMLElement>(name, "");
                 const std::size_t first = SkipBlanks(line, 0);
                 const bool elements = !escaped && first < line.size() && line[first] == '<';
-                if (!elements || !ReadElements(*child, line, childDepth, false))
+                if (!elements || !ReadElements(*child, line, childDepth, false, nullptr))
                     child =
                         std::make_unique<CXMLElement>(std::move(name), ValueText(line, escaped));
                 owner.AddChild(std::move(child));
@@ -155,23 +165,26 @@ bool ReadElements(CXMLElement& parent, std::string_view text, std::size_t depth,
             continue;
         }
         if (!escaped && (content == text.size() || text[content] == '<')) {
-            open.push_back({child, std::move(tag)});
+            open.push_back({child, std::move(tag), tagStart});
             at = content;
             continue;
         }
         const std::size_t end = text.find(endTag, content);
         if (end == std::string_view::npos)
-            return false; // the value never ends
+            return damaged("cut short: the value of <" + tag + "> never ends", tagStart);
         if (RunsIntoTaggedLines(text.substr(at, end - at)))
-            return false;
+            return damaged("the value of <" + tag + "> runs on past its line: a tag is missing",
+                           tagStart);
         child->SetValue(ValueText(text.substr(content, end - content), escaped));
         at = SkipBlanks(text, end + endTag.size());
     }
-    return open.size() == 1;
+    if (open.size() != 1)
+        return damaged("cut short: <" + open.back().tag + "> is never closed", open.back().start);
+    return true;
 }
 
 } // namespace
 
-bool CXMLElement::Parse(std::string_view text) {
-    return ReadElements(*this, text, 0, true);
+bool CXMLElement::Parse(std::string_view text, CXMLDamage* damage) {
+    return ReadElements(*this, text, 0, true, damage);
 }

@@ -249,8 +249,18 @@ TEST(ProjectDocument, AFileThatLostAnEndTagIsRefused) {
         CProject project;
         std::string error;
         EXPECT_FALSE(LoadText(project, text, &error)) << lost;
-        EXPECT_EQ(error, "Unexpected file format.");
+        EXPECT_TRUE(error.starts_with("Unexpected file format.\n")) << error;
     }
+    // The message says what is wrong and where.
+    std::string text = whole;
+    text.erase(text.find("</GROUP>"));
+    CProject project;
+    std::string error;
+    EXPECT_FALSE(LoadText(project, text, &error));
+    const auto groupLine =
+        1 + std::count(whole.begin(), whole.begin() + whole.find("<GROUP>"), '\n');
+    EXPECT_EQ(error, "Unexpected file format.\ncut short: <GROUP> is never closed (line " +
+                         std::to_string(groupLine) + ").");
 }
 
 TEST(ProjectFile, DataTextWithoutADataElementLoadsTheLastTopLevelElement) {
@@ -276,7 +286,7 @@ TEST(ProjectFile, OlderBinaryFormLoadsOnlyAnEmptyList) {
                                     std::string("\xff\xff\x01\0\0\0", 6), std::string("x")}) {
         error.clear();
         EXPECT_FALSE(LoadText(project, text, &error));
-        EXPECT_EQ(error, "Unexpected file format.");
+        EXPECT_TRUE(error.starts_with("Unexpected file format.\n")) << error;
         EXPECT_TRUE(project.GetGroups().empty()) << "a failed load leaves an empty project";
     }
     EXPECT_TRUE(LoadText(project, std::string("\0\0<data></data>", 15)));
@@ -370,7 +380,9 @@ TEST(ProjectDocument, ACutFileIsRefusedAndTheProjectInHandStays) {
         project.SetModified(true);
         error.clear();
         EXPECT_FALSE(project.Open(cut, error)) << length;
-        EXPECT_EQ(error, "Unexpected file format.");
+        // The file is named, and the damage.
+        EXPECT_TRUE(error.starts_with("Unexpected file format.\n" + cut.string() + ": cut short"))
+            << error;
         EXPECT_EQ(Stored(project), whole);
         EXPECT_EQ(project.GetPath(), file);
         EXPECT_TRUE(project.IsModified());

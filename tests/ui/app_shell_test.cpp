@@ -175,7 +175,8 @@ TEST(RecentFiles, MenuTextIsAbbreviatedToThirtyCharactersKeepingTheFileName) {
                              QStringLiteral("news.xml");
     const QString shortened = AbbreviatePath(longPath, 30);
     EXPECT_LE(shortened.size(), 30);
-    EXPECT_TRUE(shortened.endsWith(sep + QStringLiteral("mirrors") + sep + QStringLiteral("news.xml")))
+    EXPECT_TRUE(
+        shortened.endsWith(sep + QStringLiteral("mirrors") + sep + QStringLiteral("news.xml")))
         << shortened.toStdString();
     EXPECT_TRUE(shortened.contains(QStringLiteral("..."))) << shortened.toStdString();
     EXPECT_EQ(AbbreviatePath(QStringLiteral("short.xml"), 30), QStringLiteral("short.xml"));
@@ -252,7 +253,9 @@ TEST_F(ProjectDocumentTest, ADamagedProjectIsReportedAndTheOpenOneStays) {
     std::ofstream(damaged.toStdString(), std::ios::binary) << "<DATA>\r\n   <GROUP>\r\n";
 
     EXPECT_FALSE(document.Open(damaged));
-    EXPECT_EQ(errors, QStringList{QStringLiteral("Unexpected file format.")});
+    EXPECT_EQ(errors,
+              QStringList{QStringLiteral("Unexpected file format.\n") + damaged +
+                          QStringLiteral(": cut short: <GROUP> is never closed (line 2).")});
     ASSERT_EQ(document.Project().GetGroups().size(), 1u);
     EXPECT_EQ(document.Project().GetGroups()[0]->m_name, "News");
     EXPECT_EQ(document.WindowTitle(), QStringLiteral("mirrors.xml - Quarn"));
