@@ -140,6 +140,7 @@ void CSiteDialog::CopyIn(const CSite& site) {
     l.m_restrictAddresses = FlagIn(site.m_useUrls);
     l.m_addresses = In(site.m_urls);
     l.m_exactNames = FlagIn(site.m_exactNames);
+    l.m_requisitesAnyServer = FlagIn(site.m_requisitesAnyServer);
 
     CSiteDialogLimitsPage& m = *m_limitsPage;
     m.m_restrictDiskSpace = FlagIn(site.m_useSpace);
@@ -188,6 +189,7 @@ void CSiteDialog::CopyOut(CSite& site) const {
     site.m_useUrls = FlagOut(l.m_restrictAddresses);
     site.m_urls = Out(l.m_addresses);
     site.m_exactNames = FlagOut(l.m_exactNames);
+    site.m_requisitesAnyServer = FlagOut(l.m_requisitesAnyServer);
 
     const CSiteDialogLimitsPage& m = *m_limitsPage;
     site.m_useSpace = FlagOut(m.m_restrictDiskSpace);

@@ -109,10 +109,22 @@ void CSiteDialogLinksPage::BuildControls() {
     requisitesList->setWordWrap(true);
     requisitesList->setIndent(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                               style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
+    // What pages need often lies on other servers (fonts, script libraries); the rules
+    // that bound the copy's pages then do not hold for it.
+    m_requisitesAnyServerCheck =
+        new QCheckBox(QStringLiteral("Fetch what pages need from any server"), this);
+    m_requisitesAnyServerCheck->setObjectName(QStringLiteral("requisitesAnyServerCheckBox"));
+    auto* anyServer = new QHBoxLayout;
+    anyServer->addSpacing(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                          style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
+    anyServer->addWidget(m_requisitesAnyServerCheck, 0, Qt::AlignLeft);
+    connect(m_pageRequisitesCheck, &QCheckBox::toggled, m_requisitesAnyServerCheck,
+            &QWidget::setEnabled);
     auto* requisites = new QVBoxLayout;
     requisites->setSpacing(0);
     requisites->addWidget(m_pageRequisitesCheck, 0, Qt::AlignLeft);
     requisites->addWidget(requisitesList);
+    requisites->addLayout(anyServer);
 
     m_exactNamesCheck = new QCheckBox(
         QStringLiteral("Keep every address apart: queries, names without a dot, ports and case"),
@@ -133,8 +145,8 @@ void CSiteDialogLinksPage::BuildControls() {
 }
 
 void CSiteDialogLinksPage::BuildFilterGroup(FilterGroup& group, Kind kind,
-                                            const QString& restrictText,
-                                            const QString& explanation, const char* icon) {
+                                            const QString& restrictText, const QString& explanation,
+                                            const char* icon) {
     static const char* const kNames[] = {"servers", "directories", "files", "addresses"};
     const QString name = QString::fromLatin1(kNames[static_cast<int>(kind)]);
     group.box = new QGroupBox(this);
@@ -164,6 +176,9 @@ void CSiteDialogLinksPage::BuildFilterGroup(FilterGroup& group, Kind kind,
     group.list->setSelectionMode(QAbstractItemView::SingleSelection);
     group.list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     group.list->setSortingEnabled(true);
+    // Three entries show at the sheet's smallest size, however full the page below gets.
+    group.list->setMinimumHeight(3 * group.list->fontMetrics().height() +
+                                 2 * group.list->frameWidth());
 
     group.add = new CImageButton(QStringLiteral("Add"), group.box);
     group.add->setObjectName(name + QStringLiteral("AddButton"));
@@ -212,6 +227,7 @@ void CSiteDialogLinksPage::DoDataExchange(CDataExchange& dx) {
     dx.Check(m_fileGroup.restrict, m_restrictFileNames);
     dx.Check(m_removeLinksCheck, m_removeLinks);
     dx.Check(m_pageRequisitesCheck, m_pageRequisites);
+    dx.Check(m_requisitesAnyServerCheck, m_requisitesAnyServer);
     dx.Check(m_addressGroup.restrict, m_restrictAddresses);
     dx.Check(m_exactNamesCheck, m_exactNames);
 }
@@ -292,6 +308,7 @@ void CSiteDialogLinksPage::Refresh() {
     (m_includeFileNames != 0 ? m_fileGroup.include : m_fileGroup.exclude)->setChecked(true);
     m_addressGroup.enabler.Enable(m_restrictAddresses != 0);
     m_levelsEnabler.Enable(m_restrictLevels != 0);
+    m_requisitesAnyServerCheck->setEnabled(m_pageRequisites != 0);
 }
 
 void CSiteDialogLinksPage::OnRestrictClicked() {
@@ -375,7 +392,7 @@ CSiteDialogLinksPage::EntryForm CSiteDialogLinksPage::FormOf(Kind kind) {
 }
 
 std::uint8_t& CSiteDialogLinksPage::IncludeOf(Kind kind) {
-    return kind == Kind::Servers ? m_includeServers
+    return kind == Kind::Servers       ? m_includeServers
            : kind == Kind::Directories ? m_includeDirectories
                                        : m_includeFileNames;
 }

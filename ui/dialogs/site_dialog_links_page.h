@@ -55,6 +55,7 @@ public:
     int m_restrictAddresses = 0;
     QString m_addresses;
     int m_exactNames = 0;
+    int m_requisitesAnyServer = 0;
     QString m_directories;
     QString m_fileNames;
     std::uint8_t m_includeDirectories = 0;
@@ -106,4 +107,5 @@ private:
     QCheckBox* m_removeLinksCheck = nullptr;
     QCheckBox* m_pageRequisitesCheck = nullptr;
     QCheckBox* m_exactNamesCheck = nullptr;
+    QCheckBox* m_requisitesAnyServerCheck = nullptr; // enabled with m_pageRequisitesCheck
 };

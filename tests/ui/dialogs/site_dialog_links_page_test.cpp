@@ -229,6 +229,30 @@ TEST(LinksPage, TheAddressesBoxSwitchesItsGroupAndTheExactNamesBoxItsSetting) {
     }
 }
 
+// The any-server box stands for its setting and is open only while pages' requisites
+// are fetched at all.
+TEST(LinksPage, TheAnyServerBoxFollowsTheRequisitesBoxAndKeepsItsSetting) {
+    for (const bool on : {false, true}) {
+        CSite site("Example");
+        MakePlain(site);
+        site.m_pageRequisites = on;
+        site.m_requisitesAnyServer = !on;
+        OnPage(site, 1, [&](CSiteDialog* sheet) {
+            auto* requisites = Child<QCheckBox>(sheet, "pageRequisitesCheckBox");
+            auto* anyServer = Child<QCheckBox>(sheet, "requisitesAnyServerCheckBox");
+            EXPECT_EQ(anyServer->isChecked(), !on);
+            EXPECT_EQ(anyServer->isEnabled(), on);
+            QTest::mouseClick(requisites, Qt::LeftButton);
+            EXPECT_EQ(anyServer->isEnabled(), !on);
+            if (anyServer->isEnabled())
+                QTest::mouseClick(anyServer, Qt::LeftButton);
+        });
+        EXPECT_EQ(site.m_pageRequisites, !on);
+        // Cleared by the click the opened box took; left as it was by the closed one.
+        EXPECT_FALSE(site.m_requisitesAnyServer);
+    }
+}
+
 TEST(LinksPage, EveryGroupShowsWholeAtTheSheetsSmallestSize) {
     CSite site("Example");
     MakePlain(site);
@@ -249,8 +273,9 @@ TEST(LinksPage, EveryGroupShowsWholeAtTheSheetsSmallestSize) {
             EXPECT_GE(list->viewport()->height(), 3 * list->fontMetrics().height()) << name;
         }
         const QRect page = sheet->LinksPage().rect();
-        for (const char* name : {"exactNamesCheckBox", "pageRequisitesCheckBox",
-                                 "removeLinksCheckBox", "levelsEdit"}) {
+        for (const char* name :
+             {"exactNamesCheckBox", "pageRequisitesCheckBox", "requisitesAnyServerCheckBox",
+              "removeLinksCheckBox", "levelsEdit"}) {
             auto* widget = Child<QWidget>(sheet, name);
             const QRect shown(widget->mapTo(&sheet->LinksPage(), QPoint(0, 0)), widget->size());
             EXPECT_TRUE(page.contains(shown)) << name;
