@@ -504,11 +504,9 @@ void CSite::StartCrawl() {
         m_recordsFolder = GetSiteFolder();
     }
     m_stopReason.clear();
-    if (!IsSafeSiteName(m_name)) {
+    if (const std::string unsafe = UnsafeSiteNameReason(m_name); !unsafe.empty()) {
         // Its files would have no folder: the crawl would end Done with nothing stored.
-        m_stopReason = m_name.empty() ? std::string("Cannot store the site: it has no name")
-                                      : "Cannot store the site: \"" + m_name +
-                                            "\" cannot be the name of a folder";
+        m_stopReason = "Cannot store the site: " + unsafe;
     } else if (const std::string reason = UnwritableFolderReason(m_recordsFolder);
                !reason.empty()) {
         m_stopReason = "Cannot write to " + m_recordsFolder + ": " + reason;

@@ -35,6 +35,14 @@ bool IsSafeSiteName(std::string_view name) {
     return IsSafeNameSegment(name, kWindowsNameRules);
 }
 
+std::string UnsafeSiteNameReason(std::string_view name) {
+    if (IsSafeSiteName(name))
+        return {};
+    if (name.empty())
+        return "it has no name";
+    return "\"" + std::string(name) + "\" cannot be the name of a folder";
+}
+
 std::string UniqueSiteName(const std::string& base,
                            const std::function<bool(const std::string&)>& taken) {
     std::string name = base;

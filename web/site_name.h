@@ -12,6 +12,9 @@ std::string SiteNameFromAddress(std::string_view text);
 // not empty, not "." or "..", and free of separators and NUL (plus the names and
 // characters Windows refuses, when windowsRules is set).
 bool IsSafeSiteName(std::string_view name);
+// Why a site name cannot serve so, in words ("\"a/b\" cannot be the name of a folder");
+// empty when it can. The crawl and the site sheet refuse a name with the same words.
+std::string UnsafeSiteNameReason(std::string_view name);
 
 // base when taken(base) is false, else the first free of "base (2)", "base (3)", ...
 std::string UniqueSiteName(const std::string& base,

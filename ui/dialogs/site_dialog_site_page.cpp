@@ -64,6 +64,10 @@ QString RefusedNameMessage(const QString& name, const std::function<bool(const Q
         return QStringLiteral("A site name must be specified.");
     if (taken && taken(name))
         return QStringLiteral("'") + name + QStringLiteral("' is the name of another site.");
+    // Refused here rather than when the crawl starts: the name is the site's folder.
+    if (const std::string unsafe = UnsafeSiteNameReason(name.toStdString()); !unsafe.empty())
+        return QStringLiteral("Cannot store the site: ") + QString::fromStdString(unsafe) +
+               QLatin1Char('.');
     return {};
 }
 
@@ -255,8 +259,8 @@ void CSiteDialogSitePage::NormaliseAddress() {
     }
     if (m_nameEdit->text() == QStringLiteral("Untitled")) {
         // Sites on one host (other ports, say) would otherwise share a folder.
-        const QString name = QString::fromStdString(UniqueSiteName(
-            SiteNameFromAddress(parsed.host), [this](const std::string& candidate) {
+        const QString name = QString::fromStdString(
+            UniqueSiteName(SiteNameFromAddress(parsed.host), [this](const std::string& candidate) {
                 return isNameTaken && isNameTaken(QString::fromStdString(candidate));
             }));
         m_nameEdit->setText(name);

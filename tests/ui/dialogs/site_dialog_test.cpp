@@ -307,7 +307,7 @@ TEST_F(SiteDialogTest, LeavingThePageRefusesAnAddressWithoutHostOrOfOurOwnDomain
     EXPECT_EQ(RefusedAddressMessage(QStringLiteral("http://tolvane.co/")), QString());
 }
 
-TEST_F(SiteDialogTest, ASuggestedNameIsFreeAndAnEmptyOrTakenNameIsRefused) {
+TEST_F(SiteDialogTest, ASuggestedNameIsFreeAndAnEmptyTakenOrFolderlessNameIsRefused) {
     const QStringList others = {QStringLiteral("127001"), QStringLiteral("127001 (2)")};
     const auto taken = [&](const QString& name) { return others.contains(name); };
     CSite site("Untitled");
@@ -321,7 +321,14 @@ TEST_F(SiteDialogTest, ASuggestedNameIsFreeAndAnEmptyOrTakenNameIsRefused) {
             for (const auto& [typed, message] :
                  {std::pair{QString(), QStringLiteral("message: A site name must be specified.")},
                   std::pair{QStringLiteral("127001"),
-                            QStringLiteral("message: '127001' is the name of another site.")}}) {
+                            QStringLiteral("message: '127001' is the name of another site.")},
+                  // The name is the site's folder: refused now, not when the crawl starts.
+                  std::pair{QStringLiteral("a/b"),
+                            QStringLiteral("message: Cannot store the site: \"a/b\" cannot be "
+                                           "the name of a folder.")},
+                  std::pair{QStringLiteral(".."),
+                            QStringLiteral("message: Cannot store the site: \"..\" cannot be "
+                                           "the name of a folder.")}}) {
                 Retype(Name(sheet), typed);
                 m_messages.Clear();
                 Click(sheet, "okButton");
