@@ -2,14 +2,17 @@
 
 #include <algorithm>
 
+#include <QLocale>
+
 #include "engine/controller.h"
 #include "model/clock.h"
 #include "model/site.h"
 #include "ui/app_globals.h"
 
 namespace {
+// Grouped as the user's locale writes numbers: "1,331,200" reads at a glance.
 QString Count(std::int64_t value) {
-    return QString::number(value);
+    return QLocale().toString(static_cast<qlonglong>(value));
 }
 } // namespace
 
@@ -43,7 +46,7 @@ QString ElapsedText(std::int64_t seconds) {
 }
 
 QString AmountText(std::int64_t bytes) {
-    return QStringLiteral("%1 K").arg(bytes >> 10);
+    return Count(bytes >> 10) + QStringLiteral(" K");
 }
 
 QString RateText(int siteState, std::int64_t bytesTotal, std::int64_t elapsedSeconds,
@@ -53,7 +56,7 @@ QString RateText(int siteState, std::int64_t bytesTotal, std::int64_t elapsedSec
         kilobytes = history.Get(CSpeedHistory::kSize - 1);
     else if (elapsedSeconds >= 1)
         kilobytes = (bytesTotal / elapsedSeconds) >> 10;
-    return QStringLiteral("%1 K/s").arg(kilobytes);
+    return Count(kilobytes) + QStringLiteral(" K/s");
 }
 
 std::int64_t ElapsedSeconds(int siteState, std::int64_t startTime, std::int64_t endTime,

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
+#include <QLocale>
 #include <QTest>
 
 #include "engine/controller.h"
@@ -163,17 +164,20 @@ TEST_F(QuarnView, GrowingFiguresAndALongNameDoNotWidenThePane) {
     const QSize wanted = view.sizeHint();
     const int width = view.width();
 
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     site.m_name = std::string(80, 'N');
     site.m_filesTotal = 1'234'567'890;
     site.m_errorsTotal = 987'654'321;
     site.m_bytesTotal = std::int64_t{1} << 50;
     view.OnViewMessage(WM_SITE_CHANGED, &site);
     layOut();
-    EXPECT_EQ(Text("complete"), QStringLiteral("1234567890"));
-    EXPECT_EQ(Text("amount"), QStringLiteral("1099511627776 K"));
+    EXPECT_EQ(Text("complete"), QStringLiteral("1,234,567,890"));
+    EXPECT_EQ(Text("amount"), QStringLiteral("1,099,511,627,776 K"));
     EXPECT_EQ(view.minimumSizeHint().width(), least.width());
     EXPECT_EQ(view.sizeHint().width(), wanted.width());
     EXPECT_EQ(view.width(), width);
+    QLocale::setDefault(before);
 }
 
 TEST_F(QuarnView, TheSpeedGraphIsScaledToTheLargestSampleItShows) {

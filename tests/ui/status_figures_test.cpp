@@ -4,6 +4,8 @@
 
 #include <ctime>
 
+#include <QLocale>
+
 #include "engine/controller.h"
 #include "model/site.h"
 #include "ui/status_figures.h"
@@ -63,12 +65,18 @@ TEST(StatusFigures, ElapsedSecondsRunUntilNowWhileCrawlingElseUntilTheEnd) {
     EXPECT_EQ(ElapsedSeconds(kSiteQueued, 1000, 0, 1600), 0);
 }
 
-TEST(StatusFigures, AmountIsWholeKilobytes) {
+TEST(StatusFigures, AmountIsWholeKilobytesGroupedAsTheLocaleWritesNumbers) {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(AmountText(0), QStringLiteral("0 K"));
     EXPECT_EQ(AmountText(1023), QStringLiteral("0 K"));
     EXPECT_EQ(AmountText(1024), QStringLiteral("1 K"));
-    EXPECT_EQ(AmountText(5 * 1024 * 1024 + 1000), QStringLiteral("5120 K"));
-    EXPECT_EQ(AmountText(std::int64_t{3} << 40), QStringLiteral("3221225472 K"));
+    EXPECT_EQ(AmountText(1331200 * 1024LL), QStringLiteral("1,331,200 K"));
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(AmountText(1331200 * 1024LL), QStringLiteral("1.331.200 K"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(AmountText(std::int64_t{3} << 40), QStringLiteral("3,221,225,472 K"));
+    QLocale::setDefault(before);
 }
 
 TEST(StatusFigures, RateWhileCrawlingIsTheSampleWrittenLast) {
@@ -95,8 +103,15 @@ TEST(StatusFigures, RateOfAnEndedCrawlIsItsAverageAndZeroBelowOneSecond) {
 
 class StatusFiguresOfSite : public ::testing::Test {
 protected:
+    // Figures are grouped as the locale writes numbers: one locale for every run.
+    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void TearDown() override { QLocale::setDefault(m_locale); }
+
     CSite site{"Alpha"};
     ControllerSnapshot controller;
+
+private:
+    const QLocale m_locale;
 };
 
 TEST_F(StatusFiguresOfSite, NeverStartedSiteShowsEmptyTimesAndZeroes) {
@@ -133,7 +148,7 @@ TEST_F(StatusFiguresOfSite, RunningSiteShowsLiveFiguresAndItsBusyWorkers) {
     EXPECT_EQ(figures.finishTime, QString());
     EXPECT_EQ(figures.elapsed, QStringLiteral("01:02:03"));
     EXPECT_EQ(figures.rate, QStringLiteral("33 K/s"));
-    EXPECT_EQ(figures.amount, QStringLiteral("2048 K"));
+    EXPECT_EQ(figures.amount, QStringLiteral("2,048 K"));
     EXPECT_EQ(figures.complete, QStringLiteral("17"));
     EXPECT_EQ(figures.errors, QStringLiteral("2"));
     EXPECT_EQ(figures.workersUpper, 5);
