@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -211,6 +213,46 @@ TEST_F(MainFrameTest, EachCommandAnswersToItsOwnersRule) {
     EXPECT_FALSE(Enabled(cmd::FileMru1));
     app.Document().RecentFiles().Add(QStringLiteral("/tmp/some.xml"));
     EXPECT_TRUE(Enabled(cmd::FileMru1));
+}
+
+// The letter after "&" in a menu text, lower-cased; none for a text without one.
+QChar AccessKey(const QString& text) {
+    const qsizetype amp = text.indexOf(QLatin1Char('&'));
+    return amp >= 0 && amp + 1 < text.size() ? text[amp + 1].toLower() : QChar();
+}
+
+// Whether an entry is numbered by the recent-file list, or stands in for an empty one.
+bool IsRecentFileEntry(const QString& text) {
+    return text == QStringLiteral("Recent File") ||
+           (text.size() > 1 && text[0] == QLatin1Char('&') && text[1].isDigit());
+}
+
+// Every menu, submenu and item of the built menu bar can be reached from the keyboard, and
+// no two entries of one menu share their letter (the second could never be reached).
+TEST_F(MainFrameTest, EveryMenuAndItemHasAnAccessKeyOfItsOwnWithinItsMenu) {
+    const auto checkMenu = [](const QString& where, const QList<QAction*>& actions) {
+        QList<QChar> keys;
+        for (QAction* action : actions) {
+            if (action->isSeparator() || !action->isVisible() || action->text().isEmpty() ||
+                IsRecentFileEntry(action->text()))
+                continue;
+            const QString entry = where + QStringLiteral(": ") + action->text();
+            const QChar key = AccessKey(action->text());
+            EXPECT_FALSE(key.isNull()) << entry.toStdString();
+            EXPECT_FALSE(keys.contains(key)) << entry.toStdString();
+            keys.append(key);
+        }
+    };
+    const QList<QAction*> bar = frame->menuBar()->actions();
+    checkMenu(QStringLiteral("menu bar"), bar);
+    for (QAction* title : bar) {
+        QMenu* menu = title->menu();
+        ASSERT_NE(menu, nullptr);
+        checkMenu(title->text(), menu->actions());
+        for (QAction* item : menu->actions())
+            if (item->menu() != nullptr)
+                checkMenu(item->text(), item->menu()->actions());
+    }
 }
 
 TEST_F(MainFrameTest, TheStatusBarStartsReadyAndALongTextSqueezesOnlyItsOwnPane) {
