@@ -6,7 +6,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 #include <algorithm>
@@ -106,4 +108,14 @@ QHBoxLayout* MakeOkCancelRow(QDialog* dialog, CImageButton*& ok, CImageButton*& 
     row->addWidget(ok);
     row->addWidget(cancel);
     return row;
+}
+
+void AddTabStepKeys(QDialog* dialog, const std::function<void(int step)>& step) {
+    for (const auto& [keys, by] : {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                                   {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                                   {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+                                   {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+                                   {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}})
+        QObject::connect(new QShortcut(keys, dialog), &QShortcut::activated, dialog,
+                         [step, by = by] { step(by); });
 }

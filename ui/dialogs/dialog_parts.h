@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class CImageButton;
 class QCheckBox;
 class QDialog;
@@ -25,3 +27,6 @@ void AddNumberRow(QGridLayout* layout, int row, const QString& caption, QWidget*
                   const QString& unit);
 // OK (the default button; it accepts) and Cancel (it rejects), side by side at the right.
 QHBoxLayout* MakeOkCancelRow(QDialog* dialog, CImageButton*& ok, CImageButton*& cancel);
+// The keys that go from tab to tab anywhere in dialog, whatever holds the focus: Ctrl+Tab
+// and Ctrl+PgDn call step(1), Ctrl+Shift+Tab and Ctrl+PgUp step(-1).
+void AddTabStepKeys(QDialog* dialog, const std::function<void(int step)>& step);

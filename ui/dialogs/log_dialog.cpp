@@ -8,6 +8,7 @@
 #include "model/crawl_changes.h"
 #include "model/file_path.h"
 #include "model/site.h"
+#include "ui/dialogs/dialog_parts.h"
 
 namespace {
 constexpr int kLogTab = 0;
@@ -58,6 +59,11 @@ CLogDialog::CLogDialog(CSite& site, QWidget* parent)
     // Clear acts on the log; the list belongs to the crawl that wrote it.
     connect(m_tabs, &QTabWidget::currentChanged, this,
             [this](int tab) { SetClearEnabled(tab == kLogTab); });
+    // The text takes Ctrl+Tab for itself when it holds the focus.
+    AddTabStepKeys(this, [this](int step) {
+        m_tabs->setCurrentIndex((m_tabs->currentIndex() + step + m_tabs->count()) %
+                                m_tabs->count());
+    });
 
     SetContent(m_tabs);
     Fill();

@@ -1,7 +1,6 @@
 #include "ui/dialogs/site_dialog.h"
 
 #include <QHBoxLayout>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -85,13 +84,7 @@ CSiteDialog::CSiteDialog(const QString& caption, QWidget* parent, int firstPage)
         m_stack->addWidget(m_pages[i]);
     }
     connect(m_tabs, &QTabBar::currentChanged, this, &CSiteDialog::OnTabChanged);
-    for (const auto& [keys, step] : {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
-                                     {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
-                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
-                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
-                                     {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}})
-        connect(new QShortcut(keys, this), &QShortcut::activated, this,
-                [this, step = step] { StepTab(step); });
+    AddTabStepKeys(this, [this](int step) { StepTab(step); });
 
     QHBoxLayout* buttons = MakeOkCancelRow(this, m_ok, m_cancel);
     auto* layout = new QVBoxLayout(this);

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
+#include <tuple>
 
 #include "model/clock.h"
 #include "model/crawl_changes.h"
@@ -143,6 +144,21 @@ TEST_F(LogDialogTest, TheSecondTabListsTheNewAndChangedFilesOfTheLastCrawl) {
     Click(dialog, "refreshButton");
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(list->topLevelItem(1)->text(0), QStringLiteral("changed"));
+
+    // The keys that switch tabs work with the focus in the log's text, which would take
+    // Ctrl+Tab for itself.
+    tabs->setCurrentIndex(0);
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    Text(dialog)->setFocus();
+    for (const auto& [key, modifiers, shown] :
+         {std::tuple{Qt::Key_Tab, Qt::ControlModifier, 1},
+          std::tuple{Qt::Key_Tab, Qt::ControlModifier, 0},
+          std::tuple{Qt::Key_PageDown, Qt::ControlModifier, 1},
+          std::tuple{Qt::Key_PageUp, Qt::ControlModifier, 0}}) {
+        QTest::keyClick(Text(dialog), key, modifiers);
+        EXPECT_EQ(tabs->currentIndex(), shown) << key;
+    }
 
     // Clear empties the log only, so it has nothing to do on the list's tab.
     auto* clear = dialog.findChild<CImageButton*>(QStringLiteral("clearButton"));
