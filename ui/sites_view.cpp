@@ -628,8 +628,21 @@ void CSitesView::NewSite() {
     site->m_url = "http://";
     CSite* added = site.get();
     g_pProject->AddSite(std::move(site), *target);
+    MakeCurrent(added);
     // The site stays even when its properties are cancelled.
     EditSite(added);
+}
+
+void CSitesView::MakeCurrent(CSite* site) {
+    QTreeWidgetItem* item = FindItem(site);
+    if (!item)
+        return;
+    m_tree->ClearSelection();
+    m_tree->SetItemState(item, CTreeCtrlEx::kStateCaret | CTreeCtrlEx::kStateSelected,
+                         CTreeCtrlEx::kStateCaret | CTreeCtrlEx::kStateSelected);
+    m_tree->scrollToItem(item);
+    if (onShowSite)
+        onShowSite(site);
 }
 
 void CSitesView::Rename() {
@@ -853,8 +866,11 @@ void CSitesView::OnDrop(QDropEvent* event) {
         site->UseNewSiteDefaults();
         site->m_url = address;
     }
-    if (site)
+    if (site) {
+        CSite* added = site.get();
         g_pProject->AddSite(std::move(site), *group);
+        MakeCurrent(added);
+    }
     event->setDropAction(action);
     event->accept();
 }

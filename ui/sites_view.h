@@ -102,6 +102,9 @@ private:
     void DeleteGroups();
     void DeleteSites();
     void EditSite(CSite* site);
+    // The site becomes the one the commands and the status pane are about: selected,
+    // under the caret and shown.
+    void MakeCurrent(CSite* site);
     void EraseContent();
     void ViewWeb();
     void ViewQuarned();

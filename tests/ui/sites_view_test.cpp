@@ -339,6 +339,11 @@ TEST_F(SitesView, NewSiteGoesToTheSelectedGroupAndOpensItsProperties) {
     EXPECT_TRUE(added.m_pageRequisites);
     EXPECT_EQ(edited, std::vector<CSite*>{&added});
     EXPECT_TRUE(first.m_sites.empty());
+    // It is the current site at once: F4 and F10 act on it, the status pane shows it.
+    EXPECT_EQ(Tree().currentItem(), Item(added));
+    EXPECT_EQ(Tree().GetFirstSelectedItem(), Item(added));
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), &added);
     // Cancelled properties keep the site; the status pane hears of it either way.
     EXPECT_EQ(changed, std::vector<CSite*>{&added});
 
@@ -590,6 +595,9 @@ TEST_F(SitesView, ADroppedAddressBecomesASiteNamedAfterItWithoutADialog) {
     EXPECT_EQ(group.m_sites[1]->m_url, "http://www.example.com/x/");
     EXPECT_TRUE(group.m_sites[1]->m_pageRequisites);
     EXPECT_TRUE(edited.empty());
+    EXPECT_EQ(Tree().currentItem(), Item(*group.m_sites[1]));
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), group.m_sites[1].get());
 
     EXPECT_EQ(Drop(address, At(existing), Qt::CopyAction), Qt::IgnoreAction);
     QMimeData neither;
