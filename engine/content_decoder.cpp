@@ -26,6 +26,24 @@ using Sink = CContentDecoder::Sink;
 // Servers nest codings rarely and never deeply; a longer list is an attack on the stack.
 constexpr std::size_t kMostCodings = 5;
 
+// Moves bytes from data into held until it holds want of them, for a decision that needs
+// that many first bytes; true once it does.
+bool Gather(std::string& held, std::size_t want, const char*& data, std::size_t& size) {
+    const std::size_t taken = std::min(size, want - std::min(want, held.size()));
+    held.append(data, taken);
+    data += taken;
+    size -= taken;
+    return held.size() >= want;
+}
+
+// Decodes bytes that were held back, through the same decode as the rest.
+template <typename Decode> DecodeResult DecodeHeld(std::string& held, Decode&& decode) {
+    const std::string bytes = std::exchange(held, {});
+    const char* data = bytes.data();
+    std::size_t size = bytes.size();
+    return decode(data, size);
+}
+
 // A coding whose body may hold several members one after another (gzip members, zstd
 // frames). After a member's end the next bytes are decoded only when they start another
 // member; anything else there is not part of the body and is ignored, as browsers do.
@@ -42,11 +60,7 @@ public:
                     break; // no progress; never spin
                 continue;
             }
-            const std::size_t taken = std::min(size, MagicSize() - m_following.size());
-            m_following.append(data, taken);
-            data += taken;
-            size -= taken;
-            if (m_following.size() < MagicSize())
+            if (!Gather(m_following, MagicSize(), data, size))
                 break;
             if (!StartsMember(m_following)) {
                 m_ignoringRest = true;
@@ -54,10 +68,10 @@ public:
             }
             StartNextMember();
             m_memberEnded = false;
-            const std::string magic = std::exchange(m_following, {});
-            const char* magicData = magic.data();
-            std::size_t magicSize = magic.size();
-            if (const DecodeResult result = DecodeMember(magicData, magicSize, out);
+            if (const DecodeResult result = DecodeHeld(m_following,
+                                                       [&](const char*& held, std::size_t& left) {
+                                                           return DecodeMember(held, left, out);
+                                                       });
                 result != DecodeResult::Ok)
                 return result;
         }
@@ -94,14 +108,8 @@ public:
 protected:
     DecodeResult DecodeMember(const char*& data, std::size_t& size, const Sink& out) override {
         if (!m_started) {
-            if (!m_gzip) {
-                const std::size_t taken = std::min(size, 2 - m_head.size());
-                m_head.append(data, taken);
-                data += taken;
-                size -= taken;
-                if (m_head.size() < 2)
-                    return DecodeResult::Ok;
-            }
+            if (!m_gzip && !Gather(m_head, 2, data, size))
+                return DecodeResult::Ok;
             // gzip's automatic detection also takes a zlib stream labelled gzip.
             const int windowBits = m_gzip            ? MAX_WBITS + 32
                                    : HasZlibHeader() ? MAX_WBITS
@@ -110,10 +118,9 @@ protected:
                 return DecodeResult::Unreadable;
             m_started = true;
             if (!m_head.empty()) {
-                const std::string head = std::exchange(m_head, {});
-                const char* headData = head.data();
-                std::size_t headSize = head.size();
-                if (const DecodeResult result = Inflate(headData, headSize, out);
+                if (const DecodeResult result = DecodeHeld(
+                        m_head, [&](const char*& held,
+                                    std::size_t& left) { return Inflate(held, left, out); });
                     result != DecodeResult::Ok)
                     return result;
             }

@@ -53,20 +53,6 @@ bool IsConnectFailure(CURLcode code) {
     return code == CURLE_COULDNT_CONNECT || code == CURLE_OPERATION_TIMEDOUT;
 }
 
-// The value of the header called name (any letter case) in a raw header block, without
-// the spaces around it; empty when absent.
-std::string_view HeaderValue(std::string_view rawHeaders, std::string_view name) {
-    while (!rawHeaders.empty()) {
-        const std::size_t end = std::min(rawHeaders.find("\r\n"), rawHeaders.size());
-        const std::string_view line = rawHeaders.substr(0, end);
-        rawHeaders.remove_prefix(std::min(end + 2, rawHeaders.size()));
-        if (line.size() > name.size() && line[name.size()] == ':' &&
-            EqualsIgnoringAsciiCase(line.substr(0, name.size()), name))
-            return TrimSpaces(line.substr(name.size() + 1));
-    }
-    return {};
-}
-
 // Every value of the header called name, joined as one list ("gzip, br").
 std::string HeaderList(std::string_view rawHeaders, std::string_view name) {
     std::string list;
@@ -116,6 +102,25 @@ void ReadAnswerHeaders(CURL* curl, const std::string& rawHeaders, CHttpAnswer& a
 }
 
 } // namespace
+
+std::string_view HeaderValue(std::string_view rawHeaders, std::string_view name) {
+    while (!rawHeaders.empty()) {
+        const std::size_t end = std::min(rawHeaders.find("\r\n"), rawHeaders.size());
+        const std::string_view line = rawHeaders.substr(0, end);
+        rawHeaders.remove_prefix(std::min(end + 2, rawHeaders.size()));
+        if (line.size() > name.size() && line[name.size()] == ':' &&
+            EqualsIgnoringAsciiCase(line.substr(0, name.size()), name)) {
+            // Spaces and tabs around a value are not part of it.
+            std::string_view value = line.substr(name.size() + 1);
+            const std::size_t first = value.find_first_not_of(" \t");
+            if (first == std::string_view::npos)
+                return {};
+            value.remove_prefix(first);
+            return value.substr(0, value.find_last_not_of(" \t") + 1);
+        }
+    }
+    return {};
+}
 
 bool CInternetSession::Initialise() {
     static std::once_flag once;

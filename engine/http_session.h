@@ -54,6 +54,10 @@ private:
     CServerGate m_gate;
 };
 
+// The value of the header called name (any letter case) in a raw header block, without
+// the spaces and tabs around it; empty when absent.
+std::string_view HeaderValue(std::string_view rawHeaders, std::string_view name);
+
 // One answer's status and the headers the worker reads.
 struct CHttpAnswer {
     // The HTTP status; 0 when none arrived.

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/file_store.h"
 #include "engine/link_scanner.h"
@@ -16,15 +18,12 @@
 #include "web/local_naming.h"
 
 namespace {
-// The texts the page's links to renamed files were written with; nothing when a link
-// written as an address needs mending, which only reading every link finds.
+// The texts the page's links that need mending were written with; nothing when one of
+// them was written as an address, which only reading every link finds.
 std::optional<std::unordered_set<std::string>> StaleLinks(CSite& site, const CNamedAddress& page,
-                                                          std::uint64_t written,
-                                                          std::span<const CIndexedLink> links) {
+                                                          std::span<const CIndexedLink> mending) {
     std::unordered_set<std::string> stale;
-    for (const CIndexedLink& link : links) {
-        if (!site.NeedsMending(link, written))
-            continue;
+    for (const CIndexedLink& link : mending) {
         if (link.absolute)
             return std::nullopt;
         for (const std::string& name : site.NameTable().FormerNames(link.target))
@@ -67,17 +66,19 @@ int MendStoredLinks(CSite& site) {
     if (!site.ExactNames() || !site.NameTable().IsOpen())
         return 0;
     int mended = 0;
-    site.LinkIndex().ForEachPage(
-        [&](std::uint64_t page, std::uint64_t written, std::span<const CIndexedLink> links) {
-            if (std::none_of(links.begin(), links.end(), [&](const CIndexedLink& link) {
-                    return site.NeedsMending(link, written);
-                }))
-                return;
-            const auto stored = site.NameTable().Find(page);
-            if (stored && stored->redirect == 0 &&
-                MendFile(site, *stored, StaleLinks(site, *stored, written, links)))
-                ++mended;
-        });
+    std::vector<CIndexedLink> mending;
+    site.LinkIndex().ForEachPage([&](std::uint64_t page, std::uint64_t written,
+                                     std::span<const CIndexedLink> links) {
+        mending.clear();
+        std::copy_if(links.begin(), links.end(), std::back_inserter(mending),
+                     [&](const CIndexedLink& link) { return site.NeedsMending(link, written); });
+        if (mending.empty())
+            return;
+        const auto stored = site.NameTable().Find(page);
+        if (stored && stored->redirect == 0 &&
+            MendFile(site, *stored, StaleLinks(site, *stored, mending)))
+            ++mended;
+    });
     site.SetLinksMended();
     if (mended != 0)
         site.AddLog("Mended the links of " + std::to_string(mended) +

@@ -6,7 +6,6 @@
 #include <memory>
 #include <string_view>
 
-#include "web/byte_text.h"
 #include "web/url.h"
 
 namespace {
@@ -21,26 +20,6 @@ bool IsRedirect(int status) {
 bool IsUnreachable(int curlError) {
     return curlError == CURLE_COULDNT_RESOLVE_HOST || curlError == CURLE_COULDNT_RESOLVE_PROXY ||
            curlError == CURLE_COULDNT_CONNECT;
-}
-
-// The Location header's value (its name in any letter case); empty when there is none.
-std::string LocationOf(std::string_view rawHeaders) {
-    while (!rawHeaders.empty()) {
-        const std::size_t end = std::min(rawHeaders.find("\r\n"), rawHeaders.size());
-        const std::string_view line = rawHeaders.substr(0, end);
-        rawHeaders.remove_prefix(std::min(end + 2, rawHeaders.size()));
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos ||
-            !EqualsIgnoringAsciiCase(TrimSpaces(line.substr(0, colon)), "location"))
-            continue;
-        std::string_view value = line.substr(colon + 1);
-        while (!value.empty() && IsAsciiWhitespace(value.front()))
-            value.remove_prefix(1);
-        while (!value.empty() && IsAsciiWhitespace(value.back()))
-            value.remove_suffix(1);
-        return std::string(value);
-    }
-    return {};
 }
 
 RobotsOutcome OutcomeOf(const CHttpAnswer& answer) {
@@ -85,7 +64,7 @@ CRobotsFetch FetchRobotsTxt(CInternetSession& session, CHttpConnection& connecti
         if (fetch.outcome != RobotsOutcome::NoRules || !IsRedirect(fetch.answer.status))
             break;
         // A redirect too many, or one to what cannot be fetched, leaves no rules.
-        const std::string location = LocationOf(fetch.answer.rawHeaders);
+        const std::string location(HeaderValue(fetch.answer.rawHeaders, "Location"));
         if (redirects == kMostRedirects || location.empty())
             break;
         // Exact reading: a last name without a dot is asked for as it is, not as a folder.

@@ -19,13 +19,16 @@ namespace {
 constexpr const char* kUnexpectedFormat = "Unexpected file format.";
 constexpr const char* kNotAProjectFile = "Not a project file";
 
-// "Unexpected file format." and, on a line of its own, what is wrong and on which line;
-// Open puts the file's name before it.
-std::string DamagedFormatText(std::string_view text, const CXMLDamage& damage) {
+// "Unexpected file format." and, on a line of its own, the file's name (when there is
+// one), what is wrong and on which line.
+std::string DamagedFormatText(std::string_view text, const CXMLDamage& damage,
+                              std::string_view fileName) {
     const std::size_t offset = std::min(damage.offset, text.size());
     const auto line = 1 + std::count(text.begin(), text.begin() + offset, '\n');
-    return std::string(kUnexpectedFormat) + "\n" + damage.what + " (line " + std::to_string(line) +
-           ").";
+    std::string message = std::string(kUnexpectedFormat) + "\n";
+    if (!fileName.empty())
+        message.append(fileName).append(": ");
+    return message + damage.what + " (line " + std::to_string(line) + ").";
 }
 
 // Only a regular file of a project's size is read: a device or a pipe could be read without
@@ -135,7 +138,7 @@ void CProject::Store(std::ostream& out) const {
     WriteXML(data, out);
 }
 
-bool CProject::Load(std::istream& in, std::string& error) {
+bool CProject::Load(std::istream& in, std::string& error, std::string_view fileName) {
     ClearContents();
     const std::optional<std::string> text = ReadXMLText(in);
     if (!text) {
@@ -148,14 +151,14 @@ bool CProject::Load(std::istream& in, std::string& error) {
         if (LoadOlderFormat(in))
             return true;
         ClearContents();
-        error = DamagedFormatText(*text, {"no <DATA> element: not a project file", 0});
+        error = DamagedFormatText(*text, {"no <DATA> element: not a project file", 0}, fileName);
         return false;
     }
     CXMLDamage damage;
     const std::unique_ptr<CXMLElement> data = ParseXMLText(*text, &damage);
     if (!data) {
         // A cut or garbled file would otherwise open as an empty project and be saved so.
-        error = DamagedFormatText(*text, damage);
+        error = DamagedFormatText(*text, damage, fileName);
         return false;
     }
     for (std::size_t i = 0; i < data->GetChildCount(); ++i) {
@@ -200,10 +203,7 @@ bool CProject::Open(const std::filesystem::path& path, std::string& error) {
     } else if (std::ifstream in(path, std::ios::binary); !in) {
         error = "Cannot open the file " + FromFsPath(path) + ".";
     } else {
-        loaded = Load(in, error);
-        if (!loaded && error.starts_with(kUnexpectedFormat) &&
-            error.size() > std::string_view(kUnexpectedFormat).size())
-            error.insert(std::string_view(kUnexpectedFormat).size() + 1, FromFsPath(path) + ": ");
+        loaded = Load(in, error, FromFsPath(path));
         if (loaded && in.bad()) {
             error = "Failed to read the file " + FromFsPath(path) + ".";
             loaded = false;

@@ -64,8 +64,9 @@ public:
 
     // --- Stream forms, as the file holds them ---
     // Loading first empties the project. False (with error) for content it cannot read,
-    // a damaged element text among it, or a stream longer than kMaxFileBytes.
-    bool Load(std::istream& in, std::string& error);
+    // a damaged element text among it, or a stream longer than kMaxFileBytes. fileName,
+    // when given, is named in the message about damage.
+    bool Load(std::istream& in, std::string& error, std::string_view fileName = {});
     void Store(std::ostream& out) const;
     // Deletes every group and so every site.
     void ClearContents();

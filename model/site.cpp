@@ -86,8 +86,8 @@ void CSite::FixKeyRules() {
     m_namingPort = KeyPort(start);
 }
 
-void CSite::ForgetKnown(const CUrl& address) {
-    const auto entry = m_activeKeys.find(KnownKey(address).active);
+void CSite::ForgetKnown(std::uint64_t active) {
+    const auto entry = m_activeKeys.find(active);
     if (entry != m_activeKeys.end() && --entry->second == 0)
         m_activeKeys.erase(entry);
 }
@@ -103,14 +103,18 @@ bool CSite::AddPending(std::unique_ptr<CUrl>& address, std::uint64_t exactKeyHas
         if (m_activeKeys.contains(active) || HasEnded(*address, key))
             return false;
     }
-    const std::string local = GetLocalPath(*address);
-    if (local.empty())
-        return false;
-    // The file test runs without the lock, so that workers queueing links do not wait on
-    // each other's disk access; the second look catches an address queued meanwhile.
-    // With exact names no two addresses share a file, so the keys alone tell.
-    if (!m_keysExact && StoredDuringCrawl(local))
-        return false;
+    if (m_keysExact) {
+        // No two addresses share a file, so the keys alone tell. One its caller hashed
+        // has its name already: the caller wrote a link to it.
+        if (exactKeyHash == 0 && GetLocalPath(*address).empty())
+            return false;
+    } else {
+        // The file test runs without the lock, so that workers queueing links do not wait
+        // on each other's disk access; the second look catches an address queued meanwhile.
+        const std::string local = GetLocalPath(*address);
+        if (local.empty() || StoredDuringCrawl(local))
+            return false;
+    }
     std::lock_guard lock(m_lock);
     if (m_activeKeys.contains(active) || HasEnded(*address, key))
         return false;
@@ -131,14 +135,16 @@ std::unique_ptr<CUrl> CSite::NextPending() {
 }
 
 void CSite::MarkDone(const CUrl& address, bool ended, bool stored) {
+    // Made before the lock is taken: the other workers need not wait for it.
+    const KnownKeyOf key = KnownKey(address);
     {
         std::lock_guard lock(m_lock);
         // Known as ended before it stops being active, so that no other worker queues it
         // in between.
         if (ended)
-            m_endedKeys.Insert(EndedKey(address, KnownKey(address)));
+            m_endedKeys.Insert(EndedKey(address, key));
         if (LeaveProgress(address))
-            ForgetKnown(address);
+            ForgetKnown(key.active);
         // The figures count files, not tries: a failure or a retry adds none.
         if (stored)
             Count(m_filesInterval, m_filesPeak, m_filesTotal, 1);

@@ -129,7 +129,8 @@ public:
     // --- Crawl lists (locked) ---
     // Takes the address unless it is already known or cannot be stored safely; on
     // refusal the pointer is left with the caller.
-    // exactKeyHash: the address's ExactKeyHash when the caller has it already, else 0.
+    // exactKeyHash: the address's ExactKeyHash when the caller has named it already (it
+    // wrote a link to it), else 0.
     bool AddPending(std::unique_ptr<CUrl>& address, std::uint64_t exactKeyHash = 0);
     // The head of pending, now in progress and owned by the caller; null when empty.
     std::unique_ptr<CUrl> NextPending();
@@ -331,7 +332,7 @@ private:
     bool HasEnded(const CUrl& address, const KnownKeyOf& key) const;
     // Whether the local file was written since the crawl began.
     bool StoredDuringCrawl(const std::string& localPath) const;
-    void ForgetKnown(const CUrl& address);
+    void ForgetKnown(std::uint64_t active);
     // Takes address off the in-progress list, under the lock; false when it was not on it.
     bool LeaveProgress(const CUrl& address);
     // Takes the settings keys depend on; only while no address is pending or in progress.

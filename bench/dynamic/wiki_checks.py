@@ -174,6 +174,11 @@ def best_copy(paths, scans, top):
     return min(paths, key=key) if paths else None
 
 
+def outcome_of(what):
+    """How a resolved reference counts: a folder or a broken name is a missing file."""
+    return {"folder": "missing", "broken": "missing", "other": "other host"}.get(what, what)
+
+
 def check_copy(top, server, titles, scans=None, bound=None, examples=3):
     """Counts, over every stored page below `top`, how each style sheet,
     script and image reference resolves from disk, and how links to articles
@@ -208,8 +213,7 @@ def check_copy(top, server, titles, scans=None, bound=None, examples=3):
             what, target = links.resolve(url, base, server)
             if what == "skip":
                 continue
-            outcome = {"folder": "missing", "broken": "missing", "other": "other host"}.get(
-                what, what)
+            outcome = outcome_of(what)
             if what == "ok":
                 if bound and not target.startswith(os.path.join(bound, "")):
                     outcome = "outside"
@@ -228,8 +232,7 @@ def check_copy(top, server, titles, scans=None, bound=None, examples=3):
             what, target = links.resolve(url, base, server)
             if what == "skip":
                 continue
-            outcome = {"folder": "missing", "broken": "missing", "other": "other host"}.get(
-                what, what)
+            outcome = outcome_of(what)
             if what == "ok":
                 # A file that is no page, or another page, is the wrong page.
                 outcome = "ok" if heading_of.get(target) == normal_text(title) else "wrong page"

@@ -83,6 +83,14 @@ protected:
         site.m_pageRequisites = true;
         return site;
     }
+
+    // Crawls the site, fails the test for each error it lists, and gives what is on disk.
+    Files CopyWithoutErrors(CSite& site) {
+        RunToEnd({&site});
+        for (const auto& error : site.GetErrors())
+            ADD_FAILURE() << error.code << " " << error.address;
+        return Snapshot(dir.path() / site.m_name);
+    }
 };
 
 } // namespace
@@ -137,10 +145,7 @@ TEST_F(ExactNames, EveryAddressIsStoredOnceAndEveryLinkLeadsToItsContent) {
     CSite& site = MakeExactSite("/index.html");
     const fs::path folder = dir.path() / "Exact";
 
-    RunToEnd({&site});
-    for (const auto& error : site.GetErrors())
-        ADD_FAILURE() << error.code << " " << error.address;
-    const Files copy = Snapshot(folder);
+    const Files copy = CopyWithoutErrors(site);
 
     // What each link of the start page leads to, in the page's order.
     const std::string start = "127.0.0.1/index.html";
@@ -249,10 +254,7 @@ TEST_F(ExactNames, LinksWrittenAsAddressesAreMendedAndCollidingNamesStayApart) {
     site.m_levels = 3;
     const fs::path folder = dir.path() / "Exact";
 
-    RunToEnd({&site});
-    for (const auto& error : site.GetErrors())
-        ADD_FAILURE() << error.code << " " << error.address;
-    const Files copy = Snapshot(folder);
+    const Files copy = CopyWithoutErrors(site);
     const std::string p1 = "127.0.0.1/p1.html";
     ASSERT_EQ(copy.count(p1), 1u);
     const std::vector<std::string> links = LinksOf(copy.at(p1));

@@ -11,13 +11,9 @@
 
 #include "web/byte_text.h"
 #include "web/exact_name.h"
+#include "fuzz_input.h"
 
 namespace {
-void Require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
 void CheckName(std::string_view name, TypedExtension type) {
     if (name.empty())
         return;
@@ -84,12 +80,8 @@ std::string Followed(std::string_view fromName, std::string_view link) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
-    // The first line is the base page, the rest the link found on it.
-    const auto newline = input.find('\n');
-    const std::string_view baseText = input.substr(0, newline);
-    const std::string_view linkText =
-        newline == std::string_view::npos ? input : input.substr(newline + 1);
+    const auto [baseText, linkText] =
+        SplitBaseAndLink(std::string_view(reinterpret_cast<const char*>(data), size));
 
     const CUrl base(nullptr, baseText, kLinkFollowed, UrlReading::Exact);
     const CUrl link(&base, linkText, kLinkFollowed, UrlReading::Exact);

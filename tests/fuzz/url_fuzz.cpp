@@ -8,13 +8,9 @@
 #include <string_view>
 
 #include "web/url.h"
+#include "fuzz_input.h"
 
 namespace {
-void Require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
 void CheckLocalPath(const CUrl& url) {
     const std::string local = url.GetLocalPath(CLocalNaming{"/s", "Site", "index.htm"});
     if (local.empty())
@@ -32,12 +28,8 @@ void CheckLocalPath(const CUrl& url) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
-    // The first line is the base page, the rest the link found on it.
-    const auto newline = input.find('\n');
-    const std::string_view baseText = input.substr(0, newline);
-    const std::string_view linkText =
-        newline == std::string_view::npos ? input : input.substr(newline + 1);
+    const auto [baseText, linkText] =
+        SplitBaseAndLink(std::string_view(reinterpret_cast<const char*>(data), size));
 
     const CUrl base(nullptr, baseText, kLinkFollowed);
     const CUrl link(&base, linkText, kLinkFollowed);
