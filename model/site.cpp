@@ -11,6 +11,7 @@
 #include "model/file_path.h"
 #include "model/leftover_files.h"
 #include "model/shared_text.h"
+#include "model/site_folder.h"
 #include "model/site_group.h"
 #include "model/status_bar.h"
 #include "web/byte_text.h"
@@ -306,27 +307,36 @@ LinkRefusal CSite::RefusalOf(const CUrl& address, bool requisite) const {
     return RobotsAllow(address) ? LinkRefusal::None : LinkRefusal::Robots;
 }
 
-// Without a sites directory nothing is stored: the site's folder would otherwise land in
-// the file system's root or in whatever the working directory happens to be.
+// Without a sites directory nothing is stored (unless the site has a folder of its own):
+// the folder would otherwise land in the file system's root or the working directory.
 std::string CSite::GetLocalPath(const CUrl& address) const {
-    // The site's folder, fixed when the crawl began, holds the sites directory already.
-    if (m_keysExact && !m_recordsFolder.empty())
-        return ExactPath(ExactNameOf(address, LinkContext::Other));
-    const std::string sitesDir = g_strSitesDir.Get();
-    if (sitesDir.empty())
-        return {};
     if (m_keysExact)
         return ExactPath(ExactNameOf(address, LinkContext::Other));
-    return address.GetLocalPath(CLocalNaming{sitesDir, m_name, m_defaultDocument});
+    return ClassicPathIn(GetSiteFolder(), address);
+}
+
+std::string CSite::ClassicPathIn(std::string_view folder, const CUrl& address) const {
+    // The namer takes the folder as the one it sits in and its own name, and checks both.
+    const auto separator = folder.find_last_of(kPathSeparator);
+    if (folder.empty() || separator == std::string_view::npos)
+        return {};
+    const std::string_view parent = folder.substr(0, separator == 0 ? 1 : separator);
+    return address.GetLocalPath(
+        CLocalNaming{parent, folder.substr(separator + 1), m_defaultDocument});
 }
 
 std::string CSite::GetSiteFolder() const {
-    std::string sitesDir = g_strSitesDir.Get();
-    if (sitesDir.empty() || !IsSafeSiteName(m_name))
+    const std::string sitesDir = g_strSitesDir.Get();
+    if (m_useContentDirectory)
+        return ChosenSiteFolder(m_contentDirectory, sitesDir);
+    if (!IsSafeSiteName(m_name))
         return {};
-    if (sitesDir.back() != kPathSeparator)
-        sitesDir += kPathSeparator;
-    return sitesDir + m_name;
+    return DerivedSiteFolder(sitesDir, m_name);
+}
+
+void CSite::ForgetCrawlFolder() {
+    std::lock_guard lock(m_lock);
+    m_recordsFolder.clear();
 }
 
 void CSite::EraseContent() {
@@ -510,9 +520,12 @@ void CSite::StartCrawl() {
         m_recordsFolder = GetSiteFolder();
     }
     m_stopReason.clear();
-    if (const std::string unsafe = UnsafeSiteNameReason(m_name); !unsafe.empty()) {
+    if (const std::string unsafe = UnsafeSiteNameReason(m_name);
+        FolderFollowsName() && !unsafe.empty()) {
         // Its files would have no folder: the crawl would end Done with nothing stored.
         m_stopReason = "Cannot store the site: " + unsafe;
+    } else if (m_useContentDirectory && m_recordsFolder.empty()) {
+        m_stopReason = "Cannot store the site: " + m_contentDirectory + " cannot hold a copy";
     } else if (const std::string reason = UnwritableFolderReason(m_recordsFolder);
                !reason.empty()) {
         m_stopReason = "Cannot write to " + m_recordsFolder + ": " + reason;

@@ -70,6 +70,9 @@ public:
     std::string m_password;
     std::string m_defaultDocument = "index.htm";
     std::string m_contentDirectory;
+    // Whether the copy goes to CONTENT_DIRECTORY; otherwise to the sites directory and
+    // the name, as in projects saved before the folder could be chosen.
+    bool m_useContentDirectory = false;
     bool m_downloadChanges = true;
     bool m_new = true;
     int m_workers = 1;
@@ -172,9 +175,16 @@ public:
     // The local file of an address of this site; empty when it would leave the site's
     // folder or when no sites directory is set.
     std::string GetLocalPath(const CUrl& address) const;
-    // sites directory / name; empty when the name cannot be a folder name or when no
-    // sites directory is set.
+    // The chosen content directory, or sites directory / name; empty when the name
+    // cannot be a folder name or when no sites directory is set.
     std::string GetSiteFolder() const;
+    // Whether the folder follows the name (and moves when the site is renamed).
+    bool FolderFollowsName() const { return !m_useContentDirectory; }
+    // The local file of an address with classic names, in the given site folder.
+    std::string ClassicPathIn(std::string_view folder, const CUrl& address) const;
+    // Called when the site's folder changed (a rename, a new directory) after a crawl, so
+    // that nothing goes on using the folder the last crawl wrote to.
+    void ForgetCrawlFolder();
     // Deletes the site's folder with everything below it.
     void EraseContent();
     // What the server said of a local file when it was stored (kept across crawls in the

@@ -233,13 +233,11 @@ std::unique_ptr<CUrl> CSite::AddressOfName(std::string_view name, const CUrl& ba
 }
 
 std::string CSite::StartPagePath() const {
-    const std::string sitesDir = g_strSitesDir.Get();
     const std::string folder = GetSiteFolder();
-    if (sitesDir.empty() || folder.empty())
+    if (folder.empty())
         return {};
     if (!m_exactNames)
-        return CUrl(nullptr, m_url, kLinkFollowed)
-            .GetLocalPath(CLocalNaming{sitesDir, m_name, m_defaultDocument});
+        return ClassicPathIn(folder, CUrl(nullptr, m_url, kLinkFollowed));
     const CUrl start(nullptr, m_url, kLinkFollowed, UrlReading::Exact);
     CNameTable table;
     table.Open(ToFsPath(folder) / kNameTableFile, true);

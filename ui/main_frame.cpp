@@ -178,11 +178,7 @@ void CMainFrame::CreatePanes() {
             g_pBrowserView->Navigate(address, true);
     };
     sitesView->editSite = [](CSite& site) {
-        CSiteDialog sheet(QStringLiteral("Site Properties"), nullptr, 0);
-        sheet.SitePage().isNameTaken = [&site](const QString& name) {
-            return g_pProject && g_pProject->IsSiteNameTaken(name.toStdString(), &site);
-        };
-        return sheet.EditSite(site) == QDialog::Accepted;
+        return g_pProject && EditSiteOfProject(*g_pProject, site, nullptr);
     };
     sitesView->showErrors = [](CSite& site) { CErrorsDialog(site).exec(); };
     sitesView->showLog = [](CSite& site) { CLogDialog(site).exec(); };

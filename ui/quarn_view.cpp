@@ -192,8 +192,10 @@ void CQuarnView::Refresh() {
     if (m_shownSite && !IsSiteInProject(m_shownSite))
         m_shownSite = nullptr;
     m_siteArea->setEnabled(m_shownSite != nullptr);
-    if (!m_shownSite)
+    if (!m_shownSite) {
+        Show(StatusFigures{}); // nothing left of a site that went
         return;
+    }
     Show(ComputeStatusFigures(*m_shownSite, NowSeconds(), TakeControllerSnapshot()));
 }
 

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -23,11 +24,13 @@
 #include "model/project.h"
 #include "model/site.h"
 #include "model/site_group.h"
+#include "model/site_moves.h"
 #include "model/xml_document.h"
 #include "model/xml_element.h"
 #include "ui/app_globals.h"
 #include "ui/controls/label_ctrl.h"
 #include "ui/controls/tree_ctrl_ex.h"
+#include "ui/dialogs/message_dialog.h"
 #include "ui/quarn_view.h"
 #include "web/site_name.h"
 #include "web/url.h"
@@ -241,6 +244,25 @@ CSitesView::CSitesView(QWidget* parent) : QWidget(parent) {
         box.setDefaultButton(QMessageBox::Yes);
         return box.exec() == QMessageBox::Yes;
     };
+    askDelete = [this](const QString& text, bool hasFiles) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Quarn"), text, QMessageBox::Cancel,
+                        this);
+        box.setTextFormat(Qt::PlainText);
+        QPushButton* keep =
+            box.addButton(hasFiles ? QStringLiteral("&Keep Files") : QStringLiteral("&Delete"),
+                          QMessageBox::AcceptRole);
+        QPushButton* erase = hasFiles ? box.addButton(QStringLiteral("Delete &Files Too"),
+                                                      QMessageBox::DestructiveRole)
+                                      : nullptr;
+        box.setDefaultButton(keep);
+        box.exec();
+        if (box.clickedButton() == keep)
+            return DeleteChoice::KeepFiles;
+        if (erase && box.clickedButton() == erase)
+            return DeleteChoice::DeleteFiles;
+        return DeleteChoice::Cancel;
+    };
+    tell = [](const QString& text) { ShowMessage(text); };
 }
 
 CSitesView::~CSitesView() = default;
@@ -356,7 +378,18 @@ void CSitesView::StartLabelEdit(QTreeWidgetItem* item, int limit) {
 void CSitesView::OnRenamed(CSiteItem* record, const QString& text) {
     if (!record || !g_pProject)
         return;
-    record->m_name = text.toStdString();
+    if (CSite* site = AsSite(record)) {
+        // The name may be the site's folder: it moves along, or the rename is refused.
+        QString refusal;
+        if (IsBusy(*site))
+            refusal = QStringLiteral("Cannot rename a site while it is being quarned.");
+        else
+            refusal = ToQString(RenameSite(*g_pProject, *site, text.toStdString()));
+        if (!refusal.isEmpty() && tell)
+            tell(refusal);
+    } else {
+        record->m_name = text.toStdString();
+    }
     g_pProject->SetModified(true);
     // The editor is still closing: rebuilding now would delete the item under it.
     const int key = record->m_key;
@@ -671,26 +704,40 @@ void CSitesView::DeleteGroups() {
 
 void CSitesView::DeleteSites() {
     std::vector<CSite*> sites;
+    std::int64_t files = 0;
     for (QTreeWidgetItem* item : m_tree->GetSelectedList()) {
         CSite* site = AsSite(Record(item));
-        if (!site)
+        if (!site || IsBusy(*site))
             continue;
-        // A site with a stored copy goes only when the user says so; the copy stays on disk.
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        const std::int64_t files = StoredFileCount(site->GetSiteFolder());
+        files += StoredFileCount(site->GetSiteFolder());
         QApplication::restoreOverrideCursor();
-        if (files > 0 && askQuestion &&
-            !askQuestion(QStringLiteral("%1 has %2 stored %3. Delete the site?")
-                             .arg(ToQString(site->m_name),
-                                  QLocale(QLocale::English).toString(qlonglong{files}),
-                                  files == 1 ? QStringLiteral("file") : QStringLiteral("files"))))
-            continue;
         sites.push_back(site);
     }
-    for (CSite* site : sites)
+    if (sites.empty() || !askDelete)
+        return;
+    const QString which = sites.size() == 1 ? ToQString(sites.front()->m_name)
+                                            : QStringLiteral("%1 sites").arg(sites.size());
+    QString question = QStringLiteral("Delete %1?").arg(which);
+    if (files > 0) {
+        const QString where = sites.size() == 1 ? ToQString(sites.front()->GetSiteFolder())
+                                                : QStringLiteral("their folders");
+        question += QStringLiteral("\n\n%1 stored %2 in %3 can stay on disk or be deleted too.")
+                        .arg(QLocale().toString(qlonglong{files}),
+                             files == 1 ? QStringLiteral("file") : QStringLiteral("files"), where);
+    }
+    const DeleteChoice choice = askDelete(question, files > 0);
+    if (choice == DeleteChoice::Cancel)
+        return;
+    for (CSite* site : sites) {
+        if (choice == DeleteChoice::DeleteFiles) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            site->EraseContent();
+            QApplication::restoreOverrideCursor();
+        }
         g_pProject->RemoveSite(site, false);
-    if (!sites.empty())
-        RebuildTree();
+    }
+    RebuildTree();
 }
 
 void CSitesView::EditSite(CSite* site) {
@@ -857,8 +904,11 @@ void CSitesView::OnDrop(QDropEvent* event) {
             site->ReadSettings(*element);
             // A copy beside its original must not share its folder; a moved site keeps
             // its name, since the original goes once the drop is done.
-            if (action == Qt::CopyAction)
+            if (action == Qt::CopyAction) {
                 site->m_name = g_pProject->UniqueSiteName(site->m_name);
+                site->m_useContentDirectory = false;
+                site->m_contentDirectory = site->GetSiteFolder();
+            }
         }
     } else {
         const std::string address = dropped.toStdString();

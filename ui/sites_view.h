@@ -60,6 +60,11 @@ public:
     std::function<void(CSite& site)> showLog;
     // A Yes/No question; true for Yes. Defaults to a message box.
     std::function<bool(const QString& text)> askQuestion;
+    // What to do with sites being deleted and their stored files. Defaults to a message box.
+    enum class DeleteChoice { Cancel, KeepFiles, DeleteFiles };
+    std::function<DeleteChoice(const QString& text, bool hasFiles)> askDelete;
+    // Tells the user why something was refused. Defaults to the program's message box.
+    std::function<void(const QString& text)> tell;
 
     // After each new or opened project.
     void OnInitialUpdate();

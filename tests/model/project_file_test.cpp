@@ -89,14 +89,14 @@ std::unique_ptr<CSite> UnusualSite() {
 }
 } // namespace
 
-TEST(ProjectFile, OneGroupWithOneSiteIsFortySevenLines) {
+TEST(ProjectFile, OneGroupWithOneSiteIsFortyEightLines) {
     SitesDirScope dir;
     CProject project;
     project.AddGroup(std::make_unique<CSiteGroup>("Sites"));
     project.AddSite(std::make_unique<CSite>("Alpha"), *project.GetGroups()[0]);
 
     const auto lines = Lines(Stored(project));
-    ASSERT_EQ(lines.size(), 47u);
+    ASSERT_EQ(lines.size(), 48u);
     EXPECT_EQ(lines[0], "<DATA>");
     EXPECT_EQ(lines[1], "   <GROUP>");
     EXPECT_EQ(lines[2], "      <EXPANDED>TRUE</EXPANDED>");
@@ -114,11 +114,12 @@ TEST(ProjectFile, OneGroupWithOneSiteIsFortySevenLines) {
     EXPECT_EQ(lines[28], "         <REQUISITES_ANY_SERVER>TRUE</REQUISITES_ANY_SERVER>");
     EXPECT_EQ(lines[33], "         <URL></URL>");
     EXPECT_EQ(lines[34], "         <URLS></URLS>");
-    EXPECT_EQ(lines[42], "         <USE_URLS>FALSE</USE_URLS>");
-    EXPECT_EQ(lines[43], "         <USER_AGENT></USER_AGENT>");
-    EXPECT_EQ(lines[44], "      </SITE>");
-    EXPECT_EQ(lines[45], "   </GROUP>");
-    EXPECT_EQ(lines[46], "</DATA>");
+    EXPECT_EQ(lines[35], "         <USE_CONTENT_DIRECTORY>FALSE</USE_CONTENT_DIRECTORY>");
+    EXPECT_EQ(lines[43], "         <USE_URLS>FALSE</USE_URLS>");
+    EXPECT_EQ(lines[44], "         <USER_AGENT></USER_AGENT>");
+    EXPECT_EQ(lines[45], "      </SITE>");
+    EXPECT_EQ(lines[46], "   </GROUP>");
+    EXPECT_EQ(lines[47], "</DATA>");
 }
 
 TEST(ProjectFile, EmptyProjectIsOneLine) {

@@ -313,11 +313,17 @@ TEST_F(MainFrameTest, TheDeleteKeyDeletesTheSelectedSitesOnlyFromTheSitesTree) {
     EXPECT_EQ(address->currentText(), QStringLiteral("b"));
     EXPECT_TRUE(IsSiteInProject(&gone));
 
+    int asked = 0;
+    g_pSitesView->askDelete = [&](const QString&, bool) {
+        ++asked;
+        return CSitesView::DeleteChoice::KeepFiles;
+    };
     CTreeCtrlEx* tree = g_pSitesView->Tree();
     tree->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return tree->hasFocus(); }));
     Select(gone);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    EXPECT_EQ(asked, 1);
     EXPECT_FALSE(IsSiteInProject(&gone));
     EXPECT_TRUE(IsSiteInProject(&kept));
     // The key of the number pad's Delete works the same.

@@ -136,13 +136,18 @@ TEST_F(QuarnView, StartedSiteIsRefreshedByTheTimerAndShownOnceMoreWhenItFinishes
 
 TEST_F(QuarnView, ASiteDeletedWhileShownIsDroppedAtTheNextRefresh) {
     CSite& site = AddSite("Doomed");
+    site.m_filesTotal = 12;
     view.OnViewMessage(WM_SHOW_SITE, &site);
     ASSERT_TRUE(QTest::qWaitFor([&] { return SiteAreaEnabled(); }, kWaitMs));
+    ASSERT_EQ(Text("name"), QStringLiteral("Doomed"));
 
     project.RemoveSite(&site, false);
     view.OnViewMessage(WM_SITE_CHANGED, nullptr);
     EXPECT_EQ(view.ShownSite(), nullptr);
     EXPECT_FALSE(SiteAreaEnabled());
+    // Nothing of the site that went is left on show.
+    EXPECT_EQ(Text("name"), QString());
+    EXPECT_EQ(Text("complete"), QString());
 }
 
 TEST_F(QuarnView, GrowingFiguresAndALongNameDoNotWidenThePane) {

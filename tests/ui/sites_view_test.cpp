@@ -20,6 +20,7 @@
 #include "engine/controller.h"
 #include "engine/http_session.h"
 #include "engine/messages.h"
+#include "model/file_path.h"
 #include "model/project.h"
 #include "model/site.h"
 #include "model/site_group.h"
@@ -59,6 +60,11 @@ protected:
             edited.push_back(&site);
             return editAnswer;
         };
+        view->askDelete = [this](const QString& text, bool hasFiles) {
+            deleteQuestions.push_back({text, hasFiles});
+            return deleteAnswer;
+        };
+        view->tell = [this](const QString& text) { told.push_back(text); };
         view->resize(300, 500);
         view->show();
     }
@@ -132,6 +138,9 @@ protected:
     std::vector<CSite*> changed;
     std::vector<CSite*> edited;
     bool editAnswer = false;
+    std::vector<std::pair<QString, bool>> deleteQuestions;
+    CSitesView::DeleteChoice deleteAnswer = CSitesView::DeleteChoice::KeepFiles;
+    std::vector<QString> told;
 };
 
 QStringList TopLevelNames(const CTreeCtrlEx& tree) {
@@ -283,7 +292,8 @@ TEST_F(SitesView, DeleteCommandsRemoveOnlyWhatIsAllowed) {
     EXPECT_EQ(Tree().topLevelItemCount(), 0);
 }
 
-TEST_F(SitesView, DeletingASiteWithAStoredCopyAsksWithTheNumberOfItsFiles) {
+TEST_F(SitesView, DeletingAsksOnceAndTheFilesStayOrGoAsTheUserChose) {
+    using Choice = CSitesView::DeleteChoice;
     CSiteGroup& group = Group("G");
     CSite& stored = Site(group, "Stored");
     CSite& empty = Site(group, "Empty");
@@ -295,33 +305,44 @@ TEST_F(SitesView, DeletingASiteWithAStoredCopyAsksWithTheNumberOfItsFiles) {
         fs::create_directories(dir);
         std::ofstream(dir / (std::to_string(i) + ".htm")) << "page";
     }
-    // The program's own records are not stored files, and a folder of only those asks nothing.
+    // The program's own records are not stored files.
     std::ofstream(folder / ".quarn-records") << "records";
     fs::create_directories(sitesDir.path() / "Empty");
     std::ofstream(sitesDir.path() / "Empty" / ".quarn-records") << "records";
-    fs::create_directories(sitesDir.path() / "Single" / "host");
-    std::ofstream(sitesDir.path() / "Single" / "host" / "index.htm") << "page";
+    const fs::path singleFolder = sitesDir.path() / "Single";
+    fs::create_directories(singleFolder / "host");
+    std::ofstream(singleFolder / "host" / "index.htm") << "page";
 
-    std::vector<QString> questions;
-    bool answer = false;
-    view->askQuestion = [&](const QString& text) {
-        questions.push_back(text);
-        return answer;
-    };
-    Select({&stored, &empty, &single});
+    // A site without a copy is asked about too, without the choice about files.
+    deleteAnswer = Choice::Cancel;
+    Select({&empty});
     view->OnCommand(cmd::SiteDelete);
-    EXPECT_EQ(questions, (std::vector<QString>{
-                             QStringLiteral("Single has 1 stored file. Delete the site?"),
-                             QStringLiteral("Stored has 1,234 stored files. Delete the site?")}));
-    // No keeps those sites; the one without a copy goes.
-    EXPECT_EQ(ChildNames(Item(group)), (QStringList{QStringLiteral("Single"), QStringLiteral("Stored")}));
+    ASSERT_EQ(deleteQuestions.size(), 1u);
+    EXPECT_EQ(deleteQuestions[0], std::make_pair(QStringLiteral("Delete Empty?"), false));
+    Select({&stored, &single});
+    view->OnCommand(cmd::SiteDelete);
+    ASSERT_EQ(deleteQuestions.size(), 2u);
+    EXPECT_EQ(deleteQuestions[1].first,
+              QStringLiteral("Delete 2 sites?\n\n1,235 stored files in their folders can stay on "
+                             "disk or be deleted too."));
+    EXPECT_TRUE(deleteQuestions[1].second);
+    EXPECT_EQ(group.m_sites.size(), 3u); // cancelled: nothing went
 
-    answer = true;
+    deleteAnswer = Choice::KeepFiles;
     Select({&stored});
     view->OnCommand(cmd::SiteDelete);
-    EXPECT_EQ(questions.size(), 3u);
-    EXPECT_EQ(ChildNames(Item(group)), QStringList{QStringLiteral("Single")});
-    EXPECT_TRUE(fs::exists(folder / "host" / "0" / "0.htm")); // the copy stays on disk
+    EXPECT_EQ(deleteQuestions.back().first,
+              QStringLiteral("Delete Stored?\n\n1,234 stored files in %1 can stay on disk or be "
+                             "deleted too.")
+                  .arg(QString::fromStdString(FromFsPath(folder))));
+    EXPECT_TRUE(fs::exists(folder / "host" / "0" / "0.htm"));
+
+    deleteAnswer = Choice::DeleteFiles;
+    Select({&single});
+    view->OnCommand(cmd::SiteDelete);
+    EXPECT_FALSE(fs::exists(singleFolder));
+    EXPECT_EQ(ChildNames(Item(group)), QStringList{QStringLiteral("Empty")});
+    EXPECT_TRUE(fs::exists(folder / "host" / "0" / "0.htm")); // another site's copy is kept
 }
 
 TEST_F(SitesView, NewSiteGoesToTheSelectedGroupAndOpensItsProperties) {
@@ -400,6 +421,49 @@ TEST_F(SitesView, RenamingToAnEmptyTextKeepsTheName) {
     EXPECT_EQ(changed, std::vector<CSite*>{&site});
     EXPECT_EQ(Tree().GetSelectedList(), QList<QTreeWidgetItem*>{Item(site)});
     EXPECT_EQ(Tree().currentItem(), Item(site));
+}
+
+TEST_F(SitesView, ARenamedSiteTakesItsCopyAlongAndATakenNameOrFolderIsRefused) {
+    CSiteGroup& group = Group("G");
+    CSite& site = Site(group, "Docs");
+    Site(group, "Python Docs");
+    view->RebuildTree();
+    const fs::path sites = sitesDir.path();
+    fs::create_directories(sites / "Docs" / "host");
+    std::ofstream(sites / "Docs" / "host" / "index.htm") << "copy";
+    fs::create_directories(sites / "Stray" / "host");
+    std::ofstream(sites / "Stray" / "host" / "index.htm") << "someone else's";
+
+    auto rename = [&](const QString& name) {
+        Select({&site});
+        view->OnCommand(cmd::SiteRename);
+        QLineEdit* editor = Editor();
+        ASSERT_NE(editor, nullptr);
+        editor->setText(name);
+        changed.clear();
+        QTest::keyClick(editor, Qt::Key_Return);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !changed.empty(); }));
+    };
+    rename(QStringLiteral("python docs")); // letter case does not tell folders apart
+    rename(QStringLiteral("Stray"));
+    rename(QStringLiteral("a/b"));
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(told[0], QStringLiteral("'python docs' is the name of another site."));
+    EXPECT_EQ(told[1].toStdString(), "Cannot store the site in " + FromFsPath(sites / "Stray") +
+                                         ": it holds other files, which erasing the copy would "
+                                         "delete.");
+    EXPECT_TRUE(told[2].startsWith(QStringLiteral("Cannot store the site: ")))
+        << told[2].toStdString();
+    EXPECT_EQ(site.m_name, "Docs");
+    EXPECT_EQ(Item(site)->text(0), QStringLiteral("Docs"));
+    EXPECT_EQ(fs::file_size(sites / "Stray" / "host" / "index.htm"), 14u);
+
+    rename(QStringLiteral("Library"));
+    EXPECT_EQ(told.size(), 3u);
+    EXPECT_EQ(site.m_name, "Library");
+    EXPECT_TRUE(fs::exists(sites / "Library" / "host" / "index.htm"));
+    EXPECT_FALSE(fs::exists(sites / "Docs"));
+    EXPECT_EQ(site.GetSiteFolder(), FromFsPath(sites / "Library"));
 }
 
 TEST_F(SitesView, AClickOnTheSelectedSitesLabelRenamesItButNotOneOnItsIconOrBesideIt) {

@@ -7,10 +7,13 @@
 #include <QVBoxLayout>
 #include <cstdint>
 
+#include "model/project.h"
 #include "model/site.h"
+#include "model/site_moves.h"
 #include "ui/app_globals.h"
 #include "ui/controls/image_button.h"
 #include "ui/dialogs/dialog_parts.h"
+#include "ui/dialogs/message_dialog.h"
 #include "ui/dialogs/site_dialog_limits_page.h"
 #include "ui/dialogs/site_dialog_links_page.h"
 #include "ui/dialogs/site_dialog_options_page.h"
@@ -110,7 +113,9 @@ void CSiteDialog::CopyIn(const CSite& site) {
     s.m_loginId = In(site.m_id);
     s.m_password = In(site.m_password);
     s.m_defaultDocument = In(site.m_defaultDocument);
-    s.m_contentDirectory = In(site.m_contentDirectory);
+    // Where the copy is now, whether the folder follows the name or was chosen.
+    const std::string folder = site.GetSiteFolder();
+    s.m_contentDirectory = In(folder.empty() ? site.m_contentDirectory : folder);
     s.m_onlyChanged = FlagIn(site.m_downloadChanges);
     s.m_workers = site.m_workers;
     s.m_userAgent = In(site.m_userAgent);
@@ -159,7 +164,8 @@ void CSiteDialog::CopyOut(CSite& site) const {
     site.m_id = Out(s.m_loginId);
     site.m_password = Out(s.m_password);
     site.m_defaultDocument = Out(s.m_defaultDocument);
-    site.m_contentDirectory = Out(s.m_contentDirectory);
+    site.m_contentDirectory = Out(s.m_contentDirectory.trimmed());
+    site.m_useContentDirectory = IsChosenDirectory(s.m_contentDirectory, SitesDir(), s.m_name);
     site.m_downloadChanges = FlagOut(s.m_onlyChanged);
     site.m_workers = s.m_workers;
     site.m_userAgent = Out(s.m_userAgent);
@@ -253,5 +259,36 @@ void CSiteDialog::StepTab(int step) {
 void CSiteDialog::accept() {
     if (m_active >= 0 && !m_pages[m_active]->OnKillActive())
         return;
+    const CSiteDialogSitePage& s = *m_sitePage;
+    if (folderRefusal) {
+        const QString refusal =
+            folderRefusal(s.m_name, IsChosenDirectory(s.m_contentDirectory, SitesDir(), s.m_name),
+                          s.m_contentDirectory.trimmed());
+        if (!refusal.isEmpty()) {
+            ShowMessage(refusal);
+            m_tabs->setCurrentIndex(0);
+            if (m_active == 0)
+                m_sitePage->FocusDirectory();
+            return;
+        }
+    }
     QDialog::accept();
+}
+
+bool EditSiteOfProject(CProject& project, CSite& site, QWidget* parent) {
+    CSiteDialog sheet(QStringLiteral("Site Properties"), parent, 0);
+    sheet.SitePage().isNameTaken = [&](const QString& name) {
+        return project.IsSiteNameTaken(name.toStdString(), &site);
+    };
+    sheet.folderRefusal = [&](const QString& name, bool chosen, const QString& folder) {
+        return QString::fromStdString(
+            SiteChangeRefusal(project, site, name.toStdString(), chosen, folder.toStdString()));
+    };
+    const SiteFolderSettings before = FolderSettingsOf(site);
+    if (sheet.EditSite(site) != QDialog::Accepted)
+        return false;
+    if (const std::string failed = KeepCopyThroughEdit(site, before); !failed.empty())
+        ShowMessage(QStringLiteral("The site keeps its name and folder: ") +
+                    QString::fromStdString(failed) + QLatin1Char('.'));
+    return true;
 }

@@ -9,8 +9,10 @@
 #include <QDialog>
 #include <QString>
 #include <array>
+#include <functional>
 
 class CImageButton;
+class CProject;
 class CSite;
 class CSiteDialogLimitsPage;
 class CSiteDialogLinksPage;
@@ -36,6 +38,11 @@ public:
     CSiteDialogLimitsPage& LimitsPage() const { return *m_limitsPage; }
     CSiteDialogOptionsPage& OptionsPage() const { return *m_optionsPage; }
     QTabBar* Tabs() const { return m_tabs; }
+
+    // Why the site cannot take the name and folder the Site page shows, or empty; asked at
+    // OK. Unset, any folder goes.
+    std::function<QString(const QString& name, bool chosenFolder, const QString& directory)>
+        folderRefusal;
 
     void accept() override;
     void setVisible(bool visible) override;
@@ -63,3 +70,8 @@ private:
     int m_firstPage = 0;
     int m_active = -1;
 };
+
+// Runs the sheet ("Site Properties") for a site of the project: a name another site has,
+// and a folder that cannot take the copy, are refused at OK; after OK the copy moves to
+// the site's new folder. True when the sheet ended with OK.
+bool EditSiteOfProject(CProject& project, CSite& site, QWidget* parent);

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "model/site_folder.h"
+#include "model/site_moves.h"
 #include "ui/app_globals.h"
 #include "ui/artwork.h"
 #include "ui/controls/image_button.h"
@@ -60,15 +62,16 @@ QString RefusedAddressMessage(const QString& address) {
 }
 
 QString RefusedNameMessage(const QString& name, const std::function<bool(const QString&)>& taken) {
-    if (name.trimmed().isEmpty())
-        return QStringLiteral("A site name must be specified.");
-    if (taken && taken(name))
-        return QStringLiteral("'") + name + QStringLiteral("' is the name of another site.");
-    // Refused here rather than when the crawl starts: the name is the site's folder.
-    if (const std::string unsafe = UnsafeSiteNameReason(name.toStdString()); !unsafe.empty())
-        return QStringLiteral("Cannot store the site: ") + QString::fromStdString(unsafe) +
-               QLatin1Char('.');
-    return {};
+    return QString::fromStdString(
+        SiteNameRefusal(name.toStdString(), [&taken](std::string_view candidate) {
+            return taken && taken(QString::fromUtf8(candidate.data(), candidate.size()));
+        }));
+}
+
+bool IsChosenDirectory(const QString& directory, const QString& sitesDir, const QString& name) {
+    const std::string sites = sitesDir.toStdString();
+    return ChosenSiteFolder(directory.trimmed().toStdString(), sites) !=
+           DerivedSiteFolder(sites, name.toStdString());
 }
 
 QString ContentDirectoryFor(const QString& sitesDir, const QString& name) {
@@ -214,6 +217,15 @@ void CSiteDialogSitePage::BuildControls() {
 void CSiteDialogSitePage::OnInitDialog() {
     CSiteDialogPage::OnInitDialog();
     m_workersEdit->SetRange(kWorkersMin, kWorkersSpinMax);
+    // A directory made from the name follows the name; one the user chose stays.
+    m_followedName = m_nameEdit->text();
+    connect(m_nameEdit, &QLineEdit::textChanged, this, [this](const QString& name) {
+        const QString directory = m_directoryEdit->text();
+        if (directory == ContentDirectoryFor(SitesDir(), m_followedName) ||
+            !IsChosenDirectory(directory, SitesDir(), m_followedName))
+            m_directoryEdit->setText(ContentDirectoryFor(SitesDir(), name));
+        m_followedName = name;
+    });
 }
 
 void CSiteDialogSitePage::DoDataExchange(CDataExchange& dx) {
@@ -226,6 +238,13 @@ void CSiteDialogSitePage::DoDataExchange(CDataExchange& dx) {
     dx.Check(m_onlyChangedCheck, m_onlyChanged);
     dx.Integer(m_workersEdit, m_workers, kWorkersMin, kWorkersMax);
     dx.Text(m_userAgentCombo, m_userAgent);
+}
+
+void CSiteDialogSitePage::FocusDirectory() {
+    if (m_directoryEdit) {
+        m_directoryEdit->setFocus(Qt::OtherFocusReason);
+        m_directoryEdit->selectAll();
+    }
 }
 
 QWidget* CSiteDialogSitePage::FirstControl() const {

@@ -8,7 +8,8 @@
 // address without a host, and the first time a new site leaves the page with a good address
 // its host becomes the only server it may follow; later changes of host carry over into the
 // server list. The name names the site's folder, so leaving the page also refuses an empty
-// name and one that another site of the project has.
+// name and one that another site of the project has. The Directory box follows the name
+// until the user writes a folder of their own there.
 
 #include <QString>
 #include <functional>
@@ -32,6 +33,8 @@ QString RefusedAddressMessage(const QString& address);
 QString RefusedNameMessage(const QString& name, const std::function<bool(const QString&)>& taken);
 // sites directory, separator, name, with doubled separators made single in one pass.
 QString ContentDirectoryFor(const QString& sitesDir, const QString& name);
+// Whether directory is a folder of the user's choosing rather than the one the name makes.
+bool IsChosenDirectory(const QString& directory, const QString& sitesDir, const QString& name);
 
 class CSiteDialogSitePage : public CSiteDialogPage {
     Q_OBJECT
@@ -46,6 +49,7 @@ public:
 
     bool OnKillActive() override;
     QWidget* FirstControl() const override;
+    void FocusDirectory();
 
     QString m_loginId;
     QString m_name;
@@ -81,6 +85,7 @@ private:
     QLineEdit* m_passwordEdit = nullptr;
     CSpinEdit* m_workersEdit = nullptr;
     QLineEdit* m_directoryEdit = nullptr;
+    QString m_followedName; // the name the Directory box was last made from
     CImageButton* m_browse = nullptr;
     QComboBox* m_defaultDocumentCombo = nullptr;
     QCheckBox* m_onlyChangedCheck = nullptr;

@@ -5,9 +5,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 #include <map>
 
+#include "model/file_path.h"
 #include "model/project.h"
+#include "model/site_group.h"
 #include "model/xml_element.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/dialogs/site_dialog_test_support.h"
@@ -38,6 +42,7 @@ void FillSite(CSite& site) {
     site.m_password = "secret";
     site.m_defaultDocument = "default.html";
     site.m_contentDirectory = "/data/Example";
+    site.m_useContentDirectory = true;
     site.m_downloadChanges = false;
     site.m_new = false;
     site.m_workers = 7;
@@ -261,6 +266,7 @@ TEST_F(SiteDialogTest, OnlyTheExactNameUntitledFollowsTheAddress) {
         CSite site(name);
         site.m_new = false;
         site.m_contentDirectory = "/kept";
+        site.m_useContentDirectory = true;
         RunSheet(site, [&](CSiteDialog* sheet) {
             Retype(Address(sheet), QStringLiteral("http://www.example.com/"));
             QTest::keyClick(Address(sheet), Qt::Key_Tab);
@@ -468,6 +474,7 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         {"PASSWORD", "pa55"},
         {"DEFAULT_DOCUMENT", "home.html"},
         {"CONTENT_DIRECTORY", "/data/Mirror"},
+        {"USE_CONTENT_DIRECTORY", "TRUE"},
         {"DOWNLOAD_CHANGES", "FALSE"},
         {"NEW", "FALSE"},
         {"WORKERS", "6"},
@@ -522,4 +529,106 @@ TEST(SiteDialogContentDirectory, DoubledSeparatorsBecomeOneInASinglePass) {
     // One pass: three become two.
     EXPECT_EQ(ContentDirectoryFor(QStringLiteral("/data//"), QStringLiteral("Example")),
               QStringLiteral("/data//Example"));
+}
+
+namespace {
+// The sheet as the window runs it for a site of a project, acting through the Site page.
+int RunProjectSheet(CProject& project, CSite& site, const std::function<void(CSiteDialog*)>& act) {
+    ModalWatcher<CSiteDialog> watcher([&](CSiteDialog* sheet) {
+        EXPECT_TRUE(QTest::qWaitForWindowActive(sheet));
+        act(sheet);
+    });
+    const bool accepted = EditSiteOfProject(project, site, nullptr);
+    EXPECT_TRUE(watcher.Seen());
+    return accepted ? QDialog::Accepted : QDialog::Rejected;
+}
+
+QLineEdit* Directory(CSiteDialog* sheet) {
+    return Child<QLineEdit>(sheet, "directoryEdit");
+}
+} // namespace
+
+TEST_F(SiteDialogTest, TheCopyGoesWhereTheDirectoryBoxSaysAndAFolderThatCannotTakeItIsRefused) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    SetSitesDir(QString::fromStdString(FromFsPath(dir.path() / "Sites")));
+    CProject project;
+    project.AddGroup(std::make_unique<CSiteGroup>("G"));
+    CSiteGroup& group = *project.GetGroups()[0];
+    auto add = [&](const std::string& name) -> CSite& {
+        auto site = std::make_unique<CSite>(name);
+        MakePlain(*site);
+        CSite& added = *site;
+        project.AddSite(std::move(site), group);
+        return added;
+    };
+    CSite& alpha = add("Alpha");
+    CSite& other = add("Other");
+    other.m_useContentDirectory = true;
+    other.m_contentDirectory = FromFsPath(dir.path() / "Elsewhere");
+    const CUrl page(nullptr, "http://127.0.0.1/a/page.htm", kLinkFollowed);
+    const fs::path stored = alpha.GetLocalPath(page);
+    ASSERT_EQ(stored, dir.path() / "Sites" / "Alpha" / "127.0.0.1" / "a" / "page.htm");
+    fs::create_directories(stored.parent_path());
+    std::ofstream(stored) << "copy";
+    std::ofstream(dir.path() / "a-file") << "not a folder";
+    fs::create_directories(dir.path() / "Full");
+    std::ofstream(dir.path() / "Full" / "notes.txt") << "the user's";
+
+    auto q = [](const fs::path& path) { return QString::fromStdString(FromFsPath(path)); };
+    const int result = RunProjectSheet(project, alpha, [&](CSiteDialog* sheet) {
+        EXPECT_EQ(Directory(sheet)->text(), q(dir.path() / "Sites" / "Alpha"));
+        for (const fs::path& refused : {dir.path() / "a-file", dir.path() / "Elsewhere" / "in",
+                                        dir.path() / "Full", dir.path()}) {
+            Retype(Directory(sheet), q(refused));
+            Click(sheet, "okButton");
+            EXPECT_TRUE(sheet->isVisible()) << refused;
+        }
+        Retype(Directory(sheet), q(dir.path() / "Chosen"));
+        Click(sheet, "okButton");
+    });
+    ASSERT_EQ(result, QDialog::Accepted);
+    const QStringList expected = {
+        QStringLiteral("message: Cannot store the site in %1: it is not a folder.")
+            .arg(q(dir.path() / "a-file")),
+        QStringLiteral("message: Cannot store the site in %1: the site 'Other' keeps its copy "
+                       "in %2.")
+            .arg(q(dir.path() / "Elsewhere" / "in"), q(dir.path() / "Elsewhere")),
+        QStringLiteral("message: Cannot store the site in %1: it holds other files, which "
+                       "erasing the copy would delete.")
+            .arg(q(dir.path() / "Full")),
+        // The sites directory holds every site's folder.
+        QStringLiteral("message: Cannot store the site in %1: the site 'Other' keeps its copy "
+                       "in %2.")
+            .arg(q(dir.path()), q(dir.path() / "Elsewhere")),
+    };
+    EXPECT_EQ(m_messages.Messages(), expected);
+    // The copy moved with the site, and the site's files go there from now on.
+    EXPECT_TRUE(alpha.m_useContentDirectory);
+    EXPECT_EQ(alpha.GetSiteFolder(), FromFsPath(dir.path() / "Chosen"));
+    EXPECT_FALSE(fs::exists(dir.path() / "Sites" / "Alpha"));
+    EXPECT_EQ(fs::path(alpha.GetLocalPath(page)),
+              dir.path() / "Chosen" / "127.0.0.1" / "a" / "page.htm");
+    EXPECT_TRUE(fs::exists(alpha.GetLocalPath(page)));
+    EXPECT_TRUE(fs::exists(dir.path() / "Full" / "notes.txt"));
+
+    // A name the Directory box was made from carries the folder along when it changes.
+    m_messages.Clear();
+    CSite& beta = add("Beta");
+    fs::create_directories(dir.path() / "Sites" / "Beta");
+    std::ofstream(dir.path() / "Sites" / "Beta" / "index.htm") << "beta";
+    RunProjectSheet(project, beta, [&](CSiteDialog* sheet) {
+        Retype(Name(sheet), QStringLiteral("Other"));
+        Click(sheet, "okButton"); // taken
+        EXPECT_TRUE(sheet->isVisible());
+        Retype(Name(sheet), QStringLiteral("Gamma"));
+        EXPECT_EQ(Directory(sheet)->text(), q(dir.path() / "Sites" / "Gamma"));
+        Click(sheet, "okButton");
+    });
+    EXPECT_EQ(m_messages.Messages(),
+              QStringList{QStringLiteral("message: 'Other' is the name of another site.")});
+    EXPECT_EQ(beta.m_name, "Gamma");
+    EXPECT_FALSE(beta.m_useContentDirectory);
+    EXPECT_TRUE(fs::exists(dir.path() / "Sites" / "Gamma" / "index.htm"));
+    EXPECT_FALSE(fs::exists(dir.path() / "Sites" / "Beta"));
 }
