@@ -243,10 +243,12 @@ void CController::Dispatch() {
             StopSite(site);
             return;
         }
+        bool failed = false;
         if (site != nullptr) {
             MendStoredLinks(*site);
             m_ui.PostToStatusView(WM_SITE_FINISHED, site);
             site->FinishCrawl();
+            failed = site->m_state.load() == kSiteFailed;
             m_ui.PostToSitesView(WM_SITE_FINISHED, site);
             m_finishedSites += 1;
             SetSitesProgress();
@@ -258,7 +260,9 @@ void CController::Dispatch() {
         SetState(kControllerIdle);
         if (g_bBeepWhenDone.load())
             m_ui.Beep();
-        SetStatusBarText("Done");
+        // The last site's failure stays in view rather than a plain "Done".
+        if (!failed)
+            SetStatusBarText("Done");
         return;
     }
 }

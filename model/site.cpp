@@ -43,6 +43,8 @@ std::string SiteStateText(int state, bool paused) {
         return "Queued";
     case kSiteReady:
         return "Ready";
+    case kSiteFailed:
+        return "Failed";
     default:
         return {};
     }
@@ -188,6 +190,8 @@ void CSite::AddError(const CUrl& address, int code, std::string reason) {
     m_changes.Count(FileChange::Failed, url, GetLocalPath(address));
     std::lock_guard lock(m_lock);
     m_errors.push_back(CErrorEntry{code, NowSeconds(), std::move(url), std::move(reason)});
+    if (!m_firstError)
+        m_firstError = m_errors.back();
     Count(m_errorsInterval, m_errorsPeak, m_errorsTotal, 1);
 }
 
@@ -457,6 +461,7 @@ void CSite::ResetForQueue(bool fetchMissingOnly) {
         m_endedKeys.Clear();
         FixKeyRules();
         m_errors.clear();
+        m_firstError.reset();
         m_log.clear();
     }
     for (auto* counter : {&m_errorsInterval, &m_filesInterval, &m_errorsTotal, &m_filesTotal})
@@ -507,6 +512,7 @@ void CSite::StartCrawl() {
         m_robots.clear();
         m_robotsRefused = 0;
         m_stopRequest.clear();
+        m_firstError.reset();
         m_recordsFolder = GetSiteFolder();
     }
     m_stopReason.clear();
@@ -547,6 +553,10 @@ void CSite::StartCrawl() {
 }
 
 void CSite::FinishCrawl() {
+    CloseCrawl(false);
+}
+
+void CSite::CloseCrawl(bool stopped) {
     // Without its records the next update still works, only with more requests.
     m_copyRecords.Close();
     if (const int refused = m_robotsRefused.load())
@@ -562,11 +572,29 @@ void CSite::FinishCrawl() {
         // Names the links may still use stay until a crawl has mended them.
         m_nameTable.Close(m_linksMended.load());
     }
-    m_image = kImageSiteCrawled;
     m_endTime = NowSeconds();
-    m_state = kSiteDone;
+    // Every request failing (no server, a wrong address) must not read as success.
+    const bool failed = !stopped && m_filesTotal.load() == 0 && m_errorsTotal.load() > 0;
+    m_image = kImageSiteCrawled;
+    m_state = stopped ? kSiteAborted : failed ? kSiteFailed : kSiteDone;
     AddLog("Finished");
+    if (failed)
+        SetStatusBarText(FailureText());
 }
+
+std::string CSite::FailureText() const {
+    std::lock_guard lock(m_lock);
+    if (!m_firstError)
+        return {};
+    const CErrorEntry& entry = *m_firstError;
+    std::string what = ErrorDescription(entry);
+    if (entry.code > 0 && entry.reason.empty())
+        what = std::to_string(entry.code) + " " + what;
+    const CUrl address(nullptr, entry.address, kLinkFollowed);
+    const std::string server = address.host.empty() ? std::string() : ServerKey(address);
+    return "Failed: " + what + (server.empty() ? std::string() : " (" + server + ")");
+}
+
 
 void CSite::ReportOfflineCheck() {
     {
@@ -586,8 +614,7 @@ void CSite::ReportOfflineCheck() {
 }
 
 void CSite::Stop() {
-    FinishCrawl();
-    m_state = kSiteAborted;
+    CloseCrawl(true);
     const std::string request = StopRequest();
     SetStatusBarText(!m_stopReason.empty() ? m_stopReason
                      : !request.empty()    ? request

@@ -38,6 +38,7 @@ const QString CSitesView::kSiteMimeType =
 namespace {
 
 constexpr int kImageSiteBlink = 9;
+constexpr int kImageSiteFailed = 13;
 // The edit limits: an edit started by the Rename commands, and one started by a click.
 constexpr int kRenameLimit = 64;
 constexpr int kLabelLimit = 127;
@@ -65,8 +66,7 @@ QString ToQString(const std::string& text) {
 
 // The record's icon, or none for an image the list does not hold.
 QIcon ImageOf(const CSiteItem& record) {
-    const int image = record.IsGroup() ? static_cast<const CSiteGroup&>(record).GetImage()
-                                       : record.m_image;
+    const int image = CSitesView::ImageIndex(record);
     if (image < 0 || static_cast<std::size_t>(image) >= g_imageList.size())
         return {};
     return QIcon(g_imageList[static_cast<std::size_t>(image)]);
@@ -250,6 +250,15 @@ CSiteItem* CSitesView::Record(const QTreeWidgetItem* item) {
                 : nullptr;
 }
 
+int CSitesView::ImageIndex(const CSiteItem& record) {
+    if (record.IsGroup())
+        return static_cast<const CSiteGroup&>(record).GetImage();
+    // Decided by the state, so that no blink step racing the crawl's end can hide it.
+    if (static_cast<const CSite&>(record).m_state.load() == kSiteFailed)
+        return kImageSiteFailed;
+    return record.m_image;
+}
+
 bool CSitesView::IsBusy(const CSite& site) {
     const int state = site.m_state.load();
     return state == kSiteQuarning || state == kSiteQueued;
@@ -410,6 +419,9 @@ void CSitesView::BlinkStep() {
         m_tree->viewport()->update();
         return;
     }
+    // A site that has just ended keeps the image its end gave it (a failed one, say).
+    if (site->m_state.load() != kSiteQuarning)
+        return;
     const bool lit = ControllerState() == kControllerRunning && m_blinkPhase == 0;
     const int wanted = lit ? kImageSiteBlink : kImageSiteCrawled;
     if (site->m_image == wanted)

@@ -26,6 +26,7 @@
 
 #include "engine/controller.h"
 #include "engine/http_session.h"
+#include "engine/messages.h"
 #include "model/project.h"
 #include "web/url.h"
 #include "support/settings_scope.h"
@@ -96,6 +97,15 @@ protected:
     bool Enabled(int id) { return frame->QueryCommand(id).enabled; }
     bool WaitForControllerState(int state) {
         return QTest::qWaitFor([&] { return g_pController && g_pController->GetState() == state; }, 10000);
+    }
+
+    static void RefreshStatusPane() {
+        if (CSite* shown = g_pQuarnView->ShownSite())
+            g_pQuarnView->OnViewMessage(WM_SITE_CHANGED, shown);
+    }
+    static QString ShownState() {
+        RefreshStatusPane();
+        return g_pQuarnView->findChild<CLabelCtrl*>(QStringLiteral("state"))->text();
     }
 
     SettingsScope scope;
@@ -469,6 +479,53 @@ TEST_F(MainFrameTest, ASiteMadeInTheSheetIsQuarnedAndItsErrorsAndLogShowTheCrawl
     EXPECT_EQ(lines.filter(QStringLiteral("   Local links whose file is missing: 1 (failed 1)")).size(),
               1)
         << log.toStdString();
+}
+
+TEST_F(MainFrameTest, ACrawlThatReachesNothingEndsFailedWithItsReasonInTheStatusBarAndTree) {
+    int deadPort = 0;
+    {
+        TestServer gone;
+        gone.Start();
+        deadPort = gone.port();
+    } // nothing listens there now
+    const std::string where = "127.0.0.1:" + std::to_string(deadPort);
+    CSite& site = AddSite("Unreached", "http://" + where + "/index.htm");
+    site.m_retries = 1;
+    Select(site);
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return site.m_state != kSiteReady && !CSitesView::IsBusy(site); }, 20000));
+    ASSERT_TRUE(WaitForControllerState(kControllerIdle));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !g_pSitesView->IsBlinking(); }));
+
+    EXPECT_EQ(site.m_state.load(), kSiteFailed);
+    const QString failure = QStringLiteral("Failed: Could not connect to the server (%1)")
+                                .arg(QString::fromStdString(where));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame->StatusBarText() == failure; }))
+        << frame->StatusBarText().toStdString();
+    EXPECT_EQ(CSitesView::ImageIndex(site), 13); // the error image
+    EXPECT_EQ(ShownState(), QStringLiteral("Failed"));
+    EXPECT_EQ(site.m_filesTotal.load(), 0);
+    EXPECT_FALSE(std::filesystem::exists(sitesDir.path() / "Unreached" / "127.0.0.1"));
+
+    // The Errors list gives the reason as its text; the internal code is only a tip.
+    QStringList texts;
+    QString codeTip;
+    {
+        ModalWatcher<CErrorsDialog> errorsWatcher([&](CErrorsDialog* dialog) {
+            auto* list = sheet_test::Child<QTreeWidget>(dialog, "errorList");
+            ASSERT_EQ(list->topLevelItemCount(), 1);
+            for (int column = 0; column < 4; ++column)
+                texts << list->topLevelItem(0)->text(column);
+            codeTip = list->topLevelItem(0)->toolTip(1);
+            dialog->accept();
+        });
+        frame->RunCommand(cmd::Errors);
+    }
+    ASSERT_EQ(texts.size(), 4);
+    EXPECT_EQ(texts[1], QString());
+    EXPECT_EQ(codeTip, QStringLiteral("-7"));
+    EXPECT_EQ(texts[2], QStringLiteral("Could not connect to the server"));
 }
 
 } // namespace
