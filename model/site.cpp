@@ -476,6 +476,8 @@ void CSite::ResetForQueue(bool fetchMissingOnly) {
     m_startTime = 0;
     m_startFileTicks = 0;
     m_endTime = 0;
+    m_pausedSeconds = 0;
+    m_pausedSince = 0;
     m_state = kSiteQueued;
 }
 
@@ -499,6 +501,8 @@ void CSite::StartCrawl() {
             FixKeyRules();
     }
     m_endTime = 0;
+    m_pausedSeconds = 0;
+    m_pausedSince = 0;
     m_state = kSiteQuarning;
     // Fetching what is missing works on the copy there is.
     if (!m_downloadChanges && !m_fetchMissingOnly) {
@@ -572,7 +576,9 @@ void CSite::CloseCrawl(bool stopped) {
         // Names the links may still use stay until a crawl has mended them.
         m_nameTable.Close(m_linksMended.load());
     }
-    m_endTime = NowSeconds();
+    const std::int64_t now = NowSeconds();
+    EndPause(now);
+    m_endTime = now;
     // Every request failing (no server, a wrong address) must not read as success.
     const bool failed = !stopped && m_filesTotal.load() == 0 && m_errorsTotal.load() > 0;
     m_image = kImageSiteCrawled;
@@ -595,6 +601,21 @@ std::string CSite::FailureText() const {
     return "Failed: " + what + (server.empty() ? std::string() : " (" + server + ")");
 }
 
+void CSite::BeginPause(std::int64_t now) {
+    std::int64_t none = 0;
+    m_pausedSince.compare_exchange_strong(none, std::max<std::int64_t>(now, 1));
+}
+
+void CSite::EndPause(std::int64_t now) {
+    const std::int64_t since = m_pausedSince.exchange(0);
+    if (since != 0)
+        m_pausedSeconds += std::max<std::int64_t>(0, now - since);
+}
+
+std::int64_t CSite::PausedSeconds(std::int64_t now) const {
+    const std::int64_t since = m_pausedSince.load();
+    return m_pausedSeconds.load() + (since != 0 ? std::max<std::int64_t>(0, now - since) : 0);
+}
 
 void CSite::ReportOfflineCheck() {
     {

@@ -299,6 +299,12 @@ public:
     void Stop();
     // "Failed: <what went wrong first> (<host:port>)"; empty when no address failed.
     std::string FailureText() const;
+    // The controller's pause, as it covers this site's crawl; now is calendar seconds.
+    // Paused time does not count as the crawl's running time.
+    void BeginPause(std::int64_t now);
+    void EndPause(std::int64_t now);
+    // Seconds the crawl has spent paused up to now (or up to its end, once it ended).
+    std::int64_t PausedSeconds(std::int64_t now) const;
     // Not locked: workers call it per received piece.
     void AddBytes(std::int64_t count);
     // Adds a speed sample (kilobytes per second over a 500 ms interval) and clears the
@@ -375,6 +381,8 @@ private:
     std::string m_stopReason;
     std::string m_stopRequest; // locked
     std::optional<CErrorEntry> m_firstError; // locked; kept when the user clears the list
+    std::atomic<std::int64_t> m_pausedSeconds{0};
+    std::atomic<std::int64_t> m_pausedSince{0}; // 0 while not paused
     CCopyRecords m_copyRecords;
     mutable CNameTable m_nameTable; // names are given as links are read
     CLinkIndex m_linkIndex;

@@ -38,6 +38,7 @@ const QString CSitesView::kSiteMimeType =
 namespace {
 
 constexpr int kImageSiteBlink = 9;
+constexpr int kImageSitePaused = 12;
 constexpr int kImageSiteFailed = 13;
 // The edit limits: an edit started by the Rename commands, and one started by a click.
 constexpr int kRenameLimit = 64;
@@ -422,8 +423,11 @@ void CSitesView::BlinkStep() {
     // A site that has just ended keeps the image its end gave it (a failed one, say).
     if (site->m_state.load() != kSiteQuarning)
         return;
-    const bool lit = ControllerState() == kControllerRunning && m_blinkPhase == 0;
-    const int wanted = lit ? kImageSiteBlink : kImageSiteCrawled;
+    const int state = ControllerState();
+    const bool lit = state == kControllerRunning && m_blinkPhase == 0;
+    const int wanted = state == kControllerPaused ? kImageSitePaused
+                       : lit                      ? kImageSiteBlink
+                                                  : kImageSiteCrawled;
     if (site->m_image == wanted)
         return;
     site->m_image = wanted;
@@ -493,11 +497,15 @@ bool CSitesView::UpdateCommand(int id, CCommandState& state) {
         state.enabled = oneSite;
         break;
     case cmd::Quarn:
+        // Quarn also resumes a paused crawl.
+        state.enabled = anyIdle || ControllerState() == kControllerPaused;
+        break;
     case cmd::FetchMissing:
         state.enabled = anyIdle;
         break;
     case cmd::Pause:
         state.enabled = controllerActive;
+        state.checked = ControllerState() == kControllerPaused;
         break;
     case cmd::Stop:
         state.enabled = selected.isEmpty() ? controllerActive : anyBusy;
@@ -558,6 +566,8 @@ bool CSitesView::OnCommand(int id) {
         break;
     case cmd::Quarn:
         StartSelected(kStartUpdate);
+        if (ControllerState() == kControllerPaused)
+            PostToController(WM_RESUME);
         break;
     case cmd::FetchMissing:
         StartSelected(kStartFetchMissing);

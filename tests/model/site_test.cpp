@@ -315,6 +315,31 @@ TEST(SiteLifecycle, ACrawlThatStoredNothingAndFailedEndsFailedWithItsFirstReason
     EXPECT_EQ(site.m_state, kSiteDone);
 }
 
+TEST(SiteLifecycle, PausedTimeIsCountedApartAndEndsWithTheCrawl) {
+    SitesDirScope dir;
+    std::int64_t now = 1'700'000'000;
+    SetClockForTesting([&] { return now; });
+    CSite site("Alpha");
+    site.ResetForQueue();
+    site.StartCrawl();
+    site.BeginPause(now);
+    now += 30;
+    site.BeginPause(now); // paused already: the first moment holds
+    EXPECT_EQ(site.PausedSeconds(now), 30);
+    now += 10;
+    site.EndPause(now);
+    now += 100;
+    EXPECT_EQ(site.PausedSeconds(now), 40);
+    site.BeginPause(now);
+    now += 5;
+    site.FinishCrawl(); // ends the open pause
+    now += 1000;
+    EXPECT_EQ(site.PausedSeconds(now), 45);
+    site.ResetForQueue();
+    EXPECT_EQ(site.PausedSeconds(now), 0);
+    SetClockForTesting({});
+}
+
 TEST(SiteLifecycle, EraseContentDeletesOnlyTheSiteFolder) {
     SitesDirScope dir;
     WriteFile(dir.path() / "Alpha" / "h" / "a" / "x.htm", 1);

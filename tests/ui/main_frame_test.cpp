@@ -22,11 +22,14 @@
 #include <QTest>
 #include <QToolBar>
 #include <QWebEngineView>
+#include <atomic>
+#include <ctime>
 #include <filesystem>
 
 #include "engine/controller.h"
 #include "engine/http_session.h"
 #include "engine/messages.h"
+#include "model/clock.h"
 #include "model/project.h"
 #include "web/url.h"
 #include "support/settings_scope.h"
@@ -47,6 +50,21 @@
 #include "ui/sites_view.h"
 
 namespace {
+
+// The program's clock, running with the system's but stepped forward by the test. Made
+// before the window and undone after it, so it never changes while the engine reads it.
+class SteppedClock {
+public:
+    SteppedClock() {
+        SetClockForTesting(
+            [this] { return static_cast<std::int64_t>(std::time(nullptr)) + m_ahead.load(); });
+    }
+    ~SteppedClock() { SetClockForTesting({}); }
+    void Advance(std::int64_t seconds) { m_ahead += seconds; }
+
+private:
+    std::atomic<std::int64_t> m_ahead{0};
+};
 
 class MainFrameTest : public ::testing::Test {
 protected:
@@ -103,11 +121,22 @@ protected:
         if (CSite* shown = g_pQuarnView->ShownSite())
             g_pQuarnView->OnViewMessage(WM_SITE_CHANGED, shown);
     }
+    // The status pane's elapsed figure, as seconds, once the pane has refreshed.
+    static int ShownElapsedSeconds() {
+        RefreshStatusPane();
+        const QStringList parts = g_pQuarnView->findChild<QLabel*>(QStringLiteral("elapsed"))
+                                      ->text()
+                                      .split(QLatin1Char(':'));
+        return parts.size() == 3
+                   ? parts[0].toInt() * 3600 + parts[1].toInt() * 60 + parts[2].toInt()
+                   : -1;
+    }
     static QString ShownState() {
         RefreshStatusPane();
         return g_pQuarnView->findChild<CLabelCtrl*>(QStringLiteral("state"))->text();
     }
 
+    SteppedClock clock;
     SettingsScope scope;
     TempDir sitesDir;
     SiteServer server;
@@ -526,6 +555,48 @@ TEST_F(MainFrameTest, ACrawlThatReachesNothingEndsFailedWithItsReasonInTheStatus
     EXPECT_EQ(texts[1], QString());
     EXPECT_EQ(codeTip, QStringLiteral("-7"));
     EXPECT_EQ(texts[2], QStringLiteral("Could not connect to the server"));
+}
+
+TEST_F(MainFrameTest, PauseStaysPressedStopsTheElapsedTimeAndQuarnResumes) {
+    CSite& site = QuarnHeldSite();
+    ASSERT_TRUE(WaitForControllerState(kControllerRunning));
+    // Waited for here, not in the server: the crawl waits for this thread's status bar.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.Count("GET /index.htm") == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return g_pQuarnView->ShownSite() == &site; }));
+    frame->UpdateActions();
+    QAction* pause = frame->Action(cmd::Pause);
+    QAction* quarn = frame->Action(cmd::Quarn);
+    EXPECT_FALSE(pause->isChecked());
+    EXPECT_FALSE(quarn->isEnabled()); // the selected site is busy
+
+    frame->RunCommand(cmd::Pause);
+    ASSERT_TRUE(WaitForControllerState(kControllerPaused));
+    frame->UpdateActions();
+    EXPECT_TRUE(pause->isCheckable());
+    EXPECT_TRUE(pause->isChecked());
+    EXPECT_TRUE(quarn->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return CSitesView::ImageIndex(site) == 12; })); // paused
+    EXPECT_EQ(ShownState(), QStringLiteral("Paused"));
+
+    // An hour passes while paused: the figure does not move.
+    const int paused = ShownElapsedSeconds();
+    clock.Advance(3600);
+    EXPECT_LE(ShownElapsedSeconds(), paused + 2);
+
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(WaitForControllerState(kControllerRunning));
+    frame->UpdateActions();
+    EXPECT_FALSE(pause->isChecked());
+    clock.Advance(60);
+    EXPECT_GE(ShownElapsedSeconds(), paused + 60);
+
+    server.Open("/index.htm");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site.m_state == kSiteDone; }, 20000));
+    ASSERT_TRUE(WaitForControllerState(kControllerIdle));
+    EXPECT_TRUE(std::filesystem::exists(
+        site.GetLocalPath(CUrl(nullptr, server.Url("/index.htm"), kLinkFollowed))));
+    ASSERT_TRUE(QTest::qWaitFor([] { return g_pQuarnView->ShownSite() == nullptr; }));
+    EXPECT_LT(ShownElapsedSeconds(), 3600); // the finished crawl's time leaves the pause out
 }
 
 } // namespace
