@@ -63,9 +63,6 @@ TEST(StatusFigures, ElapsedSecondsRunUntilNowWhileCrawlingElseUntilTheEnd) {
     EXPECT_EQ(ElapsedSeconds(kSiteReady, 0, 0, 1600), 0);
     // Queued again: the start is stamped, the end not yet.
     EXPECT_EQ(ElapsedSeconds(kSiteQueued, 1000, 0, 1600), 0);
-    // Time spent paused is left out, running or finished.
-    EXPECT_EQ(ElapsedSeconds(kSiteQuarning, 1000, 0, 1600, 550), 50);
-    EXPECT_EQ(ElapsedSeconds(kSiteFailed, 1000, 1300, 1600, 100), 200);
 }
 
 TEST(StatusFigures, AmountIsWholeKilobytesGroupedAsTheLocaleWritesNumbers) {
