@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kDefaultSitesDir = "Sites";
 
 constexpr const char* kExitCodesText = "Exit codes: 0 every site done without failed addresses; "
-                                       "1 some addresses failed; 2 bad arguments or an "
+                                       "1 some or all addresses failed; 2 bad arguments or an "
                                        "unreadable project; 3 stopped by a failed save, a "
                                        "folder that cannot be written, a server busy for 10 "
                                        "minutes, or a time or space limit; 130, 143, 129 "

@@ -229,7 +229,8 @@ int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& site
     for (CSite* site : sites) {
         out << FormatSummary(monitor.Summary(*site, runEnd)) << "\n";
         const int state = site->m_state.load();
-        const bool crawled = state == kSiteDone || state == kSiteAborted || state == kSiteQuarning;
+        const bool crawled = state == kSiteDone || state == kSiteFailed || state == kSiteAborted ||
+                             state == kSiteQuarning;
         if (crawled)
             PrintCrawlReport(*site, output.showLog, out);
         if (output.showLog)

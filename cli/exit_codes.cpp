@@ -9,7 +9,8 @@ int ExitCodeForRun(const std::vector<SiteOutcome>& sites, int signal, bool messa
         return kExitStopped;
     bool failedAddresses = false;
     for (const auto& site : sites) {
-        if (site.state != kSiteDone)
+        // A site that reached nothing ran to its end: its addresses failed, all of them.
+        if (site.state != kSiteDone && site.state != kSiteFailed)
             return kExitStopped;
         failedAddresses = failedAddresses || site.errors > 0;
     }

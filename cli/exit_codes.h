@@ -4,7 +4,7 @@
 #include <vector>
 
 inline constexpr int kExitOk = 0;              // every site Done without failed addresses
-inline constexpr int kExitAddressesFailed = 1; // some addresses failed
+inline constexpr int kExitAddressesFailed = 1; // some or all addresses failed
 inline constexpr int kExitUsage = 2;           // bad arguments or an unreadable project
 inline constexpr int kExitStopped = 3;         // a failed save, an unwritable folder, a limit,
                                                // a server busy too long

@@ -40,6 +40,7 @@ std::string FormatSummary(const SiteSummary& summary) {
     std::string state;
     switch (summary.state) {
     case kSiteDone:
+    case kSiteFailed:
     case kSiteAborted:
         state = SiteStateText(summary.state, false);
         break;

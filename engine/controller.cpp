@@ -90,6 +90,13 @@ void CController::SetState(int state) {
     if (m_state.load() == kControllerQuitting)
         return;
     m_state = state;
+    // Time spent paused is not the crawl's running time.
+    if (CSite* site = m_currentSite.load()) {
+        if (state == kControllerPaused)
+            site->BeginPause(NowSeconds());
+        else
+            site->EndPause(NowSeconds());
+    }
     m_ui.ControllerStateChanged(state);
 }
 
@@ -137,6 +144,9 @@ void CController::BeginCrawl(CSite& site) {
     m_session.SetOptions(options);
     m_session.Gate().Reset();
     site.StartCrawl();
+    // A site that follows one stopped while paused starts paused.
+    if (m_state.load() == kControllerPaused)
+        site.BeginPause(NowSeconds());
     // Nothing was queued: the next dispatch stops the site.
     if (!site.StopReason().empty())
         m_ui.ShowMessage(site.StopReason());
@@ -243,10 +253,12 @@ void CController::Dispatch() {
             StopSite(site);
             return;
         }
+        bool failed = false;
         if (site != nullptr) {
             MendStoredLinks(*site);
             m_ui.PostToStatusView(WM_SITE_FINISHED, site);
             site->FinishCrawl();
+            failed = site->m_state.load() == kSiteFailed;
             m_ui.PostToSitesView(WM_SITE_FINISHED, site);
             m_finishedSites += 1;
             SetSitesProgress();
@@ -258,7 +270,9 @@ void CController::Dispatch() {
         SetState(kControllerIdle);
         if (g_bBeepWhenDone.load())
             m_ui.Beep();
-        SetStatusBarText("Done");
+        // The last site's failure stays in view rather than a plain "Done".
+        if (!failed)
+            SetStatusBarText("Done");
         return;
     }
 }
@@ -358,8 +372,9 @@ bool CController::CheckLimits() {
     if (site == nullptr)
         return false;
     std::string reason;
-    if (site->m_useTime &&
-        NowSeconds() - site->m_startTime.load() >= std::int64_t{site->m_timeMax} * 60)
+    const std::int64_t now = NowSeconds();
+    if (site->m_useTime && now - site->m_startTime.load() - site->PausedSeconds(now) >=
+                               std::int64_t{site->m_timeMax} * 60)
         reason = "Stopped: the time limit of " + std::to_string(site->m_timeMax) +
                  " minutes was reached";
     else if (site->m_useSpace && site->m_bytesTotal.load() >= site->m_spaceMax)

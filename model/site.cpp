@@ -44,6 +44,8 @@ std::string SiteStateText(int state, bool paused) {
         return "Queued";
     case kSiteReady:
         return "Ready";
+    case kSiteFailed:
+        return "Failed";
     default:
         return {};
     }
@@ -189,6 +191,8 @@ void CSite::AddError(const CUrl& address, int code, std::string reason) {
     m_changes.Count(FileChange::Failed, url, GetLocalPath(address));
     std::lock_guard lock(m_lock);
     m_errors.push_back(CErrorEntry{code, NowSeconds(), std::move(url), std::move(reason)});
+    if (!m_firstError)
+        m_firstError = m_errors.back();
     Count(m_errorsInterval, m_errorsPeak, m_errorsTotal, 1);
 }
 
@@ -467,6 +471,7 @@ void CSite::ResetForQueue(bool fetchMissingOnly) {
         m_endedKeys.Clear();
         FixKeyRules();
         m_errors.clear();
+        m_firstError.reset();
         m_log.clear();
     }
     for (auto* counter : {&m_errorsInterval, &m_filesInterval, &m_errorsTotal, &m_filesTotal})
@@ -481,6 +486,8 @@ void CSite::ResetForQueue(bool fetchMissingOnly) {
     m_startTime = 0;
     m_startFileTicks = 0;
     m_endTime = 0;
+    m_pausedSeconds = 0;
+    m_pausedSince = 0;
     m_state = kSiteQueued;
 }
 
@@ -504,6 +511,8 @@ void CSite::StartCrawl() {
             FixKeyRules();
     }
     m_endTime = 0;
+    m_pausedSeconds = 0;
+    m_pausedSince = 0;
     m_state = kSiteQuarning;
     // Fetching what is missing works on the copy there is.
     if (!m_downloadChanges && !m_fetchMissingOnly) {
@@ -517,6 +526,7 @@ void CSite::StartCrawl() {
         m_robots.clear();
         m_robotsRefused = 0;
         m_stopRequest.clear();
+        m_firstError.reset();
         m_recordsFolder = GetSiteFolder();
     }
     m_stopReason.clear();
@@ -560,6 +570,10 @@ void CSite::StartCrawl() {
 }
 
 void CSite::FinishCrawl() {
+    CloseCrawl(false);
+}
+
+void CSite::CloseCrawl(bool stopped) {
     // Without its records the next update still works, only with more requests.
     m_copyRecords.Close();
     if (const int refused = m_robotsRefused.load())
@@ -575,10 +589,45 @@ void CSite::FinishCrawl() {
         // Names the links may still use stay until a crawl has mended them.
         m_nameTable.Close(m_linksMended.load());
     }
+    const std::int64_t now = NowSeconds();
+    EndPause(now);
+    m_endTime = now;
+    // Every request failing (no server, a wrong address) must not read as success.
+    const bool failed = !stopped && m_filesTotal.load() == 0 && m_errorsTotal.load() > 0;
     m_image = kImageSiteCrawled;
-    m_endTime = NowSeconds();
-    m_state = kSiteDone;
+    m_state = stopped ? kSiteAborted : failed ? kSiteFailed : kSiteDone;
     AddLog("Finished");
+    if (failed)
+        SetStatusBarText(FailureText());
+}
+
+std::string CSite::FailureText() const {
+    std::lock_guard lock(m_lock);
+    if (!m_firstError)
+        return {};
+    const CErrorEntry& entry = *m_firstError;
+    std::string what = ErrorDescription(entry);
+    if (entry.code > 0 && entry.reason.empty())
+        what = std::to_string(entry.code) + " " + what;
+    const CUrl address(nullptr, entry.address, kLinkFollowed);
+    const std::string server = address.host.empty() ? std::string() : ServerKey(address);
+    return "Failed: " + what + (server.empty() ? std::string() : " (" + server + ")");
+}
+
+void CSite::BeginPause(std::int64_t now) {
+    std::int64_t none = 0;
+    m_pausedSince.compare_exchange_strong(none, std::max<std::int64_t>(now, 1));
+}
+
+void CSite::EndPause(std::int64_t now) {
+    const std::int64_t since = m_pausedSince.exchange(0);
+    if (since != 0)
+        m_pausedSeconds += std::max<std::int64_t>(0, now - since);
+}
+
+std::int64_t CSite::PausedSeconds(std::int64_t now) const {
+    const std::int64_t since = m_pausedSince.load();
+    return m_pausedSeconds.load() + (since != 0 ? std::max<std::int64_t>(0, now - since) : 0);
 }
 
 void CSite::ReportOfflineCheck() {
@@ -599,8 +648,7 @@ void CSite::ReportOfflineCheck() {
 }
 
 void CSite::Stop() {
-    FinishCrawl();
-    m_state = kSiteAborted;
+    CloseCrawl(true);
     const std::string request = StopRequest();
     SetStatusBarText(!m_stopReason.empty() ? m_stopReason
                      : !request.empty()    ? request

@@ -46,6 +46,8 @@ inline constexpr int kSiteDone = 2;
 inline constexpr int kSiteQuarning = 3;
 inline constexpr int kSiteQueued = 4;
 inline constexpr int kSiteReady = 5;
+// Ended with no file stored and at least one address failed: nothing was reached.
+inline constexpr int kSiteFailed = 6;
 
 // Images of a site in the sites tree.
 inline constexpr int kImageSiteNew = 0;
@@ -301,8 +303,18 @@ public:
     // file tests).
     void SetStartTime(std::filesystem::file_time_type start);
     std::filesystem::file_time_type GetStartFileTime() const;
+    // Ends the crawl as Done, or as Failed when it stored nothing and some address failed;
+    // a failed crawl shows FailureText in the status bar.
     void FinishCrawl();
     void Stop();
+    // "Failed: <what went wrong first> (<host:port>)"; empty when no address failed.
+    std::string FailureText() const;
+    // The controller's pause, as it covers this site's crawl; now is calendar seconds.
+    // Paused time does not count as the crawl's running time.
+    void BeginPause(std::int64_t now);
+    void EndPause(std::int64_t now);
+    // Seconds the crawl has spent paused up to now (or up to its end, once it ended).
+    std::int64_t PausedSeconds(std::int64_t now) const;
     // Not locked: workers call it per received piece.
     void AddBytes(std::int64_t count);
     // Adds a speed sample (kilobytes per second over a 500 ms interval) and clears the
@@ -347,6 +359,9 @@ private:
     bool LeaveProgress(const CUrl& address);
     // Takes the settings keys depend on; only while no address is pending or in progress.
     void FixKeyRules();
+    // Ends the crawl: closes its files, stamps the end and logs the tally. stopped: the
+    // site is Aborted, whatever it stored.
+    void CloseCrawl(bool stopped);
     // Notes the pending addresses whose file is missing, and logs the offline check.
     void ReportOfflineCheck();
 
@@ -375,6 +390,9 @@ private:
     std::string m_recordsFolder;
     std::string m_stopReason;
     std::string m_stopRequest; // locked
+    std::optional<CErrorEntry> m_firstError; // locked; kept when the user clears the list
+    std::atomic<std::int64_t> m_pausedSeconds{0};
+    std::atomic<std::int64_t> m_pausedSince{0}; // 0 while not paused
     CCopyRecords m_copyRecords;
     mutable CNameTable m_nameTable; // names are given as links are read
     CLinkIndex m_linkIndex;

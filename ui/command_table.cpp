@@ -43,7 +43,7 @@ const QList<CCommandInfo>& CommandTable() {
         {DeleteQuarned, "&Delete Quarned", {}, ""},
         {Errors, "Error&s", {Key(Qt::Key_F11)}, "Display quarn error\nDisplay quarn errors"},
         {Log, "L&og", {Key(Qt::Key_F12)}, "Display quarn log\nDisplay quarn log"},
-        {Pause, "&Pause", {Key(Qt::Key_F7)}, "Pause\nPause"},
+        {Pause, "&Pause", {Key(Qt::Key_F7)}, "Pause\nPause", true},
         {Stop, "&Stop", {Key(Qt::Key_F8)}, "Stop\nStop"},
         {BrowserBack, "&Back", {}, "Go to previous page\nBack"},
         {BrowserForward, "&Forward", {Key(Qt::ALT | Qt::Key_Right)}, "Go to next page\nForward"},

@@ -41,6 +41,8 @@ const QString CSitesView::kSiteMimeType =
 namespace {
 
 constexpr int kImageSiteBlink = 9;
+constexpr int kImageSitePaused = 12;
+constexpr int kImageSiteFailed = 13;
 // The edit limits: an edit started by the Rename commands, and one started by a click.
 constexpr int kRenameLimit = 64;
 constexpr int kLabelLimit = 127;
@@ -68,8 +70,7 @@ QString ToQString(const std::string& text) {
 
 // The record's icon, or none for an image the list does not hold.
 QIcon ImageOf(const CSiteItem& record) {
-    const int image = record.IsGroup() ? static_cast<const CSiteGroup&>(record).GetImage()
-                                       : record.m_image;
+    const int image = CSitesView::ImageIndex(record);
     if (image < 0 || static_cast<std::size_t>(image) >= g_imageList.size())
         return {};
     return QIcon(g_imageList[static_cast<std::size_t>(image)]);
@@ -272,6 +273,15 @@ CSiteItem* CSitesView::Record(const QTreeWidgetItem* item) {
                 : nullptr;
 }
 
+int CSitesView::ImageIndex(const CSiteItem& record) {
+    if (record.IsGroup())
+        return static_cast<const CSiteGroup&>(record).GetImage();
+    // Decided by the state, so that no blink step racing the crawl's end can hide it.
+    if (static_cast<const CSite&>(record).m_state.load() == kSiteFailed)
+        return kImageSiteFailed;
+    return record.m_image;
+}
+
 bool CSitesView::IsBusy(const CSite& site) {
     const int state = site.m_state.load();
     return state == kSiteQuarning || state == kSiteQueued;
@@ -443,8 +453,14 @@ void CSitesView::BlinkStep() {
         m_tree->viewport()->update();
         return;
     }
-    const bool lit = ControllerState() == kControllerRunning && m_blinkPhase == 0;
-    const int wanted = lit ? kImageSiteBlink : kImageSiteCrawled;
+    // A site that has just ended keeps the image its end gave it (a failed one, say).
+    if (site->m_state.load() != kSiteQuarning)
+        return;
+    const int state = ControllerState();
+    const bool lit = state == kControllerRunning && m_blinkPhase == 0;
+    const int wanted = state == kControllerPaused ? kImageSitePaused
+                       : lit                      ? kImageSiteBlink
+                                                  : kImageSiteCrawled;
     if (site->m_image == wanted)
         return;
     site->m_image = wanted;
@@ -514,11 +530,15 @@ bool CSitesView::UpdateCommand(int id, CCommandState& state) {
         state.enabled = oneSite;
         break;
     case cmd::Quarn:
+        // Quarn also resumes a paused crawl.
+        state.enabled = anyIdle || ControllerState() == kControllerPaused;
+        break;
     case cmd::FetchMissing:
         state.enabled = anyIdle;
         break;
     case cmd::Pause:
         state.enabled = controllerActive;
+        state.checked = ControllerState() == kControllerPaused;
         break;
     case cmd::Stop:
         state.enabled = selected.isEmpty() ? controllerActive : anyBusy;
@@ -579,6 +599,8 @@ bool CSitesView::OnCommand(int id) {
         break;
     case cmd::Quarn:
         StartSelected(kStartUpdate);
+        if (ControllerState() == kControllerPaused)
+            PostToController(WM_RESUME);
         break;
     case cmd::FetchMissing:
         StartSelected(kStartFetchMissing);

@@ -88,6 +88,9 @@ public:
     // A site being crawled or queued may only be copied.
     static Qt::DropActions DragActions(const CSite& site);
     static bool IsBusy(const CSite& site);
+    // The image the tree shows for a record: a group's by its expanded flag, a failed
+    // site's error image, else the site's own image index.
+    static int ImageIndex(const CSiteItem& record);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -60,11 +60,11 @@ QString RateText(int siteState, std::int64_t bytesTotal, std::int64_t elapsedSec
 }
 
 std::int64_t ElapsedSeconds(int siteState, std::int64_t startTime, std::int64_t endTime,
-                            std::int64_t now) {
+                            std::int64_t now, std::int64_t pausedSeconds) {
     const std::int64_t until = siteState == kSiteQuarning ? now : endTime;
     // A site queued again has its start stamped but no end yet, and the clock may step
     // back during a crawl; neither should show a negative time.
-    return std::max<std::int64_t>(0, until - startTime);
+    return std::max<std::int64_t>(0, until - startTime - pausedSeconds);
 }
 
 int GraphScale(const std::array<int, CSpeedHistory::kSize>& graph, int shownBars) {
@@ -90,7 +90,8 @@ StatusFigures ComputeStatusFigures(const CSite& site, std::int64_t now,
     figures.queued = Count(static_cast<std::int64_t>(site.PendingCount()));
     figures.amount = AmountText(bytes);
 
-    const std::int64_t seconds = ElapsedSeconds(state, start, site.m_endTime.load(), now);
+    const std::int64_t seconds =
+        ElapsedSeconds(state, start, site.m_endTime.load(), now, site.PausedSeconds(now));
     figures.elapsed = ElapsedText(seconds);
     figures.rate = RateText(state, bytes, seconds, site.m_speedHistory);
 

@@ -49,9 +49,10 @@ QString AmountText(std::int64_t bytes);
 // The latest sample while the site is quarning, else the average over the whole crawl.
 QString RateText(int siteState, std::int64_t bytesTotal, std::int64_t elapsedSeconds,
                  const CSpeedHistory& history);
-// Seconds the crawl has run: until now while it runs, else until it ended.
+// Seconds the crawl has run: until now while it runs, else until it ended, less the time
+// it spent paused.
 std::int64_t ElapsedSeconds(int siteState, std::int64_t startTime, std::int64_t endTime,
-                            std::int64_t now);
+                            std::int64_t now, std::int64_t pausedSeconds = 0);
 
 // The speed graph's top: the largest of the newest shownBars values, so that a fast link
 // does not fill the graph solid, but never below kGraphFloor, so that a trickle does not

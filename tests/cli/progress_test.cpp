@@ -52,6 +52,11 @@ TEST(Summary, ShowsStateFiguresAndAverageRate) {
     summary.elapsedSeconds = 0;
     EXPECT_EQ(FormatSummary(summary), "Example: Aborted, 1 file, 100 bytes, 1 error in 0:00");
 
+    summary.state = kSiteFailed;
+    summary.files = 0;
+    summary.bytes = 0;
+    EXPECT_EQ(FormatSummary(summary), "Example: Failed, 0 files, 0 bytes, 1 error in 0:00");
+
     summary.state = kSiteReady;
     EXPECT_EQ(FormatSummary(summary), "Example: not started");
 }

@@ -118,8 +118,11 @@ TEST(ExitCode, InterruptThenStopThenFailedAddresses) {
     const SiteOutcome failed{kSiteDone, 2};
     const SiteOutcome aborted{kSiteAborted, 0};
     const SiteOutcome notStarted{kSiteReady, 0};
+    const SiteOutcome unreached{kSiteFailed, 1};
     EXPECT_EQ(ExitCodeForRun({clean, clean}, 0, false), kExitOk);
     EXPECT_EQ(ExitCodeForRun({clean, failed}, 0, false), kExitAddressesFailed);
+    EXPECT_EQ(ExitCodeForRun({unreached, clean}, 0, false), kExitAddressesFailed);
+    EXPECT_EQ(ExitCodeForRun({unreached, aborted}, 0, false), kExitStopped);
     EXPECT_EQ(ExitCodeForRun({failed, aborted}, 0, false), kExitStopped);
     EXPECT_EQ(ExitCodeForRun({clean, notStarted}, 0, false), kExitStopped);
     EXPECT_EQ(ExitCodeForRun({clean}, 0, true), kExitStopped);

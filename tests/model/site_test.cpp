@@ -72,6 +72,7 @@ TEST(Site, StateWords) {
     EXPECT_EQ(SiteStateText(kSiteQuarning, true), "Paused");
     EXPECT_EQ(SiteStateText(kSiteQueued, true), "Queued");
     EXPECT_EQ(SiteStateText(kSiteReady, false), "Ready");
+    EXPECT_EQ(SiteStateText(kSiteFailed, true), "Failed");
 }
 
 TEST(SiteLists, PendingIsFirstInFirstOutAndMovesToInProgress) {
@@ -277,6 +278,58 @@ TEST(SiteLifecycle, StopFinishesThenMarksTheSiteAborted) {
     EXPECT_NE(site.GetLog().find("   Finished"), std::string::npos);
     ASSERT_FALSE(dir.statusTexts.empty());
     EXPECT_EQ(dir.statusTexts.back(), "Stopped Alpha");
+}
+
+// A crawl is judged at its end: nothing stored and an address failed is a failure, with
+// the first failure's words and server in the status bar; one stored file makes it Done,
+// and a stop stays a stop whatever it stored.
+TEST(SiteLifecycle, ACrawlThatStoredNothingAndFailedEndsFailedWithItsFirstReason) {
+    SitesDirScope dir;
+    CSite site("Alpha");
+    site.m_url = "http://127.0.0.1:9/";
+    site.ResetForQueue();
+    site.StartCrawl();
+    site.AddError(*Address("http://127.0.0.1:9/"), -7, "Could not connect to the server");
+    site.AddError(*Address("http://other.example:8080/x.htm"), 404);
+    site.ClearErrors(); // the user emptied the list; the reason is kept
+    site.FinishCrawl();
+    EXPECT_EQ(site.m_state, kSiteFailed);
+    EXPECT_EQ(SiteStateText(site.m_state, false), "Failed");
+    ASSERT_FALSE(dir.statusTexts.empty());
+    EXPECT_EQ(dir.statusTexts.back(), "Failed: Could not connect to the server (127.0.0.1:9)");
+
+    site.ResetForQueue();
+    site.StartCrawl();
+    site.AddError(*Address("http://127.0.0.1:8080/x.htm"), 404);
+    EXPECT_EQ(site.FailureText(), "Failed: 404 Not Found (127.0.0.1:8080)");
+    site.Stop();
+    EXPECT_EQ(site.m_state, kSiteAborted);
+
+    site.ResetForQueue();
+    site.StartCrawl();
+    site.AddError(*Address("http://127.0.0.1:8080/x.htm"), 404);
+    std::unique_ptr<CUrl> stored = site.NextPending();
+    ASSERT_NE(stored, nullptr);
+    site.MarkDone(*stored, true, true);
+    site.FinishCrawl();
+    EXPECT_EQ(site.m_state, kSiteDone);
+}
+
+// A crawl stopped while paused: its open pause ends with it.
+TEST(SiteLifecycle, PausedTimeIsCountedOnceAndEndsWithTheCrawl) {
+    SitesDirScope dir;
+    std::int64_t now = 1'700'000'000;
+    SetClockForTesting([&] { return now; });
+    CSite site("Alpha");
+    site.ResetForQueue();
+    site.StartCrawl();
+    site.BeginPause(now);
+    site.BeginPause(now + 30); // paused already: the first moment holds
+    now += 40;
+    site.Stop();
+    now += 1000;
+    EXPECT_EQ(site.PausedSeconds(now), 40);
+    SetClockForTesting({});
 }
 
 TEST(SiteLifecycle, EraseContentDeletesOnlyTheSiteFolder) {

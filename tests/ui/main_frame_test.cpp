@@ -22,10 +22,14 @@
 #include <QTest>
 #include <QToolBar>
 #include <QWebEngineView>
+#include <atomic>
+#include <ctime>
 #include <filesystem>
 
 #include "engine/controller.h"
 #include "engine/http_session.h"
+#include "engine/messages.h"
+#include "model/clock.h"
 #include "model/project.h"
 #include "web/url.h"
 #include "support/settings_scope.h"
@@ -46,6 +50,21 @@
 #include "ui/sites_view.h"
 
 namespace {
+
+// The program's clock, running with the system's but stepped forward by the test. Made
+// before the window and undone after it, so it never changes while the engine reads it.
+class SteppedClock {
+public:
+    SteppedClock() {
+        SetClockForTesting(
+            [this] { return static_cast<std::int64_t>(std::time(nullptr)) + m_ahead.load(); });
+    }
+    ~SteppedClock() { SetClockForTesting({}); }
+    void Advance(std::int64_t seconds) { m_ahead += seconds; }
+
+private:
+    std::atomic<std::int64_t> m_ahead{0};
+};
 
 class MainFrameTest : public ::testing::Test {
 protected:
@@ -98,6 +117,26 @@ protected:
         return QTest::qWaitFor([&] { return g_pController && g_pController->GetState() == state; }, 10000);
     }
 
+    static void RefreshStatusPane() {
+        if (CSite* shown = g_pQuarnView->ShownSite())
+            g_pQuarnView->OnViewMessage(WM_SITE_CHANGED, shown);
+    }
+    // The status pane's elapsed figure, as seconds, once the pane has refreshed.
+    static int ShownElapsedSeconds() {
+        RefreshStatusPane();
+        const QStringList parts = g_pQuarnView->findChild<QLabel*>(QStringLiteral("elapsed"))
+                                      ->text()
+                                      .split(QLatin1Char(':'));
+        return parts.size() == 3
+                   ? parts[0].toInt() * 3600 + parts[1].toInt() * 60 + parts[2].toInt()
+                   : -1;
+    }
+    static QString ShownState() {
+        RefreshStatusPane();
+        return g_pQuarnView->findChild<CLabelCtrl*>(QStringLiteral("state"))->text();
+    }
+
+    SteppedClock clock;
     SettingsScope scope;
     TempDir sitesDir;
     SiteServer server;
@@ -475,6 +514,95 @@ TEST_F(MainFrameTest, ASiteMadeInTheSheetIsQuarnedAndItsErrorsAndLogShowTheCrawl
     EXPECT_EQ(lines.filter(QStringLiteral("   Local links whose file is missing: 1 (failed 1)")).size(),
               1)
         << log.toStdString();
+}
+
+TEST_F(MainFrameTest, ACrawlThatReachesNothingEndsFailedWithItsReasonInTheStatusBarAndTree) {
+    int deadPort = 0;
+    {
+        TestServer gone;
+        gone.Start();
+        deadPort = gone.port();
+    } // nothing listens there now
+    const std::string where = "127.0.0.1:" + std::to_string(deadPort);
+    CSite& site = AddSite("Unreached", "http://" + where + "/index.htm");
+    site.m_retries = 1;
+    Select(site);
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return site.m_state != kSiteReady && !CSitesView::IsBusy(site); }, 20000));
+    ASSERT_TRUE(WaitForControllerState(kControllerIdle));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !g_pSitesView->IsBlinking(); }));
+
+    EXPECT_EQ(site.m_state.load(), kSiteFailed);
+    const QString failure = QStringLiteral("Failed: Could not connect to the server (%1)")
+                                .arg(QString::fromStdString(where));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame->StatusBarText() == failure; }))
+        << frame->StatusBarText().toStdString();
+    EXPECT_EQ(CSitesView::ImageIndex(site), 13); // the error image
+    EXPECT_EQ(ShownState(), QStringLiteral("Failed"));
+    EXPECT_EQ(site.m_filesTotal.load(), 0);
+    EXPECT_FALSE(std::filesystem::exists(sitesDir.path() / "Unreached" / "127.0.0.1"));
+
+    // The Errors list gives the reason as its text; the internal code is only a tip.
+    QStringList texts;
+    QString codeTip;
+    {
+        ModalWatcher<CErrorsDialog> errorsWatcher([&](CErrorsDialog* dialog) {
+            auto* list = sheet_test::Child<QTreeWidget>(dialog, "errorList");
+            ASSERT_EQ(list->topLevelItemCount(), 1);
+            for (int column = 0; column < 4; ++column)
+                texts << list->topLevelItem(0)->text(column);
+            codeTip = list->topLevelItem(0)->toolTip(1);
+            dialog->accept();
+        });
+        frame->RunCommand(cmd::Errors);
+    }
+    ASSERT_EQ(texts.size(), 4);
+    EXPECT_EQ(texts[1], QString());
+    EXPECT_EQ(codeTip, QStringLiteral("-7"));
+    EXPECT_EQ(texts[2], QStringLiteral("Could not connect to the server"));
+}
+
+TEST_F(MainFrameTest, PauseStaysPressedStopsTheElapsedTimeAndQuarnResumes) {
+    CSite& site = QuarnHeldSite();
+    ASSERT_TRUE(WaitForControllerState(kControllerRunning));
+    // Waited for here, not in the server: the crawl waits for this thread's status bar.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.Count("GET /index.htm") == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return g_pQuarnView->ShownSite() == &site; }));
+    frame->UpdateActions();
+    QAction* pause = frame->Action(cmd::Pause);
+    QAction* quarn = frame->Action(cmd::Quarn);
+    EXPECT_FALSE(pause->isChecked());
+    EXPECT_FALSE(quarn->isEnabled()); // the selected site is busy
+
+    frame->RunCommand(cmd::Pause);
+    ASSERT_TRUE(WaitForControllerState(kControllerPaused));
+    frame->UpdateActions();
+    EXPECT_TRUE(pause->isCheckable());
+    EXPECT_TRUE(pause->isChecked());
+    EXPECT_TRUE(quarn->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return CSitesView::ImageIndex(site) == 12; })); // paused
+    EXPECT_EQ(ShownState(), QStringLiteral("Paused"));
+
+    // An hour passes while paused: the figure does not move.
+    const int paused = ShownElapsedSeconds();
+    clock.Advance(3600);
+    EXPECT_LE(ShownElapsedSeconds(), paused + 2);
+
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(WaitForControllerState(kControllerRunning));
+    frame->UpdateActions();
+    EXPECT_FALSE(pause->isChecked());
+    clock.Advance(60);
+    EXPECT_GE(ShownElapsedSeconds(), paused + 60);
+
+    server.Open("/index.htm");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site.m_state == kSiteDone; }, 20000));
+    ASSERT_TRUE(WaitForControllerState(kControllerIdle));
+    EXPECT_TRUE(std::filesystem::exists(
+        site.GetLocalPath(CUrl(nullptr, server.Url("/index.htm"), kLinkFollowed))));
+    ASSERT_TRUE(QTest::qWaitFor([] { return g_pQuarnView->ShownSite() == nullptr; }));
+    EXPECT_LT(ShownElapsedSeconds(), 3600); // the finished crawl's time leaves the pause out
 }
 
 } // namespace

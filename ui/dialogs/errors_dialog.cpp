@@ -15,14 +15,22 @@ struct Column {
 };
 constexpr Column kColumns[] = {
     {"Time", Qt::AlignCenter, 50},
-    {"Error", Qt::AlignCenter, 50},
-    {"Description", Qt::AlignLeft | Qt::AlignVCenter, 75},
+    {"Code", Qt::AlignCenter, 0}, // as narrow as a status code allows
+    {"Error", Qt::AlignLeft | Qt::AlignVCenter, 75},
     {"URL", Qt::AlignLeft | Qt::AlignVCenter, 300},
 };
+constexpr int kCodeColumn = 1;
+constexpr int kErrorColumn = 2;
 
 constexpr int kCellPaddingPx = 14;
-// The description column grows to show a transfer error's words whole, up to this.
+// The error column grows to show a transfer error's words whole, up to this.
 constexpr int kWidestDescriptionPx = 260;
+
+// A failure without an answer carries an internal number, not a status the user could look
+// up: the code column stays empty and only its tip shows the number.
+QString CodeText(int code) {
+    return code > 0 ? QString::number(code) : QString();
+}
 
 } // namespace
 
@@ -51,6 +59,11 @@ CErrorsDialog::CErrorsDialog(CSite& site, QWidget* parent)
     const int timeWidth = m_list->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) +
                           kCellPaddingPx;
     m_list->setColumnWidth(0, std::max(kColumns[0].widthPx, timeWidth));
+    m_list->setColumnWidth(kCodeColumn,
+                           std::max(m_list->fontMetrics().horizontalAdvance(QStringLiteral("000")),
+                                    m_list->header()->fontMetrics().horizontalAdvance(
+                                        QString::fromLatin1(kColumns[kCodeColumn].title))) +
+                               kCellPaddingPx);
 
     SetContent(m_list);
     Fill();
@@ -58,18 +71,19 @@ CErrorsDialog::CErrorsDialog(CSite& site, QWidget* parent)
 
 void CErrorsDialog::Fill() {
     m_list->clear();
-    int descriptionWidth = m_list->columnWidth(2);
+    int descriptionWidth = m_list->columnWidth(kErrorColumn);
     for (const CErrorEntry& entry : m_site.GetErrors()) {
         const QString texts[] = {
             QString::fromStdString(FormatTimeOfDay(entry.time)),
-            QString::number(entry.code),
+            CodeText(entry.code),
             QString::fromStdString(ErrorDescription(entry)),
             QString::fromStdString(entry.address),
         };
-        descriptionWidth = std::max(
-            descriptionWidth, std::min(kWidestDescriptionPx,
-                                       m_list->fontMetrics().horizontalAdvance(texts[2]) +
-                                           kCellPaddingPx));
+        descriptionWidth =
+            std::max(descriptionWidth,
+                     std::min(kWidestDescriptionPx,
+                              m_list->fontMetrics().horizontalAdvance(texts[kErrorColumn]) +
+                                  kCellPaddingPx));
         auto* row = new QTreeWidgetItem(m_list);
         for (int i = 0; i < static_cast<int>(std::size(texts)); ++i) {
             row->setText(i, texts[i]);
@@ -77,8 +91,9 @@ void CErrorsDialog::Fill() {
             // Narrow columns cut the text; the tip shows it whole.
             row->setToolTip(i, texts[i]);
         }
+        row->setToolTip(kCodeColumn, QString::number(entry.code));
     }
-    m_list->setColumnWidth(2, descriptionWidth);
+    m_list->setColumnWidth(kErrorColumn, descriptionWidth);
 }
 
 void CErrorsDialog::ClearSite() {

@@ -1,7 +1,8 @@
 #pragma once
 // CErrorsDialog: the addresses of a site that failed for good, one row each with the time,
-// the status code (negative when no answer came), what it means in words and the address. Clear empties the site's list but
-// leaves its error counts.
+// the HTTP status in a narrow column (empty when no answer came; the tip holds the code),
+// what went wrong in words and the address. Clear empties the site's list but leaves its
+// error counts.
 
 #include "ui/dialogs/site_list_dialog.h"
 

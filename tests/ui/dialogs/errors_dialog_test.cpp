@@ -63,8 +63,8 @@ TEST_F(ErrorsDialogTest, TheListHasFourColumnsBesideAnIconWithOkRefreshAndClearO
         Qt::Alignment alignment;
         int width;
     } columns[] = {{QStringLiteral("Time"), Qt::AlignHCenter, 50},
-                   {QStringLiteral("Error"), Qt::AlignHCenter, 50},
-                   {QStringLiteral("Description"), Qt::AlignLeft, 75},
+                   {QStringLiteral("Code"), Qt::AlignHCenter, 0},
+                   {QStringLiteral("Error"), Qt::AlignLeft, 75},
                    {QStringLiteral("URL"), Qt::AlignLeft, 300}};
     ASSERT_EQ(list->columnCount(), 4);
     for (int i = 0; i < 4; ++i) {
@@ -73,6 +73,9 @@ TEST_F(ErrorsDialogTest, TheListHasFourColumnsBesideAnIconWithOkRefreshAndClearO
             EXPECT_GE(list->columnWidth(i),
                       std::max(columns[i].width,
                                list->fontMetrics().horizontalAdvance(QStringLiteral("23:59:59"))));
+        else if (i == 1) // narrow, yet a three-digit status shows whole
+            EXPECT_GE(list->columnWidth(i),
+                      list->fontMetrics().horizontalAdvance(QStringLiteral("404")));
         else
             EXPECT_EQ(list->columnWidth(i), columns[i].width) << columns[i].title.toStdString();
         EXPECT_EQ(Qt::Alignment(list->headerItem()->textAlignment(i)) & Qt::AlignHorizontal_Mask,
@@ -129,15 +132,18 @@ TEST_F(ErrorsDialogTest, AFailedAddressShowsItsTimeCodeDescriptionAndFullAddress
     EXPECT_EQ(row->textAlignment(1) & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
 }
 
-TEST_F(ErrorsDialogTest, AFailureWithoutAnAnswerShowsWhatHappenedInWordsAndWhole) {
+TEST_F(ErrorsDialogTest, AFailureWithoutAnAnswerShowsWhatHappenedInWordsAndItsCodeOnlyAsATip) {
     AddError(kMissing, -7, "Could not connect to the server");
     AddError(kMissing, 404);
     CErrorsDialog dialog(m_site);
     dialog.show();
     auto* list = List(dialog);
     ASSERT_EQ(list->topLevelItemCount(), 2);
-    EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("-7"));
+    EXPECT_EQ(list->topLevelItem(0)->text(1), QString());
+    EXPECT_EQ(list->topLevelItem(0)->toolTip(1), QStringLiteral("-7"));
     EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("Could not connect to the server"));
+    EXPECT_EQ(list->topLevelItem(1)->toolTip(1), QStringLiteral("404"));
+    EXPECT_LT(list->columnWidth(1), list->columnWidth(2));
     EXPECT_EQ(list->topLevelItem(1)->text(2), QString::fromStdString(StatusText(404)));
     EXPECT_GE(list->columnWidth(2), list->fontMetrics().horizontalAdvance(
                                         QStringLiteral("Could not connect to the server")));
