@@ -156,6 +156,15 @@ TEST_F(BrowserView, FirstUpdateAndHomeOpenTheHelpStartPage) {
     EXPECT_EQ(helpLoads.at(1).at(0).toUrl(), url);
 }
 
+TEST_F(BrowserView, TheBusyAnimationStaysHiddenWhileNoPageLoads) {
+    // The help page was asked for, but a pane without a web view never starts a load.
+    auto* animation = view.findChild<CFrameAnimation*>(QStringLiteral("busyAnimation"));
+    ASSERT_NE(animation, nullptr);
+    EXPECT_TRUE(view.isVisible());
+    EXPECT_FALSE(animation->isVisible());
+    EXPECT_FALSE(animation->IsRunning());
+}
+
 TEST_F(BrowserView, NarrowingThePaneTo300PixelsOfGapMovesTheAddressRowBelowTheToolbar) {
     const int toolbarWidth = Toolbar()->sizeHint().width();
     view.resize(4 + toolbarWidth + 300 + 32, 500);
@@ -277,7 +286,7 @@ TEST(BrowserViewWithWebEngine, FinishedLoadsShowTheirAddressEvenAfterALinkInTheP
     ASSERT_GT(animation->FrameCount(), 0);
     bool animatedWhileLoading = false;
     QObject::connect(view.Browser(), &QWebEngineView::loadStarted, &view,
-                     [&] { animatedWhileLoading = animation->IsRunning(); });
+                     [&] { animatedWhileLoading = animation->IsRunning() && animation->isVisible(); });
     QSignalSpy finished(view.Browser(), &QWebEngineView::loadFinished);
 
     const QString first = QString::fromStdString(server.Url("/a.htm"));
@@ -288,6 +297,7 @@ TEST(BrowserViewWithWebEngine, FinishedLoadsShowTheirAddressEvenAfterALinkInTheP
     EXPECT_GE(server.Count("GET /a.htm"), 1);
     EXPECT_TRUE(animatedWhileLoading);
     EXPECT_FALSE(animation->IsRunning());
+    EXPECT_FALSE(animation->isVisible()) << "a loaded page shows no spinner";
 
     // A navigation the page starts itself still ends with its address in the box.
     view.Browser()->page()->runJavaScript(
