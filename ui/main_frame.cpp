@@ -40,8 +40,8 @@
 
 namespace {
 
-constexpr int kDefaultWidth = 800;
-constexpr int kDefaultHeight = 600;
+// A first window takes this share of the screen's free area, centred in it.
+constexpr int kFirstWindowPercent = 80;
 constexpr int kDefaultVSplitter = 220;
 constexpr int kDefaultHSplitter = 433;
 // Height kept for the status pane below the sites tree.
@@ -98,7 +98,8 @@ CMainFrame::CMainFrame(CProjectDocument& document, CGuiEngineUi& engineUi, QWidg
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect placement =
-        PlacementFromSettings(screen ? screen->size() : QSize(kDefaultWidth, kDefaultHeight));
+        screen ? PlacementFromSettings(screen->size(), screen->availableGeometry())
+               : PlacementFromSettings(QSize(1024, 768), QRect(0, 0, 1024, 768));
     move(placement.topLeft());
     resize(placement.size());
 
@@ -129,11 +130,15 @@ CMainFrame::~CMainFrame() {
     g_pLeftSplitter = nullptr;
 }
 
-QRect CMainFrame::PlacementFromSettings(const QSize& screen) {
-    return QRect(PlacementValue(QStringLiteral("Left"), screen.width(), 0),
-                 PlacementValue(QStringLiteral("Top"), screen.height(), 0),
-                 PlacementValue(QStringLiteral("Width"), screen.width(), kDefaultWidth),
-                 PlacementValue(QStringLiteral("Height"), screen.height(), kDefaultHeight));
+QRect CMainFrame::PlacementFromSettings(const QSize& screen, const QRect& available) {
+    const int width = PlacementValue(QStringLiteral("Width"), screen.width(),
+                                     available.width() * kFirstWindowPercent / 100);
+    const int height = PlacementValue(QStringLiteral("Height"), screen.height(),
+                                      available.height() * kFirstWindowPercent / 100);
+    const int left = available.x() + qMax(0, (available.width() - width) / 2);
+    const int top = available.y() + qMax(0, (available.height() - height) / 2);
+    return QRect(PlacementValue(QStringLiteral("Left"), screen.width(), left),
+                 PlacementValue(QStringLiteral("Top"), screen.height(), top), width, height);
 }
 
 void CMainFrame::CreatePanes() {

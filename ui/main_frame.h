@@ -36,8 +36,9 @@ public:
     // Brings every action's enabled and checked state up to date.
     void UpdateActions();
 
-    // The saved placement, each value checked against the screen.
-    static QRect PlacementFromSettings(const QSize& screen);
+    // The saved placement, each value checked against the screen. A value not saved (or
+    // out of range) comes from a window of a share of the available area, centred in it.
+    static QRect PlacementFromSettings(const QSize& screen, const QRect& available);
 
     // The pane sizes for a window height, as the resize rule gives them.
     void LayoutPanes();

@@ -15,6 +15,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSplitterHandle>
+#include <QMouseEvent>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
@@ -35,6 +37,7 @@
 #include "ui/app_globals.h"
 #include "ui/browser_view.h"
 #include "ui/controls/label_ctrl.h"
+#include "ui/controls/splitter_wnd_ex.h"
 #include "ui/controls/spin_edit.h"
 #include "ui/controls/tree_ctrl_ex.h"
 #include "ui/dialogs/errors_dialog.h"
@@ -108,16 +111,45 @@ protected:
     CProjectDocument::Answer saveAnswer = CProjectDocument::Answer::No;
 };
 
-TEST(MainFramePlacement, AStoredSizeBeyondTheScreenFallsBackWhenTheWindowOpens) {
+TEST(MainFramePlacement, AFirstWindowTakesAShareOfTheScreenAndItsPanesCanBeSized) {
+    SettingsScope scope;
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    CQuarnApp app;
+    ASSERT_TRUE(app.InitInstance({QStringLiteral("-Embedding")}));
+    CMainFrame* frame = app.MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    const QRect window = frame->geometry();
+    EXPECT_NEAR(window.width(), available.width() * 8 / 10, 2);
+    EXPECT_NEAR(window.height(), available.height() * 8 / 10, 2);
+    EXPECT_NEAR(window.center().x(), available.center().x(), 2);
+    EXPECT_NEAR(window.center().y(), available.center().y(), 2);
+
+    // The bar between the left panes and the browser follows a drag at once.
+    ASSERT_NE(g_pMainSplitter, nullptr);
+    QSplitterHandle* bar = g_pMainSplitter->handle(1);
+    ASSERT_NE(bar, nullptr);
+    const int before = g_pMainSplitter->sizes().value(0);
+    const QPoint grip = bar->rect().center();
+    QTest::mousePress(bar, Qt::LeftButton, {}, grip);
+    QMouseEvent move(QEvent::MouseMove, QPointF(grip + QPoint(60, 0)),
+                     QPointF(bar->mapToGlobal(grip + QPoint(60, 0))), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, grip + QPoint(60, 0));
+    EXPECT_EQ(g_pMainSplitter->sizes().value(0), before + 60);
+}
+
+TEST(MainFramePlacement, AStoredSizeBeyondTheScreenFallsBackToTheShare) {
     SettingsScope scope;
     const QSize screen = QGuiApplication::primaryScreen()->size();
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     QSettings settings(QStringLiteral("Tolvane"), QStringLiteral("Quarn"));
     settings.setValue(QStringLiteral("Window/Width"), screen.width() + 1);
     settings.setValue(QStringLiteral("Window/Height"), screen.height());
     settings.sync();
     CQuarnApp app;
     ASSERT_TRUE(app.InitInstance({QStringLiteral("-Embedding")}));
-    EXPECT_EQ(app.MainFrame()->width(), 800);
+    EXPECT_EQ(app.MainFrame()->width(), available.width() * 8 / 10);
     EXPECT_EQ(app.MainFrame()->height(), qMin(screen.height(), app.MainFrame()->maximumHeight()));
 }
 
