@@ -97,9 +97,9 @@ CMainFrame::CMainFrame(CProjectDocument& document, CGuiEngineUi& engineUi, QWidg
     };
 
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect placement =
-        screen ? PlacementFromSettings(screen->size(), screen->availableGeometry())
-               : PlacementFromSettings(QSize(1024, 768), QRect(0, 0, 1024, 768));
+    const QRect placement = screen
+                                ? PlacementFromSettings(screen->size(), screen->availableGeometry())
+                                : PlacementFromSettings(QSize(1024, 768), QRect(0, 0, 1024, 768));
     move(placement.topLeft());
     resize(placement.size());
 

@@ -862,7 +862,7 @@ void CSitesView::OnDrop(QDropEvent* event) {
         }
     } else {
         const std::string address = dropped.toStdString();
-        site = std::make_unique<CSite>(g_pProject->UniqueSiteName(SiteNameFromAddress(address)));
+        site = std::make_unique<CSite>(g_pProject->UniqueSiteName(SiteNameForAddress(address)));
         site->UseNewSiteDefaults();
         site->m_url = address;
     }

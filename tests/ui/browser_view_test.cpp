@@ -285,8 +285,9 @@ TEST(BrowserViewWithWebEngine, FinishedLoadsShowTheirAddressEvenAfterALinkInTheP
     auto* address = view.findChild<QComboBox*>(QStringLiteral("address"));
     ASSERT_GT(animation->FrameCount(), 0);
     bool animatedWhileLoading = false;
-    QObject::connect(view.Browser(), &QWebEngineView::loadStarted, &view,
-                     [&] { animatedWhileLoading = animation->IsRunning() && animation->isVisible(); });
+    QObject::connect(view.Browser(), &QWebEngineView::loadStarted, &view, [&] {
+        animatedWhileLoading = animation->IsRunning() && animation->isVisible();
+    });
     QSignalSpy finished(view.Browser(), &QWebEngineView::loadFinished);
 
     const QString first = QString::fromStdString(server.Url("/a.htm"));

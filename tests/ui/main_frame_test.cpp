@@ -15,12 +15,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
-#include <QSplitterHandle>
-#include <QMouseEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <QSettings>
+#include <QSplitterHandle>
 #include <QTest>
 #include <QToolBar>
 #include <QWebEngineView>
@@ -37,8 +37,8 @@
 #include "ui/app_globals.h"
 #include "ui/browser_view.h"
 #include "ui/controls/label_ctrl.h"
-#include "ui/controls/splitter_wnd_ex.h"
 #include "ui/controls/spin_edit.h"
+#include "ui/controls/splitter_wnd_ex.h"
 #include "ui/controls/tree_ctrl_ex.h"
 #include "ui/dialogs/errors_dialog.h"
 #include "ui/dialogs/log_dialog.h"
@@ -132,8 +132,8 @@ TEST(MainFramePlacement, AFirstWindowTakesAShareOfTheScreenAndItsPanesCanBeSized
     const QPoint grip = bar->rect().center();
     QTest::mousePress(bar, Qt::LeftButton, {}, grip);
     QMouseEvent move(QEvent::MouseMove, QPointF(grip + QPoint(60, 0)),
-                     QPointF(bar->mapToGlobal(grip + QPoint(60, 0))), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+                     QPointF(bar->mapToGlobal(grip + QPoint(60, 0))), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(bar, &move);
     QTest::mouseRelease(bar, Qt::LeftButton, {}, grip + QPoint(60, 0));
     EXPECT_EQ(g_pMainSplitter->sizes().value(0), before + 60);
@@ -398,6 +398,8 @@ TEST_F(MainFrameTest, ADroppedAddressIsQuarnedAndItsStoredCopyOpensInTheBrowserP
     QApplication::sendEvent(tree->viewport(), &drop);
     ASSERT_EQ(FirstGroup().m_sites.size(), 1u);
     CSite& site = *FirstGroup().m_sites.front();
+    // Named after the host alone, as the site sheet names the same address.
+    EXPECT_EQ(site.m_name, "127001");
 
     Select(site);
     frame->RunCommand(cmd::Quarn);
