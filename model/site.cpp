@@ -320,6 +320,17 @@ std::string CSite::GetLocalPath(const CUrl& address) const {
     return address.GetLocalPath(CLocalNaming{sitesDir, m_name, m_defaultDocument});
 }
 
+int CSite::TreeImage() const {
+    switch (m_state.load()) {
+    case kSiteDone:
+        return kImageSiteDone;
+    case kSiteAborted:
+        return kImageSiteAborted;
+    default:
+        return m_image;
+    }
+}
+
 std::string CSite::GetSiteFolder() const {
     std::string sitesDir = g_strSitesDir.Get();
     if (sitesDir.empty() || !IsSafeSiteName(m_name))

@@ -66,7 +66,7 @@ QString ToQString(const std::string& text) {
 // The record's icon, or none for an image the list does not hold.
 QIcon ImageOf(const CSiteItem& record) {
     const int image = record.IsGroup() ? static_cast<const CSiteGroup&>(record).GetImage()
-                                       : record.m_image;
+                                       : static_cast<const CSite&>(record).TreeImage();
     if (image < 0 || static_cast<std::size_t>(image) >= g_imageList.size())
         return {};
     return QIcon(g_imageList[static_cast<std::size_t>(image)]);

@@ -25,6 +25,7 @@
 #include <QToolBar>
 #include <QWebEngineView>
 #include <filesystem>
+#include <map>
 
 #include "engine/controller.h"
 #include "engine/http_session.h"
@@ -47,6 +48,7 @@
 #include "ui/quarn_app.h"
 #include "ui/quarn_view.h"
 #include "ui/sites_view.h"
+#include "ui/status_figures.h"
 
 namespace {
 
@@ -423,6 +425,51 @@ TEST_F(MainFrameTest, ADroppedAddressIsQuarnedAndItsStoredCopyOpensInTheBrowserP
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return address->currentText() == storedUrl.toString(); }, 60000))
         << address->currentText().toStdString();
+}
+
+TEST_F(MainFrameTest, AReopenedProjectShowsHowItsSitesLastEndedInTheTreeAndTheStatusPane) {
+    server.AddHtml("/index.htm", "<html><a href=\"page.htm\">next</a></html>");
+    server.AddHtml("/page.htm", "<html>second page</html>");
+    server.Start();
+    frame->resize(1000, 800);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    CSite& crawled = AddSite("Crawled", server.Url("/index.htm"));
+    AddSite("Untouched", server.Url("/index.htm"));
+    Select(crawled);
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return crawled.m_state == kSiteDone; }, 20000));
+    ASSERT_TRUE(WaitForControllerState(kControllerIdle));
+    const std::int64_t finished = crawled.m_endTime;
+
+    TempDir folder;
+    const QString path = QString::fromStdString((folder.path() / "project.xml").string());
+    app.Document().askSavePath = [&](const QString&) { return path; };
+    ASSERT_TRUE(app.Document().SaveAs());
+    ASSERT_TRUE(app.Document().New());
+    ASSERT_TRUE(app.Document().Open(path));
+
+    std::map<std::string, CSite*> sites;
+    for (const auto& site : FirstGroup().m_sites)
+        sites[site->m_name] = site.get();
+    ASSERT_TRUE(sites.contains("Crawled") && sites.contains("Untouched"));
+    const auto icon = [](const CSite* site) {
+        QTreeWidgetItem* item = g_pSitesView->FindItem(site);
+        return item ? item->icon(0).pixmap(16, 16).toImage() : QImage();
+    };
+    EXPECT_EQ(icon(sites["Crawled"]), g_imageList[kImageSiteDone].toImage());
+    EXPECT_EQ(icon(sites["Untouched"]), g_imageList[kImageSiteNew].toImage());
+
+    const auto shown = [](const char* name) {
+        const auto* label = g_pQuarnView->findChild<QLabel*>(QLatin1String(name));
+        return label ? label->text() : QString();
+    };
+    g_pQuarnView->OnViewMessage(WM_SHOW_SITE, sites["Crawled"]);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown("name") == QStringLiteral("Crawled"); }));
+    EXPECT_EQ(shown("state"), QStringLiteral("Done"));
+    EXPECT_EQ(shown("complete"), QStringLiteral("2"));
+    EXPECT_EQ(shown("finishTime"), ClockText(finished));
+    EXPECT_FALSE(shown("startTime").isEmpty());
 }
 
 TEST_F(MainFrameTest, ASiteMadeInTheSheetIsQuarnedAndItsErrorsAndLogShowTheCrawl) {
