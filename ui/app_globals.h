@@ -49,7 +49,7 @@ void PostToController(unsigned message, CSite* site = nullptr, std::uintptr_t lP
 int ControllerState();
 // Whether site still belongs to the open project: a queued message may outlive its site.
 bool IsSiteInProject(const CSite* site);
-// The help start page under the install directory.
+// The help start page, from the program's resources: it needs no files beside the program.
 QString HelpStartPage();
 // The sites directory preference as text for the window.
 QString SitesDir();
