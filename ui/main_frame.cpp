@@ -86,6 +86,33 @@ QLabel* PaneLabel(const char* name, const char* text, int width) {
 
 } // namespace
 
+// Status-bar pane 0. A text too long for it loses its middle rather than its end, where a
+// message says what went wrong; the whole text is then in the tooltip.
+class CStatusPane : public QLabel {
+public:
+    void SetFullText(const QString& text) {
+        m_text = text;
+        Elide();
+    }
+    const QString& FullText() const { return m_text; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        Elide();
+    }
+
+private:
+    void Elide() {
+        const QString shown =
+            fontMetrics().elidedText(m_text, Qt::ElideMiddle, contentsRect().width());
+        setText(shown);
+        setToolTip(shown == m_text ? QString() : m_text);
+    }
+
+    QString m_text;
+};
+
 CMainFrame::CMainFrame(CProjectDocument& document, CGuiEngineUi& engineUi, QWidget* parent)
     : QMainWindow(parent), m_document(document), m_engineUi(engineUi) {
     setObjectName(QStringLiteral("mainFrame"));
@@ -299,9 +326,9 @@ void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
     bar->setSizeGripEnabled(true);
-    m_statusPane = new QLabel;
+    m_statusPane = new CStatusPane;
     m_statusPane->setObjectName(QStringLiteral("statusPane"));
-    // Pane 0 takes what is left; a long text is cut rather than squeezing the others.
+    // Pane 0 takes what is left; a long text is shortened rather than squeezing the others.
     m_statusPane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(m_statusPane, 1);
     bar->addPermanentWidget(PaneLabel("statusCaptionLabel", "   Status", 38));
@@ -425,7 +452,7 @@ bool CMainFrame::event(QEvent* event) {
         // Menu prompts share pane 0 with the engine's text, which comes back afterwards.
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
         if (m_statusPane)
-            m_statusPane->setText(tip.isEmpty() ? m_statusText : tip);
+            m_statusPane->SetFullText(tip.isEmpty() ? m_statusText : tip);
         return true;
     }
     return QMainWindow::event(event);
@@ -434,11 +461,11 @@ bool CMainFrame::event(QEvent* event) {
 void CMainFrame::SetStatusBarText(const QString& text) {
     m_statusText = text;
     if (m_statusPane)
-        m_statusPane->setText(text);
+        m_statusPane->SetFullText(text);
 }
 
 QString CMainFrame::StatusBarText() const {
-    return m_statusPane ? m_statusPane->text() : QString();
+    return m_statusPane ? m_statusPane->FullText() : QString();
 }
 
 void CMainFrame::ShowPopupMenu(int popup, const QPoint& globalPos) {

@@ -14,6 +14,7 @@
 
 class CGuiEngineUi;
 class CProjectDocument;
+class CStatusPane;
 class QAction;
 class QLabel;
 class QMenu;
@@ -84,7 +85,7 @@ private:
     QList<QAction*> m_recentActions;
     QAction* m_recentPlaceholder = nullptr;
     QToolBar* m_toolbar = nullptr;
-    QLabel* m_statusPane = nullptr;
+    CStatusPane* m_statusPane = nullptr;
     QString m_statusText;
     QTimer* m_idleTimer = nullptr;
     bool m_created = false;

@@ -327,6 +327,39 @@ TEST_F(MainFrameTest, TheStatusBarStartsReadyAndALongTextSqueezesOnlyItsOwnPane)
     EXPECT_GT(statusPane->width(), 0);
 }
 
+TEST_F(MainFrameTest, AStatusMessageTooLongForItsPaneKeepsItsEndInViewAndWholeInTheTooltip) {
+    frame->resize(800, 600);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    auto* statusPane = frame->findChild<QLabel*>(QStringLiteral("statusPane"));
+    ASSERT_NE(statusPane, nullptr);
+    const auto fits = [&] {
+        return statusPane->fontMetrics().horizontalAdvance(statusPane->text()) <=
+               statusPane->contentsRect().width();
+    };
+
+    const QString longText = QStringLiteral("Cannot write to /home/someone/") +
+                             QString(120, QLatin1Char('d')) +
+                             QStringLiteral("/Example: Not a directory");
+    frame->SetStatusBarText(longText);
+    QTest::qWait(50); // the status bar lays itself out again on the next turn
+    EXPECT_TRUE(fits()) << statusPane->text().toStdString();
+    EXPECT_TRUE(statusPane->text().startsWith(QStringLiteral("Cannot write to")));
+    EXPECT_TRUE(statusPane->text().endsWith(QStringLiteral(": Not a directory")));
+    EXPECT_EQ(statusPane->toolTip(), longText);
+    EXPECT_EQ(frame->StatusBarText(), longText);
+
+    // A wider window shows more of it; a text that fits shows whole, with no tooltip.
+    const int shownBefore = statusPane->text().size();
+    frame->resize(1200, 600);
+    QTest::qWait(50);
+    EXPECT_GT(statusPane->text().size(), shownBefore);
+    EXPECT_TRUE(fits());
+    frame->SetStatusBarText(QStringLiteral("Not a directory"));
+    EXPECT_EQ(statusPane->text(), QStringLiteral("Not a directory"));
+    EXPECT_TRUE(statusPane->toolTip().isEmpty());
+}
+
 TEST_F(MainFrameTest, TheDeleteKeyDeletesTheSelectedSitesOnlyFromTheSitesTree) {
     CSite& kept = AddSite("Kept", "http://127.0.0.1:9/");
     CSite& gone = AddSite("Gone", "http://127.0.0.1:9/");
