@@ -329,6 +329,17 @@ std::string CSite::ClassicPathIn(std::string_view folder, const CUrl& address) c
         CLocalNaming{parent, folder.substr(separator + 1), m_defaultDocument});
 }
 
+int CSite::TreeImage() const {
+    switch (m_state.load()) {
+    case kSiteDone:
+        return kImageSiteDone;
+    case kSiteAborted:
+        return kImageSiteAborted;
+    default:
+        return m_image;
+    }
+}
+
 std::string CSite::GetSiteFolder() const {
     const std::string sitesDir = g_strSitesDir.Get();
     if (m_useContentDirectory)

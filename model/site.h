@@ -51,7 +51,9 @@ inline constexpr int kSiteFailed = 6;
 
 // Images of a site in the sites tree.
 inline constexpr int kImageSiteNew = 0;
+inline constexpr int kImageSiteDone = 5;
 inline constexpr int kImageSiteCrawled = 8;
+inline constexpr int kImageSiteAborted = 10;
 
 // The word the status list shows for a state ("Paused" for a crawling site while the
 // controller is paused).
@@ -125,11 +127,21 @@ public:
 
     CSiteGroup* m_group = nullptr;
 
+    // The image the sites tree shows: how the latest crawl ended for a site at rest, else
+    // the site's own image (a blink phase while it runs).
+    int TreeImage() const;
+
     // --- Project file ---
     // A new SITE element holding every setting, in the file's order.
     std::unique_ptr<CXMLElement> WriteSettings() const;
     // Takes the settings a SITE element holds; missing keys keep their values.
     void ReadSettings(const CXMLElement& element);
+    // How the latest crawl ended (state, times and totals), added to a SITE element of the
+    // project file so that a reopened project shows it; nothing for a site never crawled.
+    void WriteLastCrawl(CXMLElement& element) const;
+    // Takes what WriteLastCrawl stored. A crawl that was still running when saved reads as
+    // stopped; without the keys the site stays as never crawled.
+    void ReadLastCrawl(const CXMLElement& element);
 
     // --- Crawl lists (locked) ---
     // Takes the address unless it is already known or cannot be stored safely; on

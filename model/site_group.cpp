@@ -12,8 +12,11 @@ std::unique_ptr<CXMLElement> CSiteGroup::Write() const {
     auto element = std::make_unique<CXMLElement>("GROUP", "");
     element->AddChild(std::make_unique<CXMLElement>("EXPANDED", FormatBoolSetting(m_expanded)));
     element->AddChild(std::make_unique<CXMLElement>("NAME", m_name));
-    for (const auto& site : m_sites)
-        element->AddChild(site->WriteSettings());
+    for (const auto& site : m_sites) {
+        std::unique_ptr<CXMLElement> settings = site->WriteSettings();
+        site->WriteLastCrawl(*settings);
+        element->AddChild(std::move(settings));
+    }
     return element;
 }
 
@@ -29,6 +32,7 @@ void CSiteGroup::Read(const CXMLElement& element) {
             site->m_group = this;
             m_sites.push_back(std::move(site));
             m_sites.back()->ReadSettings(*child);
+            m_sites.back()->ReadLastCrawl(*child);
         }
     }
 }

@@ -111,3 +111,68 @@ void CSite::ReadSettings(const CXMLElement& element) {
     if (m_contentDirectory.empty())
         m_contentDirectory = DefaultContentDirectory(m_name);
 }
+
+namespace {
+// The latest crawl's keys; a file that lacks them shows the site as never crawled.
+constexpr std::string_view kCrawlState = "CRAWL_STATE";
+constexpr std::string_view kCrawlStart = "CRAWL_START";
+constexpr std::string_view kCrawlEnd = "CRAWL_END";
+constexpr std::string_view kCrawlBytes = "CRAWL_BYTES";
+constexpr std::string_view kCrawlFiles = "CRAWL_FILES";
+constexpr std::string_view kCrawlErrors = "CRAWL_ERRORS";
+
+void AddValue(CXMLElement& element, std::string_view key, std::int64_t value) {
+    element.AddChild(std::make_unique<CXMLElement>(std::string(key), std::to_string(value)));
+}
+} // namespace
+
+void CSite::WriteLastCrawl(CXMLElement& element) const {
+    const std::int64_t start = m_startTime.load();
+    if (start <= 0)
+        return;
+    AddValue(element, kCrawlState, m_state.load());
+    AddValue(element, kCrawlStart, start);
+    AddValue(element, kCrawlEnd, m_endTime.load());
+    AddValue(element, kCrawlBytes, m_bytesTotal.load());
+    AddValue(element, kCrawlFiles, m_filesTotal.load());
+    AddValue(element, kCrawlErrors, m_errorsTotal.load());
+}
+
+void CSite::ReadLastCrawl(const CXMLElement& element) {
+    constexpr std::int64_t kInt64Max = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kIntMax = std::numeric_limits<int>::max();
+    std::int64_t state = 0;
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    std::int64_t bytes = 0;
+    std::int64_t files = 0;
+    std::int64_t errors = 0;
+    for (std::size_t i = 0; i < element.GetChildCount(); ++i) {
+        const CXMLElement* child = element.GetChild(i);
+        const std::string& name = child->GetName();
+        const std::string_view value = child->GetValue();
+        if (name == kCrawlState)
+            state = ParseIntSetting(value, 0, kIntMax);
+        else if (name == kCrawlStart)
+            start = ParseIntSetting(value, 0, kInt64Max);
+        else if (name == kCrawlEnd)
+            end = ParseIntSetting(value, 0, kInt64Max);
+        else if (name == kCrawlBytes)
+            bytes = ParseIntSetting(value, 0, kInt64Max);
+        else if (name == kCrawlFiles)
+            files = ParseIntSetting(value, 0, kIntMax);
+        else if (name == kCrawlErrors)
+            errors = ParseIntSetting(value, 0, kIntMax);
+    }
+    if (start <= 0)
+        return;
+    m_startTime = start;
+    m_endTime = end;
+    m_bytesTotal = bytes;
+    m_filesTotal = static_cast<int>(files);
+    m_errorsTotal = static_cast<int>(errors);
+    // Only a crawl that ran to its end is Done (or Failed); one cut short, or still going
+    // when the project was saved, did not finish.
+    m_state = state == kSiteDone || state == kSiteFailed ? static_cast<int>(state) : kSiteAborted;
+    m_image = kImageSiteCrawled;
+}

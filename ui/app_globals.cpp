@@ -1,7 +1,5 @@
 #include "ui/app_globals.h"
 
-#include <QDir>
-
 #include "engine/controller.h"
 #include "model/project.h"
 
@@ -42,7 +40,7 @@ bool IsSiteInProject(const CSite* site) {
 }
 
 QString HelpStartPage() {
-    return QDir(g_strInstallDir).filePath(QStringLiteral("html/products/quarn/index.htm"));
+    return QStringLiteral("qrc:/html/products/quarn/index.htm");
 }
 
 QString SitesDir() {

@@ -22,8 +22,9 @@ class CSplitterWndEx;
 extern CController* g_pController;
 // The open project (the document).
 extern CProject* g_pProject;
-// The sites tree's icons, 16 by 16: 0 a site never crawled, 6 and 7 a closed and an open
-// group, 8 and 9 the blink phases of the site being crawled.
+// The sites tree's icons, 16 by 16: 0 a site never crawled, 5 one whose crawl finished, 6 and
+// 7 a closed and an open group, 8 and 9 the blink phases of the site being crawled, 10 one
+// whose crawl was stopped.
 extern std::vector<QPixmap> g_imageList;
 extern QFont g_font;
 extern QString g_strInstallDir;
@@ -48,7 +49,7 @@ void PostToController(unsigned message, CSite* site = nullptr, std::uintptr_t lP
 int ControllerState();
 // Whether site still belongs to the open project: a queued message may outlive its site.
 bool IsSiteInProject(const CSite* site);
-// The help start page under the install directory.
+// The help start page, from the program's resources: it needs no files beside the program.
 QString HelpStartPage();
 // The sites directory preference as text for the window.
 QString SitesDir();

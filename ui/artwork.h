@@ -33,6 +33,7 @@ inline constexpr const char* kTimeGroupIcon = ":/art/group_time.svg"; // 32x32
 inline constexpr const char* kSizesGroupIcon = ":/art/group_sizes.svg"; // 32x32
 inline constexpr const char* kTimeoutGroupIcon = ":/art/group_timeout.svg"; // 32x32
 inline constexpr const char* kErrorsIcon = ":/art/errors.svg"; // 32x32
+inline constexpr const char* kLogIcon = ":/art/log.svg";       // 32x32
 } // namespace art
 
 // The picture at its own size; a null pixmap when it cannot be read.

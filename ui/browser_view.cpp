@@ -128,6 +128,8 @@ CBrowserView::CBrowserView(QWidget* parent, bool withBrowser) : QWidget(parent) 
     m_animation->setObjectName(QStringLiteral("busyAnimation"));
     m_animation->Create(QLatin1String(art::kBusyFrames), QSize(kAnimationSize, kAnimationSize),
                         QRect(kFrameOffset, kFrameOffset, kFrameSize, kFrameSize));
+    // Shown only while a page loads: a still spinner would look like a load that hangs.
+    m_animation->hide();
 
     if (withBrowser) {
         CreateBrowser();
@@ -223,6 +225,7 @@ void CBrowserView::OnAddressSelected(int index) {
 }
 
 void CBrowserView::OnLoadStarted() {
+    m_animation->show();
     m_animation->Play(kAnimationFrameMs);
 }
 
@@ -231,6 +234,7 @@ void CBrowserView::OnLoadFinished() {
     Navigate(m_browser->url().toString(), false);
     m_animation->Stop();
     m_animation->SetFrame(0);
+    m_animation->hide();
 }
 
 bool CBrowserView::UpdateCommand(int id, CCommandState& state) {

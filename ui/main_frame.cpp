@@ -40,8 +40,8 @@
 
 namespace {
 
-constexpr int kDefaultWidth = 800;
-constexpr int kDefaultHeight = 600;
+// A first window takes this share of the screen's free area, centred in it.
+constexpr int kFirstWindowPercent = 80;
 constexpr int kDefaultVSplitter = 220;
 constexpr int kDefaultHSplitter = 433;
 // Height kept for the status pane below the sites tree.
@@ -86,6 +86,33 @@ QLabel* PaneLabel(const char* name, const char* text, int width) {
 
 } // namespace
 
+// Status-bar pane 0. A text too long for it loses its middle rather than its end, where a
+// message says what went wrong; the whole text is then in the tooltip.
+class CStatusPane : public QLabel {
+public:
+    void SetFullText(const QString& text) {
+        m_text = text;
+        Elide();
+    }
+    const QString& FullText() const { return m_text; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        Elide();
+    }
+
+private:
+    void Elide() {
+        const QString shown =
+            fontMetrics().elidedText(m_text, Qt::ElideMiddle, contentsRect().width());
+        setText(shown);
+        setToolTip(shown == m_text ? QString() : m_text);
+    }
+
+    QString m_text;
+};
+
 CMainFrame::CMainFrame(CProjectDocument& document, CGuiEngineUi& engineUi, QWidget* parent)
     : QMainWindow(parent), m_document(document), m_engineUi(engineUi) {
     setObjectName(QStringLiteral("mainFrame"));
@@ -97,8 +124,9 @@ CMainFrame::CMainFrame(CProjectDocument& document, CGuiEngineUi& engineUi, QWidg
     };
 
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect placement =
-        PlacementFromSettings(screen ? screen->size() : QSize(kDefaultWidth, kDefaultHeight));
+    const QRect placement = screen
+                                ? PlacementFromSettings(screen->size(), screen->availableGeometry())
+                                : PlacementFromSettings(QSize(1024, 768), QRect(0, 0, 1024, 768));
     move(placement.topLeft());
     resize(placement.size());
 
@@ -129,11 +157,15 @@ CMainFrame::~CMainFrame() {
     g_pLeftSplitter = nullptr;
 }
 
-QRect CMainFrame::PlacementFromSettings(const QSize& screen) {
-    return QRect(PlacementValue(QStringLiteral("Left"), screen.width(), 0),
-                 PlacementValue(QStringLiteral("Top"), screen.height(), 0),
-                 PlacementValue(QStringLiteral("Width"), screen.width(), kDefaultWidth),
-                 PlacementValue(QStringLiteral("Height"), screen.height(), kDefaultHeight));
+QRect CMainFrame::PlacementFromSettings(const QSize& screen, const QRect& available) {
+    const int width = PlacementValue(QStringLiteral("Width"), screen.width(),
+                                     available.width() * kFirstWindowPercent / 100);
+    const int height = PlacementValue(QStringLiteral("Height"), screen.height(),
+                                      available.height() * kFirstWindowPercent / 100);
+    const int left = available.x() + qMax(0, (available.width() - width) / 2);
+    const int top = available.y() + qMax(0, (available.height() - height) / 2);
+    return QRect(PlacementValue(QStringLiteral("Left"), screen.width(), left),
+                 PlacementValue(QStringLiteral("Top"), screen.height(), top), width, height);
 }
 
 void CMainFrame::CreatePanes() {
@@ -290,9 +322,9 @@ void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
     bar->setSizeGripEnabled(true);
-    m_statusPane = new QLabel;
+    m_statusPane = new CStatusPane;
     m_statusPane->setObjectName(QStringLiteral("statusPane"));
-    // Pane 0 takes what is left; a long text is cut rather than squeezing the others.
+    // Pane 0 takes what is left; a long text is shortened rather than squeezing the others.
     m_statusPane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(m_statusPane, 1);
     bar->addPermanentWidget(PaneLabel("statusCaptionLabel", "   Status", 38));
@@ -416,7 +448,7 @@ bool CMainFrame::event(QEvent* event) {
         // Menu prompts share pane 0 with the engine's text, which comes back afterwards.
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
         if (m_statusPane)
-            m_statusPane->setText(tip.isEmpty() ? m_statusText : tip);
+            m_statusPane->SetFullText(tip.isEmpty() ? m_statusText : tip);
         return true;
     }
     return QMainWindow::event(event);
@@ -425,11 +457,11 @@ bool CMainFrame::event(QEvent* event) {
 void CMainFrame::SetStatusBarText(const QString& text) {
     m_statusText = text;
     if (m_statusPane)
-        m_statusPane->setText(text);
+        m_statusPane->SetFullText(text);
 }
 
 QString CMainFrame::StatusBarText() const {
-    return m_statusPane ? m_statusPane->text() : QString();
+    return m_statusPane ? m_statusPane->FullText() : QString();
 }
 
 void CMainFrame::ShowPopupMenu(int popup, const QPoint& globalPos) {

@@ -14,6 +14,7 @@
 
 class CGuiEngineUi;
 class CProjectDocument;
+class CStatusPane;
 class QAction;
 class QLabel;
 class QMenu;
@@ -36,8 +37,9 @@ public:
     // Brings every action's enabled and checked state up to date.
     void UpdateActions();
 
-    // The saved placement, each value checked against the screen.
-    static QRect PlacementFromSettings(const QSize& screen);
+    // The saved placement, each value checked against the screen. A value not saved (or
+    // out of range) comes from a window of a share of the available area, centred in it.
+    static QRect PlacementFromSettings(const QSize& screen, const QRect& available);
 
     // The pane sizes for a window height, as the resize rule gives them.
     void LayoutPanes();
@@ -83,7 +85,7 @@ private:
     QList<QAction*> m_recentActions;
     QAction* m_recentPlaceholder = nullptr;
     QToolBar* m_toolbar = nullptr;
-    QLabel* m_statusPane = nullptr;
+    CStatusPane* m_statusPane = nullptr;
     QString m_statusText;
     QTimer* m_idleTimer = nullptr;
     bool m_created = false;

@@ -141,7 +141,12 @@ int CQuarnApp::Run(int argc, char** argv) {
 void ReadPreferences(bool& maximizedWindow) {
     const CPreferencesRegistry registry;
     g_bBeepWhenDone = registry.ReadFlag(RegistryKey(), QStringLiteral("BeepWhenDone"));
-    g_bSplitterMove = registry.ReadFlag(RegistryKey(), QStringLiteral("SplitterMove"));
+    // Panes can be sized from the first start on; only a stored choice other than 1 locks
+    // them.
+    std::uint32_t splitterMove = 1;
+    registry.ReadDword(RegistryRoot::CurrentUser, RegistryKey(), QStringLiteral("SplitterMove"),
+                       splitterMove);
+    g_bSplitterMove = splitterMove == 1;
     g_strInstallDir = FindInstallDir();
     QString sitesDir;
     if (!registry.ReadString(RegistryRoot::CurrentUser, RegistryKey(), QStringLiteral("SitesDir"),

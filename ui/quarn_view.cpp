@@ -212,7 +212,9 @@ void CQuarnView::Show(const StatusFigures& figures) {
     Put(m_elapsed, figures.elapsed);
     Put(m_rate, figures.rate);
     // Each value moves the picture one step, so feeding the whole history redraws the
-    // graph from the oldest sample to the newest, all on the scale of the shown ones.
+    // graph from the oldest sample to the newest, all on the scale of the shown ones. A
+    // chart wider than the history would still hold the previous site's oldest bars.
+    m_speedGraph->Clear();
     m_speedGraph->SetRange(0, GraphScale(figures.graph, m_speedGraph->BarsShown()));
     for (int value : figures.graph)
         m_speedGraph->SetValue(value);

@@ -279,7 +279,7 @@ int CSitesView::ImageIndex(const CSiteItem& record) {
     // Decided by the state, so that no blink step racing the crawl's end can hide it.
     if (static_cast<const CSite&>(record).m_state.load() == kSiteFailed)
         return kImageSiteFailed;
-    return record.m_image;
+    return static_cast<const CSite&>(record).TreeImage();
 }
 
 bool CSitesView::IsBusy(const CSite& site) {
@@ -934,7 +934,7 @@ void CSitesView::OnDrop(QDropEvent* event) {
         }
     } else {
         const std::string address = dropped.toStdString();
-        site = std::make_unique<CSite>(g_pProject->UniqueSiteName(SiteNameFromAddress(address)));
+        site = std::make_unique<CSite>(g_pProject->UniqueSiteName(SiteNameForAddress(address)));
         site->UseNewSiteDefaults();
         site->m_url = address;
     }

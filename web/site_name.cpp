@@ -3,6 +3,7 @@
 #include "web/byte_text.h"
 
 #include "web/local_naming.h"
+#include "web/url.h"
 
 std::string SiteNameFromAddress(std::string_view text) {
     std::string name(text.empty() ? std::string_view("Untitled") : text);
@@ -29,6 +30,12 @@ std::string SiteNameFromAddress(std::string_view text) {
         name[0] = ToUpperAscii(name[0]);
     }
     return name;
+}
+
+std::string SiteNameForAddress(std::string_view address) {
+    if (CUrl::SchemeOf(address).empty())
+        return SiteNameFromAddress(CUrl::HostOf("http://" + std::string(address)));
+    return SiteNameFromAddress(CUrl::HostOf(address));
 }
 
 bool IsSafeSiteName(std::string_view name) {

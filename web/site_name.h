@@ -8,6 +8,11 @@
 // "http://www.example.com/x/" gives "Example"; an empty text gives "Untitled".
 std::string SiteNameFromAddress(std::string_view text);
 
+// The name a new site takes from its start address: that of the host alone, so that a port
+// or a login does not become part of its folder's name. Text without a scheme is read as an
+// http address, as the site sheet completes it.
+std::string SiteNameForAddress(std::string_view address);
+
 // Whether a site name can serve as a folder directly under the sites directory:
 // not empty, not "." or "..", and free of separators and NUL (plus the names and
 // characters Windows refuses, when windowsRules is set).

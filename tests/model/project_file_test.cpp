@@ -161,6 +161,67 @@ TEST(ProjectFile, EverySettingSurvivesASaveAndALoad) {
     EXPECT_EQ(site.m_urls, "*action=edit*=1,*returnto=*=0");
 }
 
+TEST(ProjectFile, HowEachSiteLastEndedSurvivesASaveAndALoad) {
+    SitesDirScope dir;
+    CProject project;
+    project.AddGroup(std::make_unique<CSiteGroup>("Work"));
+    CSiteGroup& group = *project.GetGroups()[0];
+    const auto crawled = [&](const char* name, int state, std::int64_t end) -> CSite& {
+        auto site = std::make_unique<CSite>(name);
+        site->m_state = state;
+        site->m_image = kImageSiteCrawled;
+        site->m_startTime = 1'700'000'000;
+        site->m_endTime = end;
+        site->m_bytesTotal = std::int64_t{5} << 32; // beyond 32 bits
+        site->m_filesTotal = 12;
+        site->m_errorsTotal = 3;
+        CSite& added = *site;
+        project.AddSite(std::move(site), group);
+        return added;
+    };
+    crawled("Done", kSiteDone, 1'700'000'100);
+    crawled("Stopped", kSiteAborted, 1'700'000'050);
+    crawled("Running", kSiteQuarning, 0); // saved while it ran
+    project.AddSite(std::make_unique<CSite>("Never"), group);
+
+    const std::string text = Stored(project);
+    CProject loaded;
+    ASSERT_TRUE(LoadText(loaded, text));
+    const auto& sites = loaded.GetGroups()[0]->m_sites;
+    ASSERT_EQ(sites.size(), 4u);
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(sites[k]->m_name);
+        EXPECT_EQ(sites[k]->m_startTime, 1'700'000'000);
+        EXPECT_EQ(sites[k]->m_bytesTotal, std::int64_t{5} << 32);
+        EXPECT_EQ(sites[k]->m_filesTotal, 12);
+        EXPECT_EQ(sites[k]->m_errorsTotal, 3);
+        EXPECT_EQ(sites[k]->m_image, kImageSiteCrawled);
+    }
+    EXPECT_EQ(sites[0]->m_state, kSiteDone);
+    EXPECT_EQ(sites[0]->m_endTime, 1'700'000'100);
+    EXPECT_EQ(sites[1]->m_state, kSiteAborted);
+    EXPECT_EQ(sites[2]->m_state, kSiteAborted) << "a crawl cut off by the save did not finish";
+    EXPECT_EQ(sites[3]->m_state, kSiteReady);
+    EXPECT_EQ(sites[3]->m_startTime, 0);
+    EXPECT_EQ(sites[3]->m_image, kImageSiteNew);
+    // The tree shows the ending; a site never crawled keeps its own picture.
+    EXPECT_EQ(sites[0]->TreeImage(), kImageSiteDone);
+    EXPECT_EQ(sites[1]->TreeImage(), kImageSiteAborted);
+    EXPECT_EQ(sites[3]->TreeImage(), kImageSiteNew);
+
+    // A site never crawled is written as before; so is a file of an earlier version read.
+    CProject single;
+    single.AddGroup(std::make_unique<CSiteGroup>("G"));
+    single.AddSite(std::make_unique<CSite>("Never"), *single.GetGroups()[0]);
+    EXPECT_EQ(Stored(single).find("CRAWL_"), std::string::npos);
+    CProject older;
+    ASSERT_TRUE(LoadText(older, "<DATA><GROUP><SITE><NAME>Old</NAME><CRAWL_STATE>2</CRAWL_STATE>"
+                                "</SITE></GROUP></DATA>"));
+    const CSite& old = *older.GetGroups()[0]->m_sites[0];
+    EXPECT_EQ(old.m_state, kSiteReady) << "no start time: never crawled";
+    EXPECT_EQ(old.m_image, kImageSiteNew);
+}
+
 TEST(ProjectFile, ReadingIsForgivingAboutMissingAndOddValues) {
     SitesDirScope dir;
     CProject project;

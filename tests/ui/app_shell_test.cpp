@@ -110,7 +110,11 @@ TEST(AppPreferences, InstallDirComesFromTheSystemSettingWhenPresent) {
 TEST(WindowPlacement, FirstStartAndOutOfRangeValuesFallBackOneByOne) {
     SettingsScope scope;
     const QSize screen(1920, 1080);
-    EXPECT_EQ(CMainFrame::PlacementFromSettings(screen), QRect(0, 0, 800, 600));
+    // The free area of a screen with a panel along its top.
+    const QRect available(0, 30, 1920, 1050);
+    EXPECT_EQ(CMainFrame::PlacementFromSettings(screen, available), QRect(192, 135, 1536, 840));
+    EXPECT_EQ(CMainFrame::PlacementFromSettings(QSize(1400, 950), QRect(0, 0, 1400, 950)),
+              QRect(140, 95, 1120, 760));
 
     QSettings settings = UserSettings();
     settings.setValue(QStringLiteral("Window/Left"), 5000); // beyond the screen
@@ -118,12 +122,13 @@ TEST(WindowPlacement, FirstStartAndOutOfRangeValuesFallBackOneByOne) {
     settings.setValue(QStringLiteral("Window/Width"), 1024);
     settings.setValue(QStringLiteral("Window/Height"), 700);
     settings.sync();
-    EXPECT_EQ(CMainFrame::PlacementFromSettings(screen), QRect(0, 0, 1024, 700));
+    // A stored size keeps the window centred where no position is taken.
+    EXPECT_EQ(CMainFrame::PlacementFromSettings(screen, available), QRect(448, 205, 1024, 700));
 
     settings.setValue(QStringLiteral("Window/Left"), 1920); // the edge itself is accepted
     settings.setValue(QStringLiteral("Window/Height"), 1081);
     settings.sync();
-    EXPECT_EQ(CMainFrame::PlacementFromSettings(screen), QRect(1920, 0, 1024, 600));
+    EXPECT_EQ(CMainFrame::PlacementFromSettings(screen, available), QRect(1920, 135, 1024, 840));
 }
 
 TEST(ControllerStateWord, NamesEachStateAndLeavesQuittingAlone) {

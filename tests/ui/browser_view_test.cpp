@@ -5,6 +5,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -146,14 +147,24 @@ TEST_F(BrowserView, FirstUpdateAndHomeOpenTheHelpStartPage) {
     fresh.OnInitialUpdate();
     ASSERT_EQ(helpLoads.count(), 1);
     const QUrl url = helpLoads.at(0).at(0).toUrl();
-    EXPECT_TRUE(url.isLocalFile());
-    EXPECT_TRUE(url.path().endsWith(QStringLiteral("html/products/quarn/index.htm")));
+    // From the program's own resources, whatever the install folder (empty here) holds.
+    EXPECT_EQ(url.scheme(), QStringLiteral("qrc"));
+    EXPECT_TRUE(QFile::exists(QLatin1Char(':') + url.path()));
     EXPECT_EQ(fresh.findChild<QComboBox*>(QStringLiteral("address"))->currentText(),
-              url.toLocalFile());
+              url.toString());
 
     fresh.OnCommand(cmd::BrowserHome);
     ASSERT_EQ(helpLoads.count(), 2);
     EXPECT_EQ(helpLoads.at(1).at(0).toUrl(), url);
+}
+
+TEST_F(BrowserView, TheBusyAnimationStaysHiddenWhileNoPageLoads) {
+    // The help page was asked for, but a pane without a web view never starts a load.
+    auto* animation = view.findChild<CFrameAnimation*>(QStringLiteral("busyAnimation"));
+    ASSERT_NE(animation, nullptr);
+    EXPECT_TRUE(view.isVisible());
+    EXPECT_FALSE(animation->isVisible());
+    EXPECT_FALSE(animation->IsRunning());
 }
 
 TEST_F(BrowserView, NarrowingThePaneTo300PixelsOfGapMovesTheAddressRowBelowTheToolbar) {
@@ -247,6 +258,29 @@ TEST_F(BrowserView, SelectingAnEntryInTheListNavigatesAtOnce) {
 }
 
 // The real web view, against pages served on 127.0.0.1.
+TEST(BrowserViewWithWebEngine, TheHelpShowsFromTheProgramWithNoFilesBesideIt) {
+    TempDir emptyInstall;
+    const QString before = g_strInstallDir;
+    g_strInstallDir = QString::fromStdString(emptyInstall.path().string());
+    CBrowserView view;
+    ASSERT_NE(view.Browser(), nullptr);
+    view.resize(800, 600);
+    view.show();
+    QSignalSpy finished(view.Browser(), &QWebEngineView::loadFinished);
+    view.OnInitialUpdate();
+    g_strInstallDir = before;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, kLoadWaitMs));
+    EXPECT_TRUE(finished.first().at(0).toBool());
+    EXPECT_EQ(view.Browser()->title(), QStringLiteral("Quarn Help"));
+    // The style sheet beside the page came from the resources too.
+    QVariant background;
+    view.Browser()->page()->runJavaScript(
+        QStringLiteral("getComputedStyle(document.querySelector('.top')).backgroundColor"),
+        [&](const QVariant& value) { background = value; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return background.isValid(); }, kWaitMs));
+    EXPECT_EQ(background.toString(), QStringLiteral("rgb(31, 90, 163)"));
+}
+
 namespace {
 // Waits for the web view's next finished load, then for the box to show url.
 ::testing::AssertionResult LoadsTo(QSignalSpy& finished, const QComboBox* address,
@@ -276,8 +310,9 @@ TEST(BrowserViewWithWebEngine, FinishedLoadsShowTheirAddressEvenAfterALinkInTheP
     auto* address = view.findChild<QComboBox*>(QStringLiteral("address"));
     ASSERT_GT(animation->FrameCount(), 0);
     bool animatedWhileLoading = false;
-    QObject::connect(view.Browser(), &QWebEngineView::loadStarted, &view,
-                     [&] { animatedWhileLoading = animation->IsRunning(); });
+    QObject::connect(view.Browser(), &QWebEngineView::loadStarted, &view, [&] {
+        animatedWhileLoading = animation->IsRunning() && animation->isVisible();
+    });
     QSignalSpy finished(view.Browser(), &QWebEngineView::loadFinished);
 
     const QString first = QString::fromStdString(server.Url("/a.htm"));
@@ -288,6 +323,7 @@ TEST(BrowserViewWithWebEngine, FinishedLoadsShowTheirAddressEvenAfterALinkInTheP
     EXPECT_GE(server.Count("GET /a.htm"), 1);
     EXPECT_TRUE(animatedWhileLoading);
     EXPECT_FALSE(animation->IsRunning());
+    EXPECT_FALSE(animation->isVisible()) << "a loaded page shows no spinner";
 
     // A navigation the page starts itself still ends with its address in the box.
     view.Browser()->page()->runJavaScript(

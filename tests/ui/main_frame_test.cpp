@@ -16,15 +16,18 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <QSettings>
+#include <QSplitterHandle>
 #include <QTest>
 #include <QToolBar>
 #include <QWebEngineView>
 #include <atomic>
 #include <ctime>
 #include <filesystem>
+#include <map>
 
 #include "engine/controller.h"
 #include "engine/http_session.h"
@@ -40,6 +43,7 @@
 #include "ui/browser_view.h"
 #include "ui/controls/label_ctrl.h"
 #include "ui/controls/spin_edit.h"
+#include "ui/controls/splitter_wnd_ex.h"
 #include "ui/controls/tree_ctrl_ex.h"
 #include "ui/dialogs/errors_dialog.h"
 #include "ui/dialogs/log_dialog.h"
@@ -48,6 +52,7 @@
 #include "ui/quarn_app.h"
 #include "ui/quarn_view.h"
 #include "ui/sites_view.h"
+#include "ui/status_figures.h"
 
 namespace {
 
@@ -147,16 +152,45 @@ protected:
     CProjectDocument::Answer saveAnswer = CProjectDocument::Answer::No;
 };
 
-TEST(MainFramePlacement, AStoredSizeBeyondTheScreenFallsBackWhenTheWindowOpens) {
+TEST(MainFramePlacement, AFirstWindowTakesAShareOfTheScreenAndItsPanesCanBeSized) {
+    SettingsScope scope;
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    CQuarnApp app;
+    ASSERT_TRUE(app.InitInstance({QStringLiteral("-Embedding")}));
+    CMainFrame* frame = app.MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    const QRect window = frame->geometry();
+    EXPECT_NEAR(window.width(), available.width() * 8 / 10, 2);
+    EXPECT_NEAR(window.height(), available.height() * 8 / 10, 2);
+    EXPECT_NEAR(window.center().x(), available.center().x(), 2);
+    EXPECT_NEAR(window.center().y(), available.center().y(), 2);
+
+    // The bar between the left panes and the browser follows a drag at once.
+    ASSERT_NE(g_pMainSplitter, nullptr);
+    QSplitterHandle* bar = g_pMainSplitter->handle(1);
+    ASSERT_NE(bar, nullptr);
+    const int before = g_pMainSplitter->sizes().value(0);
+    const QPoint grip = bar->rect().center();
+    QTest::mousePress(bar, Qt::LeftButton, {}, grip);
+    QMouseEvent move(QEvent::MouseMove, QPointF(grip + QPoint(60, 0)),
+                     QPointF(bar->mapToGlobal(grip + QPoint(60, 0))), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, grip + QPoint(60, 0));
+    EXPECT_EQ(g_pMainSplitter->sizes().value(0), before + 60);
+}
+
+TEST(MainFramePlacement, AStoredSizeBeyondTheScreenFallsBackToTheShare) {
     SettingsScope scope;
     const QSize screen = QGuiApplication::primaryScreen()->size();
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     QSettings settings(QStringLiteral("Tolvane"), QStringLiteral("Quarn"));
     settings.setValue(QStringLiteral("Window/Width"), screen.width() + 1);
     settings.setValue(QStringLiteral("Window/Height"), screen.height());
     settings.sync();
     CQuarnApp app;
     ASSERT_TRUE(app.InitInstance({QStringLiteral("-Embedding")}));
-    EXPECT_EQ(app.MainFrame()->width(), 800);
+    EXPECT_EQ(app.MainFrame()->width(), available.width() * 8 / 10);
     EXPECT_EQ(app.MainFrame()->height(), qMin(screen.height(), app.MainFrame()->maximumHeight()));
 }
 
@@ -332,6 +366,39 @@ TEST_F(MainFrameTest, TheStatusBarStartsReadyAndALongTextSqueezesOnlyItsOwnPane)
     EXPECT_GT(statusPane->width(), 0);
 }
 
+TEST_F(MainFrameTest, AStatusMessageTooLongForItsPaneKeepsItsEndInViewAndWholeInTheTooltip) {
+    frame->resize(800, 600);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    auto* statusPane = frame->findChild<QLabel*>(QStringLiteral("statusPane"));
+    ASSERT_NE(statusPane, nullptr);
+    const auto fits = [&] {
+        return statusPane->fontMetrics().horizontalAdvance(statusPane->text()) <=
+               statusPane->contentsRect().width();
+    };
+
+    const QString longText = QStringLiteral("Cannot write to /home/someone/") +
+                             QString(120, QLatin1Char('d')) +
+                             QStringLiteral("/Example: Not a directory");
+    frame->SetStatusBarText(longText);
+    QTest::qWait(50); // the status bar lays itself out again on the next turn
+    EXPECT_TRUE(fits()) << statusPane->text().toStdString();
+    EXPECT_TRUE(statusPane->text().startsWith(QStringLiteral("Cannot write to")));
+    EXPECT_TRUE(statusPane->text().endsWith(QStringLiteral(": Not a directory")));
+    EXPECT_EQ(statusPane->toolTip(), longText);
+    EXPECT_EQ(frame->StatusBarText(), longText);
+
+    // A wider window shows more of it; a text that fits shows whole, with no tooltip.
+    const int shownBefore = statusPane->text().size();
+    frame->resize(1200, 600);
+    QTest::qWait(50);
+    EXPECT_GT(statusPane->text().size(), shownBefore);
+    EXPECT_TRUE(fits());
+    frame->SetStatusBarText(QStringLiteral("Not a directory"));
+    EXPECT_EQ(statusPane->text(), QStringLiteral("Not a directory"));
+    EXPECT_TRUE(statusPane->toolTip().isEmpty());
+}
+
 TEST_F(MainFrameTest, TheDeleteKeyDeletesTheSelectedSitesOnlyFromTheSitesTree) {
     CSite& kept = AddSite("Kept", "http://127.0.0.1:9/");
     CSite& gone = AddSite("Gone", "http://127.0.0.1:9/");
@@ -411,6 +478,8 @@ TEST_F(MainFrameTest, ADroppedAddressIsQuarnedAndItsStoredCopyOpensInTheBrowserP
     QApplication::sendEvent(tree->viewport(), &drop);
     ASSERT_EQ(FirstGroup().m_sites.size(), 1u);
     CSite& site = *FirstGroup().m_sites.front();
+    // Named after the host alone, as the site sheet names the same address.
+    EXPECT_EQ(site.m_name, "127001");
 
     Select(site);
     frame->RunCommand(cmd::Quarn);
@@ -434,6 +503,51 @@ TEST_F(MainFrameTest, ADroppedAddressIsQuarnedAndItsStoredCopyOpensInTheBrowserP
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return address->currentText() == storedUrl.toString(); }, 60000))
         << address->currentText().toStdString();
+}
+
+TEST_F(MainFrameTest, AReopenedProjectShowsHowItsSitesLastEndedInTheTreeAndTheStatusPane) {
+    server.AddHtml("/index.htm", "<html><a href=\"page.htm\">next</a></html>");
+    server.AddHtml("/page.htm", "<html>second page</html>");
+    server.Start();
+    frame->resize(1000, 800);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    CSite& crawled = AddSite("Crawled", server.Url("/index.htm"));
+    AddSite("Untouched", server.Url("/index.htm"));
+    Select(crawled);
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return crawled.m_state == kSiteDone; }, 20000));
+    ASSERT_TRUE(WaitForControllerState(kControllerIdle));
+    const std::int64_t finished = crawled.m_endTime;
+
+    TempDir folder;
+    const QString path = QString::fromStdString((folder.path() / "project.xml").string());
+    app.Document().askSavePath = [&](const QString&) { return path; };
+    ASSERT_TRUE(app.Document().SaveAs());
+    ASSERT_TRUE(app.Document().New());
+    ASSERT_TRUE(app.Document().Open(path));
+
+    std::map<std::string, CSite*> sites;
+    for (const auto& site : FirstGroup().m_sites)
+        sites[site->m_name] = site.get();
+    ASSERT_TRUE(sites.contains("Crawled") && sites.contains("Untouched"));
+    const auto icon = [](const CSite* site) {
+        QTreeWidgetItem* item = g_pSitesView->FindItem(site);
+        return item ? item->icon(0).pixmap(16, 16).toImage() : QImage();
+    };
+    EXPECT_EQ(icon(sites["Crawled"]), g_imageList[kImageSiteDone].toImage());
+    EXPECT_EQ(icon(sites["Untouched"]), g_imageList[kImageSiteNew].toImage());
+
+    const auto shown = [](const char* name) {
+        const auto* label = g_pQuarnView->findChild<QLabel*>(QLatin1String(name));
+        return label ? label->text() : QString();
+    };
+    g_pQuarnView->OnViewMessage(WM_SHOW_SITE, sites["Crawled"]);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown("name") == QStringLiteral("Crawled"); }));
+    EXPECT_EQ(shown("state"), QStringLiteral("Done"));
+    EXPECT_EQ(shown("complete"), QStringLiteral("2"));
+    EXPECT_EQ(shown("finishTime"), ClockText(finished));
+    EXPECT_FALSE(shown("startTime").isEmpty());
 }
 
 TEST_F(MainFrameTest, ASiteMadeInTheSheetIsQuarnedAndItsErrorsAndLogShowTheCrawl) {

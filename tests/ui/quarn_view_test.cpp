@@ -210,6 +210,35 @@ TEST_F(QuarnView, TheSpeedGraphIsScaledToTheLargestSampleItShows) {
     EXPECT_EQ(barHeight(right), picture.height() / 2);
 }
 
+TEST_F(QuarnView, ASiteThatNeverRanShowsNoBarsOfTheSiteShownBefore) {
+    // Wider than the history is long, so feeding a new history alone would leave the
+    // oldest bars of the previous site standing at the left.
+    view.resize(700, 400);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    auto* graph = view.findChild<CStripChart*>(QStringLiteral("speedGraph"));
+    ASSERT_GT(graph->BarsShown(), CSpeedHistory::kSize);
+    CSite& fast = AddSite("Fast");
+    for (int k = 0; k < CSpeedHistory::kSize; ++k)
+        fast.m_speedHistory.Add(400);
+    CSite& never = AddSite("Never");
+
+    const auto litColumns = [&] {
+        const QImage& picture = graph->Picture();
+        int lit = 0;
+        for (int x = 0; x < picture.width(); ++x)
+            lit += picture.pixelColor(x, picture.height() - 1) != QColor(Qt::black);
+        return lit;
+    };
+    view.OnViewMessage(WM_SHOW_SITE, &fast);
+    ASSERT_TRUE(Shows("name", QStringLiteral("Fast")));
+    ASSERT_GE(litColumns(), CSpeedHistory::kSize * CStripChart::kBarPixels);
+
+    view.OnViewMessage(WM_SHOW_SITE, &never);
+    ASSERT_TRUE(Shows("name", QStringLiteral("Never")));
+    EXPECT_EQ(litColumns(), 0);
+}
+
 namespace {
 // A real controller crawling a site whose first page is held back by the server, so the
 // crawl stays in progress for as long as the test needs.

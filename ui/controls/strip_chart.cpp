@@ -48,6 +48,12 @@ int CStripChart::SetValue(int value) {
     return previous;
 }
 
+void CStripChart::Clear() {
+    m_value = m_min;
+    m_picture.fill(Qt::black);
+    update();
+}
+
 int CStripChart::BarsShown() const {
     // The newest bar sits at the right edge; each earlier one kStepPixels further left.
     const int width = contentsRect().width();

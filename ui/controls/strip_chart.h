@@ -19,6 +19,8 @@ public:
     void SetRange(int min, int max);
     // Clamps the value to the range, adds its bar and returns the previous value.
     int SetValue(int value);
+    // Takes every bar away, for a chart about to show another series.
+    void Clear();
     int GetValue() const { return m_value; }
     int GetMin() const { return m_min; }
     int GetMax() const { return m_max; }

@@ -1,5 +1,6 @@
 #include "ui/dialogs/log_dialog.h"
 
+#include <QDir>
 #include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -8,6 +9,7 @@
 #include "model/crawl_changes.h"
 #include "model/file_path.h"
 #include "model/site.h"
+#include "ui/artwork.h"
 #include "ui/dialogs/dialog_parts.h"
 
 namespace {
@@ -22,11 +24,22 @@ QString DisplayText(const std::string& log) {
 }
 
 QTreeWidgetItem* AddRow(QTreeWidget* list, const QString& status, const QString& url,
-                        const QString& localPath) {
-    auto* row = new QTreeWidgetItem(list, {status, url, localPath});
-    for (int i = 0; i < 3; ++i)
-        row->setToolTip(i, row->text(i));
+                        const QString& localPath, const QString& shownPath) {
+    auto* row = new QTreeWidgetItem(list, {status, url, shownPath});
+    row->setToolTip(0, status);
+    row->setToolTip(1, url);
+    row->setToolTip(2, localPath);
     return row;
+}
+
+// Every file lies in the site's folder, so the column shows the part below it; the full
+// path stays in the tooltip.
+QString PathInFolder(const QString& path, const QString& folder) {
+    const QString prefix = QDir::fromNativeSeparators(folder) + QLatin1Char('/');
+    const QString normal = QDir::fromNativeSeparators(path);
+    if (folder.isEmpty() || !normal.startsWith(prefix))
+        return path;
+    return QDir::toNativeSeparators(normal.mid(prefix.size()));
 }
 } // namespace
 
@@ -65,7 +78,7 @@ CLogDialog::CLogDialog(CSite& site, QWidget* parent)
                                 m_tabs->count());
     });
 
-    SetContent(m_tabs);
+    SetContent(m_tabs, QString::fromLatin1(art::kLogIcon));
     Fill();
 }
 
@@ -84,14 +97,17 @@ void CLogDialog::FillChanges() {
         ReadChangeList(ToFsPath(folder) / kCrawlChangesFile, [&](CListedChange&& entry) {
             if (entry.change != FileChange::New && entry.change != FileChange::Changed)
                 return;
-            if (++listed <= kMaxListedFiles)
+            if (++listed <= kMaxListedFiles) {
+                const QString path = QString::fromStdString(entry.localPath);
                 AddRow(m_changes, QString::fromUtf8(FileChangeWord(entry.change)),
-                       QString::fromStdString(entry.url),
-                       QString::fromStdString(entry.localPath));
+                       QString::fromStdString(entry.url), path,
+                       PathInFolder(path, QString::fromStdString(folder)));
+            }
         });
     }
     if (listed > kMaxListedFiles)
-        AddRow(m_changes, {}, QStringLiteral("... and %1 more").arg(listed - kMaxListedFiles), {});
+        AddRow(m_changes, {}, QStringLiteral("... and %1 more").arg(listed - kMaxListedFiles), {},
+               {});
     m_tabs->setTabText(kChangesTab, QStringLiteral("Changed files (%1)").arg(listed));
 }
 

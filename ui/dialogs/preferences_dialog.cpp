@@ -15,10 +15,8 @@
 #include "ui/controls/splitter_wnd_ex.h"
 #include "ui/dialogs/dialog_parts.h"
 #include "ui/dialogs/select_folder_dialog.h"
-#include "ui/preferences_registry.h"
 
 namespace {
-const QString kUpdatesValue = QStringLiteral("Updates");
 // Room for a typical path; the browse button only needs its three dots.
 constexpr int kSitesDirMinWidthPx = 260;
 constexpr int kBrowseWidthPx = 36;
@@ -60,6 +58,12 @@ CPreferencesDialog::CPreferencesDialog(QWidget* parent) : QDialog(parent) {
     general->setObjectName(QStringLiteral("generalGroupBox"));
     m_updatesCheck = new QCheckBox(QStringLiteral("Check for new versions of Quarn"), general);
     m_updatesCheck->setObjectName(QStringLiteral("checkForUpdatesCheckBox"));
+    // A tick would promise a check this build never makes; the stored choice is kept for a
+    // build that can.
+    m_updatesCheck->setChecked(false);
+    m_updatesCheck->setEnabled(false);
+    m_updatesCheck->setToolTip(
+        QStringLiteral("Checking for new versions is not available in this build of Quarn."));
     m_sizingCheck = new QCheckBox(QStringLiteral("Allow sizing of window panes"), general);
     m_sizingCheck->setObjectName(QStringLiteral("allowSizingCheckBox"));
     m_beepCheck = new QCheckBox(QStringLiteral("Beep when finished quarning"), general);
@@ -85,32 +89,22 @@ CPreferencesDialog::CPreferencesDialog(QWidget* parent) : QDialog(parent) {
     layout->addLayout(buttons);
     setLayout(layout);
 
-    // The values as the program holds them now; "Updates" lives only in the store.
+    // The values as the program holds them now.
     m_beep = g_bBeepWhenDone.load();
     m_allowSizing = g_bSplitterMove;
     m_sitesDir = SitesDir();
-    std::uint32_t updates = 1;
-    if (!CPreferencesRegistry().ReadDword(
-            RegistryRoot::CurrentUser, QString::fromLatin1(kRegistryKey), kUpdatesValue, updates))
-        updates = 1;
-    m_checkForUpdates = updates != 0;
 
     m_sitesDirEdit->setText(m_sitesDir);
-    m_updatesCheck->setChecked(m_checkForUpdates);
     m_beepCheck->setChecked(m_beep);
     m_sizingCheck->setChecked(m_allowSizing);
 }
 
 void CPreferencesDialog::accept() {
     m_sitesDir = m_sitesDirEdit->text();
-    m_checkForUpdates = m_updatesCheck->isChecked();
     m_beep = m_beepCheck->isChecked();
     m_allowSizing = m_sizingCheck->isChecked();
 
     g_bBeepWhenDone = m_beep;
-    // Written now: the update check reads it at the next start, whatever happens before.
-    CPreferencesRegistry().WriteDword(RegistryRoot::CurrentUser, QString::fromLatin1(kRegistryKey),
-                                      kUpdatesValue, m_checkForUpdates ? 1 : 0);
     SetSitesDir(m_sitesDir);
     g_bSplitterMove = m_allowSizing;
     if (g_pMainSplitter)

@@ -1,10 +1,11 @@
 #pragma once
-// CPreferencesDialog: edits the sites directory, the beep after a run, whether the window
-// panes may be sized, and whether to check for new versions.
+// CPreferencesDialog: edits the sites directory, the beep after a run and whether the window
+// panes may be sized. "Check for new versions" shows cleared and greyed, as this build has no
+// update check; the stored "Updates" choice is left as it is.
 //
-// OK takes effect at once: the in-memory preferences change, the splitters of the main
-// window are locked or unlocked, and "Updates" is written to the settings store (the other
-// three are written back at exit). Cancel changes nothing, not even "Updates".
+// OK takes effect at once: the in-memory preferences change and the splitters of the main
+// window are locked or unlocked (the values are written back at exit). Cancel changes
+// nothing.
 
 #include <QDialog>
 #include <QString>
@@ -34,7 +35,6 @@ private:
     QCheckBox* m_beepCheck = nullptr;
 
     QString m_sitesDir;
-    bool m_checkForUpdates = true;
     bool m_beep = true;
     bool m_allowSizing = true;
 };

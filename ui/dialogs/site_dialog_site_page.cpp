@@ -278,8 +278,8 @@ void CSiteDialogSitePage::NormaliseAddress() {
     }
     if (m_nameEdit->text() == QStringLiteral("Untitled")) {
         // Sites on one host (other ports, say) would otherwise share a folder.
-        const QString name = QString::fromStdString(
-            UniqueSiteName(SiteNameFromAddress(parsed.host), [this](const std::string& candidate) {
+        const QString name = QString::fromStdString(UniqueSiteName(
+            SiteNameForAddress(text.toStdString()), [this](const std::string& candidate) {
                 return isNameTaken && isNameTaken(QString::fromStdString(candidate));
             }));
         m_nameEdit->setText(name);

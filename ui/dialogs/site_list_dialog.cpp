@@ -78,10 +78,11 @@ CSiteListDialog::CSiteListDialog(const QString& title, CSite& site, QWidget* par
     });
 }
 
-void CSiteListDialog::SetContent(QWidget* content) {
+void CSiteListDialog::SetContent(QWidget* content, const QString& iconResource) {
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("iconLabel"));
-    icon->setPixmap(LoadPicture(QString::fromLatin1(art::kErrorsIcon)));
+    icon->setPixmap(
+        LoadPicture(iconResource.isEmpty() ? QString::fromLatin1(art::kErrorsIcon) : iconResource));
     icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* buttons = new QVBoxLayout;

@@ -15,8 +15,9 @@ class CSiteListDialog : public QDialog {
 protected:
     CSiteListDialog(const QString& title, CSite& site, QWidget* parent);
 
-    // Puts the widget that shows the list beside the icon; the subclass then fills it.
-    void SetContent(QWidget* content);
+    // Puts the widget that shows the list beside the icon (the errors picture unless one is
+    // named); the subclass then fills it.
+    void SetContent(QWidget* content, const QString& iconResource = QString());
     // Shows the site's list as it is now.
     virtual void Fill() = 0;
     // Empties the site's list.

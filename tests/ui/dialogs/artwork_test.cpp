@@ -13,7 +13,7 @@ const char* const kGroupIcons[] = {
     art::kServersGroupIcon,   art::kDirectoriesGroupIcon, art::kFilesGroupIcon,
     art::kAddressesGroupIcon, art::kLevelsGroupIcon,      art::kSpaceGroupIcon,
     art::kTimeGroupIcon,      art::kSizesGroupIcon,       art::kTimeoutGroupIcon,
-    art::kErrorsIcon,
+    art::kErrorsIcon,         art::kLogIcon,
 };
 } // namespace
 

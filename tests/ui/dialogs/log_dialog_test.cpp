@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -14,6 +16,7 @@
 #include "model/site.h"
 #include "support/site_fixture.h"
 #include "tests/ui/dialogs/dialog_test_support.h"
+#include "ui/artwork.h"
 #include "ui/controls/image_button.h"
 #include "ui/dialogs/log_dialog.h"
 
@@ -60,7 +63,10 @@ TEST_F(LogDialogTest, AReadOnlyTextWithAScrollBarBesideTheIconAndTheButtons) {
 
     auto* icon = dialog.findChild<QLabel*>(QStringLiteral("iconLabel"));
     ASSERT_NE(icon, nullptr);
-    EXPECT_FALSE(icon->pixmap().isNull());
+    // The log's own picture: the errors picture would say something went wrong.
+    const QImage shown = icon->pixmap().toImage();
+    EXPECT_EQ(shown, LoadPicture(QString::fromLatin1(art::kLogIcon)).toImage());
+    EXPECT_NE(shown, LoadPicture(QString::fromLatin1(art::kErrorsIcon)).toImage());
     // The text sits on the first of two tabs.
     const QRect textArea(text->mapTo(&dialog, QPoint(0, 0)), text->size());
     EXPECT_LT(icon->geometry().right(), textArea.left());
@@ -123,10 +129,11 @@ TEST_F(LogDialogTest, TheSecondTabListsTheNewAndChangedFilesOfTheLastCrawl) {
     SitesDirScope sitesDir;
     const auto folder = sitesDir.path() / "Alpha";
     std::filesystem::create_directories(folder);
+    const auto file = [&](const char* name) { return (folder / "h" / name).string(); };
     m_site.Changes().Begin(folder / kCrawlChangesFile);
-    m_site.Changes().Count(FileChange::New, "http://h/new.htm", "/s/Alpha/h/new.htm");
-    m_site.Changes().Count(FileChange::Unchanged, "http://h/same.htm", "/s/Alpha/h/same.htm");
-    m_site.Changes().Count(FileChange::Failed, "http://h/gone.htm", "/s/Alpha/h/gone.htm");
+    m_site.Changes().Count(FileChange::New, "http://h/new.htm", file("new.htm"));
+    m_site.Changes().Count(FileChange::Unchanged, "http://h/same.htm", file("same.htm"));
+    m_site.Changes().Count(FileChange::Failed, "http://h/gone.htm", file("gone.htm"));
     // The crawl still runs: what it counted so far shows.
     CLogDialog dialog(m_site);
     dialog.show();
@@ -137,9 +144,13 @@ TEST_F(LogDialogTest, TheSecondTabListsTheNewAndChangedFilesOfTheLastCrawl) {
     ASSERT_EQ(list->topLevelItemCount(), 1);
     EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("new"));
     EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("http://h/new.htm"));
-    EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("/s/Alpha/h/new.htm"));
+    // Each file's own path below the site's folder, not the long part that all share; the
+    // whole path is in the tooltip.
+    EXPECT_EQ(list->topLevelItem(0)->text(2),
+              QDir::toNativeSeparators(QStringLiteral("h/new.htm")));
+    EXPECT_EQ(list->topLevelItem(0)->toolTip(2), QString::fromStdString(file("new.htm")));
 
-    m_site.Changes().Count(FileChange::Changed, "http://h/b.png", "/s/Alpha/h/b.png");
+    m_site.Changes().Count(FileChange::Changed, "http://h/b.png", file("b.png"));
     m_site.Changes().End();
     Click(dialog, "refreshButton");
     ASSERT_EQ(list->topLevelItemCount(), 2);
