@@ -7,6 +7,8 @@
 // The code of an address whose file could not be stored (libcurl's CURLE_WRITE_ERROR,
 // negated like every transfer error).
 inline constexpr int kErrorNotStored = -23;
+// No server answered at the address's host and port (CURLE_COULDNT_CONNECT).
+inline constexpr int kErrorCannotConnect = -7;
 
 struct CErrorEntry {
     int code = 0;          // last HTTP status, or a negative transfer error

@@ -622,6 +622,9 @@ std::string CSite::FailureText() const {
         what = std::to_string(entry.code) + " " + what;
     const CUrl address(nullptr, entry.address, kLinkFollowed);
     const std::string server = address.host.empty() ? std::string() : ServerKey(address);
+    // Whatever was asked first (robots.txt, say), nobody listening is the one thing to say.
+    if (entry.code == kErrorCannotConnect && !server.empty())
+        return "Failed: Cannot connect to " + server;
     return "Failed: " + what + (server.empty() ? std::string() : " (" + server + ")");
 }
 

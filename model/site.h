@@ -319,7 +319,8 @@ public:
     // a failed crawl shows FailureText in the status bar.
     void FinishCrawl();
     void Stop();
-    // "Failed: <what went wrong first> (<host:port>)"; empty when no address failed.
+    // "Failed: <what went wrong first> (<host:port>)", or "Failed: Cannot connect to
+    // <host:port>" when nobody listened there; empty when no address failed.
     std::string FailureText() const;
     // The controller's pause, as it covers this site's crawl; now is calendar seconds.
     // Paused time does not count as the crawl's running time.

@@ -296,7 +296,7 @@ TEST(SiteLifecycle, ACrawlThatStoredNothingAndFailedEndsFailedWithItsFirstReason
     EXPECT_EQ(site.m_state, kSiteFailed);
     EXPECT_EQ(SiteStateText(site.m_state, false), "Failed");
     ASSERT_FALSE(dir.statusTexts.empty());
-    EXPECT_EQ(dir.statusTexts.back(), "Failed: Could not connect to the server (127.0.0.1:9)");
+    EXPECT_EQ(dir.statusTexts.back(), "Failed: Cannot connect to 127.0.0.1:9");
 
     site.ResetForQueue();
     site.StartCrawl();

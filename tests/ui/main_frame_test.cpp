@@ -640,6 +640,7 @@ TEST_F(MainFrameTest, ACrawlThatReachesNothingEndsFailedWithItsReasonInTheStatus
     const std::string where = "127.0.0.1:" + std::to_string(deadPort);
     CSite& site = AddSite("Unreached", "http://" + where + "/index.htm");
     site.m_retries = 1;
+    site.m_obeyRobots = true; // robots.txt is asked first, and fails the same way
     Select(site);
     frame->RunCommand(cmd::Quarn);
     ASSERT_TRUE(QTest::qWaitFor(
@@ -648,8 +649,8 @@ TEST_F(MainFrameTest, ACrawlThatReachesNothingEndsFailedWithItsReasonInTheStatus
     ASSERT_TRUE(QTest::qWaitFor([] { return !g_pSitesView->IsBlinking(); }));
 
     EXPECT_EQ(site.m_state.load(), kSiteFailed);
-    const QString failure = QStringLiteral("Failed: Could not connect to the server (%1)")
-                                .arg(QString::fromStdString(where));
+    const QString failure =
+        QStringLiteral("Failed: Cannot connect to %1").arg(QString::fromStdString(where));
     EXPECT_TRUE(QTest::qWaitFor([&] { return frame->StatusBarText() == failure; }))
         << frame->StatusBarText().toStdString();
     EXPECT_EQ(CSitesView::ImageIndex(site), 13); // the error image
@@ -674,7 +675,7 @@ TEST_F(MainFrameTest, ACrawlThatReachesNothingEndsFailedWithItsReasonInTheStatus
     ASSERT_EQ(texts.size(), 4);
     EXPECT_EQ(texts[1], QString());
     EXPECT_EQ(codeTip, QStringLiteral("-7"));
-    EXPECT_EQ(texts[2], QStringLiteral("Could not connect to the server"));
+    EXPECT_EQ(texts[2], QStringLiteral("Cannot read robots.txt: Could not connect to the server"));
 }
 
 TEST_F(MainFrameTest, PauseStaysPressedStopsTheElapsedTimeAndQuarnResumes) {
