@@ -1,5 +1,9 @@
 #include "ui/quarn_app.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -124,6 +128,12 @@ int CQuarnApp::Run(int argc, char** argv) {
         return 2;
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // the browser pane needs it
+#ifndef _WIN32
+    // The browser pane's sandbox refuses to run as root and takes the program down with it
+    // (a first `make run` is often started as root).
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
     QApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tolvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Quarn"));
