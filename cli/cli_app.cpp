@@ -6,11 +6,13 @@
 #include <ostream>
 #include <vector>
 
+#include "cli/copy_server.h"
 #include "cli/crawl_run.h"
 #include "cli/exit_codes.h"
 #include "cli/project_listing.h"
 #include "cli/site_options.h"
 #include "cli/site_selection.h"
+#include "model/file_path.h"
 #include "model/project.h"
 #include "model/site.h"
 #include "web/url.h"
@@ -18,6 +20,7 @@
 namespace {
 
 constexpr const char* kDefaultSitesDir = "Sites";
+constexpr int kDefaultServePort = 8000;
 
 constexpr const char* kExitCodesText = "Exit codes: 0 every site done without failed addresses; "
                                        "1 some or all addresses failed; 2 bad arguments or an "
@@ -250,11 +253,25 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     auto* list = app.add_subcommand("list", "List the groups and sites of a project file");
     list->add_option("PROJECT", listPath, "The project file (.xml)")->required();
 
+    std::string serveFolder;
+    int servePort = kDefaultServePort;
+    auto* serve = app.add_subcommand(
+        "serve", "Serve a stored copy to a browser on this machine, read-only, until Ctrl+C");
+    serve->add_option("SITE_FOLDER", serveFolder, "The site's folder (SITES-DIR/NAME)")->required();
+    serve->add_option("--port", servePort, "The port on 127.0.0.1; 0 takes any free one")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 65535));
+    serve->footer("Pages whose scripts load files (search boxes, module scripts, workers) work "
+                  "over http://127.0.0.1, where browsers refuse them from file://. Only files "
+                  "inside SITE_FOLDER are served; a folder answers with its index.htm or "
+                  "index.html, never with a listing.");
+
     // Without this, CLI11 reports a mistyped command as a missing one.
     if (!args.empty() && !args.front().starts_with('-') && !mirror->check_name(args.front()) &&
-        !run->check_name(args.front()) && !list->check_name(args.front())) {
+        !run->check_name(args.front()) && !list->check_name(args.front()) &&
+        !serve->check_name(args.front())) {
         err << "quarn-cli: unknown command '" << args.front()
-            << "'; the commands are mirror, run and list (see --help)\n";
+            << "'; the commands are mirror, run, list and serve (see --help)\n";
         return kExitUsage;
     }
 
@@ -270,6 +287,8 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
         return RunMirror(mirrorOptions, sitesDir, output, out, err);
     if (run->parsed())
         return RunProject(projectPath, groups, siteNames, sitesDir, output, out, err);
+    if (serve->parsed())
+        return ServeCopy(ToFsPath(serveFolder), servePort, out, err);
     CProject project;
     if (!OpenProject(project, listPath, err))
         return kExitUsage;
