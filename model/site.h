@@ -265,7 +265,8 @@ public:
     // An unchanged page's links, queued from the link index instead of a scan of the
     // page; false, with nothing queued, when the index cannot stand for the scan: it has
     // no line for the page, or the page links an address written out whole, one the name
-    // table cannot give back, or one the rules now refuse.
+    // table cannot give back, or one the rules now refuse; always false in a crawl that
+    // sends cookies, whose pages are scanned for logout links.
     bool QueueIndexedLinks(const CUrl& page, std::size_t& queued);
     // A page read back from the copy links the files its links lead to: the addresses
     // that redirect to those are queued again (a redirect may change) and added to links.

@@ -68,3 +68,28 @@ TEST_F(LoginCrawl, AnExpiredLoginStopsTheSiteAndSaysSo) {
     EXPECT_EQ(ui.Get([&] { return ui.messages; }), std::vector<std::string>{text});
     EXPECT_FALSE(std::filesystem::exists(Stored(site, "login"))) << "the login page is not kept";
 }
+
+TEST_F(LoginCrawl, AnUnchangedPageIsReadAgainForItsLogoutLinks) {
+    server.HonourConditions();
+    server.Add("/", Html(R"(<a href="a.html">a</a> <a href="bye.html">Log out</a>)"));
+    server.Add("/a.html", Html("<p>a</p>"));
+    server.Add("/bye.html", Html("<p>bye</p>"));
+    server.Start();
+    CSite& site = MakeSite("Plain", "/");
+    site.m_exactNames = true;
+    RunToEnd({&site});
+    const auto asked = [&] {
+        const auto log = server.Log();
+        return std::count(log.begin(), log.end(), "GET /bye.html");
+    };
+    ASSERT_EQ(asked(), 1) << "without cookies a logout link is a link like any other";
+
+    // Cookies now: the start page is unchanged (304), and its links known from the last
+    // crawl, but the logout link among them is not followed.
+    site.SetStartCookies("# Netscape HTTP Cookie File\n");
+    RunToEnd({&site});
+    EXPECT_EQ(asked(), 1);
+    EXPECT_NE(site.GetLog().find("Not following a logout link: " + server.Url("/bye.html")),
+              std::string::npos)
+        << site.GetLog();
+}
