@@ -84,6 +84,8 @@ TEST_F(CliLogin, CookiesLetTheCrawlInAndItNeverLogsOut) {
     ExpectEveryPageStored();
     EXPECT_EQ(server.Requests("/logout"), 0);
     EXPECT_EQ(server.Requests("/account/bye"), 0) << "refused by its text, \"Sign out\"";
+    EXPECT_EQ(server.RequestsWithHeader("x-test", "yes"), server.Pages() + 2)
+        << "every page and robots.txt";
     for (const std::string& header : server.CookieHeaders())
         EXPECT_EQ(header.find("leak"), std::string::npos) << header;
 

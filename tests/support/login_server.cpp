@@ -1,5 +1,6 @@
 #include "support/login_server.h"
 
+#include <cctype>
 #include <regex>
 
 namespace {
@@ -64,6 +65,15 @@ int LoginServer::Requests(const std::string& path) const {
 int LoginServer::RequestsWithCookies() const {
     std::lock_guard lock(m_mutex);
     return m_withCookies;
+}
+
+int LoginServer::RequestsWithHeader(const std::string& name, const std::string& value) const {
+    std::string lowered;
+    for (const char c : name)
+        lowered.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    std::lock_guard lock(m_mutex);
+    const auto found = m_headers.find({lowered, value});
+    return found == m_headers.end() ? 0 : found->second;
 }
 
 std::set<std::string> LoginServer::CookieHeaders() const {
@@ -138,6 +148,12 @@ void LoginServer::AnswerLogin(const httplib::Request& request, httplib::Response
 void LoginServer::Answer(const httplib::Request& request, httplib::Response& response) {
     std::lock_guard lock(m_mutex);
     ++m_requests[request.path];
+    for (const auto& [name, value] : request.headers) {
+        std::string lowered;
+        for (const char c : name)
+            lowered.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+        ++m_headers[{lowered, value}];
+    }
     if (request.has_header("Cookie")) {
         ++m_withCookies;
         m_cookieHeaders.insert(request.get_header_value("Cookie"));

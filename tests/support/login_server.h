@@ -44,6 +44,8 @@ public:
     // Requests that carried a Cookie header at all, and page answers given to a live
     // session.
     int RequestsWithCookies() const;
+    // How many requests carried the header name with value (names in any letter case).
+    int RequestsWithHeader(const std::string& name, const std::string& value) const;
     // Every distinct Cookie header received.
     std::set<std::string> CookieHeaders() const;
     int PagesServed() const;
@@ -69,6 +71,7 @@ private:
     std::map<std::string, int> m_requests;
     int m_withCookies = 0;
     std::set<std::string> m_cookieHeaders;
+    std::map<std::pair<std::string, std::string>, int> m_headers; // name lowered, value
     int m_served = 0;
     int m_expireAfter = 0;
     int m_refusal = 302;
