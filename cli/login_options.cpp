@@ -1,5 +1,7 @@
 #include "cli/login_options.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 
