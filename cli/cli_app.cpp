@@ -9,6 +9,7 @@
 #include "cli/copy_server.h"
 #include "cli/crawl_run.h"
 #include "cli/exit_codes.h"
+#include "cli/login_options.h"
 #include "cli/project_listing.h"
 #include "cli/site_options.h"
 #include "cli/site_selection.h"
@@ -26,7 +27,9 @@ constexpr const char* kExitCodesText = "Exit codes: 0 every site done without fa
                                        "1 some or all addresses failed; 2 bad arguments or an "
                                        "unreadable project; 3 stopped by a failed save, a "
                                        "folder that cannot be written, a server busy for 10 "
-                                       "minutes, or a time or space limit; 130, 143, 129 "
+                                       "minutes, or a time or space limit; 4 the login "
+                                       "expired (the crawl was sent to the login page, or "
+                                       "refused after it had been let in); 130, 143, 129 "
                                        "stopped by Ctrl+C, SIGTERM, SIGHUP.";
 
 template <class T>
@@ -57,6 +60,37 @@ void AddOutputOptions(CLI::App& app, CrawlOutput& output, std::string& sitesDir)
                    "to FILE as JSON lines: {\"url\":...,\"local_path\":...,\"status\":"
                    "\"new\"|\"changed\"|\"failed\"}")
         ->type_name("FILE");
+}
+
+void AddLoginOptions(CLI::App& app, LoginOptions& login) {
+    app.add_option("--cookies", login.cookiesFile,
+                   "Start with the cookies of FILE, a Netscape cookies.txt (curl, wget and "
+                   "browser add-ons write it), and keep the cookies servers set, as a browser "
+                   "does; links that would log out are not followed, and a login that expires "
+                   "stops the crawl (exit code 4)")
+        ->type_name("FILE");
+    app.add_option("--save-cookies", login.saveCookiesFile,
+                   "Write the crawl's cookies to FILE at the end, as cookies.txt readable by "
+                   "you alone")
+        ->type_name("FILE");
+    app.add_option("--header", login.headers,
+                   "Send this header with every request, as \"Name: value\"; repeatable")
+        ->type_name("HEADER")
+        ->allow_extra_args(false);
+}
+
+// Gives the sites the login options; a message and false when they cannot be used.
+bool UseLoginOptions(const LoginOptions& login, const std::vector<CSite*>& sites,
+                     std::ostream& err) {
+    std::string error;
+    std::string notice;
+    if (!ApplyLoginOptions(login, sites, error, notice)) {
+        err << "quarn-cli: " << error << "\n";
+        return false;
+    }
+    if (!notice.empty())
+        err << "quarn-cli: " << notice << "\n";
+    return true;
 }
 
 void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
@@ -173,20 +207,23 @@ bool OpenProject(CProject& project, const std::string& path, std::ostream& err) 
     return false;
 }
 
-int RunMirror(const MirrorOptions& options, const std::string& sitesDir, const CrawlOutput& output,
-              std::ostream& out, std::ostream& err) {
+int RunMirror(const MirrorOptions& options, const LoginOptions& login, const std::string& sitesDir,
+              const CrawlOutput& output, std::ostream& out, std::ostream& err) {
     std::string error;
     auto site = BuildMirrorSite(options, error);
     if (!site) {
         err << "quarn-cli: " << error << "\n";
         return kExitUsage;
     }
-    return RunCrawl({site.get()}, sitesDir, output, out, err, options.missing);
+    if (!UseLoginOptions(login, {site.get()}, err))
+        return kExitUsage;
+    return RunCrawl({site.get()}, sitesDir, output, out, err, options.missing, &login);
 }
 
 int RunProject(const std::string& path, const std::vector<std::string>& groups,
-               const std::vector<std::string>& siteNames, const std::string& sitesDir,
-               const CrawlOutput& output, std::ostream& out, std::ostream& err) {
+               const std::vector<std::string>& siteNames, const LoginOptions& login,
+               const std::string& sitesDir, const CrawlOutput& output, std::ostream& out,
+               std::ostream& err) {
     // The project is read only: nothing here ever saves it.
     CProject project;
     if (!OpenProject(project, path, err))
@@ -205,7 +242,9 @@ int RunProject(const std::string& path, const std::vector<std::string>& groups,
             return kExitUsage;
         }
     }
-    return RunCrawl(*sites, sitesDir, output, out, err);
+    if (!UseLoginOptions(login, *sites, err))
+        return kExitUsage;
+    return RunCrawl(*sites, sitesDir, output, out, err, false, &login);
 }
 
 } // namespace
@@ -225,7 +264,9 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
 
     MirrorOptions mirrorOptions;
     auto* mirror = app.add_subcommand("mirror", "Mirror one site, starting at URL");
+    LoginOptions login;
     AddMirrorOptions(*mirror, mirrorOptions);
+    AddLoginOptions(*mirror, login);
     AddOutputOptions(*mirror, output, sitesDir);
     mirror->footer("By default the crawl stays on the start address's server: servers are "
                    "restricted to that host alone (\"HOST=1\"); --servers replaces the list and "
@@ -245,6 +286,7 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
         ->allow_extra_args(false);
     run->add_option("--site", siteNames, "Mirror the site of this name (repeatable)")
         ->allow_extra_args(false);
+    AddLoginOptions(*run, login);
     AddOutputOptions(*run, output, sitesDir);
     run->footer("Without --group or --site every site of the project is mirrored.\n" +
                 std::string(kExitCodesText));
@@ -284,9 +326,9 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     }
 
     if (mirror->parsed())
-        return RunMirror(mirrorOptions, sitesDir, output, out, err);
+        return RunMirror(mirrorOptions, login, sitesDir, output, out, err);
     if (run->parsed())
-        return RunProject(projectPath, groups, siteNames, sitesDir, output, out, err);
+        return RunProject(projectPath, groups, siteNames, login, sitesDir, output, out, err);
     if (serve->parsed())
         return ServeCopy(ToFsPath(serveFolder), servePort, out, err);
     CProject project;

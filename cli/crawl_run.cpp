@@ -10,6 +10,7 @@
 #include "cli/crawl_report.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+#include "cli/login_options.h"
 #include "cli/progress.h"
 #include "engine/controller.h"
 #include "engine/http_session.h"
@@ -157,7 +158,8 @@ void PrintLog(const CSite& site, std::ostream& out) {
 } // namespace
 
 int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& sitesDir,
-             const CrawlOutput& output, std::ostream& out, std::ostream& err, bool fetchMissing) {
+             const CrawlOutput& output, std::ostream& out, std::ostream& err, bool fetchMissing,
+             const LoginOptions* login) {
     // Made before the crawl, so that a list that cannot be written costs no crawl.
     std::ofstream changes;
     if (!output.changesFile.empty()) {
@@ -237,7 +239,7 @@ int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& site
             PrintLog(*site, out);
         if (crawled && changes.is_open())
             AppendChangeList(*site, changes);
-        outcomes.push_back({state, site->m_errorsTotal.load()});
+        outcomes.push_back({state, site->m_errorsTotal.load(), site->LoginGuard().Expired()});
         if (state == kSiteAborted && signal == 0 && !output.showLog)
             err << "quarn-cli: " << site->m_name
                 << " was stopped before it was complete; --log shows why\n";
@@ -245,5 +247,11 @@ int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& site
     out << std::flush;
     if (changes.is_open() && !changes.flush())
         err << "quarn-cli: --changes: cannot write " << output.changesFile.string() << "\n";
-    return ExitCodeForRun(outcomes, signal, ui.MessageShown());
+    int code = ExitCodeForRun(outcomes, signal, ui.MessageShown());
+    if (std::string error; login != nullptr && !SaveEndCookies(*login, sites, error)) {
+        err << "quarn-cli: " << error << "\n";
+        if (code == kExitOk || code == kExitAddressesFailed)
+            code = kExitStopped;
+    }
+    return code;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 class CSite;
+struct LoginOptions;
 
 struct CrawlOutput {
     bool quiet = false;         // no progress and no start or finish lines
@@ -23,7 +24,8 @@ struct CrawlOutput {
 
 // Crawls the sites (owned by the caller, who keeps them alive until this returns) with
 // their folders under sitesDir, which is made absolute and created. fetchMissing asks
-// only for the files the copies lack. Returns the exit code.
+// only for the files the copies lack. login, when given, has been applied to the sites;
+// its cookie jar is saved at the end. Returns the exit code.
 int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& sitesDir,
              const CrawlOutput& output, std::ostream& out, std::ostream& err,
-             bool fetchMissing = false);
+             bool fetchMissing = false, const LoginOptions* login = nullptr);

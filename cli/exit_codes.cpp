@@ -5,6 +5,10 @@
 int ExitCodeForRun(const std::vector<SiteOutcome>& sites, int signal, bool messageShown) {
     if (signal != 0)
         return 128 + signal;
+    for (const auto& site : sites) {
+        if (site.loginExpired)
+            return kExitLoginExpired;
+    }
     if (messageShown)
         return kExitStopped;
     bool failedAddresses = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/cookie_jar.h"
 #include "engine/engine_ui.h"
 #include "engine/link_mending.h"
 #include "engine/messages.h"
@@ -141,15 +142,30 @@ void CController::BeginCrawl(CSite& site) {
     options.requestTimeoutSeconds = site.m_requestTimeout;
     options.connectRetries = site.m_retries;
     options.userAgent = site.m_userAgent;
+    options.extraHeaders = site.RequestHeaders();
     m_session.SetOptions(options);
     m_session.Gate().Reset();
     site.StartCrawl();
+    // A crawl given no cookies keeps none and sends none, as before cookies existed.
+    std::shared_ptr<CCookieJar> jar;
+    if (site.LoginGuard().Active()) {
+        jar = std::make_shared<CCookieJar>();
+        const int taken = jar->Load(site.StartCookies());
+        // The count only: cookie values are never logged.
+        site.AddLog("Cookies: " + std::to_string(taken) + " given to the crawl");
+    }
+    m_session.SetCookieJar(std::move(jar));
     // A site that follows one stopped while paused starts paused.
     if (m_state.load() == kControllerPaused)
         site.BeginPause(NowSeconds());
     // Nothing was queued: the next dispatch stops the site.
     if (!site.StopReason().empty())
         m_ui.ShowMessage(site.StopReason());
+}
+
+void CController::KeepCookies(CSite& site) {
+    const std::shared_ptr<CCookieJar> jar = m_session.CookieJar();
+    site.SetEndCookies(jar ? jar->Text() : std::string());
 }
 
 bool CController::StartNextSite() {
@@ -256,6 +272,7 @@ void CController::Dispatch() {
         bool failed = false;
         if (site != nullptr) {
             MendStoredLinks(*site);
+            KeepCookies(*site);
             m_ui.PostToStatusView(WM_SITE_FINISHED, site);
             site->FinishCrawl();
             failed = site->m_state.load() == kSiteFailed;
@@ -317,6 +334,7 @@ void CController::StopSite(CSite* site) {
         // A stopped copy is mended as far as it goes; on the way out the next crawl does it.
         if (m_state.load() != kControllerQuitting)
             MendStoredLinks(*site);
+        KeepCookies(*site);
         site->Stop();
         if (m_state.load() == kControllerQuitting)
             return;

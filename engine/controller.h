@@ -65,6 +65,8 @@ private:
     void BeginCrawl(CSite& site);
     // Makes the next queued site current and starts it; false when the queue is empty.
     bool StartNextSite();
+    // Gives the ending site the cookies its crawl holds.
+    void KeepCookies(CSite& site);
     // Stops the current site when its time or space limit is reached, or a worker asked
     // for it.
     bool CheckLimits();

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "engine/content_decoder.h"
+#include "engine/cookie_jar.h"
 #include "web/byte_text.h"
 
 #if LIBCURL_VERSION_NUM < 0x075500
@@ -147,6 +148,16 @@ void CInternetSession::SetOptions(const CSessionOptions& options) {
 CSessionOptions CInternetSession::GetOptions() const {
     std::lock_guard lock(m_mutex);
     return m_options;
+}
+
+void CInternetSession::SetCookieJar(std::shared_ptr<CCookieJar> jar) {
+    std::lock_guard lock(m_mutex);
+    m_jar = std::move(jar);
+}
+
+std::shared_ptr<CCookieJar> CInternetSession::CookieJar() const {
+    std::lock_guard lock(m_mutex);
+    return m_jar;
 }
 
 // The easy handle lives as long as the connection object so that libcurl keeps the
@@ -301,7 +312,8 @@ int CHttpConnection::Transfer::OnConnected(void* self, char*, char*, int, int) {
 CHttpConnection::CHttpConnection(CInternetSession& session, std::string host, int port,
                                  std::string user, std::string password)
     : m_session(session), m_host(std::move(host)), m_port(port), m_user(std::move(user)),
-      m_password(std::move(password)), m_transfer(std::make_unique<Transfer>()) {
+      m_password(std::move(password)), m_jar(session.CookieJar()),
+      m_transfer(std::make_unique<Transfer>()) {
     if (!CInternetSession::Initialise())
         return;
     CURL* curl = curl_easy_init();
@@ -335,6 +347,8 @@ CHttpConnection::CHttpConnection(CInternetSession& session, std::string host, in
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &Transfer::OnConnected);
     curl_easy_setopt(curl, CURLOPT_PREREQDATA, &transfer);
+    if (m_jar)
+        m_jar->AttachTo(curl);
     if (!m_user.empty()) {
         curl_easy_setopt(curl, CURLOPT_USERNAME, m_user.c_str());
         curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.c_str());
@@ -395,12 +409,19 @@ CHttpAnswer CHttpConnection::Request(const CHttpRequest& request, const std::ato
             curl_slist_free_all(own);
         }
     } requestHeaders{curl, transfer.headers};
-    if (!request.ifNoneMatch.empty() &&
-        request.ifNoneMatch.find_first_of("\r\n") == std::string::npos) {
+    const bool conditionSent = !request.ifNoneMatch.empty() &&
+                               request.ifNoneMatch.find_first_of("\r\n") == std::string::npos;
+    if (conditionSent || !options.extraHeaders.empty()) {
         for (const curl_slist* header = transfer.headers; header; header = header->next)
             requestHeaders.own = curl_slist_append(requestHeaders.own, header->data);
-        requestHeaders.own = curl_slist_append(requestHeaders.own,
-                                               ("If-None-Match: " + request.ifNoneMatch).c_str());
+        // A line break would let a header start another one.
+        for (const std::string& header : options.extraHeaders) {
+            if (header.find_first_of("\r\n") == std::string::npos)
+                requestHeaders.own = curl_slist_append(requestHeaders.own, header.c_str());
+        }
+        if (conditionSent)
+            requestHeaders.own = curl_slist_append(
+                requestHeaders.own, ("If-None-Match: " + request.ifNoneMatch).c_str());
     }
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER,
                      requestHeaders.own != nullptr ? requestHeaders.own : transfer.headers);

@@ -22,8 +22,11 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/server_gate.h"
+
+class CCookieJar;
 
 // Transfer options; set at every site start, read at every request.
 struct CSessionOptions {
@@ -35,6 +38,8 @@ struct CSessionOptions {
     int connectRetries = 3;
     // Sent as User-Agent; empty sends "Quarn/" and the program's version.
     std::string userAgent;
+    // "Name: value" lines every request carries; a line with a line break is not sent.
+    std::vector<std::string> extraHeaders;
 };
 
 class CInternetSession {
@@ -47,10 +52,15 @@ public:
     CSessionOptions GetOptions() const;
     // Which servers are busy, for every worker of the crawl.
     CServerGate& Gate() { return m_gate; }
+    // The crawl's cookie jar; null sends no cookies and keeps none. Connections made
+    // from then on use it.
+    void SetCookieJar(std::shared_ptr<CCookieJar> jar);
+    std::shared_ptr<CCookieJar> CookieJar() const;
 
 private:
     mutable std::mutex m_mutex;
     CSessionOptions m_options;
+    std::shared_ptr<CCookieJar> m_jar;
     CServerGate m_gate;
 };
 
@@ -132,6 +142,8 @@ public:
 
     const std::string& Host() const { return m_host; }
     int Port() const { return m_port; }
+    // The cookie jar the session had when the connection was made.
+    const CCookieJar* Jar() const { return m_jar.get(); }
 
     // Sends verb ("HEAD" or "GET") for objectName (the path without its leading "/")
     // over scheme ("http" or "https") and waits for the answer; a GET's body goes to
@@ -153,6 +165,8 @@ private:
     int m_port;
     std::string m_user;
     std::string m_password;
+    // Held so that the jar outlives the easy handle attached to it.
+    std::shared_ptr<CCookieJar> m_jar;
     struct Transfer; // the easy handle and what its callbacks fill
     std::unique_ptr<Transfer> m_transfer;
 };

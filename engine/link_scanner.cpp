@@ -408,7 +408,8 @@ struct CLinkScanner::LinkMemo {
 };
 
 CLinkScanner::CLinkScanner(CSite& site, const CUrl& page, PageSource source)
-    : m_site(site), m_page(page), m_source(source), m_requisites(site.m_pageRequisites) {}
+    : m_site(site), m_page(page), m_source(source), m_requisites(site.m_pageRequisites),
+      m_guardLogout(site.LoginGuard().Active()) {}
 
 CLinkScanner::~CLinkScanner() = default;
 
@@ -452,6 +453,18 @@ void CLinkScanner::ScanStyleSheet(std::string& buffer) {
         buffer.swap(out);
         m_rewrote = true;
     }
+}
+
+// Only an anchor's text is read, and only a short stretch of it: a logout button says
+// so in a word or two.
+bool CLinkScanner::AnchorTextReadsAsLogout(std::string_view page, std::size_t start,
+                                           std::size_t end) {
+    constexpr std::size_t kLongestText = 256;
+    if (end - start < 3 || !HasWordAt(page, start, "<a") || !IsAsciiWhitespace(page[start + 2]))
+        return false;
+    std::string_view text = page.substr(end, kLongestText);
+    text = text.substr(0, FindTagWord(text, "</a", 0));
+    return ReadsAsLogoutText(text);
 }
 
 // A tag runs from "<" to the first ">"; a "<" before it starts a new tag and leaves the
@@ -532,7 +545,10 @@ void CLinkScanner::FindBase(std::string_view page) {
 void CLinkScanner::ReplaceTag(std::string_view page, std::size_t start, std::size_t end,
                               CSplicer& splicer) {
     const std::string_view tag = page.substr(start, end - start);
-    if (RewriteTagInto(tag, m_tagOut))
+    m_logoutText = m_guardLogout && AnchorTextReadsAsLogout(page, start, end);
+    const bool same = RewriteTagInto(tag, m_tagOut);
+    m_logoutText = false;
+    if (same)
         return;
     // Read to its first ">", "<  script" normalised would open a script, or "< !--" a
     // comment, when the stored page is scanned again and hide what follows; such a tag
@@ -982,7 +998,8 @@ std::string CLinkScanner::RewriteLink(std::string_view value, int kind, bool rem
 std::string_view CLinkScanner::LinkFor(std::string_view value, int kind, bool removable,
                                        LinkContext target) {
     const bool classed = kind == kLinkClassEmbedded || kind == kLinkClassFollowed;
-    if (!m_memo || !classed) {
+    // The memo knows links by their value alone, not by their text.
+    if (!m_memo || !classed || m_logoutText) {
         m_link = RewriteLinkAnew(value, kind, removable, target);
         return m_link;
     }
@@ -1024,7 +1041,7 @@ std::string CLinkScanner::RewriteLinkOnce(std::string_view value, int kind, bool
     }
     // A refused address written with its scheme stays as written, as does one whose
     // server would not read back; only an admitted one needs that check.
-    const bool removed = removable && m_site.m_removeLinks;
+    bool removed = removable && m_site.m_removeLinks;
     std::string unchecked;
     auto address = Resolve(text, kind, removed ? nullptr : &unchecked);
     if (!address) {
@@ -1033,8 +1050,15 @@ std::string CLinkScanner::RewriteLinkOnce(std::string_view value, int kind, bool
     if (m_mending)
         return MendLink(*address, !SchemeNameOf(text).empty() || text.starts_with("//"), value,
                         target);
-    const LinkRefusal refusal =
-        m_site.RefusalOf(*address, m_requisites && kind == kLinkClassEmbedded);
+    LinkRefusal refusal = m_site.RefusalOf(*address, m_requisites && kind == kLinkClassEmbedded);
+    if (refusal == LinkRefusal::None && m_guardLogout &&
+        (m_logoutText || ReadsAsLogoutAddress(address->GetObjectName()))) {
+        refusal = LinkRefusal::Logout;
+        // Written whole, so that the stored page still shows where it led.
+        removed = false;
+        if (m_site.LoginGuard().FirstLogoutNote(address->GetURL()))
+            m_site.AddLog("Not following a logout link: " + address->GetURL());
+    }
     const bool allowed = refusal == LinkRefusal::None;
     // Whether the address text names the same address when it is read on its own.
     const UrlReading reading = m_site.Reading();

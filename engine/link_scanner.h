@@ -87,6 +87,8 @@ private:
     // For a tag that holds an "=": callers pass over the others, which have no value.
     void ReplaceTag(std::string_view page, std::size_t start, std::size_t end, CSplicer& splicer);
     void FindBase(std::string_view page);
+    // Whether the tag from start to end opens an anchor whose text reads as logging out.
+    static bool AnchorTextReadsAsLogout(std::string_view page, std::size_t start, std::size_t end);
     // Writes the rewritten tag into out, replacing what it held; true, with out left as
     // it was, when the rewritten tag is the tag itself byte for byte.
     bool RewriteTagInto(std::string_view tag, std::string& out);
@@ -154,4 +156,8 @@ private:
     bool MayBeStale(std::string_view text) const;
     mutable std::optional<std::string> m_pageName;
     std::vector<CIndexedLink> m_indexed;
+    // The crawl sends cookies: links that would log out are refused.
+    bool m_guardLogout = false;
+    // The anchor being rewritten has a text that reads as logging out.
+    bool m_logoutText = false;
 };

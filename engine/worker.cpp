@@ -16,6 +16,7 @@
 #include "engine/transfer_error.h"
 #include "model/clock.h"
 #include "model/file_path.h"
+#include "model/login_guard.h"
 #include "model/site.h"
 #include "web/byte_text.h"
 #include "web/url.h"
@@ -229,7 +230,10 @@ void CWorker::Fetch(CSite& site, std::unique_ptr<CUrl> address) {
 }
 
 CHttpConnection& CWorker::ConnectionFor(const CUrl& address, int port) {
-    if (!m_connection || m_connection->Host() != address.host || m_connection->Port() != port) {
+    // A connection of an earlier crawl must not carry that crawl's cookies into this one.
+    const std::shared_ptr<CCookieJar> jar = m_session.CookieJar();
+    if (!m_connection || m_connection->Host() != address.host || m_connection->Port() != port ||
+        m_connection->Jar() != jar.get()) {
         m_connection.reset();
         m_connection = std::make_unique<CHttpConnection>(m_session, address.host, port,
                                                          address.user, address.password);
@@ -305,6 +309,8 @@ int CWorker::FetchAfterProbe(FetchState& state, const CHttpAnswer& probe) {
     NoteCode(state, probe);
     if (probe.curlError != 0)
         return kFetchFailed;
+    if (const int result = CheckLogin(state, probe))
+        return result;
     if (probe.status == 301 || probe.status == 302)
         return HandleRedirect(state, probe);
     if (probe.status != 200)
@@ -552,6 +558,11 @@ int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
         return SaveFailed(state, writeError);
     if (answer.curlError != 0)
         return kFetchFailed;
+    if (const int result = CheckLogin(state, answer)) {
+        state.writer.Discard();
+        state.buffer.clear();
+        return result;
+    }
     if (answer.status == 301 || answer.status == 302) {
         state.writer.Discard();
         state.buffer.clear();
@@ -718,6 +729,37 @@ int CWorker::SaveFailed(FetchState& state, const std::error_code& error) {
     m_ui.ShowMessage(SaveErrorText(error));
     state.site.AddLog(NotSavedText(error) + " (" + state.address.GetURL() + ")");
     return kFetchFinished;
+}
+
+int CWorker::CheckLogin(FetchState& state, const CHttpAnswer& answer) {
+    CLoginGuard& guard = state.site.LoginGuard();
+    if (!guard.Active())
+        return 0;
+    const int status = answer.status;
+    if (status == 200) {
+        guard.NoteAnswered(state.server);
+        return 0;
+    }
+    bool expired = false;
+    if (status == 401 || status == 403) {
+        expired = guard.HasAnswered(state.server);
+    } else if (status == 301 || status == 302 || status == 303 || status == 307 || status == 308) {
+        // The login page itself may redirect elsewhere; only a page sent to one counts.
+        const std::string target = RedirectTarget(answer.rawHeaders);
+        if (!target.empty() && !ReadsAsLoginAddress(state.address.GetObjectName())) {
+            const CUrl targetAddress(&state.address, target, kLinkFollowed);
+            expired = ReadsAsLoginAddress(targetAddress.GetObjectName());
+        }
+    }
+    if (!expired)
+        return 0;
+    guard.Expire();
+    const std::string text = CLoginGuard::ExpiredText(state.address.host);
+    if (state.site.RequestStop(text))
+        m_ui.ShowMessage(text);
+    // The address waits for the next crawl, logged in again; it used up no try.
+    state.reason = text;
+    return kFetchBusy;
 }
 
 int CWorker::HandleRedirect(FetchState& state, const CHttpAnswer& answer) {

@@ -70,6 +70,10 @@ private:
     void Record(FetchState& state);
     int ScanAndSave(FetchState& state);
     int HandleRedirect(FetchState& state, const CHttpAnswer& answer);
+    // In a crawl that sends cookies: notes a server's pages, and tells an answer that
+    // says the login ran out (a redirect to a login page, or 401 or 403 from a server
+    // that answered before). Nonzero (the result) when it did; nothing is stored then.
+    int CheckLogin(FetchState& state, const CHttpAnswer& answer);
     int SaveFailed(FetchState& state, const std::error_code& error);
     void StoreStub(FetchState& state, const std::string& stub);
     void NoteCode(FetchState& state, const CHttpAnswer& answer);

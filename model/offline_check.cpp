@@ -4,9 +4,9 @@
 #include <functional>
 
 namespace {
-constexpr const char* kRefusalNames[] = {"admitted",   "depth",       "other server",
-                                         "directory",  "file name",   "no local name",
-                                         "robots.txt", "address rule"};
+constexpr const char* kRefusalNames[] = {"admitted",   "depth",        "other server",
+                                         "directory",  "file name",    "no local name",
+                                         "robots.txt", "address rule", "logout"};
 constexpr const char* kMissingNames[] = {"failed", "size limit", "robots.txt", "stopped",
                                          "not stored"};
 // A hostile page's endless address must not make an endless log line.

@@ -27,6 +27,7 @@ enum class LinkRefusal {
     Unstorable, // no safe local name inside the site's folder
     Robots,
     Excluded, // matched an address exclusion pattern
+    Logout,   // would end the login of a crawl that sends cookies
 };
 
 // Why an address that a local link points at has no file at the end of the crawl.
@@ -60,7 +61,7 @@ public:
     std::vector<std::string> ReportLines() const;
 
 private:
-    static constexpr std::size_t kRefusals = 8;
+    static constexpr std::size_t kRefusals = 9;
     static constexpr std::size_t kMissingReasons = 5;
 
     struct Tally {

@@ -60,6 +60,17 @@ void CSite::UseNewSiteDefaults() {
     m_obeyRobots = true;
     m_pageRequisites = true;
     m_requisitesAnyServer = true;
+    m_useBrowserCookies = true;
+}
+
+void CSite::SetEndCookies(std::string netscapeLines) {
+    std::lock_guard lock(m_lock);
+    m_endCookies = std::move(netscapeLines);
+}
+
+std::string CSite::EndCookies() const {
+    std::lock_guard lock(m_lock);
+    return m_endCookies;
 }
 
 CSite::KnownKeyOf CSite::KnownKey(const CUrl& address, std::uint64_t exactKeyHash) const {
@@ -539,7 +550,9 @@ void CSite::StartCrawl() {
         m_stopRequest.clear();
         m_firstError.reset();
         m_recordsFolder = GetSiteFolder();
+        m_endCookies.clear();
     }
+    m_loginGuard.Begin(!m_startCookies.empty());
     m_stopReason.clear();
     if (const std::string unsafe = UnsafeSiteNameReason(m_name);
         FolderFollowsName() && !unsafe.empty()) {

@@ -27,6 +27,7 @@
 #include "model/error_entry.h"
 #include "model/key_set.h"
 #include "model/link_index.h"
+#include "model/login_guard.h"
 #include "model/name_table.h"
 #include "model/offline_check.h"
 #include "model/packed_address.h"
@@ -124,8 +125,32 @@ public:
     // case each make another file, and names get the extension of what they hold. Off
     // when a project file does not say, so that sites saved before keep their layout.
     bool m_exactNames = false;
+    // The window logs in with its browser pane and hands that pane's cookies to the crawl.
+    // Off when a project file does not say; the model only keeps it.
+    bool m_useBrowserCookies = false;
 
     CSiteGroup* m_group = nullptr;
+
+    // --- Login (runtime only, never saved) ---
+    // Cookies the next crawl starts with, as Netscape cookies.txt text (domain, subdomains
+    // TRUE/FALSE, path, secure TRUE/FALSE, expiry, name, value, tab-separated; a
+    // "#HttpOnly_" prefix allowed). Text that is not empty, even a comment alone, gives
+    // the crawl a cookie jar that keeps what servers set; empty text sends no cookies.
+    // Set before the site is started.
+    void SetStartCookies(std::string netscapeLines) { m_startCookies = std::move(netscapeLines); }
+    const std::string& StartCookies() const { return m_startCookies; }
+    // The jar as the latest crawl left it, in the same form; empty without a jar.
+    void SetEndCookies(std::string netscapeLines);
+    std::string EndCookies() const;
+    // Header lines ("Name: value") every request of the next crawl carries.
+    void SetRequestHeaders(std::vector<std::string> headers) {
+        m_requestHeaders = std::move(headers);
+    }
+    const std::vector<std::string>& RequestHeaders() const { return m_requestHeaders; }
+    // Whether the crawl sends cookies, and whether its login expired; when it did, the
+    // crawl stopped with StopRequest() saying so.
+    CLoginGuard& LoginGuard() { return m_loginGuard; }
+    const CLoginGuard& LoginGuard() const { return m_loginGuard; }
 
     // The image the sites tree shows: how the latest crawl ended for a site at rest, else
     // the site's own image (a blink phase while it runs).
@@ -240,7 +265,8 @@ public:
     // An unchanged page's links, queued from the link index instead of a scan of the
     // page; false, with nothing queued, when the index cannot stand for the scan: it has
     // no line for the page, or the page links an address written out whole, one the name
-    // table cannot give back, or one the rules now refuse.
+    // table cannot give back, or one the rules now refuse; always false in a crawl that
+    // sends cookies, whose pages are scanned for logout links.
     bool QueueIndexedLinks(const CUrl& page, std::size_t& queued);
     // A page read back from the copy links the files its links lead to: the addresses
     // that redirect to those are queued again (a redirect may change) and added to links.
@@ -417,6 +443,11 @@ private:
     mutable std::atomic<int> m_robotsRefused{0};
     std::atomic<bool> m_fetchMissingOnly{false};
     COfflineCheck m_offlineCheck;
+
+    std::string m_startCookies;
+    std::string m_endCookies; // locked
+    std::vector<std::string> m_requestHeaders;
+    CLoginGuard m_loginGuard;
 
     CWildcardList m_serverPatterns;
     CWildcardList m_directoryPatterns;

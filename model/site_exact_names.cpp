@@ -176,6 +176,10 @@ void CSite::IndexLinks(const CUrl& page, std::span<const CIndexedLink> links,
 }
 
 bool CSite::QueueIndexedLinks(const CUrl& page, std::size_t& queued) {
+    // A crawl that sends cookies reads each page's links itself: a logout link is known
+    // by its text too, which the index does not keep.
+    if (m_loginGuard.Active())
+        return false;
     const auto links = m_linkIndex.Get(ExactKeyHash(page));
     if (!links)
         return false;

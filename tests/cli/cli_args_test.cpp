@@ -61,6 +61,10 @@ TEST(CliArguments, BadInputExitsWithTwoAndSaysWhy) {
         {{"mirror", "example.com", "--name", ".."}, "--name"},
         {{"mirror", "example.com", "--classic-names", "--exclude-urls", " ,"}, "no pattern"},
         {{"mirror", "example.com", "--unknown"}, "--unknown"},
+        {{"mirror", "example.com", "--header", "No colon"}, "--header"},
+        {{"mirror", "example.com", "--header", "Bad name: x"}, "--header"},
+        {{"mirror", "example.com", "--header", "X-A: b\r\nHost: evil"}, "--header"},
+        {{"mirror", "example.com", "--cookies", "/no/such/cookies.txt"}, "/no/such/cookies.txt"},
         {{"run"}, "PROJECT"},
         {{"list", "a.xml", "b.xml"}, "b.xml"},
     };

@@ -113,7 +113,7 @@ TEST(ServerScope, DescribesWhatTheCrawlWillAdmit) {
     EXPECT_EQ(DescribeServerScope(site), "any");
 }
 
-TEST(ExitCode, InterruptThenStopThenFailedAddresses) {
+TEST(ExitCode, InterruptThenExpiredLoginThenStopThenFailedAddresses) {
     const SiteOutcome clean{kSiteDone, 0};
     const SiteOutcome failed{kSiteDone, 2};
     const SiteOutcome aborted{kSiteAborted, 0};
@@ -128,6 +128,10 @@ TEST(ExitCode, InterruptThenStopThenFailedAddresses) {
     EXPECT_EQ(ExitCodeForRun({clean}, 0, true), kExitStopped);
     EXPECT_EQ(ExitCodeForRun({aborted, failed}, SIGINT, true), kExitInterrupted);
     EXPECT_EQ(ExitCodeForRun({clean}, SIGTERM, false), kExitTerminated);
+    const SiteOutcome expired{kSiteAborted, 0, true};
+    EXPECT_EQ(ExitCodeForRun({failed, expired, aborted}, 0, true), kExitLoginExpired);
+    EXPECT_EQ(ExitCodeForRun({expired}, SIGINT, true), kExitInterrupted);
     EXPECT_EQ(kExitInterrupted, 130);
+    EXPECT_EQ(kExitLoginExpired, 4);
     EXPECT_EQ(kExitUsage, 2);
 }

@@ -508,6 +508,7 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         {"HEAD_PROBE", "TRUE"},
         {"OBEY_ROBOTS", "TRUE"},
         {"USER_AGENT", ""},
+        {"USE_BROWSER_COOKIES", "FALSE"},
     };
     EXPECT_EQ(edited, expected);
 
