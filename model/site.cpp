@@ -60,6 +60,7 @@ void CSite::UseNewSiteDefaults() {
     m_obeyRobots = true;
     m_pageRequisites = true;
     m_requisitesAnyServer = true;
+    m_useBrowserCookies = true;
 }
 
 CSite::KnownKeyOf CSite::KnownKey(const CUrl& address, std::uint64_t exactKeyHash) const {

@@ -124,8 +124,17 @@ public:
     // case each make another file, and names get the extension of what they hold. Off
     // when a project file does not say, so that sites saved before keep their layout.
     bool m_exactNames = false;
+    // Start the crawl with the cookies the browser pane holds for the site's servers (a
+    // login made there). Off when a project file does not say.
+    bool m_useBrowserCookies = false;
 
     CSiteGroup* m_group = nullptr;
+
+    // Cookies the crawl's jar starts with, as Netscape cookies.txt lines; set by the
+    // window before it posts the start, never saved. Not locked: set only while the
+    // controller does not hold the site.
+    void SetStartCookies(std::string netscapeLines) { m_startCookies = std::move(netscapeLines); }
+    const std::string& StartCookies() const { return m_startCookies; }
 
     // The image the sites tree shows: how the latest crawl ended for a site at rest, else
     // the site's own image (a blink phase while it runs).
@@ -349,6 +358,7 @@ public:
     CSpeedHistory m_speedHistory;
 
 private:
+    std::string m_startCookies;
     // The start on the file clock, as ticks; files stamped at or after it were stored
     // during this crawl.
     std::atomic<std::filesystem::file_time_type::rep> m_startFileTicks{0};

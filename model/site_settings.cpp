@@ -21,7 +21,7 @@ struct Setting {
 };
 
 // In the order they are written.
-const std::array<Setting, 40> kSettings{{
+const std::array<Setting, 41> kSettings{{
     {"CONNECTION_TIMEOUT", &CSite::m_connectionTimeout},
     {"CONTENT_DIRECTORY", &CSite::m_contentDirectory},
     {"DEFAULT_DOCUMENT", &CSite::m_defaultDocument},
@@ -52,6 +52,7 @@ const std::array<Setting, 40> kSettings{{
     {"TIME_MAX", &CSite::m_timeMax},
     {"URL", &CSite::m_url},
     {"URLS", &CSite::m_urls},
+    {"USE_BROWSER_COOKIES", &CSite::m_useBrowserCookies},
     {"USE_CONTENT_DIRECTORY", &CSite::m_useContentDirectory},
     {"USE_DIRECTORY", &CSite::m_useDirectory},
     {"USE_LEVELS", &CSite::m_useLevels},

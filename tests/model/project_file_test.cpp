@@ -89,14 +89,14 @@ std::unique_ptr<CSite> UnusualSite() {
 }
 } // namespace
 
-TEST(ProjectFile, OneGroupWithOneSiteIsFortyEightLines) {
+TEST(ProjectFile, OneGroupWithOneSiteIsFortyNineLines) {
     SitesDirScope dir;
     CProject project;
     project.AddGroup(std::make_unique<CSiteGroup>("Sites"));
     project.AddSite(std::make_unique<CSite>("Alpha"), *project.GetGroups()[0]);
 
     const auto lines = Lines(Stored(project));
-    ASSERT_EQ(lines.size(), 48u);
+    ASSERT_EQ(lines.size(), 49u);
     EXPECT_EQ(lines[0], "<DATA>");
     EXPECT_EQ(lines[1], "   <GROUP>");
     EXPECT_EQ(lines[2], "      <EXPANDED>TRUE</EXPANDED>");
@@ -114,12 +114,13 @@ TEST(ProjectFile, OneGroupWithOneSiteIsFortyEightLines) {
     EXPECT_EQ(lines[28], "         <REQUISITES_ANY_SERVER>TRUE</REQUISITES_ANY_SERVER>");
     EXPECT_EQ(lines[33], "         <URL></URL>");
     EXPECT_EQ(lines[34], "         <URLS></URLS>");
-    EXPECT_EQ(lines[35], "         <USE_CONTENT_DIRECTORY>FALSE</USE_CONTENT_DIRECTORY>");
-    EXPECT_EQ(lines[43], "         <USE_URLS>FALSE</USE_URLS>");
-    EXPECT_EQ(lines[44], "         <USER_AGENT></USER_AGENT>");
-    EXPECT_EQ(lines[45], "      </SITE>");
-    EXPECT_EQ(lines[46], "   </GROUP>");
-    EXPECT_EQ(lines[47], "</DATA>");
+    EXPECT_EQ(lines[35], "         <USE_BROWSER_COOKIES>FALSE</USE_BROWSER_COOKIES>");
+    EXPECT_EQ(lines[36], "         <USE_CONTENT_DIRECTORY>FALSE</USE_CONTENT_DIRECTORY>");
+    EXPECT_EQ(lines[44], "         <USE_URLS>FALSE</USE_URLS>");
+    EXPECT_EQ(lines[45], "         <USER_AGENT></USER_AGENT>");
+    EXPECT_EQ(lines[46], "      </SITE>");
+    EXPECT_EQ(lines[47], "   </GROUP>");
+    EXPECT_EQ(lines[48], "</DATA>");
 }
 
 TEST(ProjectFile, EmptyProjectIsOneLine) {
@@ -248,6 +249,7 @@ TEST(ProjectFile, ReadingIsForgivingAboutMissingAndOddValues) {
     EXPECT_FALSE(site.m_headProbe);
     EXPECT_FALSE(site.m_obeyRobots) << "absent: as before, robots.txt is not read";
     EXPECT_FALSE(site.m_exactNames) << "absent: files keep the names they had";
+    EXPECT_FALSE(site.m_useBrowserCookies) << "absent: crawls start without cookies";
     EXPECT_FALSE(site.m_useUrls);
     EXPECT_EQ(site.m_urls, "");
     EXPECT_EQ(site.m_contentDirectory, (dir.path() / "Untitled").string());

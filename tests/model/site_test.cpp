@@ -47,9 +47,11 @@ TEST(Site, NewSiteHasTheDefaults) {
 
 TEST(Site, ANewSiteTakesTheNewDefaultsWhereAnOldFileSaysNothing) {
     CSite site("Untitled");
-    EXPECT_FALSE(site.m_exactNames || site.m_obeyRobots || site.m_pageRequisites);
+    EXPECT_FALSE(site.m_exactNames || site.m_obeyRobots || site.m_pageRequisites ||
+                 site.m_useBrowserCookies);
     site.UseNewSiteDefaults();
-    EXPECT_TRUE(site.m_exactNames && site.m_obeyRobots && site.m_pageRequisites);
+    EXPECT_TRUE(site.m_exactNames && site.m_obeyRobots && site.m_pageRequisites &&
+                site.m_useBrowserCookies);
     EXPECT_FALSE(site.m_useUrls) << "no address is left out unless asked";
 }
 
