@@ -7,13 +7,16 @@
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QStandardPaths>
 #include <QToolBar>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <algorithm>
 
 #include "ui/app_globals.h"
 #include "ui/artwork.h"
+#include "ui/browser_cookies.h"
 #include "ui/controls/auto_complete_combo.h"
 #include "ui/controls/frame_animation.h"
 #include "ui/controls/image_button.h"
@@ -142,7 +145,10 @@ CBrowserView::CBrowserView(QWidget* parent, bool withBrowser) : QWidget(parent) 
     m_status->setObjectName(QStringLiteral("status"));
 }
 
-CBrowserView::~CBrowserView() = default;
+CBrowserView::~CBrowserView() {
+    // The page must go before its profile.
+    delete m_browser;
+}
 
 void CBrowserView::CreateToolbar() {
     m_toolbar = new QToolBar(this);
@@ -172,7 +178,16 @@ void CBrowserView::CreateToolbar() {
 }
 
 void CBrowserView::CreateBrowser() {
+    // A named profile keeps its cookies (a login made in the pane) across runs, in the
+    // program's data folder rather than with any project.
+    m_profile = new QWebEngineProfile(QStringLiteral("browser"), this);
+    m_profile->setPersistentStoragePath(
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+        QStringLiteral("/browser"));
+    // Made before the first page, so no cookie goes unseen.
+    m_cookies = new CBrowserCookies(m_profile->cookieStore(), this);
     m_browser = new QWebEngineView(this);
+    m_browser->setPage(new QWebEnginePage(m_profile, m_browser));
     m_browser->setObjectName(QStringLiteral("browser"));
     m_browserArea = m_browser;
     connect(m_browser, &QWebEngineView::loadStarted, this, &CBrowserView::OnLoadStarted);
@@ -180,6 +195,10 @@ void CBrowserView::CreateBrowser() {
     connect(m_browser->page(), &QWebEnginePage::linkHovered, this,
             [this](const QString& url) { m_status->setText(url); });
     connect(m_browser, &QWebEngineView::printFinished, this, [this] { m_printer.reset(); });
+}
+
+std::string CBrowserView::CookieLinesFor(const CSite& site) const {
+    return m_cookies ? m_cookies->LinesFor(site) : std::string();
 }
 
 void CBrowserView::OnInitialUpdate() {

@@ -12,10 +12,12 @@
 #include <QUrl>
 #include <QWidget>
 #include <memory>
+#include <string>
 
 #include "ui/commands.h"
 
 class CAutoCompleteCombo;
+class CBrowserCookies;
 class CFrameAnimation;
 class CImageButton;
 class CLabelCtrl;
@@ -23,6 +25,7 @@ class CSite;
 class QLabel;
 class QPrinter;
 class QToolBar;
+class QWebEngineProfile;
 class QWebEngineView;
 
 // What the browser pane's layout depends on.
@@ -75,6 +78,8 @@ public:
     bool OnCommand(int id) override;
 
     QWebEngineView* Browser() const { return m_browser; }
+    // The pane's cookies for the site's servers as Netscape lines; empty without a web view.
+    std::string CookieLinesFor(const CSite& site) const;
     bool IsStatusLineVisible() const { return m_statusVisible; }
 
 signals:
@@ -103,6 +108,8 @@ private:
     CFrameAnimation* m_animation = nullptr;
     QWidget* m_browserArea = nullptr; // the web view, or its placeholder
     QWebEngineView* m_browser = nullptr;
+    QWebEngineProfile* m_profile = nullptr; // outlives the web view's page
+    CBrowserCookies* m_cookies = nullptr;
     QLabel* m_status = nullptr;
     std::unique_ptr<QPrinter> m_printer; // alive until the web view has printed
     bool m_statusVisible = true;
