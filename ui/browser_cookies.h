@@ -21,7 +21,6 @@ public:
 
     // Netscape lines of the cookies the site's servers get (see FormatCookieLines).
     std::string LinesFor(const CSite& site) const;
-    std::size_t Count() const { return m_cookies.size(); }
 
     static BrowserCookie FromQt(const QNetworkCookie& cookie);
 

@@ -7,16 +7,15 @@
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QStandardPaths>
 #include <QToolBar>
 #include <QWebEnginePage>
-#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <algorithm>
 
 #include "ui/app_globals.h"
 #include "ui/artwork.h"
 #include "ui/browser_cookies.h"
+#include "ui/browser_profile.h"
 #include "ui/controls/auto_complete_combo.h"
 #include "ui/controls/frame_animation.h"
 #include "ui/controls/image_button.h"
@@ -145,10 +144,7 @@ CBrowserView::CBrowserView(QWidget* parent, bool withBrowser) : QWidget(parent) 
     m_status->setObjectName(QStringLiteral("status"));
 }
 
-CBrowserView::~CBrowserView() {
-    // The page must go before its profile.
-    delete m_browser;
-}
+CBrowserView::~CBrowserView() = default;
 
 void CBrowserView::CreateToolbar() {
     m_toolbar = new QToolBar(this);
@@ -178,16 +174,8 @@ void CBrowserView::CreateToolbar() {
 }
 
 void CBrowserView::CreateBrowser() {
-    // A named profile keeps its cookies (a login made in the pane) across runs, in the
-    // program's data folder rather than with any project.
-    m_profile = new QWebEngineProfile(QStringLiteral("browser"), this);
-    m_profile->setPersistentStoragePath(
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-        QStringLiteral("/browser"));
-    // Made before the first page, so no cookie goes unseen.
-    m_cookies = new CBrowserCookies(m_profile->cookieStore(), this);
     m_browser = new QWebEngineView(this);
-    m_browser->setPage(new QWebEnginePage(m_profile, m_browser));
+    m_browser->setPage(new QWebEnginePage(BrowserPaneProfile(), m_browser));
     m_browser->setObjectName(QStringLiteral("browser"));
     m_browserArea = m_browser;
     connect(m_browser, &QWebEngineView::loadStarted, this, &CBrowserView::OnLoadStarted);
@@ -198,7 +186,7 @@ void CBrowserView::CreateBrowser() {
 }
 
 std::string CBrowserView::CookieLinesFor(const CSite& site) const {
-    return m_cookies ? m_cookies->LinesFor(site) : std::string();
+    return m_browser ? BrowserPaneCookies().LinesFor(site) : std::string();
 }
 
 void CBrowserView::OnInitialUpdate() {

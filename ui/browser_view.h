@@ -17,7 +17,6 @@
 #include "ui/commands.h"
 
 class CAutoCompleteCombo;
-class CBrowserCookies;
 class CFrameAnimation;
 class CImageButton;
 class CLabelCtrl;
@@ -25,7 +24,6 @@ class CSite;
 class QLabel;
 class QPrinter;
 class QToolBar;
-class QWebEngineProfile;
 class QWebEngineView;
 
 // What the browser pane's layout depends on.
@@ -108,8 +106,6 @@ private:
     CFrameAnimation* m_animation = nullptr;
     QWidget* m_browserArea = nullptr; // the web view, or its placeholder
     QWebEngineView* m_browser = nullptr;
-    QWebEngineProfile* m_profile = nullptr; // outlives the web view's page
-    CBrowserCookies* m_cookies = nullptr;
     QLabel* m_status = nullptr;
     std::unique_ptr<QPrinter> m_printer; // alive until the web view has printed
     bool m_statusVisible = true;
