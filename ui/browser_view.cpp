@@ -14,6 +14,8 @@
 
 #include "ui/app_globals.h"
 #include "ui/artwork.h"
+#include "ui/browser_cookies.h"
+#include "ui/browser_profile.h"
 #include "ui/controls/auto_complete_combo.h"
 #include "ui/controls/frame_animation.h"
 #include "ui/controls/image_button.h"
@@ -173,6 +175,7 @@ void CBrowserView::CreateToolbar() {
 
 void CBrowserView::CreateBrowser() {
     m_browser = new QWebEngineView(this);
+    m_browser->setPage(new QWebEnginePage(BrowserPaneProfile(), m_browser));
     m_browser->setObjectName(QStringLiteral("browser"));
     m_browserArea = m_browser;
     connect(m_browser, &QWebEngineView::loadStarted, this, &CBrowserView::OnLoadStarted);
@@ -180,6 +183,10 @@ void CBrowserView::CreateBrowser() {
     connect(m_browser->page(), &QWebEnginePage::linkHovered, this,
             [this](const QString& url) { m_status->setText(url); });
     connect(m_browser, &QWebEngineView::printFinished, this, [this] { m_printer.reset(); });
+}
+
+std::string CBrowserView::CookieLinesFor(const CSite& site) const {
+    return m_browser ? BrowserPaneCookies().LinesFor(site) : std::string();
 }
 
 void CBrowserView::OnInitialUpdate() {

@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <QWidget>
 #include <memory>
+#include <string>
 
 #include "ui/commands.h"
 
@@ -75,6 +76,8 @@ public:
     bool OnCommand(int id) override;
 
     QWebEngineView* Browser() const { return m_browser; }
+    // The pane's cookies for the site's servers as Netscape lines; empty without a web view.
+    std::string CookieLinesFor(const CSite& site) const;
     bool IsStatusLineVisible() const { return m_statusVisible; }
 
 signals:

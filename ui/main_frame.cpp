@@ -212,6 +212,9 @@ void CMainFrame::CreatePanes() {
     sitesView->editSite = [](CSite& site) {
         return g_pProject && EditSiteOfProject(*g_pProject, site, nullptr);
     };
+    sitesView->browserCookies = [](const CSite& site) {
+        return g_pBrowserView ? g_pBrowserView->CookieLinesFor(site) : std::string();
+    };
     sitesView->showErrors = [](CSite& site) { CErrorsDialog(site).exec(); };
     sitesView->showLog = [](CSite& site) { CLogDialog(site).exec(); };
     browserView->setFocus();

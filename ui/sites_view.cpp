@@ -629,15 +629,32 @@ CSite* CSitesView::FirstSelectedSite() const {
 // item, in the items' order.
 void CSitesView::PostToEachSite(const QList<QTreeWidgetItem*>& items, unsigned message,
                                 std::uintptr_t lParam) {
+    std::vector<CSite*> sites;
     for (QTreeWidgetItem* item : items) {
         CSiteItem* record = Record(item);
         if (CSiteGroup* group = AsGroup(record)) {
             for (const auto& site : group->m_sites)
-                PostToController(message, site.get(), lParam);
+                sites.push_back(site.get());
         } else if (CSite* site = AsSite(record)) {
-            PostToController(message, site, lParam);
+            sites.push_back(site);
         }
     }
+    // Every site is prepared before the first post: a site listed twice (itself and its
+    // group) is not written to while the controller may be starting it.
+    if (message == WM_START_SITE)
+        for (CSite* site : sites)
+            PrepareStart(*site);
+    for (CSite* site : sites)
+        PostToController(message, site, lParam);
+}
+
+void CSitesView::PrepareStart(CSite& site) const {
+    // The controller reads them when it starts the crawl; a site it holds already keeps
+    // those it was queued with.
+    if (IsBusy(site))
+        return;
+    site.SetStartCookies(site.m_useBrowserCookies && browserCookies ? browserCookies(site)
+                                                                    : std::string());
 }
 
 void CSitesView::StartSelected(unsigned startKind) {

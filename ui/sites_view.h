@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "ui/commands.h"
 
@@ -63,6 +64,8 @@ public:
     // What to do with sites being deleted and their stored files. Defaults to a message box.
     enum class DeleteChoice { Cancel, KeepFiles, DeleteFiles };
     std::function<DeleteChoice(const QString& text, bool hasFiles)> askDelete;
+    // The browser pane's cookies for the site's servers, as Netscape lines.
+    std::function<std::string(const CSite& site)> browserCookies;
     // Tells the user why something was refused. Defaults to the program's message box.
     std::function<void(const QString& text)> tell;
 
@@ -101,6 +104,9 @@ private:
     // --- Commands ---
     void PostToEachSite(const QList<QTreeWidgetItem*>& items, unsigned message,
                         std::uintptr_t lParam = 0);
+    // Gives the site the cookies its crawl starts with: the browser pane's when the site
+    // asks for them, else none, so that cookies of an earlier start are never sent.
+    void PrepareStart(CSite& site) const;
     // startKind: WM_START_SITE's lParam.
     void StartSelected(unsigned startKind);
     void StopSelected();

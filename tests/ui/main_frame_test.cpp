@@ -1,7 +1,8 @@
 // The whole window over a real controller and a site served from 127.0.0.1: closing and
 // exiting, the commands' owners, the status bar, the pane sizes, a crawl from a dropped
-// address to its stored copy in the browser pane, and a site made with New Site whose crawl
-// shows in the Errors and Log dialogs.
+// address to its stored copy in the browser pane, a site made with New Site whose crawl
+// shows in the Errors and Log dialogs, and a login made in the browser pane reaching the
+// crawl.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -23,6 +24,9 @@
 #include <QSplitterHandle>
 #include <QTest>
 #include <QToolBar>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <atomic>
 #include <ctime>
@@ -35,11 +39,13 @@
 #include "model/clock.h"
 #include "model/project.h"
 #include "web/url.h"
+#include "support/login_form_server.h"
 #include "support/settings_scope.h"
 #include "support/site_server.h"
 #include "support/temp_dir.h"
 #include "tests/ui/dialogs/site_dialog_test_support.h"
 #include "ui/app_globals.h"
+#include "ui/browser_profile.h"
 #include "ui/browser_view.h"
 #include "ui/controls/label_ctrl.h"
 #include "ui/controls/spin_edit.h"
@@ -721,3 +727,50 @@ TEST_F(MainFrameTest, PauseStaysPressedStopsTheElapsedTimeAndQuarnResumes) {
 }
 
 } // namespace
+
+TEST_F(MainFrameTest, ALoginInTheBrowserPaneGoesToTheCrawlOnlyWhenTheSiteAsksForIt) {
+    LoginFormServer login;
+    QWebEngineView* browser = g_pBrowserView->Browser();
+    ASSERT_NE(browser, nullptr);
+    bool loading = false;
+    QObject::connect(browser, &QWebEngineView::loadStarted, browser, [&] { loading = true; });
+    QObject::connect(browser, &QWebEngineView::loadFinished, browser, [&] { loading = false; });
+    const auto paneShows = [&](const std::string& path) {
+        const QUrl url(QString::fromStdString(login.Url(path)));
+        return QTest::qWaitFor([&] { return browser->url() == url && !loading; }, 30000);
+    };
+
+    // Not logged in: the members page sends the pane to the form.
+    g_pBrowserView->Navigate(QString::fromStdString(login.Url("/members.htm")), true);
+    ASSERT_TRUE(paneShows("/login"));
+    browser->page()->runJavaScript(
+        QStringLiteral("document.querySelector('[name=user]').value = 'alice';"
+                       "document.querySelector('[name=password]').value = 'wonderland';"
+                       "document.getElementById('login').submit();"));
+    ASSERT_TRUE(paneShows("/members.htm"));
+    const std::vector<std::string> asked = login.CookieHeaders();
+    ASSERT_FALSE(asked.empty());
+    ASSERT_EQ(asked.back(), "/members.htm session=t0k3n-42") << "the pane is logged in";
+
+    CSite& asks = AddSite("Asks", login.Url("/members.htm"));
+    asks.m_useBrowserCookies = true;
+    CSite& declines = AddSite("Declines", login.Url("/members.htm"));
+    declines.SetStartCookies("127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\tstale\n");
+    // The cookie store tells of a new cookie on its own time.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !g_pBrowserView->CookieLinesFor(asks).empty(); }, 30000));
+
+    Select(asks);
+    frame->RunCommand(cmd::Quarn);
+    EXPECT_EQ(asks.StartCookies(), "#HttpOnly_127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\tt0k3n-42\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asks.m_state == kSiteDone; }, 20000));
+    Select(declines);
+    frame->RunCommand(cmd::Quarn);
+    EXPECT_EQ(declines.StartCookies(), "") << "a stale login is never sent";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return declines.m_state == kSiteDone; }, 20000));
+    ASSERT_TRUE(WaitForControllerState(kControllerIdle));
+    ASSERT_TRUE(QTest::qWaitFor([] { return g_pStatusText->text() == QStringLiteral("Ready"); }));
+
+    // The pane's profile lasts for the whole run: later tests start logged out.
+    BrowserPaneProfile()->cookieStore()->deleteAllCookies();
+}

@@ -809,3 +809,33 @@ TEST_F(SitesViewCrawl, FetchMissingStartsAnIdleSiteAndAsksOnlyForWhatTheCopyLack
     EXPECT_FALSE(Enabled(cmd::FetchMissing));
     site.m_state = kSiteDone;
 }
+
+TEST_F(SitesView, StartingHandsASiteThePanesCookiesOnlyWhenItAsksAndLeavesHeldSitesAlone) {
+    CSiteGroup& group = Group("G");
+    CSite& asks = Site(group, "Asks");
+    asks.m_useBrowserCookies = true;
+    CSite& declines = Site(group, "Declines");
+    declines.SetStartCookies("stale\n");
+    CSite& held = Site(group, "Held");
+    held.m_useBrowserCookies = true;
+    held.SetStartCookies("queued with\n");
+    held.m_state = kSiteQueued;
+    view->RebuildTree();
+    int round = 0;
+    view->browserCookies = [&](const CSite& site) {
+        return site.m_name + " " + std::to_string(round) + "\n";
+    };
+
+    Select({&group});
+    ASSERT_TRUE(view->OnCommand(cmd::Quarn));
+    EXPECT_EQ(asks.StartCookies(), "Asks 0\n");
+    EXPECT_EQ(declines.StartCookies(), "") << "an earlier start's cookies are never sent";
+    EXPECT_EQ(held.StartCookies(), "queued with\n") << "the controller may be reading them";
+
+    // Fetch Missing takes the pane's cookies as they are now.
+    round = 1;
+    Select({&asks});
+    ASSERT_TRUE(view->OnCommand(cmd::FetchMissing));
+    EXPECT_EQ(asks.StartCookies(), "Asks 1\n");
+    held.m_state = kSiteReady;
+}

@@ -155,6 +155,7 @@ void CSiteDialog::CopyIn(const CSite& site) {
     o.m_retries = site.m_retries;
     o.m_headProbe = FlagIn(site.m_headProbe);
     o.m_obeyRobots = FlagIn(site.m_obeyRobots);
+    o.m_useBrowserCookies = FlagIn(site.m_useBrowserCookies);
 }
 
 void CSiteDialog::CopyOut(CSite& site) const {
@@ -205,6 +206,7 @@ void CSiteDialog::CopyOut(CSite& site) const {
     site.m_retries = o.m_retries;
     site.m_headProbe = FlagOut(o.m_headProbe);
     site.m_obeyRobots = FlagOut(o.m_obeyRobots);
+    site.m_useBrowserCookies = FlagOut(o.m_useBrowserCookies);
 }
 
 // The first page is built before the sheet shows, so that its controls show with it.

@@ -48,11 +48,18 @@ void CSiteDialogOptionsPage::BuildControls() {
         QStringLiteral("Obey robots.txt (what it disallows is not fetched; its Crawl-delay is kept)"),
         this);
     m_obeyRobotsCheck->setObjectName(QStringLiteral("obeyRobotsCheckBox"));
+    m_useBrowserCookiesCheck =
+        new QCheckBox(QStringLiteral("Use the browser pane's login for this site"), this);
+    m_useBrowserCookiesCheck->setObjectName(QStringLiteral("useBrowserCookiesCheckBox"));
+    m_useBrowserCookiesCheck->setToolTip(
+        QStringLiteral("Log in to the site in the browser pane first; the crawl then starts "
+                       "with the pane's cookies for the site's servers."));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(box);
     layout->addWidget(m_headProbeCheck, 0, Qt::AlignLeft);
     layout->addWidget(m_obeyRobotsCheck, 0, Qt::AlignLeft);
+    layout->addWidget(m_useBrowserCookiesCheck, 0, Qt::AlignLeft);
     layout->addStretch(1);
 }
 
@@ -68,6 +75,7 @@ void CSiteDialogOptionsPage::DoDataExchange(CDataExchange& dx) {
     dx.Integer(m_retriesEdit, m_retries, 0, kRetriesMax);
     dx.Check(m_headProbeCheck, m_headProbe);
     dx.Check(m_obeyRobotsCheck, m_obeyRobots);
+    dx.Check(m_useBrowserCookiesCheck, m_useBrowserCookies);
 }
 
 QWidget* CSiteDialogOptionsPage::FirstControl() const {

@@ -1,7 +1,7 @@
 #pragma once
 // CSiteDialogOptionsPage ("Options"): the connection and request time-outs (seconds), the
-// number of retries after an error, whether HEAD is asked before every transfer, and
-// whether robots.txt is obeyed.
+// number of retries after an error, whether HEAD is asked before every transfer, whether
+// robots.txt is obeyed, and whether the crawl uses the login made in the browser pane.
 
 #include "ui/dialogs/site_dialog_page.h"
 
@@ -27,6 +27,7 @@ public:
     int m_retries = 0;
     int m_headProbe = 0;
     int m_obeyRobots = 0;
+    int m_useBrowserCookies = 0;
 
 protected:
     void BuildControls() override;
@@ -39,4 +40,5 @@ private:
     CSpinEdit* m_retriesEdit = nullptr;
     QCheckBox* m_headProbeCheck = nullptr;
     QCheckBox* m_obeyRobotsCheck = nullptr;
+    QCheckBox* m_useBrowserCookiesCheck = nullptr;
 };

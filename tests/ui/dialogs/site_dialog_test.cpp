@@ -74,6 +74,7 @@ void FillSite(CSite& site) {
     site.m_exactNames = true;
     site.m_useUrls = true;
     site.m_urls = "*action=edit*=1,*returnto=*=0";
+    site.m_useBrowserCookies = true;
 }
 
 class SiteDialogTest : public ::testing::Test {
@@ -461,6 +462,7 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         Retype(Child<CSpinEdit>(sheet, "retriesEdit"), QStringLiteral("2"));
         tick(sheet, "headProbeCheckBox");
         tick(sheet, "obeyRobotsCheckBox");
+        tick(sheet, "useBrowserCookiesCheckBox");
         Click(sheet, "okButton");
     });
     ASSERT_EQ(result, QDialog::Accepted);
@@ -507,6 +509,7 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         {"REQUISITES_ANY_SERVER", "TRUE"},
         {"HEAD_PROBE", "TRUE"},
         {"OBEY_ROBOTS", "TRUE"},
+        {"USE_BROWSER_COOKIES", "TRUE"},
         {"USER_AGENT", ""},
         {"USE_BROWSER_COOKIES", "FALSE"},
     };
