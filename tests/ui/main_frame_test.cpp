@@ -39,7 +39,7 @@
 #include "model/clock.h"
 #include "model/project.h"
 #include "web/url.h"
-#include "support/login_form_server.h"
+#include "support/login_server.h"
 #include "support/settings_scope.h"
 #include "support/site_server.h"
 #include "support/temp_dir.h"
@@ -729,7 +729,8 @@ TEST_F(MainFrameTest, PauseStaysPressedStopsTheElapsedTimeAndQuarnResumes) {
 } // namespace
 
 TEST_F(MainFrameTest, ALoginInTheBrowserPaneGoesToTheCrawlOnlyWhenTheSiteAsksForIt) {
-    LoginFormServer login;
+    LoginServer login;
+    login.Start();
     QWebEngineView* browser = g_pBrowserView->Browser();
     ASSERT_NE(browser, nullptr);
     bool loading = false;
@@ -740,34 +741,46 @@ TEST_F(MainFrameTest, ALoginInTheBrowserPaneGoesToTheCrawlOnlyWhenTheSiteAsksFor
         return QTest::qWaitFor([&] { return browser->url() == url && !loading; }, 30000);
     };
 
-    // Not logged in: the members page sends the pane to the form.
-    g_pBrowserView->Navigate(QString::fromStdString(login.Url("/members.htm")), true);
-    ASSERT_TRUE(paneShows("/login"));
+    // Not logged in: the site sends the pane to its form, which the user fills in there.
+    g_pBrowserView->Navigate(QString::fromStdString(login.Url("/")), true);
+    ASSERT_TRUE(paneShows("/login?next=/"));
     browser->page()->runJavaScript(
-        QStringLiteral("document.querySelector('[name=user]').value = 'alice';"
-                       "document.querySelector('[name=password]').value = 'wonderland';"
-                       "document.getElementById('login').submit();"));
-    ASSERT_TRUE(paneShows("/members.htm"));
-    const std::vector<std::string> asked = login.CookieHeaders();
-    ASSERT_FALSE(asked.empty());
-    ASSERT_EQ(asked.back(), "/members.htm session=t0k3n-42") << "the pane is logged in";
+        QStringLiteral("document.querySelector('[name=user]').value = '%1';"
+                       "document.querySelector('[name=password]').value = '%2';"
+                       "document.querySelector('form').submit();")
+            .arg(QLatin1String(LoginServer::kUser), QLatin1String(LoginServer::kPassword)));
+    ASSERT_TRUE(paneShows("/"));
+    ASSERT_EQ(login.PagesServed(), 1) << "the pane is logged in";
 
-    CSite& asks = AddSite("Asks", login.Url("/members.htm"));
+    CSite& asks = AddSite("Asks", login.Url("/"));
     asks.m_useBrowserCookies = true;
-    CSite& declines = AddSite("Declines", login.Url("/members.htm"));
-    declines.SetStartCookies("127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\tstale\n");
+    CSite& declines = AddSite("Declines", login.Url("/"));
+    declines.SetStartCookies("127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\tstale\n");
     // The cookie store tells of a new cookie on its own time.
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !g_pBrowserView->CookieLinesFor(asks).empty(); }, 30000));
 
     Select(asks);
     frame->RunCommand(cmd::Quarn);
-    EXPECT_EQ(asks.StartCookies(), "#HttpOnly_127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\tt0k3n-42\n");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return asks.m_state == kSiteDone; }, 20000));
+    EXPECT_TRUE(asks.StartCookies().starts_with("#HttpOnly_127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\t"))
+        << asks.StartCookies();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asks.m_state == kSiteDone; }, 30000));
+    // Every page behind the login is stored, and the crawl never logged the pane out.
+    const std::filesystem::path stored = sitesDir.path() / "Asks" / "127.0.0.1";
+    for (int page = 1; page <= login.Pages(); ++page)
+        EXPECT_TRUE(std::filesystem::exists(stored / "pages" / (std::to_string(page) + ".html")))
+            << page;
+    EXPECT_EQ(asks.m_filesTotal.load(), login.Pages() + 1);
+    EXPECT_EQ(login.Requests("/logout"), 0);
+    EXPECT_EQ(login.Requests("/account/bye"), 0);
+
+    const int servedBefore = login.PagesServed();
     Select(declines);
     frame->RunCommand(cmd::Quarn);
     EXPECT_EQ(declines.StartCookies(), "") << "a stale login is never sent";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return declines.m_state == kSiteDone; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !CSitesView::IsBusy(declines) &&
+                                               declines.m_state != kSiteReady; }, 30000));
+    EXPECT_EQ(login.PagesServed(), servedBefore) << "without the setting the crawl is not logged in";
     ASSERT_TRUE(WaitForControllerState(kControllerIdle));
     ASSERT_TRUE(QTest::qWaitFor([] { return g_pStatusText->text() == QStringLiteral("Ready"); }));
 
