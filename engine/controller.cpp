@@ -66,6 +66,9 @@ void CController::HandleMessage(const CMessage& message) {
     case WM_RESUME:
         Resume();
         break;
+    case WM_LOGIN_EXPIRED:
+        OnLoginExpired(reinterpret_cast<CSite*>(message.wParam));
+        break;
     case WM_STOP_ALL:
         StopAll();
         break;
@@ -228,20 +231,44 @@ void CController::QueueSite(CSite* site, bool fetchMissingOnly) {
 
 void CController::TogglePause() {
     const int state = m_state.load();
-    if (state == kControllerRunning)
+    if (state == kControllerRunning) {
         SetState(kControllerPaused);
-    else if (state == kControllerPaused)
+    } else if (state == kControllerPaused) {
+        RenewLogin();
         SetState(kControllerRunning);
-    else
+    } else {
         return;
+    }
     Post(WM_DISPATCH);
 }
 
 void CController::Resume() {
     if (m_state.load() != kControllerPaused)
         return;
+    RenewLogin();
     SetState(kControllerRunning);
     Post(WM_DISPATCH);
+}
+
+void CController::OnLoginExpired(CSite* site) {
+    if (site == nullptr || site != m_currentSite.load() || !site->LoginGuard().Expired())
+        return;
+    if (m_state.load() == kControllerRunning)
+        SetState(kControllerPaused);
+}
+
+void CController::RenewLogin() {
+    CSite* site = m_currentSite.load();
+    if (site == nullptr || !site->LoginGuard().Expired())
+        return;
+    const std::string fresh = site->TakeFreshCookies();
+    const std::shared_ptr<CCookieJar> jar = m_session.CookieJar();
+    if (jar && !fresh.empty()) {
+        const int taken = jar->Load(fresh);
+        site->AddLog("Cookies: " + std::to_string(taken) + " given to the crawl again");
+    }
+    // Without new cookies the next page that finds the login gone pauses the crawl again.
+    site->LoginGuard().Renew();
 }
 
 void CController::Dispatch() {

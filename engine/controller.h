@@ -42,6 +42,10 @@ public:
     // The session all workers share.
     CInternetSession& Session() { return m_session; }
 
+    // Whether a crawl whose login expired pauses, so that the user can log in again and
+    // resume (the window), or stops (the command line, which cannot log in again).
+    void SetPauseWhenLoginExpires(bool pause) { m_session.SetPauseWhenLoginExpires(pause); }
+
 protected:
     void HandleMessage(const CMessage& message) override;
     void ExitInstance() override;
@@ -55,6 +59,9 @@ private:
     void QueueSite(CSite* site, bool fetchMissingOnly);
     void TogglePause();
     void Resume();
+    void OnLoginExpired(CSite* site);
+    // On resuming: the expired login's page goes on with the cookies the user gave again.
+    void RenewLogin();
     void Dispatch();
     void Shutdown();
     void StopSite(CSite* site);

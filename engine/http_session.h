@@ -55,11 +55,15 @@ public:
     // The crawl's cookie jar; null sends no cookies and keeps none. Connections made
     // from then on use it.
     void SetCookieJar(std::shared_ptr<CCookieJar> jar);
+    // Whether a crawl whose login expired pauses (the window) or stops.
+    void SetPauseWhenLoginExpires(bool pause) { m_pauseOnLoginExpiry = pause; }
+    bool PausesWhenLoginExpires() const { return m_pauseOnLoginExpiry.load(); }
     std::shared_ptr<CCookieJar> CookieJar() const;
 
 private:
     mutable std::mutex m_mutex;
     CSessionOptions m_options;
+    std::atomic<bool> m_pauseOnLoginExpiry{false};
     std::shared_ptr<CCookieJar> m_jar;
     CServerGate m_gate;
 };

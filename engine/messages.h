@@ -22,3 +22,4 @@ inline constexpr unsigned WM_SITE_STARTED = WM_APP + 11;  // → both views: wPa
 inline constexpr unsigned WM_SITE_FINISHED = WM_APP + 12; // → both views: wParam CSite*
 inline constexpr unsigned WM_SITE_CHANGED = WM_APP + 13;  // a view → itself
 inline constexpr unsigned WM_FETCH = WM_APP + 14; // controller → worker: CSite*, CUrl* (owned)
+inline constexpr unsigned WM_LOGIN_EXPIRED = WM_APP + 15; // worker → controller: CSite*

@@ -753,11 +753,18 @@ int CWorker::CheckLogin(FetchState& state, const CHttpAnswer& answer) {
     }
     if (!expired)
         return 0;
-    guard.Expire();
+    const bool first = guard.Expire();
     const std::string text = CLoginGuard::ExpiredText(state.address.host);
-    if (state.site.RequestStop(text))
+    if (m_session.PausesWhenLoginExpires()) {
+        // The crawl pauses until the user has logged in again.
+        if (first) {
+            m_ui.ShowMessage(text);
+            m_controller.Post(WM_LOGIN_EXPIRED, reinterpret_cast<MessageParam>(&state.site));
+        }
+    } else if (state.site.RequestStop(text)) {
         m_ui.ShowMessage(text);
-    // The address waits for the next crawl, logged in again; it used up no try.
+    }
+    // The address waits for the crawl to go on logged in again; it used up no try.
     state.reason = text;
     return kFetchBusy;
 }

@@ -26,6 +26,8 @@ public:
     // Marks the login as expired; true for the call that did it.
     bool Expire();
     bool Expired() const { return m_expired.load(); }
+    // The user logged in again: pages that find the login gone count again.
+    void Renew() { m_expired = false; }
 
     // What the user is told when the login to host ran out.
     static std::string ExpiredText(std::string_view host);

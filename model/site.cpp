@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 #include "model/clock.h"
 #include "model/delete_tree.h"
@@ -61,6 +62,16 @@ void CSite::UseNewSiteDefaults() {
     m_pageRequisites = true;
     m_requisitesAnyServer = true;
     m_useBrowserCookies = true;
+}
+
+void CSite::OfferFreshCookies(std::string netscapeLines) {
+    std::lock_guard lock(m_lock);
+    m_freshCookies = std::move(netscapeLines);
+}
+
+std::string CSite::TakeFreshCookies() {
+    std::lock_guard lock(m_lock);
+    return std::exchange(m_freshCookies, {});
 }
 
 void CSite::SetEndCookies(std::string netscapeLines) {

@@ -139,6 +139,10 @@ public:
     // Set before the site is started.
     void SetStartCookies(std::string netscapeLines) { m_startCookies = std::move(netscapeLines); }
     const std::string& StartCookies() const { return m_startCookies; }
+    // Cookies of a new login, given while the crawl is paused for an expired one; the
+    // crawl takes them when it resumes (locked).
+    void OfferFreshCookies(std::string netscapeLines);
+    std::string TakeFreshCookies();
     // The jar as the latest crawl left it, in the same form; empty without a jar.
     void SetEndCookies(std::string netscapeLines);
     std::string EndCookies() const;
@@ -445,6 +449,7 @@ private:
     COfflineCheck m_offlineCheck;
 
     std::string m_startCookies;
+    std::string m_freshCookies; // locked
     std::string m_endCookies; // locked
     std::vector<std::string> m_requestHeaders;
     CLoginGuard m_loginGuard;

@@ -195,6 +195,8 @@ bool CQuarnApp::InitInstance(const QStringList& arguments) {
 
     m_engineUi = std::make_unique<CGuiEngineUi>();
     m_controller = std::make_unique<CController>(*m_engineUi);
+    // Here the user can log in again in the browser pane and resume.
+    m_controller->SetPauseWhenLoginExpires(true);
     g_pController = m_controller.get();
     m_controller->Start();
 

@@ -599,13 +599,17 @@ bool CSitesView::OnCommand(int id) {
         break;
     case cmd::Quarn:
         StartSelected(kStartUpdate);
-        if (ControllerState() == kControllerPaused)
+        if (ControllerState() == kControllerPaused) {
+            OfferRenewedLogin();
             PostToController(WM_RESUME);
+        }
         break;
     case cmd::FetchMissing:
         StartSelected(kStartFetchMissing);
         break;
     case cmd::Pause:
+        if (ControllerState() == kControllerPaused)
+            OfferRenewedLogin();
         PostToController(WM_PAUSE_RESUME);
         break;
     case cmd::Stop:
@@ -655,6 +659,15 @@ void CSitesView::PrepareStart(CSite& site) const {
         return;
     site.SetStartCookies(site.m_useBrowserCookies && browserCookies ? browserCookies(site)
                                                                     : std::string());
+}
+
+void CSitesView::OfferRenewedLogin() const {
+    // A crawl paused because its login expired goes on with the pane's new login.
+    CSite* site = g_pController ? g_pController->GetCurrentSite() : nullptr;
+    if (!site || !IsSiteInProject(site) || !site->LoginGuard().Expired() ||
+        !site->m_useBrowserCookies || !browserCookies)
+        return;
+    site->OfferFreshCookies(browserCookies(*site));
 }
 
 void CSitesView::StartSelected(unsigned startKind) {

@@ -108,6 +108,7 @@ private:
     // asks for them, else none, so that cookies of an earlier start are never sent.
     void PrepareStart(CSite& site) const;
     // startKind: WM_START_SITE's lParam.
+    void OfferRenewedLogin() const;
     void StartSelected(unsigned startKind);
     void StopSelected();
     void NewGroup();

@@ -69,6 +69,32 @@ TEST_F(LoginCrawl, AnExpiredLoginStopsTheSiteAndSaysSo) {
     EXPECT_FALSE(std::filesystem::exists(Stored(site, "login"))) << "the login page is not kept";
 }
 
+TEST_F(LoginCrawl, WhereTheUserCanLogInAgainAnExpiredLoginPausesAndANewOneGoesOn) {
+    members.ExpireAfter(5);
+    StartController();
+    controller->SetPauseWhenLoginExpires(true);
+    CSite& site = MembersSite();
+    const int before = ui.Get([&] { return ui.runsEnded; });
+    controller->Post(WM_START_SITE, Param(site), kStartUpdate);
+    ASSERT_TRUE(ui.WaitUntil([&] { return !ui.messages.empty(); }));
+    ASSERT_TRUE(ui.WaitUntil([&] { return controller->GetState() == kControllerPaused; }));
+    const std::string text = CLoginGuard::ExpiredText("127.0.0.1");
+    EXPECT_EQ(ui.Get([&] { return ui.messages; }), std::vector<std::string>{text});
+    EXPECT_EQ(site.StopRequest(), "") << "paused, not stopped";
+
+    // Logged in again (the window takes the browser pane's new cookies), the crawl goes on.
+    members.ExpireAfter(0);
+    site.OfferFreshCookies(members.LogInWithForm());
+    controller->Post(WM_RESUME);
+    ASSERT_TRUE(ui.WaitForRunsEnded(before + 1));
+    EXPECT_EQ(site.m_state.load(), kSiteDone) << site.GetLog();
+    for (const std::string& path : members.PagePaths()) {
+        const std::string stored = path == "/" ? "index.htm" : path.substr(1);
+        EXPECT_TRUE(std::filesystem::is_regular_file(Stored(site, stored))) << stored;
+    }
+    EXPECT_EQ(ui.Get([&] { return ui.messages.size(); }), 1u);
+}
+
 TEST_F(LoginCrawl, AnUnchangedPageIsReadAgainForItsLogoutLinks) {
     server.HonourConditions();
     server.Add("/", Html(R"(<a href="a.html">a</a> <a href="bye.html">Log out</a>)"));
