@@ -37,8 +37,8 @@
 #include "engine/http_session.h"
 #include "engine/messages.h"
 #include "model/clock.h"
+#include "model/login_guard.h"
 #include "model/project.h"
-#include "web/url.h"
 #include "support/login_server.h"
 #include "support/settings_scope.h"
 #include "support/site_server.h"
@@ -59,6 +59,7 @@
 #include "ui/quarn_view.h"
 #include "ui/sites_view.h"
 #include "ui/status_figures.h"
+#include "web/url.h"
 
 namespace {
 
@@ -548,6 +549,10 @@ TEST_F(MainFrameTest, AReopenedProjectShowsHowItsSitesLastEndedInTheTreeAndTheSt
         const auto* label = g_pQuarnView->findChild<QLabel*>(QLatin1String(name));
         return label ? label->text() : QString();
     };
+    // What the open posted to the views (the old sites going, the new tree) is handled
+    // first, or it could take the shown site away again.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     g_pQuarnView->OnViewMessage(WM_SHOW_SITE, sites["Crawled"]);
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown("name") == QStringLiteral("Crawled"); }));
     EXPECT_EQ(shown("state"), QStringLiteral("Done"));
@@ -785,5 +790,61 @@ TEST_F(MainFrameTest, ALoginInTheBrowserPaneGoesToTheCrawlOnlyWhenTheSiteAsksFor
     ASSERT_TRUE(QTest::qWaitFor([] { return g_pStatusText->text() == QStringLiteral("Ready"); }));
 
     // The pane's profile lasts for the whole run: later tests start logged out.
+    BrowserPaneProfile()->cookieStore()->deleteAllCookies();
+}
+
+TEST_F(MainFrameTest, AnExpiredLoginPausesTheCrawlUntilThePaneLogsInAgain) {
+    sheet_test::MessageCatcher messages;
+    LoginServer login;
+    login.ExpireAfter(6);
+    login.Start();
+    QWebEngineView* browser = g_pBrowserView->Browser();
+    ASSERT_NE(browser, nullptr);
+    bool loading = false;
+    QObject::connect(browser, &QWebEngineView::loadStarted, browser, [&] { loading = true; });
+    QObject::connect(browser, &QWebEngineView::loadFinished, browser, [&] { loading = false; });
+    const auto logIn = [&] {
+        const QUrl form(QString::fromStdString(login.Url("/login?next=/")));
+        const QUrl home(QString::fromStdString(login.Url("/")));
+        g_pBrowserView->Navigate(home.toString(), true);
+        if (!QTest::qWaitFor([&] { return browser->url() == form && !loading; }, 30000))
+            return false;
+        browser->page()->runJavaScript(
+            QStringLiteral("document.querySelector('[name=user]').value = '%1';"
+                           "document.querySelector('[name=password]').value = '%2';"
+                           "document.querySelector('form').submit();")
+                .arg(QLatin1String(LoginServer::kUser), QLatin1String(LoginServer::kPassword)));
+        return QTest::qWaitFor([&] { return browser->url() == home && !loading; }, 30000);
+    };
+    ASSERT_TRUE(logIn());
+    CSite& site = AddSite("Members", login.Url("/"));
+    site.m_useBrowserCookies = true;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !g_pBrowserView->CookieLinesFor(site).empty(); }, 30000));
+    const std::string firstLogin = g_pBrowserView->CookieLinesFor(site);
+
+    Select(site);
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(WaitForControllerState(kControllerPaused));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.Messages().isEmpty(); }));
+    EXPECT_EQ(messages.Messages(),
+              QStringList{QStringLiteral("message: ") +
+                          QString::fromStdString(CLoginGuard::ExpiredText("127.0.0.1"))});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame->Action(cmd::Pause)->isChecked(); }));
+
+    // The user logs in again in the pane and resumes: the crawl goes on with the new login.
+    login.ExpireAfter(0);
+    ASSERT_TRUE(logIn());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return g_pBrowserView->CookieLinesFor(site) != firstLogin; }, 30000));
+    frame->RunCommand(cmd::Quarn);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site.m_state == kSiteDone; }, 30000)) << site.GetLog();
+    const std::filesystem::path stored = sitesDir.path() / "Members" / "127.0.0.1";
+    for (int page = 1; page <= login.Pages(); ++page)
+        EXPECT_TRUE(std::filesystem::exists(stored / "pages" / (std::to_string(page) + ".html")))
+            << page;
+    EXPECT_EQ(messages.Messages().size(), 1);
+    EXPECT_EQ(login.Requests("/logout") + login.Requests("/account/bye"), 0);
+    ASSERT_TRUE(WaitForControllerState(kControllerIdle));
     BrowserPaneProfile()->cookieStore()->deleteAllCookies();
 }
