@@ -6,11 +6,11 @@
 #include <ostream>
 #include <vector>
 
-#include "cli/copy_server.h"
 #include "cli/crawl_run.h"
 #include "cli/exit_codes.h"
 #include "cli/login_options.h"
 #include "cli/project_listing.h"
+#include "cli/serve_copy.h"
 #include "cli/site_options.h"
 #include "cli/site_selection.h"
 #include "model/file_path.h"

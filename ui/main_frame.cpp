@@ -17,6 +17,7 @@
 
 #include "engine/controller.h"
 #include "engine/messages.h"
+#include "model/file_path.h"
 #include "model/project.h"
 #include "model/site.h"
 #include "ui/app_globals.h"
@@ -28,6 +29,7 @@
 #include "ui/controls/splash_screen_wnd.h"
 #include "ui/controls/splitter_wnd_ex.h"
 #include "ui/controls/tree_ctrl_ex.h"
+#include "ui/copy_origin.h"
 #include "ui/dialogs/errors_dialog.h"
 #include "ui/dialogs/log_dialog.h"
 #include "ui/dialogs/site_dialog.h"
@@ -208,6 +210,9 @@ void CMainFrame::CreatePanes() {
     sitesView->navigate = [](const QString& address) {
         if (g_pBrowserView)
             g_pBrowserView->Navigate(address, true);
+    };
+    sitesView->copyAddress = [](const CSite& site, const std::string& file) {
+        return CopyOriginAddress(ToFsPath(site.GetSiteFolder()), ToFsPath(file));
     };
     sitesView->editSite = [](CSite& site) {
         return g_pProject && EditSiteOfProject(*g_pProject, site, nullptr);

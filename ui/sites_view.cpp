@@ -831,8 +831,10 @@ void CSitesView::ViewQuarned() {
         return;
     // Where the crawl stored the start page, the default document standing in for no file.
     const std::string path = site->StartPagePath();
-    if (!path.empty())
-        navigate(ToQString(path));
+    if (path.empty())
+        return;
+    const QString onOrigin = copyAddress ? copyAddress(*site, path) : QString();
+    navigate(onOrigin.isEmpty() ? ToQString(path) : onOrigin);
 }
 
 // ---------------------------------------------------------------------------------------

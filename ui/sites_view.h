@@ -54,6 +54,8 @@ public:
     std::function<void(int popup, QPoint globalPos)> onContextMenu;
     // Let the browser pane load an address or a local file.
     std::function<void(const QString& address)> navigate;
+    // The address a stored file has on its copy's own origin; empty: open it from disk.
+    std::function<QString(const CSite& site, const std::string& file)> copyAddress;
     // The modal site properties sheet; true when it ended with OK. Empty: nothing opens.
     std::function<bool(CSite& site)> editSite;
     // The errors and log dialogs of a site.

@@ -15,15 +15,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitterHandle>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QWebEngineCookieStore>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -31,6 +31,7 @@
 #include <atomic>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "engine/controller.h"
@@ -51,6 +52,7 @@
 #include "ui/controls/spin_edit.h"
 #include "ui/controls/splitter_wnd_ex.h"
 #include "ui/controls/tree_ctrl_ex.h"
+#include "ui/copy_origin.h"
 #include "ui/dialogs/errors_dialog.h"
 #include "ui/dialogs/log_dialog.h"
 #include "ui/main_frame.h"
@@ -503,7 +505,10 @@ TEST_F(MainFrameTest, ADroppedAddressIsQuarnedAndItsStoredCopyOpensInTheBrowserP
     frame->RunCommand(cmd::ViewQuarned);
     QWebEngineView* browser = g_pBrowserView->Browser();
     ASSERT_NE(browser, nullptr);
-    const QUrl storedUrl = QUrl::fromLocalFile(QString::fromStdString(stored));
+    // On the copy's own origin, where the page's scripts may load its files.
+    const QUrl storedUrl(CopyOriginAddress(site.GetSiteFolder(), stored));
+    ASSERT_EQ(storedUrl.host(), QStringLiteral("127.0.0.1"));
+    ASSERT_TRUE(storedUrl.path().endsWith(QStringLiteral("/127.0.0.1/index.htm")));
     auto* address = g_pBrowserView->findChild<QComboBox*>(QStringLiteral("address"));
     ASSERT_NE(address, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return browser->url() == storedUrl; }, 60000));
@@ -847,4 +852,48 @@ TEST_F(MainFrameTest, AnExpiredLoginPausesTheCrawlUntilThePaneLogsInAgain) {
     EXPECT_EQ(login.Requests("/logout") + login.Requests("/account/bye"), 0);
     ASSERT_TRUE(WaitForControllerState(kControllerIdle));
     BrowserPaneProfile()->cookieStore()->deleteAllCookies();
+}
+
+TEST_F(MainFrameTest, AStoredCopysScriptsLoadItsFilesInThePane) {
+    // What file:// refuses: a module script, fetch() of the copy's JSON, a worker.
+    const std::filesystem::path folder = sitesDir.path() / "Scripted" / "127.0.0.1";
+    std::filesystem::create_directories(folder);
+    const auto write = [&](const char* name, const char* text) {
+        std::ofstream(folder / name, std::ios::binary) << text;
+    };
+    write("index.htm", "<html><body><p id=\"data\">none</p><p id=\"worker\">none</p>"
+                       "<script type=\"module\" src=\"app.mjs\"></script></body></html>");
+    write("app.mjs", "const answer = await fetch('data.json');"
+                     "document.getElementById('data').textContent = (await answer.json()).word;"
+                     "const worker = new Worker('worker.js');"
+                     "worker.onmessage = (e) => {"
+                     "  document.getElementById('worker').textContent = e.data; };");
+    write("data.json", "{\"word\": \"fetched\"}");
+    write("worker.js", "postMessage('from a worker');");
+    CSite& site = AddSite("Scripted", "http://127.0.0.1:9/index.htm");
+
+    Select(site);
+    frame->RunCommand(cmd::ViewQuarned);
+    QWebEngineView* browser = g_pBrowserView->Browser();
+    ASSERT_NE(browser, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return browser->url().host() == QStringLiteral("127.0.0.1"); }, 30000));
+    QString shown;
+    const auto read = [&] {
+        browser->page()->runJavaScript(
+            QStringLiteral("document.getElementById('data').textContent + '|' + "
+                           "document.getElementById('worker').textContent"),
+            [&](const QVariant& value) { shown = value.toString(); });
+        return shown == QStringLiteral("fetched|from a worker");
+    };
+    EXPECT_TRUE(QTest::qWaitFor(read, 30000)) << shown.toStdString();
+    // Nothing outside the site's folder is reachable from its origin.
+    std::ofstream(sitesDir.path() / "secret.txt") << "outside";
+    // runJavaScript gives no promise's value; the page's title carries the answer instead.
+    browser->page()->runJavaScript(
+        QStringLiteral("fetch('../../secret.txt').then(r => r.ok ? r.text() : 'refused')"
+                       ".catch(() => 'refused').then(t => document.title = t)"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return browser->title() == QStringLiteral("refused"); }, 30000))
+        << browser->title().toStdString();
 }

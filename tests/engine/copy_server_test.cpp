@@ -1,4 +1,4 @@
-// quarn-cli serve: a stored copy over http://127.0.0.1, and nothing from outside it.
+// A stored copy over http://127.0.0.1, and nothing from outside it.
 #include <gtest/gtest.h>
 
 #include <httplib.h>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli/copy_server.h"
+#include "engine/copy_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;

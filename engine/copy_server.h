@@ -1,10 +1,9 @@
 #pragma once
 // Serves a stored copy, read-only, to a browser on this machine: pages whose scripts load
 // files with fetch(), module scripts and workers work over http://127.0.0.1, where they are
-// refused from file://.
+// refused from file://. The command line's "serve" and the window's browser pane use it.
 
 #include <filesystem>
-#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -26,6 +25,3 @@ private:
     std::unique_ptr<Impl> m_impl;
     int m_port = 0;
 };
-
-// "quarn-cli serve": serves folder until Ctrl+C (or SIGTERM, SIGHUP); returns the exit code.
-int ServeCopy(const std::filesystem::path& folder, int port, std::ostream& out, std::ostream& err);
