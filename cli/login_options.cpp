@@ -1,18 +1,15 @@
 #include "cli/login_options.h"
 
-#include <algorithm>
-#include <cstdint>
-#include <fstream>
-#include <iterator>
+#include <system_error>
 
 #include "engine/cookie_jar.h"
+#include "engine/file_store.h"
+#include "model/file_path.h"
 #include "model/site.h"
 
 namespace {
 // A cookies.txt larger than this is no cookies file.
-constexpr std::uintmax_t kMaxCookieFileBytes = std::uintmax_t{16} << 20;
-// Text that turns the jar on without giving it a cookie.
-constexpr std::string_view kEmptyJar = "# Netscape HTTP Cookie File\n";
+constexpr std::size_t kMaxCookieFileBytes = std::size_t{16} << 20;
 
 bool IsTokenChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -20,36 +17,12 @@ bool IsTokenChar(char c) {
 }
 
 bool ReadCookieFile(const std::filesystem::path& path, std::string& text, std::string& error) {
-    std::error_code code;
-    const auto size = std::filesystem::file_size(path, code);
-    if (code) {
-        error = "--cookies: cannot read " + path.string() + ": " + code.message();
-        return false;
-    }
-    if (size > kMaxCookieFileBytes) {
+    const std::error_code code = ReadWholeFile(FromFsPath(path), text, kMaxCookieFileBytes);
+    if (code == std::errc::file_too_large)
         error = "--cookies: " + path.string() + " is too large for a cookies file";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in && !in.eof()) {
-        error = "--cookies: cannot read " + path.string();
-        return false;
-    }
-    return true;
-}
-
-int CookieLines(std::string_view text) {
-    int count = 0;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(std::min(end + 1, text.size()));
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        count += IsCookieLine(line) ? 1 : 0;
-    }
-    return count;
+    else if (code)
+        error = "--cookies: cannot read " + path.string() + ": " + code.message();
+    return !code;
 }
 } // namespace
 
@@ -80,12 +53,12 @@ bool ApplyLoginOptions(const LoginOptions& options, const std::vector<CSite*>& s
     if (!options.cookiesFile.empty()) {
         if (!ReadCookieFile(options.cookiesFile, cookies, error))
             return false;
-        if (CookieLines(cookies) == 0)
+        if (CookieLinesOf(cookies).empty())
             notice = "--cookies: " + options.cookiesFile.string() + " holds no cookie lines";
     }
     // Either option asks for a jar, even without cookies to start it.
     if (cookies.empty() && (!options.cookiesFile.empty() || !options.saveCookiesFile.empty()))
-        cookies = kEmptyJar;
+        cookies = kCookieFileHeader;
     for (CSite* site : sites) {
         if (!cookies.empty())
             site->SetStartCookies(cookies);
@@ -99,11 +72,12 @@ bool SaveEndCookies(const LoginOptions& options, const std::vector<CSite*>& site
                     std::string& error) {
     if (options.saveCookiesFile.empty())
         return true;
-    std::string text(kEmptyJar);
+    std::string text(kCookieFileHeader);
     for (const CSite* site : sites) {
         const std::string cookies = site->EndCookies();
         // Every jar's text begins with the same header comment.
-        text += cookies.starts_with(kEmptyJar) ? cookies.substr(kEmptyJar.size()) : cookies;
+        text += cookies.starts_with(kCookieFileHeader) ? cookies.substr(kCookieFileHeader.size())
+                                                       : cookies;
     }
     if (const auto code = WriteOwnerOnlyFile(options.saveCookiesFile, text)) {
         error = "--save-cookies: cannot write " + options.saveCookiesFile.string() + ": " +

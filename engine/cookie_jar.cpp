@@ -11,11 +11,6 @@
 #include <unistd.h>
 #endif
 
-namespace {
-constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
-constexpr std::string_view kHeader = "# Netscape HTTP Cookie File\n";
-} // namespace
-
 bool IsCookieLine(std::string_view line) {
     if (line.starts_with(kHttpOnlyPrefix))
         line.remove_prefix(kHttpOnlyPrefix.size());
@@ -28,6 +23,20 @@ bool IsCookieLine(std::string_view line) {
         }))
         return false;
     return std::count(line.begin(), line.end(), '\t') == 6;
+}
+
+std::vector<std::string_view> CookieLinesOf(std::string_view netscapeText) {
+    std::vector<std::string_view> lines;
+    while (!netscapeText.empty()) {
+        const std::size_t end = std::min(netscapeText.find('\n'), netscapeText.size());
+        std::string_view line = netscapeText.substr(0, end);
+        netscapeText.remove_prefix(std::min(end + 1, netscapeText.size()));
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        if (IsCookieLine(line))
+            lines.push_back(line);
+    }
+    return lines;
 }
 
 CCookieJar::CCookieJar() {
@@ -73,15 +82,8 @@ int CCookieJar::Load(std::string_view netscapeText) {
         return 0;
     AttachTo(curl.get());
     int taken = 0;
-    while (!netscapeText.empty()) {
-        const std::size_t end = std::min(netscapeText.find('\n'), netscapeText.size());
-        std::string_view line = netscapeText.substr(0, end);
-        netscapeText.remove_prefix(std::min(end + 1, netscapeText.size()));
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        // Only whole cookie lines: COOKIELIST also takes commands ("ALL", "RELOAD").
-        if (!IsCookieLine(line))
-            continue;
+    // Only whole cookie lines: COOKIELIST also takes commands ("ALL", "RELOAD").
+    for (const std::string_view line : CookieLinesOf(netscapeText)) {
         const std::string text(line);
         if (curl_easy_setopt(curl.get(), CURLOPT_COOKIELIST, text.c_str()) == CURLE_OK)
             ++taken;
@@ -90,7 +92,7 @@ int CCookieJar::Load(std::string_view netscapeText) {
 }
 
 std::string CCookieJar::Text() const {
-    std::string text(kHeader);
+    std::string text(kCookieFileHeader);
     if (m_share == nullptr)
         return text;
     const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(),

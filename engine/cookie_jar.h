@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 class CCookieJar {
 public:
@@ -41,9 +42,16 @@ private:
     std::mutex m_locks[CURL_LOCK_DATA_LAST];
 };
 
+// The comment cookies.txt begins with; alone, it is a jar without cookies.
+inline constexpr std::string_view kCookieFileHeader = "# Netscape HTTP Cookie File\n";
+// Marks a cookie line of an HttpOnly cookie, in front of its domain.
+inline constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
+
 // Whether a line is a cookie line of cookies.txt: seven tab-separated fields, a
 // "#HttpOnly_" prefix allowed, no control bytes.
 bool IsCookieLine(std::string_view line);
+// The cookie lines of cookies.txt text (line ends LF or CR LF), in order.
+std::vector<std::string_view> CookieLinesOf(std::string_view netscapeText);
 
 // Writes text to path readable and writable by its owner only (0600), also when the
 // file was there with wider permissions.

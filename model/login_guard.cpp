@@ -59,8 +59,7 @@ bool CLoginGuard::FirstLogoutNote(std::string_view address) {
 
 void CLoginGuard::NoteAnswered(const std::string& server) {
     std::lock_guard lock(m_mutex);
-    if (!m_answered.contains(server))
-        m_answered.insert(server);
+    m_answered.insert(server);
 }
 
 bool CLoginGuard::HasAnswered(const std::string& server) const {

@@ -357,18 +357,15 @@ int CSite::TreeImage() const {
         return kImageSiteDone;
     case kSiteAborted:
         return kImageSiteAborted;
+    case kSiteFailed:
+        return kImageSiteFailed;
     default:
         return m_image;
     }
 }
 
 std::string CSite::GetSiteFolder() const {
-    const std::string sitesDir = g_strSitesDir.Get();
-    if (m_useContentDirectory)
-        return ChosenSiteFolder(m_contentDirectory, sitesDir);
-    if (!IsSafeSiteName(m_name))
-        return {};
-    return DerivedSiteFolder(sitesDir, m_name);
+    return SiteFolderOf(g_strSitesDir.Get(), m_name, m_useContentDirectory, m_contentDirectory);
 }
 
 void CSite::ForgetCrawlFolder() {

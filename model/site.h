@@ -55,6 +55,7 @@ inline constexpr int kImageSiteNew = 0;
 inline constexpr int kImageSiteDone = 5;
 inline constexpr int kImageSiteCrawled = 8;
 inline constexpr int kImageSiteAborted = 10;
+inline constexpr int kImageSiteFailed = 13;
 
 // The word the status list shows for a state ("Paused" for a crawling site while the
 // controller is paused).

@@ -7,6 +7,7 @@
 #include "model/file_path.h"
 #include "model/name_table.h"
 #include "web/local_naming.h"
+#include "web/site_name.h"
 
 namespace fs = std::filesystem;
 
@@ -36,6 +37,13 @@ std::string ChosenSiteFolder(std::string_view directory, std::string_view sitesD
     if (ToFsPath(text).relative_path().empty())
         return {};
     return text;
+}
+
+std::string SiteFolderOf(std::string_view sitesDir, std::string_view name, bool useChosen,
+                         std::string_view directory) {
+    if (useChosen)
+        return ChosenSiteFolder(directory, sitesDir);
+    return IsSafeSiteName(name) ? DerivedSiteFolder(sitesDir, name) : std::string();
 }
 
 bool FoldersOverlap(std::string_view a, std::string_view b) {

@@ -13,6 +13,10 @@ std::string DerivedSiteFolder(std::string_view sitesDir, std::string_view name);
 // segments and trailing separators go. Empty when there is no such folder, or when it is
 // a file system's root.
 std::string ChosenSiteFolder(std::string_view directory, std::string_view sitesDir);
+// The folder of a site named name: the chosen directory when useChosen, else the sites
+// directory and the name, which must then be one safe folder name.
+std::string SiteFolderOf(std::string_view sitesDir, std::string_view name, bool useChosen,
+                         std::string_view directory);
 // Whether a and b are one folder or one holds the other (neither empty).
 bool FoldersOverlap(std::string_view a, std::string_view b);
 // Why folder cannot take a site's copy (it is a file, or holds files that are not a copy:

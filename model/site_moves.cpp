@@ -65,13 +65,6 @@ std::string SiteNameRefusal(std::string_view name,
     return {};
 }
 
-std::string SiteFolderWith(std::string_view name, bool useChosen, std::string_view directory) {
-    const std::string sitesDir = g_strSitesDir.Get();
-    if (useChosen)
-        return ChosenSiteFolder(directory, sitesDir);
-    return IsSafeSiteName(name) ? DerivedSiteFolder(sitesDir, name) : std::string();
-}
-
 std::string SiteChangeRefusal(const CProject& project, const CSite& site, std::string_view name,
                               bool useChosen, std::string_view directory) {
     const std::string nameRefusal = SiteNameRefusal(name, [&](std::string_view candidate) {
@@ -79,7 +72,7 @@ std::string SiteChangeRefusal(const CProject& project, const CSite& site, std::s
     });
     if (!nameRefusal.empty())
         return nameRefusal;
-    const std::string folder = SiteFolderWith(name, useChosen, directory);
+    const std::string folder = SiteFolderOf(g_strSitesDir.Get(), name, useChosen, directory);
     if (folder.empty()) {
         if (useChosen)
             return "Cannot store the site in '" + std::string(directory) +

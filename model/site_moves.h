@@ -15,8 +15,6 @@ class CSite;
 // project's other sites.
 std::string SiteNameRefusal(std::string_view name,
                             const std::function<bool(std::string_view)>& taken);
-// The folder the site would have with this name and, when useChosen, this directory.
-std::string SiteFolderWith(std::string_view name, bool useChosen, std::string_view directory);
 // Why the site cannot take this name and folder, or empty when it can: the name as above,
 // a folder that is a file, cannot be made, holds other files, or overlaps another site's
 // folder, or a copy that cannot move there.

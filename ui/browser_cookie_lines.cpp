@@ -1,40 +1,36 @@
 #include "ui/browser_cookie_lines.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string_view>
 
+#include "engine/cookie_jar.h"
 #include "model/site.h"
 #include "model/wildcard.h"
+#include "web/byte_text.h"
 #include "web/url.h"
 
 namespace {
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
-
-bool EndsWith(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
 // Whether a browser would send the cookie to a server of the list entry. A pattern is
 // tried on the cookie's own host only: simple, and what a listed "*.host" usually means.
-bool SentTo(const BrowserCookie& cookie, const std::string& server) {
+bool SentTo(const BrowserCookie& cookie, std::string_view server) {
     const bool domainCookie = cookie.domain.starts_with('.');
-    const std::string host = Lower(domainCookie ? cookie.domain.substr(1) : cookie.domain);
-    const std::string entry = Lower(server);
-    if (host.empty() || entry.empty())
+    const std::string_view host = std::string_view(cookie.domain).substr(domainCookie ? 1 : 0);
+    if (host.empty() || server.empty())
         return false;
-    if (entry.find('*') != std::string::npos) {
+    if (server.find('*') != std::string_view::npos) {
+        std::string entry;
+        std::string lowerHost;
+        AppendLowerAscii(entry, server);
+        AppendLowerAscii(lowerHost, host);
         CWildcard pattern;
-        return pattern.Compile(entry) && pattern.Match(host);
+        return pattern.Compile(entry) && pattern.Match(lowerHost);
     }
-    if (entry == host)
+    if (EqualsIgnoringAsciiCase(server, host))
         return true;
-    return domainCookie && EndsWith(entry, "." + host);
+    // A domain cookie goes to the domain's subdomains too.
+    return domainCookie && server.size() > host.size() &&
+           server[server.size() - host.size() - 1] == '.' &&
+           EndsWithIgnoringAsciiCase(server, host);
 }
 
 bool Writable(const BrowserCookie& cookie) {
@@ -75,7 +71,7 @@ std::string FormatCookieLines(std::span<const BrowserCookie> cookies,
                          [&](const std::string& server) { return SentTo(cookie, server); }))
             continue;
         if (cookie.httpOnly)
-            lines += "#HttpOnly_";
+            lines += kHttpOnlyPrefix;
         lines += cookie.domain + '\t' + Flag(cookie.domain.starts_with('.')) + '\t' +
                  (cookie.path.empty() ? std::string("/") : cookie.path) + '\t' +
                  Flag(cookie.secure) + '\t' + std::to_string(cookie.expires) + '\t' + cookie.name +

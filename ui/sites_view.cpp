@@ -42,7 +42,6 @@ namespace {
 
 constexpr int kImageSiteBlink = 9;
 constexpr int kImageSitePaused = 12;
-constexpr int kImageSiteFailed = 13;
 // The edit limits: an edit started by the Rename commands, and one started by a click.
 constexpr int kRenameLimit = 64;
 constexpr int kLabelLimit = 127;
@@ -274,12 +273,10 @@ CSiteItem* CSitesView::Record(const QTreeWidgetItem* item) {
 }
 
 int CSitesView::ImageIndex(const CSiteItem& record) {
-    if (record.IsGroup())
-        return static_cast<const CSiteGroup&>(record).GetImage();
-    // Decided by the state, so that no blink step racing the crawl's end can hide it.
-    if (static_cast<const CSite&>(record).m_state.load() == kSiteFailed)
-        return kImageSiteFailed;
-    return static_cast<const CSite&>(record).TreeImage();
+    // A site's is decided by its state, so that no blink step racing the crawl's end can
+    // hide how it ended.
+    return record.IsGroup() ? static_cast<const CSiteGroup&>(record).GetImage()
+                            : static_cast<const CSite&>(record).TreeImage();
 }
 
 bool CSitesView::IsBusy(const CSite& site) {
@@ -723,8 +720,7 @@ void CSitesView::MakeCurrent(CSite* site) {
     if (!item)
         return;
     m_tree->ClearSelection();
-    m_tree->SetItemState(item, CTreeCtrlEx::kStateCaret | CTreeCtrlEx::kStateSelected,
-                         CTreeCtrlEx::kStateCaret | CTreeCtrlEx::kStateSelected);
+    m_tree->SetItemState(item, kSelectedCaret, kSelectedCaret);
     m_tree->scrollToItem(item);
     if (onShowSite)
         onShowSite(site);

@@ -130,6 +130,49 @@ protected:
     bool WaitForControllerState(int state) {
         return QTest::qWaitFor([&] { return g_pController && g_pController->GetState() == state; }, 10000);
     }
+    // Logs the browser pane in to the login server as a user would: the site sends the
+    // pane to its form, which is filled in and sent. False when a page does not show.
+    static bool LogInThroughPane(const LoginServer& login) {
+        QWebEngineView* browser = g_pBrowserView->Browser();
+        if (!browser)
+            return false;
+        bool loading = false;
+        QObject watch; // the connections go with it
+        QObject::connect(browser, &QWebEngineView::loadStarted, &watch, [&] { loading = true; });
+        QObject::connect(browser, &QWebEngineView::loadFinished, &watch,
+                         [&] { loading = false; });
+        const auto paneShows = [&](const std::string& path) {
+            const QUrl url(QString::fromStdString(login.Url(path)));
+            return QTest::qWaitFor([&] { return browser->url() == url && !loading; }, 30000);
+        };
+        g_pBrowserView->Navigate(QString::fromStdString(login.Url("/")), true);
+        if (!paneShows("/login?next=/"))
+            return false;
+        browser->page()->runJavaScript(
+            QStringLiteral("document.querySelector('[name=user]').value = '%1';"
+                           "document.querySelector('[name=password]').value = '%2';"
+                           "document.querySelector('form').submit();")
+                .arg(QLatin1String(LoginServer::kUser), QLatin1String(LoginServer::kPassword)));
+        return paneShows("/");
+    }
+    // The Errors dialog's only row: its four texts and the Code column's tip.
+    struct ErrorRow {
+        QStringList texts;
+        QString codeTip;
+    };
+    ErrorRow OnlyErrorRow() {
+        ErrorRow row;
+        ModalWatcher<CErrorsDialog> errorsWatcher([&](CErrorsDialog* dialog) {
+            auto* list = sheet_test::Child<QTreeWidget>(dialog, "errorList");
+            ASSERT_EQ(list->topLevelItemCount(), 1);
+            for (int column = 0; column < 4; ++column)
+                row.texts << list->topLevelItem(0)->text(column);
+            row.codeTip = list->topLevelItem(0)->toolTip(1);
+            dialog->accept();
+        });
+        frame->RunCommand(cmd::Errors);
+        return row;
+    }
 
     static void RefreshStatusPane() {
         if (CSite* shown = g_pQuarnView->ShownSite())
@@ -609,17 +652,7 @@ TEST_F(MainFrameTest, ASiteMadeInTheSheetIsQuarnedAndItsErrorsAndLogShowTheCrawl
             site.GetLocalPath(CUrl(nullptr, server.Url(path), kLinkFollowed))))
             << path;
 
-    QStringList errorRow;
-    {
-        ModalWatcher<CErrorsDialog> errorsWatcher([&](CErrorsDialog* dialog) {
-            auto* list = sheet_test::Child<QTreeWidget>(dialog, "errorList");
-            ASSERT_EQ(list->topLevelItemCount(), 1);
-            for (int column = 0; column < 4; ++column)
-                errorRow << list->topLevelItem(0)->text(column);
-            dialog->accept();
-        });
-        frame->RunCommand(cmd::Errors);
-    }
+    const QStringList errorRow = OnlyErrorRow().texts;
     ASSERT_EQ(errorRow.size(), 4);
     EXPECT_EQ(errorRow[1], QStringLiteral("404"));
     EXPECT_EQ(errorRow[3], QString::fromStdString(server.Url("/missing.htm")));
@@ -675,19 +708,7 @@ TEST_F(MainFrameTest, ACrawlThatReachesNothingEndsFailedWithItsReasonInTheStatus
     EXPECT_FALSE(std::filesystem::exists(sitesDir.path() / "Unreached" / "127.0.0.1"));
 
     // The Errors list gives the reason as its text; the internal code is only a tip.
-    QStringList texts;
-    QString codeTip;
-    {
-        ModalWatcher<CErrorsDialog> errorsWatcher([&](CErrorsDialog* dialog) {
-            auto* list = sheet_test::Child<QTreeWidget>(dialog, "errorList");
-            ASSERT_EQ(list->topLevelItemCount(), 1);
-            for (int column = 0; column < 4; ++column)
-                texts << list->topLevelItem(0)->text(column);
-            codeTip = list->topLevelItem(0)->toolTip(1);
-            dialog->accept();
-        });
-        frame->RunCommand(cmd::Errors);
-    }
+    const auto [texts, codeTip] = OnlyErrorRow();
     ASSERT_EQ(texts.size(), 4);
     EXPECT_EQ(texts[1], QString());
     EXPECT_EQ(codeTip, QStringLiteral("-7"));
@@ -741,25 +762,8 @@ TEST_F(MainFrameTest, PauseStaysPressedStopsTheElapsedTimeAndQuarnResumes) {
 TEST_F(MainFrameTest, ALoginInTheBrowserPaneGoesToTheCrawlOnlyWhenTheSiteAsksForIt) {
     LoginServer login;
     login.Start();
-    QWebEngineView* browser = g_pBrowserView->Browser();
-    ASSERT_NE(browser, nullptr);
-    bool loading = false;
-    QObject::connect(browser, &QWebEngineView::loadStarted, browser, [&] { loading = true; });
-    QObject::connect(browser, &QWebEngineView::loadFinished, browser, [&] { loading = false; });
-    const auto paneShows = [&](const std::string& path) {
-        const QUrl url(QString::fromStdString(login.Url(path)));
-        return QTest::qWaitFor([&] { return browser->url() == url && !loading; }, 30000);
-    };
-
     // Not logged in: the site sends the pane to its form, which the user fills in there.
-    g_pBrowserView->Navigate(QString::fromStdString(login.Url("/")), true);
-    ASSERT_TRUE(paneShows("/login?next=/"));
-    browser->page()->runJavaScript(
-        QStringLiteral("document.querySelector('[name=user]').value = '%1';"
-                       "document.querySelector('[name=password]').value = '%2';"
-                       "document.querySelector('form').submit();")
-            .arg(QLatin1String(LoginServer::kUser), QLatin1String(LoginServer::kPassword)));
-    ASSERT_TRUE(paneShows("/"));
+    ASSERT_TRUE(LogInThroughPane(login));
     ASSERT_EQ(login.PagesServed(), 1) << "the pane is logged in";
 
     CSite& asks = AddSite("Asks", login.Url("/"));
@@ -803,25 +807,7 @@ TEST_F(MainFrameTest, AnExpiredLoginPausesTheCrawlUntilThePaneLogsInAgain) {
     LoginServer login;
     login.ExpireAfter(6);
     login.Start();
-    QWebEngineView* browser = g_pBrowserView->Browser();
-    ASSERT_NE(browser, nullptr);
-    bool loading = false;
-    QObject::connect(browser, &QWebEngineView::loadStarted, browser, [&] { loading = true; });
-    QObject::connect(browser, &QWebEngineView::loadFinished, browser, [&] { loading = false; });
-    const auto logIn = [&] {
-        const QUrl form(QString::fromStdString(login.Url("/login?next=/")));
-        const QUrl home(QString::fromStdString(login.Url("/")));
-        g_pBrowserView->Navigate(home.toString(), true);
-        if (!QTest::qWaitFor([&] { return browser->url() == form && !loading; }, 30000))
-            return false;
-        browser->page()->runJavaScript(
-            QStringLiteral("document.querySelector('[name=user]').value = '%1';"
-                           "document.querySelector('[name=password]').value = '%2';"
-                           "document.querySelector('form').submit();")
-                .arg(QLatin1String(LoginServer::kUser), QLatin1String(LoginServer::kPassword)));
-        return QTest::qWaitFor([&] { return browser->url() == home && !loading; }, 30000);
-    };
-    ASSERT_TRUE(logIn());
+    ASSERT_TRUE(LogInThroughPane(login));
     CSite& site = AddSite("Members", login.Url("/"));
     site.m_useBrowserCookies = true;
     ASSERT_TRUE(
@@ -839,7 +825,7 @@ TEST_F(MainFrameTest, AnExpiredLoginPausesTheCrawlUntilThePaneLogsInAgain) {
 
     // The user logs in again in the pane and resumes: the crawl goes on with the new login.
     login.ExpireAfter(0);
-    ASSERT_TRUE(logIn());
+    ASSERT_TRUE(LogInThroughPane(login));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return g_pBrowserView->CookieLinesFor(site) != firstLogin; }, 30000));
     frame->RunCommand(cmd::Quarn);
