@@ -493,6 +493,7 @@ std::string CSite::FolderProblem() const {
 void CSite::ResetForQueue(bool fetchMissingOnly) {
     m_fetchMissingOnly = fetchMissingOnly;
     m_offlineCheck.Clear();
+    m_scriptQueue.Clear();
     {
         std::lock_guard lock(m_lock);
         m_pending.clear();

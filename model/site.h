@@ -31,6 +31,7 @@
 #include "model/name_table.h"
 #include "model/offline_check.h"
 #include "model/packed_address.h"
+#include "model/script_queue.h"
 #include "model/site_item.h"
 #include "model/speed_history.h"
 #include "model/wildcard.h"
@@ -129,6 +130,15 @@ public:
     // The window logs in with its browser pane and hands that pane's cookies to the crawl.
     // Off when a project file does not say; the model only keeps it.
     bool m_useBrowserCookies = false;
+    // Run each stored page's scripts in a browser and fetch what they load (search
+    // indexes, fetched data, lazy images, modules, workers). Off unless a project says.
+    bool m_runScripts = false;
+    // Store a page as the browser shows it once its scripts ran, instead of the server's
+    // HTML; it runs the scripts too.
+    bool m_snapshotPages = false;
+    // How long one page's scripts may run, in seconds.
+    int m_scriptTime = 5;
+    bool RunsScripts() const { return m_runScripts || m_snapshotPages; }
 
     CSiteGroup* m_group = nullptr;
 
@@ -315,6 +325,10 @@ public:
     void NoteHeadRefused(const std::string& server);
     bool HeadRefused(const std::string& server) const;
 
+    // The stored pages whose scripts wait to be run in this crawl.
+    CScriptQueue& ScriptQueue() { return m_scriptQueue; }
+    const CScriptQueue& ScriptQueue() const { return m_scriptQueue; }
+
     // What this crawl changed in the local copy (the latest crawl's, once it ended).
     CCrawlChanges& Changes() { return m_changes; }
     const CCrawlChanges& Changes() const { return m_changes; }
@@ -448,6 +462,7 @@ private:
     mutable std::atomic<int> m_robotsRefused{0};
     std::atomic<bool> m_fetchMissingOnly{false};
     COfflineCheck m_offlineCheck;
+    CScriptQueue m_scriptQueue;
 
     std::string m_startCookies;
     std::string m_freshCookies; // locked

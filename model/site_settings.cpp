@@ -21,7 +21,7 @@ struct Setting {
 };
 
 // In the order they are written.
-const std::array<Setting, 41> kSettings{{
+const std::array<Setting, 44> kSettings{{
     {"CONNECTION_TIMEOUT", &CSite::m_connectionTimeout},
     {"CONTENT_DIRECTORY", &CSite::m_contentDirectory},
     {"DEFAULT_DOCUMENT", &CSite::m_defaultDocument},
@@ -47,7 +47,10 @@ const std::array<Setting, 41> kSettings{{
     {"REQUEST_TIMEOUT", &CSite::m_requestTimeout},
     {"REQUISITES_ANY_SERVER", &CSite::m_requisitesAnyServer},
     {"RETRIES", &CSite::m_retries},
+    {"RUN_SCRIPTS", &CSite::m_runScripts},
+    {"SCRIPT_TIME", &CSite::m_scriptTime},
     {"SERVERS", &CSite::m_servers},
+    {"SNAPSHOT_PAGES", &CSite::m_snapshotPages},
     {"SPACE_MAX", &CSite::m_spaceMax},
     {"TIME_MAX", &CSite::m_timeMax},
     {"URL", &CSite::m_url},

@@ -86,19 +86,22 @@ std::unique_ptr<CSite> UnusualSite() {
     site->m_useUrls = true;
     site->m_urls = "*action=edit*=1,*returnto=*=0";
     site->m_useBrowserCookies = true;
+    site->m_runScripts = true;
+    site->m_snapshotPages = true;
+    site->m_scriptTime = 12;
     site->SetStartCookies("127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\tsecret\n");
     return site;
 }
 } // namespace
 
-TEST(ProjectFile, OneGroupWithOneSiteIsFortyNineLines) {
+TEST(ProjectFile, OneGroupWithOneSiteIsFiftyTwoLines) {
     SitesDirScope dir;
     CProject project;
     project.AddGroup(std::make_unique<CSiteGroup>("Sites"));
     project.AddSite(std::make_unique<CSite>("Alpha"), *project.GetGroups()[0]);
 
     const auto lines = Lines(Stored(project));
-    ASSERT_EQ(lines.size(), 49u);
+    ASSERT_EQ(lines.size(), 52u);
     EXPECT_EQ(lines[0], "<DATA>");
     EXPECT_EQ(lines[1], "   <GROUP>");
     EXPECT_EQ(lines[2], "      <EXPANDED>TRUE</EXPANDED>");
@@ -114,15 +117,18 @@ TEST(ProjectFile, OneGroupWithOneSiteIsFortyNineLines) {
     EXPECT_EQ(lines[25], "         <PAGE_REQUISITES>FALSE</PAGE_REQUISITES>");
     EXPECT_EQ(lines[26], "         <REMOVE_LINKS>FALSE</REMOVE_LINKS>");
     EXPECT_EQ(lines[28], "         <REQUISITES_ANY_SERVER>TRUE</REQUISITES_ANY_SERVER>");
-    EXPECT_EQ(lines[33], "         <URL></URL>");
-    EXPECT_EQ(lines[34], "         <URLS></URLS>");
-    EXPECT_EQ(lines[35], "         <USE_BROWSER_COOKIES>FALSE</USE_BROWSER_COOKIES>");
-    EXPECT_EQ(lines[36], "         <USE_CONTENT_DIRECTORY>FALSE</USE_CONTENT_DIRECTORY>");
-    EXPECT_EQ(lines[44], "         <USE_URLS>FALSE</USE_URLS>");
-    EXPECT_EQ(lines[45], "         <USER_AGENT></USER_AGENT>");
-    EXPECT_EQ(lines[46], "      </SITE>");
-    EXPECT_EQ(lines[47], "   </GROUP>");
-    EXPECT_EQ(lines[48], "</DATA>");
+    EXPECT_EQ(lines[30], "         <RUN_SCRIPTS>FALSE</RUN_SCRIPTS>");
+    EXPECT_EQ(lines[31], "         <SCRIPT_TIME>5</SCRIPT_TIME>");
+    EXPECT_EQ(lines[33], "         <SNAPSHOT_PAGES>FALSE</SNAPSHOT_PAGES>");
+    EXPECT_EQ(lines[36], "         <URL></URL>");
+    EXPECT_EQ(lines[37], "         <URLS></URLS>");
+    EXPECT_EQ(lines[38], "         <USE_BROWSER_COOKIES>FALSE</USE_BROWSER_COOKIES>");
+    EXPECT_EQ(lines[39], "         <USE_CONTENT_DIRECTORY>FALSE</USE_CONTENT_DIRECTORY>");
+    EXPECT_EQ(lines[47], "         <USE_URLS>FALSE</USE_URLS>");
+    EXPECT_EQ(lines[48], "         <USER_AGENT></USER_AGENT>");
+    EXPECT_EQ(lines[49], "      </SITE>");
+    EXPECT_EQ(lines[50], "   </GROUP>");
+    EXPECT_EQ(lines[51], "</DATA>");
 }
 
 TEST(ProjectFile, EmptyProjectIsOneLine) {
@@ -158,6 +164,9 @@ TEST(ProjectFile, EverySettingSurvivesASaveAndALoad) {
     EXPECT_EQ(site.m_url, "http://www.example.com/docs/?a=1&b=>2");
     EXPECT_TRUE(site.m_pageRequisites);
     EXPECT_FALSE(site.m_requisitesAnyServer);
+    EXPECT_TRUE(site.m_runScripts);
+    EXPECT_TRUE(site.m_snapshotPages);
+    EXPECT_EQ(site.m_scriptTime, 12);
     EXPECT_TRUE(site.m_headProbe);
     EXPECT_TRUE(site.m_exactNames);
     EXPECT_TRUE(site.m_useUrls);

@@ -1,0 +1,33 @@
+#include "model/script_queue.h"
+
+void CScriptQueue::Clear() {
+    std::lock_guard lock(m_mutex);
+    m_waiting.clear();
+    m_done = 0;
+    m_cut = 0;
+}
+
+void CScriptQueue::Add(const CUrl& address, std::string localPath) {
+    std::lock_guard lock(m_mutex);
+    m_waiting.push_back({CPackedAddress(address), std::move(localPath)});
+}
+
+std::optional<CScriptPage> CScriptQueue::Next() {
+    std::lock_guard lock(m_mutex);
+    if (m_waiting.empty())
+        return std::nullopt;
+    Entry entry = std::move(m_waiting.front());
+    m_waiting.pop_front();
+    return CScriptPage{entry.address.Unpack(), std::move(entry.localPath)};
+}
+
+std::size_t CScriptQueue::Waiting() const {
+    std::lock_guard lock(m_mutex);
+    return m_waiting.size();
+}
+
+void CScriptQueue::NoteDone(bool cut) {
+    ++m_done;
+    if (cut)
+        ++m_cut;
+}

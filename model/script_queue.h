@@ -1,0 +1,43 @@
+#pragma once
+// CScriptQueue: the stored pages of a crawl that wait for their scripts to be run, and
+// how many the script runner has done. Workers add pages as they store them, the runner
+// takes them one at a time, and the views read the counts; one lock covers the list.
+
+#include <atomic>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "model/packed_address.h"
+
+struct CScriptPage {
+    std::unique_ptr<CUrl> address;
+    std::string localPath; // the page's stored file
+};
+
+class CScriptQueue {
+public:
+    // A new crawl: no page waits and none is counted.
+    void Clear();
+    void Add(const CUrl& address, std::string localPath);
+    // The first waiting page; nothing when none waits.
+    std::optional<CScriptPage> Next();
+    std::size_t Waiting() const;
+    // A page the runner ended; cut: its time ran out before it settled.
+    void NoteDone(bool cut);
+    int Done() const { return m_done.load(); }
+    int Cut() const { return m_cut.load(); }
+
+private:
+    struct Entry {
+        CPackedAddress address;
+        std::string localPath;
+    };
+    mutable std::mutex m_mutex;
+    std::deque<Entry> m_waiting;
+    std::atomic<int> m_done{0};
+    std::atomic<int> m_cut{0};
+};
