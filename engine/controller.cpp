@@ -94,6 +94,7 @@ void CController::SetState(int state) {
     if (m_state.load() == kControllerQuitting)
         return;
     m_state = state;
+    m_scripts.SetPaused(state == kControllerPaused);
     // Time spent paused is not the crawl's running time.
     if (CSite* site = m_currentSite.load()) {
         if (state == kControllerPaused)
@@ -149,6 +150,7 @@ void CController::BeginCrawl(CSite& site) {
     m_session.SetOptions(options);
     m_session.Gate().Reset();
     site.StartCrawl();
+    m_scripts.Begin(site);
     // A crawl given no cookies keeps none and sends none, as before cookies existed.
     std::shared_ptr<CCookieJar> jar;
     if (site.LoginGuard().Active()) {
@@ -276,6 +278,7 @@ void CController::Dispatch() {
         return;
     if (CheckLimits())
         return;
+    m_scripts.Wake();
     while (!m_idleWorkers.empty()) {
         CSite* site = m_currentSite.load();
         std::unique_ptr<CUrl> address = site != nullptr ? site->NextPending() : nullptr;
@@ -292,11 +295,18 @@ void CController::Dispatch() {
         // WM_WORKER_DONE when it ends and WM_DISPATCH when it queues new addresses.
         if (!m_busyWorkers.empty())
             return;
+        // The script runner may still find files: it posts WM_DISPATCH after each page.
+        if (site != nullptr && m_scripts.Busy(*site))
+            return;
+        // What the runner queued as it ended its last page.
+        if (site != nullptr && site->PendingCount() != 0)
+            continue;
         if (site != nullptr && !site->StopReason().empty()) {
             StopSite(site);
             return;
         }
         bool failed = false;
+        m_scripts.End();
         if (site != nullptr) {
             MendStoredLinks(*site);
             KeepCookies(*site);
@@ -358,6 +368,7 @@ void CController::StopSite(CSite* site) {
         return;
     if (site == m_currentSite.load()) {
         WaitForWorkers();
+        m_scripts.End();
         // A stopped copy is mended as far as it goes; on the way out the next crawl does it.
         if (m_state.load() != kControllerQuitting)
             MendStoredLinks(*site);

@@ -12,6 +12,8 @@
 
 #include "engine/http_session.h"
 #include "engine/message_thread.h"
+#include "engine/page_renderer.h"
+#include "engine/script_runner.h"
 
 class CEngineUi;
 class CSite;
@@ -45,6 +47,11 @@ public:
     // Whether a crawl whose login expired pauses, so that the user can log in again and
     // resume (the window), or stops (the command line, which cannot log in again).
     void SetPauseWhenLoginExpires(bool pause) { m_session.SetPauseWhenLoginExpires(pause); }
+
+    // How sites that run their pages' scripts get a browser; set before crawls start.
+    void SetPageRendererFactory(PageRendererFactory factory) {
+        m_scripts.SetFactory(std::move(factory));
+    }
 
 protected:
     void HandleMessage(const CMessage& message) override;
@@ -92,4 +99,5 @@ private:
     std::deque<CSite*> m_siteQueue;
     // Every worker thread, alive or told to quit; the controller joins them.
     std::vector<std::unique_ptr<CWorker>> m_workers;
+    CScriptRunner m_scripts{*this};
 };

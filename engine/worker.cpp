@@ -674,6 +674,11 @@ int CWorker::ScanAndSave(FetchState& state) {
     if (state.scan && state.site.ExactNames())
         state.site.IndexLinks(state.address, links, linksWritten);
     CountChange(state, state.bodyStored);
+    // The site's own pages, stored or kept, have their scripts run for what they load.
+    if (state.html && state.site.RunsScripts() &&
+        state.site.RefusalOf(state.address) != LinkRefusal::OtherServer)
+        state.site.ScriptQueue().Add(state.address, state.localPath,
+                                     {0, state.lastModified, state.etag, state.kind});
     return kFetchDone;
 }
 
@@ -703,7 +708,7 @@ void CWorker::Record(FetchState& state) {
     CCopyRecord record;
     record.fileTicks = stored->time_since_epoch().count();
     record.lastModified = state.lastModified;
-    record.etag = std::move(state.etag);
+    record.etag = state.etag;
     record.kind = state.kind;
     state.site.RecordCopy(state.localPath, std::move(record));
 }

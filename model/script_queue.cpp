@@ -3,13 +3,17 @@
 void CScriptQueue::Clear() {
     std::lock_guard lock(m_mutex);
     m_waiting.clear();
+    m_open = false;
     m_done = 0;
     m_cut = 0;
 }
 
-void CScriptQueue::Add(const CUrl& address, std::string localPath) {
+bool CScriptQueue::Add(const CUrl& address, std::string localPath, CCopyRecord record) {
+    if (!m_open.load())
+        return false;
     std::lock_guard lock(m_mutex);
-    m_waiting.push_back({CPackedAddress(address), std::move(localPath)});
+    m_waiting.push_back({CPackedAddress(address), std::move(localPath), std::move(record)});
+    return true;
 }
 
 std::optional<CScriptPage> CScriptQueue::Next() {
@@ -18,7 +22,7 @@ std::optional<CScriptPage> CScriptQueue::Next() {
         return std::nullopt;
     Entry entry = std::move(m_waiting.front());
     m_waiting.pop_front();
-    return CScriptPage{entry.address.Unpack(), std::move(entry.localPath)};
+    return CScriptPage{entry.address.Unpack(), std::move(entry.localPath), std::move(entry.record)};
 }
 
 std::size_t CScriptQueue::Waiting() const {

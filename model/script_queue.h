@@ -11,18 +11,25 @@
 #include <optional>
 #include <string>
 
+#include "model/copy_records.h"
 #include "model/packed_address.h"
 
 struct CScriptPage {
     std::unique_ptr<CUrl> address;
     std::string localPath; // the page's stored file
+    // What the server said of the page, for a snapshot that replaces the file.
+    CCopyRecord record;
 };
 
 class CScriptQueue {
 public:
-    // A new crawl: no page waits and none is counted.
+    // A new crawl: no page waits, none is counted, and the queue is closed.
     void Clear();
-    void Add(const CUrl& address, std::string localPath);
+    // Pages are taken only while a script runner serves the crawl.
+    void Open(bool open) { m_open = open; }
+    bool IsOpen() const { return m_open.load(); }
+    // False, with nothing queued, while the queue is closed.
+    bool Add(const CUrl& address, std::string localPath, CCopyRecord record);
     // The first waiting page; nothing when none waits.
     std::optional<CScriptPage> Next();
     std::size_t Waiting() const;
@@ -35,9 +42,11 @@ private:
     struct Entry {
         CPackedAddress address;
         std::string localPath;
+        CCopyRecord record;
     };
     mutable std::mutex m_mutex;
     std::deque<Entry> m_waiting;
+    std::atomic<bool> m_open{false};
     std::atomic<int> m_done{0};
     std::atomic<int> m_cut{0};
 };
