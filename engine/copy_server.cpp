@@ -36,6 +36,35 @@ void SendFile(const fs::path& path, httplib::Response& response) {
             return true;
         });
 }
+
+// The first folder of the path of the page that asked ("/h" of
+// "http://127.0.0.1:8000/h/docs/a.html"); empty when there is none.
+std::string RefererFolder(std::string_view referer) {
+    const auto scheme = referer.find("://");
+    if (scheme == std::string_view::npos)
+        return {};
+    const auto path = referer.find('/', scheme + 3);
+    if (path == std::string_view::npos)
+        return {};
+    const auto end = referer.find_first_of("/?#", path + 1);
+    if (end == std::string_view::npos || referer[end] != '/')
+        return {};
+    return std::string(referer.substr(path, end - path));
+}
+
+// Scripts ask for root-relative addresses ("/assets/app.js") that the copy keeps below
+// their server's folder: a file the root lacks is looked for in the folder of the page
+// that asked, and the browser is sent there, so that what it loads next resolves there too.
+CServedFile FindBelowRefererFolder(const fs::path& root, const httplib::Request& request) {
+    const std::string folder = RefererFolder(request.get_header_value("Referer"));
+    if (folder.empty() || folder == "/." || folder == "/.." ||
+        request.path.starts_with(folder + "/"))
+        return {};
+    const std::string moved = folder + request.path;
+    if (FindServedFile(root, moved).kind != CServedFile::Kind::File)
+        return {};
+    return {CServedFile::Kind::Redirect, ToFsPath(moved)};
+}
 } // namespace
 
 struct CCopyServer::Impl {
@@ -59,7 +88,9 @@ bool CCopyServer::Start(const fs::path& folder, int port, std::string& error) {
     }
     httplib::Server& server = m_impl->server;
     server.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
-        const CServedFile found = FindServedFile(m_impl->root, request.path);
+        CServedFile found = FindServedFile(m_impl->root, request.path);
+        if (found.kind == CServedFile::Kind::NotFound)
+            found = FindBelowRefererFolder(m_impl->root, request);
         switch (found.kind) {
         case CServedFile::Kind::File:
             SendFile(found.path, response);

@@ -73,6 +73,18 @@ TEST(CopyServer, ServesTheCopysFilesWithTheirTypesAndNothingElse) {
         EXPECT_EQ(folder->status, 302);
         EXPECT_EQ(folder->get_header_value("Location"), sent);
     }
+    // A root-relative address a script of the copy asks for is found below the server
+    // folder of the page that asked; only a file there counts.
+    const httplib::Headers fromPage{{"Referer", "http://127.0.0.1/h/search/page.html"}};
+    const auto moved = client.Get("/search/index.json", fromPage);
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(moved->status, 302);
+    EXPECT_EQ(moved->get_header_value("Location"), "/h/search/index.json");
+    for (const char* path : {"/missing.json", "/secret.txt", "/../secret.txt", "/empty/"}) {
+        const auto refused = client.Get(path, fromPage);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, 404) << path;
+    }
     const auto whole = client.Get("/h/big.bin");
     ASSERT_TRUE(whole);
     EXPECT_EQ(whole->body, big);
