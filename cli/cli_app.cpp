@@ -102,8 +102,7 @@ void AddScriptOptions(CLI::App& app, ScriptOptions& options, const std::string& 
                  "Store each page as the browser shows it once its scripts ran, instead of the "
                  "HTML the server sent; runs the scripts too");
     AddOptional(app, "--script-time", options.seconds,
-                "Seconds each page's scripts may run, " + std::to_string(kMinScriptSeconds) +
-                    " to " + std::to_string(kMaxScriptSeconds) + " (default: " + defaultTime + ")")
+                "Seconds each page's scripts may run (default: " + defaultTime + ")")
         ->type_name("SECONDS")
         ->check(CLI::Range(kMinScriptSeconds, kMaxScriptSeconds));
 }
