@@ -93,6 +93,20 @@ bool UseLoginOptions(const LoginOptions& login, const std::vector<CSite*>& sites
     return true;
 }
 
+// defaultTime: what the help says of the time when the option is not given.
+void AddScriptOptions(CLI::App& app, ScriptOptions& options, const std::string& defaultTime) {
+    app.add_flag("--run-scripts", options.runScripts,
+                 "Run each stored page's scripts in an offscreen browser and fetch the files "
+                 "they load (slower)");
+    app.add_flag("--snapshot", options.snapshot,
+                 "Store each page as the browser shows it once its scripts ran, instead of the "
+                 "HTML the server sent; runs the scripts too");
+    AddOptional(app, "--script-time", options.seconds,
+                "Seconds each page's scripts may run (default: " + defaultTime + ")")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(kMinScriptSeconds, kMaxScriptSeconds));
+}
+
 void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
     mirror
         .add_option("URL", options.address,
@@ -197,6 +211,7 @@ void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
                   "Fetch only the files the copy lacks (deleted, failed or never fetched) that "
                   "the rules admit; the files it has are read from disk, not asked for again")
         ->excludes(fresh);
+    AddScriptOptions(mirror, options.scripts, "5");
 }
 
 bool OpenProject(CProject& project, const std::string& path, std::ostream& err) {
@@ -221,9 +236,9 @@ int RunMirror(const MirrorOptions& options, const LoginOptions& login, const std
 }
 
 int RunProject(const std::string& path, const std::vector<std::string>& groups,
-               const std::vector<std::string>& siteNames, const LoginOptions& login,
-               const std::string& sitesDir, const CrawlOutput& output, std::ostream& out,
-               std::ostream& err) {
+               const std::vector<std::string>& siteNames, const ScriptOptions& scripts,
+               const LoginOptions& login, const std::string& sitesDir, const CrawlOutput& output,
+               std::ostream& out, std::ostream& err) {
     // The project is read only: nothing here ever saves it.
     CProject project;
     if (!OpenProject(project, path, err))
@@ -244,6 +259,8 @@ int RunProject(const std::string& path, const std::vector<std::string>& groups,
     }
     if (!UseLoginOptions(login, *sites, err))
         return kExitUsage;
+    for (CSite* site : *sites)
+        ApplyScriptOptions(scripts, *site);
     return RunCrawl(*sites, sitesDir, output, out, err, false, &login);
 }
 
@@ -286,9 +303,13 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
         ->allow_extra_args(false);
     run->add_option("--site", siteNames, "Mirror the site of this name (repeatable)")
         ->allow_extra_args(false);
+    ScriptOptions runScripts;
+    AddScriptOptions(*run, runScripts, "each site's own");
     AddLoginOptions(*run, login);
     AddOutputOptions(*run, output, sitesDir);
-    run->footer("Without --group or --site every site of the project is mirrored.\n" +
+    run->footer("Without --group or --site every site of the project is mirrored. --run-scripts, "
+                "--snapshot and --script-time hold for this run only; the project keeps its "
+                "settings.\n" +
                 std::string(kExitCodesText));
 
     std::string listPath;
@@ -328,7 +349,8 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     if (mirror->parsed())
         return RunMirror(mirrorOptions, login, sitesDir, output, out, err);
     if (run->parsed())
-        return RunProject(projectPath, groups, siteNames, login, sitesDir, output, out, err);
+        return RunProject(projectPath, groups, siteNames, runScripts, login, sitesDir, output, out,
+                          err);
     if (serve->parsed())
         return ServeCopy(ToFsPath(serveFolder), servePort, out, err);
     CProject project;

@@ -86,6 +86,9 @@ public:
         figures.errors = site->m_errorsTotal.load();
         figures.bytesPerSecond = m_rate.Sample(site->m_bytesTotal.load(), now);
         figures.elapsedSeconds = Seconds(m_started.at(site), now);
+        figures.runsScripts = site->RunsScripts();
+        figures.scriptsDone = site->ScriptQueue().Done();
+        figures.scriptsWaiting = site->ScriptQueue().Waiting();
         const std::string line = FormatProgressLine(figures);
         if (m_output.errIsTerminal) {
             m_err << '\r' << FitToWidth(line, m_output.terminalColumns) << kClearToEnd

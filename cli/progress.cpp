@@ -23,11 +23,16 @@ std::string OneDecimal(double value) {
 std::string FormatProgressLine(const ProgressFigures& figures) {
     const auto known =
         static_cast<std::size_t>(figures.filesDone) + figures.pending + figures.inProgress;
-    return figures.siteName + ": " + std::to_string(figures.filesDone) + " of " +
-           Counted(static_cast<std::int64_t>(known), "file", "files") + ", " +
-           std::to_string(figures.pending) + " queued, " +
-           Counted(figures.errors, "error", "errors") + ", " + FormatRate(figures.bytesPerSecond) +
-           ", " + FormatElapsed(figures.elapsedSeconds);
+    std::string line = figures.siteName + ": " + std::to_string(figures.filesDone) + " of " +
+                       Counted(static_cast<std::int64_t>(known), "file", "files") + ", " +
+                       std::to_string(figures.pending) + " queued, " +
+                       Counted(figures.errors, "error", "errors") + ", ";
+    if (figures.runsScripts) {
+        const auto pages = static_cast<std::size_t>(figures.scriptsDone) + figures.scriptsWaiting;
+        line += "scripts: " + std::to_string(figures.scriptsDone) + " of " +
+                Counted(static_cast<std::int64_t>(pages), "page", "pages") + ", ";
+    }
+    return line + FormatRate(figures.bytesPerSecond) + ", " + FormatElapsed(figures.elapsedSeconds);
 }
 
 std::string FitToWidth(std::string line, int columns) {

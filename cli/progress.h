@@ -20,10 +20,16 @@ struct ProgressFigures {
     int errors = 0;
     double bytesPerSecond = 0;
     double elapsedSeconds = 0;
+    // Only for a site that runs its pages' scripts.
+    bool runsScripts = false;
+    int scriptsDone = 0;
+    std::size_t scriptsWaiting = 0;
 };
 
 // "Example: 12 of 40 files, 27 queued, 1 error, 34.5 K/s, 0:12". Files known are the
-// files done plus those pending and in progress.
+// files done plus those pending and in progress. A site that runs scripts shows the pages
+// done of those known after the errors, where a narrow terminal does not cut them off:
+// "..., 1 error, scripts: 3 of 10 pages, 34.5 K/s, 0:12".
 std::string FormatProgressLine(const ProgressFigures& figures);
 
 // The line cut to fit a terminal of the given width, leaving the last column free so

@@ -162,6 +162,15 @@ std::optional<std::int64_t> ParseByteSize(std::string_view text) {
     return value << shift;
 }
 
+void ApplyScriptOptions(const ScriptOptions& options, CSite& site) {
+    if (options.runScripts)
+        site.m_runScripts = true;
+    if (options.snapshot)
+        site.m_snapshotPages = true;
+    if (options.seconds)
+        site.m_scriptTime = *options.seconds;
+}
+
 std::unique_ptr<CSite> BuildMirrorSite(const MirrorOptions& options, std::string& error) {
     const auto address = NormaliseStartAddress(options.address, error);
     if (!address)
@@ -192,6 +201,12 @@ std::unique_ptr<CSite> BuildMirrorSite(const MirrorOptions& options, std::string
     }
     if (options.excludeFiles && !options.files) {
         error = "--exclude-files needs the list of file names to exclude (--files)";
+        return nullptr;
+    }
+
+    const ScriptOptions& scripts = options.scripts;
+    if (scripts.seconds && !scripts.runScripts && !scripts.snapshot) {
+        error = "--script-time needs --run-scripts or --snapshot";
         return nullptr;
     }
 
@@ -297,5 +312,6 @@ std::unique_ptr<CSite> BuildMirrorSite(const MirrorOptions& options, std::string
     site->m_obeyRobots = !options.noRobots;
     site->m_downloadChanges = !options.fresh;
     site->m_exactNames = !options.classicNames;
+    ApplyScriptOptions(scripts, *site);
     return site;
 }

@@ -13,6 +13,13 @@
 
 class CSite;
 
+// Running each stored page's scripts in an offscreen browser, for mirror and run alike.
+struct ScriptOptions {
+    bool runScripts = false;
+    bool snapshot = false;
+    std::optional<int> seconds;
+};
+
 struct MirrorOptions {
     std::string address;
     std::string name; // empty: derived from the start address's host
@@ -50,6 +57,7 @@ struct MirrorOptions {
     bool spanHosts = false;
     // One file per path, as before addresses were kept apart.
     bool classicNames = false;
+    ScriptOptions scripts;
 };
 
 // The ranges the site dialog accepts, shared by the option checks and the help text.
@@ -58,6 +66,8 @@ inline constexpr int kMaxLevels = 9999;
 inline constexpr int kMaxRetries = 999;
 inline constexpr int kMaxTimeoutSeconds = 999999;
 inline constexpr int kMaxTimeMinutes = 999999;
+inline constexpr int kMinScriptSeconds = 1;
+inline constexpr int kMaxScriptSeconds = 600;
 
 // A start address as the site dialog would keep it: trimmed, and "http://" put in
 // front when no scheme is written. Fails for a scheme other than http or https and for
@@ -81,6 +91,10 @@ std::string NormaliseAddressList(std::span<const std::string> values);
 // A byte count: digits, optionally followed by K, M or G (either case) for 1024,
 // 1024² or 1024³ bytes. Empty for anything else, including an overflow.
 std::optional<std::int64_t> ParseByteSize(std::string_view text);
+
+// Gives the site what the options ask for and leaves the rest as the site has it, so that
+// `run` keeps a project's own script settings unless an option says otherwise.
+void ApplyScriptOptions(const ScriptOptions& options, CSite& site);
 
 // The site that `mirror` crawls, or null with error set. By default the crawl stays on
 // the start address's server (restrict servers on, that host as the only entry).

@@ -86,6 +86,11 @@ CQuarnView::CQuarnView(QWidget* parent) : QWidget(parent) {
     m_errors = Value("errors", QString(), m_siteArea);
     m_quarning = Value("quarning", QString(), m_siteArea);
     m_queued = Value("queued", QString(), m_siteArea);
+    // Its own line: the text is longer than a figure's room.
+    m_scripts = new QLabel(m_siteArea);
+    m_scripts->setObjectName(QStringLiteral("scripts"));
+    KeepWidth(m_scripts, QString());
+    m_scripts->hide();
 
     m_workersBar = new CProgressCtrlEx(m_siteArea);
     m_workersBar->setObjectName(QStringLiteral("workersBar"));
@@ -113,13 +118,14 @@ CQuarnView::CQuarnView(QWidget* parent) : QWidget(parent) {
     pair(4, 2, QStringLiteral("Errors:"), m_errors);
     pair(5, 0, QStringLiteral("Quarning:"), m_quarning);
     pair(5, 2, QStringLiteral("Queued:"), m_queued);
+    grid->addWidget(m_scripts, 6, 0, 1, 4);
 
     auto* workers = new QHBoxLayout;
     workers->addWidget(Caption(QStringLiteral("Idle"), m_siteArea));
     workers->addWidget(m_workersBar, 1);
     workers->addWidget(Caption(QStringLiteral("Active"), m_siteArea));
-    grid->addLayout(workers, 6, 0, 1, 4);
-    grid->addWidget(m_speedGraph, 7, 0, 1, 4);
+    grid->addLayout(workers, 7, 0, 1, 4);
+    grid->addWidget(m_speedGraph, 8, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 
@@ -208,6 +214,8 @@ void CQuarnView::Show(const StatusFigures& figures) {
     Put(m_errors, figures.errors);
     Put(m_quarning, figures.quarning);
     Put(m_queued, figures.queued);
+    Put(m_scripts, figures.scripts);
+    m_scripts->setVisible(!figures.scripts.isEmpty());
     Put(m_amount, figures.amount);
     Put(m_elapsed, figures.elapsed);
     Put(m_rate, figures.rate);

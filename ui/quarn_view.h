@@ -61,6 +61,7 @@ private:
     QLabel* m_errors = nullptr;
     QLabel* m_quarning = nullptr;
     QLabel* m_queued = nullptr;
+    QLabel* m_scripts = nullptr; // shown only for a site that runs scripts
     CProgressCtrlEx* m_workersBar = nullptr;
     CStripChart* m_speedGraph = nullptr;
 

@@ -67,6 +67,17 @@ std::int64_t ElapsedSeconds(int siteState, std::int64_t startTime, std::int64_t 
     return std::max<std::int64_t>(0, until - startTime - pausedSeconds);
 }
 
+QString ScriptsText(bool runsScripts, int done, std::size_t waiting, int cut) {
+    if (!runsScripts)
+        return {};
+    const auto pages = static_cast<std::int64_t>(done) + static_cast<std::int64_t>(waiting);
+    QString text = QStringLiteral("Scripts: ") + Count(done) + QStringLiteral(" of ") +
+                   Count(pages) + (pages == 1 ? QStringLiteral(" page") : QStringLiteral(" pages"));
+    if (cut > 0)
+        text += QStringLiteral(", ") + Count(cut) + QStringLiteral(" cut at the time limit");
+    return text;
+}
+
 int GraphScale(const std::array<int, CSpeedHistory::kSize>& graph, int shownBars) {
     const auto shown = static_cast<std::ptrdiff_t>(std::clamp(shownBars, 0, CSpeedHistory::kSize));
     const auto largest = std::max_element(graph.end() - shown, graph.end());
@@ -89,6 +100,9 @@ StatusFigures ComputeStatusFigures(const CSite& site, std::int64_t now,
     figures.quarning = Count(static_cast<std::int64_t>(site.InProgressCount()));
     figures.queued = Count(static_cast<std::int64_t>(site.PendingCount()));
     figures.amount = AmountText(bytes);
+    const CScriptQueue& scripts = site.ScriptQueue();
+    figures.scripts =
+        ScriptsText(site.RunsScripts(), scripts.Done(), scripts.Waiting(), scripts.Cut());
 
     const std::int64_t seconds =
         ElapsedSeconds(state, start, site.m_endTime.load(), now, site.PausedSeconds(now));

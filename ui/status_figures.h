@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "model/speed_history.h"
@@ -33,6 +34,8 @@ struct StatusFigures {
     QString errors;
     QString quarning;
     QString queued;
+    // Empty for a site that does not run its pages' scripts.
+    QString scripts;
     // The speed graph's input, oldest sample first.
     std::array<int, CSpeedHistory::kSize> graph{};
     int workersUpper = 0;
@@ -53,6 +56,10 @@ QString RateText(int siteState, std::int64_t bytesTotal, std::int64_t elapsedSec
 // it spent paused.
 std::int64_t ElapsedSeconds(int siteState, std::int64_t startTime, std::int64_t endTime,
                             std::int64_t now, std::int64_t pausedSeconds = 0);
+
+// "Scripts: 3 of 10 pages", the pages known being those done and those waiting, with
+// ", 1 cut at the time limit" when any were; empty when the site does not run scripts.
+QString ScriptsText(bool runsScripts, int done, std::size_t waiting, int cut);
 
 // The speed graph's top: the largest of the newest shownBars values, so that a fast link
 // does not fill the graph solid, but never below kGraphFloor, so that a trickle does not

@@ -65,6 +65,9 @@ TEST(CliArguments, BadInputExitsWithTwoAndSaysWhy) {
         {{"mirror", "example.com", "--header", "Bad name: x"}, "--header"},
         {{"mirror", "example.com", "--header", "X-A: b\r\nHost: evil"}, "--header"},
         {{"mirror", "example.com", "--cookies", "/no/such/cookies.txt"}, "/no/such/cookies.txt"},
+        {{"mirror", "example.com", "--run-scripts", "--script-time", "0"}, "1 to 600"},
+        {{"mirror", "example.com", "--snapshot", "--script-time=601"}, "1 to 600"},
+        {{"run", "sites.xml", "--script-time", "5s"}, "--script-time"},
         {{"run"}, "PROJECT"},
         {{"list", "a.xml", "b.xml"}, "b.xml"},
     };
@@ -90,6 +93,8 @@ TEST(CliArguments, VersionAndHelpGoToStandardOutput) {
     EXPECT_TRUE(Contains(result.out, "--span-hosts")) << result.out;
     EXPECT_TRUE(Contains(result.out, "HOST=1")) << result.out;
     EXPECT_TRUE(result.err.empty());
+    for (const char* command : {"mirror", "run"})
+        EXPECT_TRUE(Contains(RunCliCaptured({command, "--help"}).out, "--snapshot")) << command;
 }
 
 class CliProject : public ::testing::Test {

@@ -27,6 +27,17 @@ TEST(ProgressLine, CountsFilesKnownAsDonePendingAndInProgress) {
     EXPECT_EQ(FormatProgressLine(figures), "A: 1 of 1 file, 0 queued, 0 errors, 0.0 K/s, 0:00");
 }
 
+TEST(ProgressLine, CountsScriptPagesOnlyForASiteThatRunsThem) {
+    ProgressFigures figures;
+    figures.siteName = "A";
+    figures.scriptsDone = 3;
+    figures.scriptsWaiting = 7;
+    EXPECT_EQ(FormatProgressLine(figures), "A: 0 of 0 files, 0 queued, 0 errors, 0.0 K/s, 0:00");
+    figures.runsScripts = true;
+    EXPECT_EQ(FormatProgressLine(figures),
+              "A: 0 of 0 files, 0 queued, 0 errors, scripts: 3 of 10 pages, 0.0 K/s, 0:00");
+}
+
 TEST(ProgressLine, IsCutToLeaveTheLastColumnFree) {
     EXPECT_EQ(FitToWidth("abcdef", 4), "abc");
     EXPECT_EQ(FitToWidth("abc", 4), "abc");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 
 #include "cli/site_options.h"
 #include "model/address_pattern.h"
@@ -219,6 +220,26 @@ TEST(MirrorSite, PageRequisitesAreOnAndTheHeadProbeOffUnlessAskedOtherwise) {
     EXPECT_FALSE(site->m_requisitesAnyServer);
     EXPECT_TRUE(site->m_headProbe);
     EXPECT_FALSE(site->m_obeyRobots);
+}
+
+TEST(MirrorSite, ScriptOptionsReachTheSiteAndATimeForNoScriptsIsRefused) {
+    auto options = Options("example.com");
+    options.scripts = {.runScripts = false, .snapshot = false, .seconds = 10};
+    EXPECT_NE(BuildError(options).find("--script-time"), std::string::npos);
+    options.scripts.snapshot = true;
+    const auto site = Build(options);
+    ASSERT_TRUE(site);
+    EXPECT_EQ(std::tuple(site->m_runScripts, site->m_snapshotPages, site->m_scriptTime),
+              std::tuple(false, true, 10));
+}
+
+TEST(ProjectSiteScripts, KeepWhatNoOptionChanges) {
+    CSite site("Example");
+    site.m_runScripts = true;
+    site.m_scriptTime = 9;
+    ApplyScriptOptions({.runScripts = false, .snapshot = true, .seconds = {}}, site);
+    EXPECT_EQ(std::tuple(site.m_runScripts, site.m_snapshotPages, site.m_scriptTime),
+              std::tuple(true, true, 9));
 }
 
 TEST(MirrorSite, SizeBoundsLeaveTheOtherSideOpen) {

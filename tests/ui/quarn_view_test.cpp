@@ -94,6 +94,7 @@ TEST_F(QuarnView, ShowsASitePickedInTheTreeAfterTheMessageItPostsItself) {
     EXPECT_EQ(Text("amount"), QStringLiteral("0 K"));
     EXPECT_EQ(Text("complete"), QStringLiteral("0"));
     EXPECT_EQ(Text("queued"), QStringLiteral("0"));
+    EXPECT_EQ(Text("scripts"), QString()); // the site runs none
     EXPECT_EQ(WorkersBar()->GetPos(), 0);
     EXPECT_FALSE(view.IsRefreshing());
 
@@ -175,9 +176,14 @@ TEST_F(QuarnView, GrowingFiguresAndALongNameDoNotWidenThePane) {
     site.m_filesTotal = 1'234'567'890;
     site.m_errorsTotal = 987'654'321;
     site.m_bytesTotal = std::int64_t{1} << 50;
+    site.m_snapshotPages = true;
+    for (int k = 0; k < 3; ++k)
+        site.ScriptQueue().NoteDone(true);
     view.OnViewMessage(WM_SITE_CHANGED, &site);
     layOut();
     EXPECT_EQ(Text("complete"), QStringLiteral("1,234,567,890"));
+    EXPECT_EQ(Text("scripts"), QStringLiteral("Scripts: 3 of 3 pages, 3 cut at the time limit"));
+    EXPECT_TRUE(view.findChild<QLabel*>(QStringLiteral("scripts"))->isVisible());
     EXPECT_EQ(Text("amount"), QStringLiteral("1,099,511,627,776 K"));
     EXPECT_EQ(view.minimumSizeHint().width(), least.width());
     EXPECT_EQ(view.sizeHint().width(), wanted.width());

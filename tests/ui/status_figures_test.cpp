@@ -9,6 +9,7 @@
 #include "engine/controller.h"
 #include "model/site.h"
 #include "ui/status_figures.h"
+#include "web/url.h"
 
 namespace {
 // A calendar time whose local time of day is hours:minutes:seconds.
@@ -194,6 +195,17 @@ TEST_F(StatusFiguresOfSite, GraphHoldsEverySampleOldestFirstScaledByAQuarter) {
     EXPECT_EQ(figures.graph.front(), 3);
     EXPECT_EQ(figures.graph[1], 4);
     EXPECT_EQ(figures.graph.back(), CSpeedHistory::kSize + 2);
+}
+
+TEST_F(StatusFiguresOfSite, ScriptPagesShowOnlyForASiteThatRunsScriptsWithThoseCut) {
+    site.ScriptQueue().Add(CUrl(nullptr, "http://127.0.0.1/a.html", kLinkFollowed), "a.html");
+    site.ScriptQueue().NoteDone(true);
+    EXPECT_EQ(ComputeStatusFigures(site, 0, controller).scripts, QString());
+    site.m_snapshotPages = true; // runs them too
+    EXPECT_EQ(ComputeStatusFigures(site, 0, controller).scripts,
+              QStringLiteral("Scripts: 1 of 2 pages, 1 cut at the time limit"));
+    EXPECT_EQ(ScriptsText(true, 0, 1, 0), QStringLiteral("Scripts: 0 of 1 page"));
+    EXPECT_EQ(ScriptsText(true, 1200, 34, 0), QStringLiteral("Scripts: 1,200 of 1,234 pages"));
 }
 
 TEST(StatusFigures, GraphScaleIsTheLargestShownSampleButNeverBelowTheFloor) {

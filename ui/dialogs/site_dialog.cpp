@@ -156,6 +156,9 @@ void CSiteDialog::CopyIn(const CSite& site) {
     o.m_headProbe = FlagIn(site.m_headProbe);
     o.m_obeyRobots = FlagIn(site.m_obeyRobots);
     o.m_useBrowserCookies = FlagIn(site.m_useBrowserCookies);
+    o.m_runScripts = FlagIn(site.m_runScripts);
+    o.m_snapshotPages = FlagIn(site.m_snapshotPages);
+    o.m_scriptTime = site.m_scriptTime;
 }
 
 void CSiteDialog::CopyOut(CSite& site) const {
@@ -207,6 +210,9 @@ void CSiteDialog::CopyOut(CSite& site) const {
     site.m_headProbe = FlagOut(o.m_headProbe);
     site.m_obeyRobots = FlagOut(o.m_obeyRobots);
     site.m_useBrowserCookies = FlagOut(o.m_useBrowserCookies);
+    site.m_runScripts = FlagOut(o.m_runScripts);
+    site.m_snapshotPages = FlagOut(o.m_snapshotPages);
+    site.m_scriptTime = o.m_scriptTime;
 }
 
 // The first page is built before the sheet shows, so that its controls show with it.

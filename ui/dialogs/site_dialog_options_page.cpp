@@ -2,8 +2,10 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QLabel>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "ui/artwork.h"
@@ -55,11 +57,40 @@ void CSiteDialogOptionsPage::BuildControls() {
         QStringLiteral("Log in to the site in the browser pane first; the crawl then starts "
                        "with the pane's cookies for the site's servers."));
 
+    m_runScriptsCheck = new QCheckBox(
+        QStringLiteral("&Run each page's scripts to find the files they load (slower)"), this);
+    m_runScriptsCheck->setObjectName(QStringLiteral("runScriptsCheckBox"));
+    m_snapshotPagesCheck =
+        new QCheckBox(QStringLiteral("&Store each page as the browser shows it"), this);
+    m_snapshotPagesCheck->setObjectName(QStringLiteral("snapshotPagesCheckBox"));
+    m_snapshotPagesCheck->setToolTip(
+        QStringLiteral("The page is stored as its scripts left it, instead of the HTML the "
+                       "server sent; its scripts are run for that."));
+    m_scriptTimeEdit = new CSpinEdit(this);
+    m_scriptTimeEdit->setObjectName(QStringLiteral("scriptTimeEdit"));
+    m_scriptTimeEdit->SetDigitsOnly(true);
+    m_scriptTimeLabel =
+        new QLabel(QStringLiteral("&Time for each page's scripts (seconds):"), this);
+    m_scriptTimeLabel->setBuddy(m_scriptTimeEdit);
+    // Set in under the boxes' captions, as the setting belongs to both.
+    auto* scriptTime = new QHBoxLayout;
+    scriptTime->addSpacing(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                           style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
+    scriptTime->addWidget(m_scriptTimeLabel);
+    scriptTime->addWidget(m_scriptTimeEdit);
+    scriptTime->addStretch(1);
+    for (QCheckBox* check : {m_runScriptsCheck, m_snapshotPagesCheck})
+        connect(check, &QCheckBox::toggled, this, &CSiteDialogOptionsPage::EnableScriptTime);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(box);
     layout->addWidget(m_headProbeCheck, 0, Qt::AlignLeft);
     layout->addWidget(m_obeyRobotsCheck, 0, Qt::AlignLeft);
     layout->addWidget(m_useBrowserCookiesCheck, 0, Qt::AlignLeft);
+    layout->addSpacing(8);
+    layout->addWidget(m_runScriptsCheck, 0, Qt::AlignLeft);
+    layout->addWidget(m_snapshotPagesCheck, 0, Qt::AlignLeft);
+    layout->addLayout(scriptTime);
     layout->addStretch(1);
 }
 
@@ -67,6 +98,8 @@ void CSiteDialogOptionsPage::OnInitDialog() {
     CSiteDialogPage::OnInitDialog();
     for (CSpinEdit* edit : {m_connectionTimeoutEdit, m_requestTimeoutEdit, m_retriesEdit})
         edit->SetRange(0, kSpinMax);
+    m_scriptTimeEdit->SetRange(kScriptTimeMin, kScriptTimeMax);
+    EnableScriptTime();
 }
 
 void CSiteDialogOptionsPage::DoDataExchange(CDataExchange& dx) {
@@ -76,8 +109,30 @@ void CSiteDialogOptionsPage::DoDataExchange(CDataExchange& dx) {
     dx.Check(m_headProbeCheck, m_headProbe);
     dx.Check(m_obeyRobotsCheck, m_obeyRobots);
     dx.Check(m_useBrowserCookiesCheck, m_useBrowserCookies);
+    dx.Check(m_runScriptsCheck, m_runScripts);
+    dx.Check(m_snapshotPagesCheck, m_snapshotPages);
+    if (dx.Saving() && !dx.Failed() && m_runScripts == 0 && m_snapshotPages == 0) {
+        // A greyed box cannot be corrected, so it never refuses OK: a good number is kept
+        // for later, anything else leaves the time as it was.
+        const auto typed = ParseTypedInteger(m_scriptTimeEdit->Text());
+        if (typed && *typed >= kScriptTimeMin && *typed <= kScriptTimeMax)
+            m_scriptTime = static_cast<int>(*typed);
+        return;
+    }
+    // Through a copy: a refused number must not replace the time that the greyed case
+    // above falls back on.
+    int scriptTime = m_scriptTime;
+    dx.Integer(m_scriptTimeEdit, scriptTime, kScriptTimeMin, kScriptTimeMax);
+    if (!dx.Failed())
+        m_scriptTime = scriptTime;
 }
 
 QWidget* CSiteDialogOptionsPage::FirstControl() const {
     return m_connectionTimeoutEdit;
+}
+
+void CSiteDialogOptionsPage::EnableScriptTime() {
+    const bool on = m_runScriptsCheck->isChecked() || m_snapshotPagesCheck->isChecked();
+    m_scriptTimeLabel->setEnabled(on);
+    m_scriptTimeEdit->setEnabled(on);
 }

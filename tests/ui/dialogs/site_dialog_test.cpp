@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <tuple>
 
 #include "model/file_path.h"
 #include "model/project.h"
@@ -75,6 +76,9 @@ void FillSite(CSite& site) {
     site.m_useUrls = true;
     site.m_urls = "*action=edit*=1,*returnto=*=0";
     site.m_useBrowserCookies = true;
+    site.m_runScripts = true;
+    site.m_snapshotPages = true;
+    site.m_scriptTime = 42;
 }
 
 class SiteDialogTest : public ::testing::Test {
@@ -463,6 +467,9 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         tick(sheet, "headProbeCheckBox");
         tick(sheet, "obeyRobotsCheckBox");
         tick(sheet, "useBrowserCookiesCheckBox");
+        tick(sheet, "runScriptsCheckBox");
+        tick(sheet, "snapshotPagesCheckBox");
+        Retype(Child<CSpinEdit>(sheet, "scriptTimeEdit"), QStringLiteral("45"));
         Click(sheet, "okButton");
     });
     ASSERT_EQ(result, QDialog::Accepted);
@@ -510,8 +517,10 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
         {"HEAD_PROBE", "TRUE"},
         {"OBEY_ROBOTS", "TRUE"},
         {"USE_BROWSER_COOKIES", "TRUE"},
+        {"RUN_SCRIPTS", "TRUE"},
+        {"SNAPSHOT_PAGES", "TRUE"},
+        {"SCRIPT_TIME", "45"},
         {"USER_AGENT", ""},
-        {"USE_BROWSER_COOKIES", "FALSE"},
     };
     EXPECT_EQ(edited, expected);
 
@@ -523,6 +532,40 @@ TEST_F(SiteDialogTest, EverySettingTypedIntoTheSheetSurvivesSavingAndLoadingTheP
     ASSERT_EQ(loaded.GetGroups().size(), 1u);
     ASSERT_EQ(loaded.GetGroups().front()->m_sites.size(), 1u);
     EXPECT_EQ(SettingsOf(*loaded.GetGroups().front()->m_sites.front()), edited);
+}
+
+TEST_F(SiteDialogTest, AccessKeysTickTheScriptBoxesAndTheTimeIsOpenAndCheckedOnlyWithOne) {
+    CSite site("Example");
+    MakePlain(site);
+    site.m_scriptTime = 7;
+    const int result = OnPage(site, 3, [&](CSiteDialog* sheet) {
+        auto* run = Child<QCheckBox>(sheet, "runScriptsCheckBox");
+        auto* snapshot = Child<QCheckBox>(sheet, "snapshotPagesCheckBox");
+        auto* time = Child<CSpinEdit>(sheet, "scriptTimeEdit");
+        EXPECT_FALSE(time->isEnabled());
+        // A key two controls shared would only move the focus between them.
+        for (const auto& [key, box, open] : {std::tuple{Qt::Key_R, run, true},
+                                             {Qt::Key_S, snapshot, true},
+                                             {Qt::Key_R, run, true},
+                                             {Qt::Key_S, snapshot, false},
+                                             {Qt::Key_R, run, true}}) {
+            const bool was = box->isChecked();
+            QTest::keyClick(sheet, key, Qt::AltModifier);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return box->isChecked() != was; }, 5000));
+            EXPECT_EQ(time->isEnabled(), open) << run->isChecked() << snapshot->isChecked();
+        }
+        QTest::keyClick(sheet, Qt::Key_T, Qt::AltModifier);
+        EXPECT_TRUE(HoldsFocus(time));
+        Retype(time, QStringLiteral("601"));
+        Click(sheet, "okButton");
+        EXPECT_EQ(m_messages.Last(),
+                  QStringLiteral("warning: Please enter an integer between 1 and 600."));
+        // Greyed, the box no longer stands in the way, and its bad number is not taken.
+        QTest::mouseClick(run, Qt::LeftButton);
+    });
+    ASSERT_EQ(result, QDialog::Accepted);
+    EXPECT_FALSE(site.RunsScripts());
+    EXPECT_EQ(site.m_scriptTime, 7);
 }
 
 TEST(SiteDialogContentDirectory, DoubledSeparatorsBecomeOneInASinglePass) {
