@@ -66,7 +66,7 @@ void CScriptRunner::SetPaused(bool paused) {
 
 bool CScriptRunner::Busy(const CSite& site) const {
     // In this order: the thread marks itself running before it takes a page off the queue.
-    if (site.ScriptQueue().Waiting() != 0 && site.ScriptQueue().IsOpen())
+    if (site.ScriptQueue().HasWaiting() && site.ScriptQueue().IsOpen())
         return true;
     return m_running.load();
 }
@@ -93,7 +93,7 @@ void CScriptRunner::Run() {
     while (true) {
         m_changed.wait(lock, [this] {
             return m_quit ||
-                   (m_site != nullptr && !m_paused && m_site->ScriptQueue().Waiting() != 0);
+                   (m_site != nullptr && !m_paused && m_site->ScriptQueue().HasWaiting());
         });
         if (m_quit)
             return;

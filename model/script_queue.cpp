@@ -1,9 +1,12 @@
 #include "model/script_queue.h"
 
+#include <algorithm>
+
 void CScriptQueue::Clear() {
     std::lock_guard lock(m_mutex);
     m_waiting.clear();
     m_open = false;
+    m_taken = 0;
     m_done = 0;
     m_cut = 0;
 }
@@ -22,15 +25,22 @@ std::optional<CScriptPage> CScriptQueue::Next() {
         return std::nullopt;
     Entry entry = std::move(m_waiting.front());
     m_waiting.pop_front();
+    ++m_taken;
     return CScriptPage{entry.address.Unpack(), std::move(entry.localPath), std::move(entry.record)};
 }
 
 std::size_t CScriptQueue::Waiting() const {
     std::lock_guard lock(m_mutex);
-    return m_waiting.size();
+    return m_waiting.size() + static_cast<std::size_t>(std::max(0, m_taken.load()));
+}
+
+bool CScriptQueue::HasWaiting() const {
+    std::lock_guard lock(m_mutex);
+    return !m_waiting.empty();
 }
 
 void CScriptQueue::NoteDone(bool cut) {
+    --m_taken;
     ++m_done;
     if (cut)
         ++m_cut;

@@ -32,7 +32,10 @@ public:
     bool Add(const CUrl& address, std::string localPath, CCopyRecord record);
     // The first waiting page; nothing when none waits.
     std::optional<CScriptPage> Next();
+    // Pages that wait, and the one the runner has taken and not yet ended.
     std::size_t Waiting() const;
+    // Whether a page waits to be taken.
+    bool HasWaiting() const;
     // A page the runner ended; cut: its time ran out before it settled.
     void NoteDone(bool cut);
     int Done() const { return m_done.load(); }
@@ -47,6 +50,7 @@ private:
     mutable std::mutex m_mutex;
     std::deque<Entry> m_waiting;
     std::atomic<bool> m_open{false};
+    std::atomic<int> m_taken{0}; // taken and not yet done
     std::atomic<int> m_done{0};
     std::atomic<int> m_cut{0};
 };
