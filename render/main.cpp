@@ -20,11 +20,11 @@ int main(int argc, char* argv[]) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // No screen is ever seen; an offscreen view that counted as hidden would have its
-    // timers and animation frames slowed.
-    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-                "--disable-gpu --disable-renderer-backgrounding "
-                "--disable-background-timer-throttling --disable-backgrounding-occluded-windows");
+    // timers and animation frames slowed. Flags the user set come first and are kept.
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    flags += " --disable-gpu --disable-renderer-backgrounding"
+             " --disable-background-timer-throttling --disable-backgrounding-occluded-windows";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quarn-render"));

@@ -121,10 +121,10 @@ void CRenderService::Send(const std::string& bytes) {
         const ssize_t wrote = write(m_answerFd, bytes.data() + sent, bytes.size() - sent);
         if (wrote < 0 && errno == EINTR)
             continue;
-        if (wrote <= 0) {
-            QCoreApplication::quit();
-            return;
-        }
+        // The engine is gone: nobody is left to answer, and the input thread must not
+        // outlive the objects it posts to.
+        if (wrote <= 0)
+            _exit(0);
         sent += static_cast<std::size_t>(wrote);
     }
 }
