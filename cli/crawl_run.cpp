@@ -15,6 +15,7 @@
 #include "engine/controller.h"
 #include "engine/http_session.h"
 #include "engine/messages.h"
+#include "engine/render_process.h"
 #include "model/shared_text.h"
 #include "model/site.h"
 
@@ -202,6 +203,7 @@ int RunCrawl(const std::vector<CSite*>& sites, const std::filesystem::path& site
     CInterruptScope interrupt;
     CCrawlMonitor monitor(sites, output, err);
     CController controller(ui);
+    controller.SetPageRendererFactory(RenderProcessFactory());
     controller.Start();
     for (CSite* site : sites)
         controller.Post(WM_START_SITE, reinterpret_cast<MessageParam>(site),

@@ -327,3 +327,12 @@ std::string FindRenderProgram() {
         return {};
     return beside.string();
 }
+
+PageRendererFactory RenderProcessFactory() {
+    return []() -> std::unique_ptr<IPageRenderer> {
+        std::string program = FindRenderProgram();
+        if (program.empty())
+            return nullptr;
+        return std::make_unique<CRenderProcess>(std::move(program));
+    };
+}

@@ -70,3 +70,7 @@ private:
 // The helper program: $QUARN_RENDER when set, else quarn-render beside the running
 // program; empty when there is none.
 std::string FindRenderProgram();
+
+// Renderers running quarn-render, as FindRenderProgram finds it when a crawl begins; none
+// when it cannot be found.
+PageRendererFactory RenderProcessFactory();

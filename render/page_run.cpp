@@ -8,11 +8,12 @@
 #include "render/request_recorder.h"
 
 namespace {
-constexpr int kScrollStepMs = 100;
-// Endless pages grow as they scroll; the limit would end them, this ends them sooner.
-constexpr int kMaxScrollSteps = 100;
+constexpr int kScrollStepMs = 50;
+// A screen at a time for the first screens, where lazy images usually are; then one jump to
+// the end, so that a long page (or an endless one, which grows as it scrolls) costs no more.
+constexpr int kMaxScrollSteps = 40;
 // No new address for this long after the last scroll: the page has settled.
-constexpr qint64 kQuietMs = 500;
+constexpr qint64 kQuietMs = 400;
 // A page whose own scripts hold its thread never answers; its document is then left out.
 constexpr int kDocumentWaitMs = 2000;
 
@@ -23,6 +24,11 @@ const char kScrollScript[] = R"((function () {
   var h = window.innerHeight || 900;
   window.scrollBy(0, h);
   return window.scrollY + h >= e.scrollHeight - 2;
+})())";
+
+const char kScrollToEndScript[] = R"((function () {
+  var e = document.scrollingElement || document.documentElement;
+  if (e) window.scrollTo(0, e.scrollHeight);
 })())";
 
 const char kDocumentScript[] = R"((function () {
@@ -82,7 +88,12 @@ void CPageRun::ScrollStep() {
                               if (!self || self->m_finished)
                                   return;
                               self->m_scrollPending = false;
-                              if (atEnd.toBool() || ++self->m_scrollSteps >= kMaxScrollSteps) {
+                              const bool last = ++self->m_scrollSteps >= kMaxScrollSteps;
+                              if (last && !atEnd.toBool())
+                                  self->m_page->runJavaScript(
+                                      QString::fromLatin1(kScrollToEndScript),
+                                      QWebEngineScript::ApplicationWorld);
+                              if (atEnd.toBool() || last) {
                                   self->m_scroll.stop();
                                   self->m_sinceScrolled.start();
                                   self->m_quiet.start();

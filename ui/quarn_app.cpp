@@ -15,6 +15,7 @@
 
 #include "engine/controller.h"
 #include "engine/messages.h"
+#include "engine/render_process.h"
 #include "model/project.h"
 #include "ui/app_globals.h"
 #include "ui/artwork.h"
@@ -197,6 +198,7 @@ bool CQuarnApp::InitInstance(const QStringList& arguments) {
     m_controller = std::make_unique<CController>(*m_engineUi);
     // Here the user can log in again in the browser pane and resume.
     m_controller->SetPauseWhenLoginExpires(true);
+    m_controller->SetPageRendererFactory(RenderProcessFactory());
     g_pController = m_controller.get();
     m_controller->Start();
 

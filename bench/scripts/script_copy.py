@@ -68,12 +68,12 @@ def generate(root, pages):
                                   "i=>{document.getElementById('out').textContent=i.join(',')})"
                                   "</script>"))
     write(root, "data/list.json", '["alpha", "beta"]')
-    lazy = ('<div style="height:4000px"></div><img id="late" data-src="%s" width="10" '
-            'height="10"><script>const late=document.getElementById("late");late.onload=()=>{'
+    lazy = ('<div style="height:4000px"></div><img id="late" width="10" height="10"><script>'
+            'const late=document.getElementById("late");late.onload=()=>{'
             'document.getElementById("out").textContent="late image shown"};addEventListener('
             '"scroll",()=>{if(!late.src&&late.getBoundingClientRect().top<innerHeight)'
-            'late.src=late.dataset.src})</script>')
-    write(root, "lazy.html", page(lazy % "img/late.png"))
+            'late.src=%s})</script>')
+    write(root, "lazy.html", page(lazy % "'img/'+'late.png'"))
     write(root, "img/late.png", PNG)
     write(root, "module.html", page('<script type="module" src="js/main.mjs"></script>'))
     write(root, "js/main.mjs", "import {word} from './util.mjs';\n"
@@ -90,7 +90,7 @@ def generate(root, pages):
     for i in range(pages):
         body = ("<script>fetch('../d/'+'%d.json').then(r=>r.json()).then(v=>{"
                 "document.getElementById('out').textContent=v.n})</script>" % i)
-        body += lazy % ("../i/%d.png" % i)
+        body += lazy % ("'../i/'+'%d.png'" % i)
         body += '<script type="module" src="../js/main.mjs"></script>'
         write(root, "p/%d.html" % i, page(body, "page %d" % i))
         write(root, "d/%d.json" % i, '{"n": %d}' % i)

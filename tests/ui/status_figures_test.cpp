@@ -198,7 +198,11 @@ TEST_F(StatusFiguresOfSite, GraphHoldsEverySampleOldestFirstScaledByAQuarter) {
 }
 
 TEST_F(StatusFiguresOfSite, ScriptPagesShowOnlyForASiteThatRunsScriptsWithThoseCut) {
-    site.ScriptQueue().Add(CUrl(nullptr, "http://127.0.0.1/a.html", kLinkFollowed), "a.html");
+    site.ScriptQueue().Open(true);
+    for (const char* page : {"a.html", "b.html"})
+        site.ScriptQueue().Add(CUrl(nullptr, std::string("http://127.0.0.1/") + page, kLinkFollowed),
+                               page, {});
+    ASSERT_TRUE(site.ScriptQueue().Next());
     site.ScriptQueue().NoteDone(true);
     EXPECT_EQ(ComputeStatusFigures(site, 0, controller).scripts, QString());
     site.m_snapshotPages = true; // runs them too
