@@ -68,17 +68,21 @@ def generate(root, pages):
                                   "i=>{document.getElementById('out').textContent=i.join(',')})"
                                   "</script>"))
     write(root, "data/list.json", '["alpha", "beta"]')
+    # Set when scrolled into view; the check below opens pages in a window tall enough to
+    # show it at once, as headless Chromium cannot scroll.
     lazy = ('<div style="height:4000px"></div><img id="late" width="10" height="10"><script>'
             'const late=document.getElementById("late");late.onload=()=>{'
-            'document.getElementById("out").textContent="late image shown"};addEventListener('
-            '"scroll",()=>{if(!late.src&&late.getBoundingClientRect().top<innerHeight)'
-            'late.src=%s})</script>')
+            'document.getElementById("out").textContent="late image shown"};'
+            'new IntersectionObserver((e,o)=>{if(e[0].isIntersecting){late.src=%s;o.disconnect()}})'
+            '.observe(late)</script>')
     write(root, "lazy.html", page(lazy % "'img/'+'late.png'"))
     write(root, "img/late.png", PNG)
-    write(root, "module.html", page('<script type="module" src="js/main.mjs"></script>'))
-    write(root, "js/main.mjs", "import {word} from './util.mjs';\n"
+    # .js rather than .mjs: nginx's type table has no .mjs, and a module served as
+    # application/octet-stream does not run, on the original either.
+    write(root, "module.html", page('<script type="module" src="js/main.js"></script>'))
+    write(root, "js/main.js", "import {word} from './util.js';\n"
           "document.getElementById('out').textContent='module '+word;\n")
-    write(root, "js/util.mjs", "export const word='ok';\n")
+    write(root, "js/util.js", "export const word='ok';\n")
     write(root, "worker.html", page("<script>const w=new Worker('js/work'+'er.js');w.onmessage="
                                     "e=>{document.getElementById('out').textContent='worker '+"
                                     "e.data}</script>"))
@@ -91,7 +95,7 @@ def generate(root, pages):
         body = ("<script>fetch('../d/'+'%d.json').then(r=>r.json()).then(v=>{"
                 "document.getElementById('out').textContent=v.n})</script>" % i)
         body += lazy % ("'../i/'+'%d.png'" % i)
-        body += '<script type="module" src="../js/main.mjs"></script>'
+        body += '<script type="module" src="../js/main.js"></script>'
         write(root, "p/%d.html" % i, page(body, "page %d" % i))
         write(root, "d/%d.json" % i, '{"n": %d}' % i)
         write(root, "i/%d.png" % i, PNG)
@@ -166,6 +170,7 @@ def dump_dom(url, reach, work, budget_ms=5000):
     cmd = [shutil.which("chromium")] + CHROMIUM_FLAGS + [
         "--user-data-dir=" + profile, "--proxy-server=" + dead,
         "--proxy-bypass-list=<-loopback>;" + reach, "--virtual-time-budget=%d" % budget_ms,
+        "--window-size=1280,6000",
         "--dump-dom", url]
     proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                             start_new_session=True)
@@ -204,6 +209,7 @@ def main():
     args = ap.parse_args()
     cli = os.path.abspath(args.quarn_cli)
     work = tempfile.mkdtemp(prefix="script-copy-")
+    os.chmod(work, 0o755)  # nginx's workers read the generated site as another user
     sites = os.path.join(work, "sites")
     root = default_root() if args.python_docs else os.path.join(work, "www")
     if not args.python_docs:
