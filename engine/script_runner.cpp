@@ -119,6 +119,8 @@ void CScriptRunner::RunPage(CSite& site, IPageRenderer& renderer, CScriptPage& p
     const int seconds = std::clamp(site.m_scriptTime, kMinScriptSeconds, kMaxScriptSeconds);
     // A crawl that sends cookies would snapshot the login page: the browser is not logged in.
     const bool snapshot = site.m_snapshotPages && !site.LoginGuard().Active();
+    if (m_ending.load())
+        return; // stopped before the page began: its Cancel came too early to count
     CRenderedPage result = renderer.Render(address, std::chrono::seconds(seconds), snapshot);
     if (m_ending.load())
         return; // stopped: nothing more of this crawl
