@@ -310,9 +310,10 @@ void CController::Dispatch() {
         if (site != nullptr) {
             MendStoredLinks(*site);
             KeepCookies(*site);
-            m_ui.PostToStatusView(WM_SITE_FINISHED, site);
             site->FinishCrawl();
             failed = site->m_state.load() == kSiteFailed;
+            // After the end state is set: the status pane shows the site once more as told.
+            m_ui.PostToStatusView(WM_SITE_FINISHED, site);
             m_ui.PostToSitesView(WM_SITE_FINISHED, site);
             m_finishedSites += 1;
             SetSitesProgress();

@@ -214,6 +214,9 @@ TEST_F(Crawl, SitesRunOneAfterTheOtherInTheOrderTheyWereStarted) {
         for (const auto& view : ui.views) {
             if (view.view == 'S')
                 statusList.emplace_back(view.message, view.site);
+            // The views show the site's end state when told it finished.
+            if (view.message == WM_SITE_FINISHED)
+                EXPECT_EQ(view.state, kSiteDone) << view.view;
         }
         EXPECT_EQ(ui.sitesProgress, std::make_pair(2, 2));
         return 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/engine_ui.h"
+#include "model/site.h"
 
 class RecordingUi : public CEngineUi {
 public:
@@ -17,6 +18,7 @@ public:
         char view; // 'T' sites tree, 'S' status list
         unsigned message;
         CSite* site;
+        int state; // the site's state when the message was posted
     };
 
     void ControllerStateChanged(int state) override {
@@ -46,11 +48,12 @@ public:
         Record([&] { ++beeps; });
     }
     void PostToSitesView(unsigned message, CSite* site) override {
-        Record([&] { views.push_back({'T', message, site}); });
+        Record([&] { views.push_back({'T', message, site, StateOf(site)}); });
     }
     void PostToStatusView(unsigned message, CSite* site) override {
-        Record([&] { views.push_back({'S', message, site}); });
+        Record([&] { views.push_back({'S', message, site, StateOf(site)}); });
     }
+    static int StateOf(const CSite* site) { return site != nullptr ? site->m_state.load() : 0; }
 
     // Waits until condition (run under the lock) holds.
     template <typename Condition>
