@@ -66,8 +66,6 @@ inline constexpr int kMaxLevels = 9999;
 inline constexpr int kMaxRetries = 999;
 inline constexpr int kMaxTimeoutSeconds = 999999;
 inline constexpr int kMaxTimeMinutes = 999999;
-inline constexpr int kMinScriptSeconds = 1;
-inline constexpr int kMaxScriptSeconds = 600;
 
 // A start address as the site dialog would keep it: trimmed, and "http://" put in
 // front when no scheme is written. Fails for a scheme other than http or https and for

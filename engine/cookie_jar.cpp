@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "engine/file_store.h"
 #endif
 
 bool IsCookieLine(std::string_view line) {
@@ -126,15 +128,8 @@ std::error_code WriteOwnerOnlyFile(const std::filesystem::path& path, std::strin
     // An existing file keeps its permissions on open; the jar must not stay readable.
     if (::fchmod(file, 0600) != 0)
         error = {errno, std::generic_category()};
-    while (!error && !text.empty()) {
-        const ssize_t written = ::write(file, text.data(), text.size());
-        if (written < 0) {
-            if (errno != EINTR)
-                error = {errno, std::generic_category()};
-            continue;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
+    if (!error)
+        error = WriteAllTo(file, text);
     if (::close(file) != 0 && !error)
         error = {errno, std::generic_category()};
     return error;

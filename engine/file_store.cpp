@@ -5,6 +5,10 @@
 #include <cstring>
 #include <memory>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "model/clock.h"
 #include "model/file_path.h"
 
@@ -199,3 +203,17 @@ bool IsAccessDenied(const std::error_code& error) {
 std::string SaveErrorText(const std::error_code& error) {
     return error.message();
 }
+
+#ifndef _WIN32
+std::error_code WriteAllTo(int descriptor, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written == 0 ? std::make_error_code(std::errc::io_error) : LastError();
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+#endif

@@ -53,6 +53,12 @@ std::optional<std::filesystem::file_time_type> FileModified(const std::string& p
 // Marks an unchanged file as stored now, without touching its content.
 std::error_code RenewModificationTime(const std::string& path);
 
+#ifndef _WIN32
+// Writes all of bytes to a file descriptor, through interrupted writes; the error of the
+// write that failed, if one did.
+std::error_code WriteAllTo(int descriptor, std::string_view bytes);
+#endif
+
 // Whether a save error is the platform's access-denied error, which a fetch ignores.
 bool IsAccessDenied(const std::error_code& error);
 

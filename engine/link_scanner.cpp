@@ -1056,8 +1056,7 @@ std::string CLinkScanner::RewriteLinkOnce(std::string_view value, int kind, bool
         refusal = LinkRefusal::Logout;
         // Written whole, so that the stored page still shows where it led.
         removed = false;
-        if (m_site.LoginGuard().FirstLogoutNote(address->GetURL()))
-            m_site.AddLog("Not following a logout link: " + address->GetURL());
+        m_site.NoteLogoutNotFollowed(address->GetURL());
     }
     const bool allowed = refusal == LinkRefusal::None;
     // Whether the address text names the same address when it is read on its own.

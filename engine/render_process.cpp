@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "engine/file_store.h"
+
 extern char** environ;
 
 namespace {
@@ -128,7 +130,7 @@ CRenderedPage CRenderProcess::Render(const std::string& address,
     }
 
     m_reader.BeginPage(address);
-    if (!WriteAll(FormatRenderRequest({address, timeLimit, wantDocument}))) {
+    if (WriteAllTo(m_toHelper, FormatRenderRequest({address, timeLimit, wantDocument}))) {
         Kill();
         return Failed(kStopped);
     }
@@ -269,19 +271,6 @@ CRenderProcess::CWait CRenderProcess::ReadUntil(Clock::time_point deadline, Done
             return CWait::Broken;
     }
     return CWait::Answered;
-}
-
-bool CRenderProcess::WriteAll(const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t wrote = write(m_toHelper, bytes.data() + sent, bytes.size() - sent);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return false;
-        sent += static_cast<std::size_t>(wrote);
-    }
-    return true;
 }
 
 void CRenderProcess::Kill() {

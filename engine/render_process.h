@@ -47,7 +47,6 @@ private:
     bool Start(std::string& failure);
     // Reads until the reader has what done() asks for, the helper goes, or the deadline.
     template <typename Done> CWait ReadUntil(Clock::time_point deadline, Done done);
-    bool WriteAll(const std::string& bytes);
     // Closes its input and gives it a moment to leave by itself before killing it.
     void Stop();
     void Kill();

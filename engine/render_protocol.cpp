@@ -4,32 +4,24 @@
 #include <charconv>
 #include <cstdint>
 
+#include "web/byte_text.h"
+
 namespace {
 constexpr std::string_view kReady = "READY";
 constexpr std::string_view kRender = "RENDER ";
 constexpr std::string_view kRequest = "REQUEST ";
 constexpr std::string_view kDocument = "DOCUMENT ";
-
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
+constexpr std::string_view kEndSettled = "END OK";
+constexpr std::string_view kEndAtLimit = "END LIMIT";
+constexpr std::string_view kEndFailed = "END FAILED";
 
 // Spaces and control characters would end a token or a line early; '%' is left as it is,
 // the address being escaped already.
 std::string EscapeAddress(std::string_view address) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(address.size());
-    for (const char c : address) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte == 0x7f) {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0x0f];
-        } else {
-            out += c;
-        }
-    }
+    AppendPercentEscaped(out, address,
+                         [](unsigned char byte) { return byte > 0x20 && byte != 0x7f; });
     return out;
 }
 
@@ -57,7 +49,7 @@ std::string FormatRenderRequest(const CRenderRequest& request) {
 }
 
 std::optional<CRenderRequest> ParseRenderRequest(std::string_view line) {
-    if (!StartsWith(line, kRender))
+    if (!line.starts_with(kRender))
         return std::nullopt;
     line.remove_prefix(kRender.size());
     const auto space = line.find(' ');
@@ -94,14 +86,14 @@ std::string FormatDocument(std::string_view document) {
 std::string FormatEndLine(CRenderEnd end, std::string_view reason) {
     switch (end) {
     case CRenderEnd::Settled:
-        return "END OK\n";
+        return std::string(kEndSettled) + "\n";
     case CRenderEnd::AtLimit:
-        return "END LIMIT\n";
+        return std::string(kEndAtLimit) + "\n";
     case CRenderEnd::Failed:
         break;
     }
     const std::string text = OneLine(reason);
-    return "END FAILED " + (text.empty() ? std::string("unknown") : text) + "\n";
+    return std::string(kEndFailed) + " " + (text.empty() ? std::string("unknown") : text) + "\n";
 }
 
 void CRenderAnswerReader::BeginPage(std::string pageAddress) {
@@ -171,7 +163,7 @@ bool CRenderAnswerReader::TakeLine(std::string_view line) {
         m_sawReady = true;
         return true;
     }
-    if (StartsWith(line, kRequest)) {
+    if (line.starts_with(kRequest)) {
         const std::string address(line.substr(kRequest.size()));
         if (address.empty())
             return Fail("a request without an address");
@@ -182,7 +174,7 @@ bool CRenderAnswerReader::TakeLine(std::string_view line) {
         m_page.requests.push_back(address);
         return true;
     }
-    if (StartsWith(line, kDocument)) {
+    if (line.starts_with(kDocument)) {
         const auto size = ParseNumber<std::size_t>(line.substr(kDocument.size()));
         if (!size)
             return Fail("an unreadable document size");
@@ -193,17 +185,17 @@ bool CRenderAnswerReader::TakeLine(std::string_view line) {
         m_inDocument = true;
         return true;
     }
-    if (line == "END OK") {
+    if (line == kEndSettled) {
         m_ended = true;
         return true;
     }
-    if (line == "END LIMIT") {
+    if (line == kEndAtLimit) {
         m_page.cutAtLimit = true;
         m_ended = true;
         return true;
     }
-    if (StartsWith(line, "END FAILED")) {
-        std::string_view reason = line.substr(std::string_view("END FAILED").size());
+    if (line.starts_with(kEndFailed)) {
+        std::string_view reason = line.substr(kEndFailed.size());
         if (!reason.empty() && reason.front() == ' ')
             reason.remove_prefix(1);
         m_page.failure = reason.empty() ? std::string("The page could not be run") : reason;

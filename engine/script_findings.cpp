@@ -16,8 +16,7 @@ std::size_t QueueScriptRequests(CSite& site, const CUrl& page,
         if (PortOf(*address) == 0)
             continue;
         if (site.LoginGuard().Active() && ReadsAsLogoutAddress(address->GetObjectName())) {
-            if (site.LoginGuard().FirstLogoutNote(address->GetURL()))
-                site.AddLog("Not following a logout link: " + address->GetURL());
+            site.NoteLogoutNotFollowed(address->GetURL());
             continue;
         }
         if (!site.IsAllowed(*address, true))

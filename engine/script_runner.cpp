@@ -7,11 +7,6 @@
 #include "engine/script_findings.h"
 #include "model/site.h"
 
-namespace {
-constexpr int kMinScriptSeconds = 1;
-constexpr int kMaxScriptSeconds = 600;
-} // namespace
-
 CScriptRunner::CScriptRunner(CMessageThread& controller) : m_controller(controller) {
     m_thread = std::thread([this] { Run(); });
 }
@@ -31,16 +26,16 @@ void CScriptRunner::SetFactory(PageRendererFactory factory) {
     m_factory = std::move(factory);
 }
 
-bool CScriptRunner::Begin(CSite& site) {
+void CScriptRunner::Begin(CSite& site) {
     End();
     if (!site.RunsScripts())
-        return true;
+        return;
     std::unique_lock lock(m_mutex);
     std::unique_ptr<IPageRenderer> renderer = m_factory ? m_factory() : nullptr;
     if (!renderer) {
         lock.unlock();
         site.AddLog("Scripts are not run: the script runner (quarn-render) was not found");
-        return false;
+        return;
     }
     m_renderer = std::move(renderer);
     m_site = &site;
@@ -49,7 +44,6 @@ bool CScriptRunner::Begin(CSite& site) {
     if (site.m_snapshotPages && site.LoginGuard().Active())
         site.AddLog("Pages are stored as the server sent them: scripts run without the "
                     "crawl's login");
-    return true;
 }
 
 void CScriptRunner::Wake() {

@@ -31,8 +31,8 @@ public:
     // Set before crawls start; without one, scripts are never run.
     void SetFactory(PageRendererFactory factory);
     // A crawl of site begins: a site that runs scripts gets a fresh renderer and its queue
-    // opens. False, with a line in the site's log, when it runs scripts and none can be had.
-    bool Begin(CSite& site);
+    // opens; when none can be had, the site's log says so and its queue stays closed.
+    void Begin(CSite& site);
     void Wake();
     void SetPaused(bool paused);
     // Whether pages of the site wait or one is running.

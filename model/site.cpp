@@ -69,6 +69,11 @@ void CSite::OfferFreshCookies(std::string netscapeLines) {
     m_freshCookies = std::move(netscapeLines);
 }
 
+void CSite::NoteLogoutNotFollowed(const std::string& address) {
+    if (m_loginGuard.FirstLogoutNote(address))
+        AddLog("Not following a logout link: " + address);
+}
+
 std::string CSite::TakeFreshCookies() {
     std::lock_guard lock(m_lock);
     return std::exchange(m_freshCookies, {});

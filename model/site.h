@@ -58,6 +58,10 @@ inline constexpr int kImageSiteCrawled = 8;
 inline constexpr int kImageSiteAborted = 10;
 inline constexpr int kImageSiteFailed = 13;
 
+// What SCRIPT_TIME may hold, in seconds.
+inline constexpr int kMinScriptSeconds = 1;
+inline constexpr int kMaxScriptSeconds = 600;
+
 // The word the status list shows for a state ("Paused" for a crawling site while the
 // controller is paused).
 std::string SiteStateText(int state, bool paused);
@@ -136,7 +140,7 @@ public:
     // Store a page as the browser shows it once its scripts ran, instead of the server's
     // HTML; it runs the scripts too.
     bool m_snapshotPages = false;
-    // How long one page's scripts may run, in seconds.
+    // How long one page's scripts may run, in seconds (kMinScriptSeconds to kMaxScriptSeconds).
     int m_scriptTime = 5;
     bool RunsScripts() const { return m_runScripts || m_snapshotPages; }
 
@@ -166,6 +170,8 @@ public:
     // crawl stopped with StopRequest() saying so.
     CLoginGuard& LoginGuard() { return m_loginGuard; }
     const CLoginGuard& LoginGuard() const { return m_loginGuard; }
+    // Logs, the first time in this crawl, that a logout address is not followed.
+    void NoteLogoutNotFollowed(const std::string& address);
 
     // The image the sites tree shows: how the latest crawl ended for a site at rest, else
     // the site's own image (a blink phase while it runs).

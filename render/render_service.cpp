@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <thread>
 
+#include "engine/file_store.h"
 #include "render/page_run.h"
 #include "render/render_page.h"
 
@@ -116,15 +117,8 @@ void CRenderService::RunNext() {
 }
 
 void CRenderService::Send(const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t wrote = write(m_answerFd, bytes.data() + sent, bytes.size() - sent);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        // The engine is gone: nobody is left to answer, and the input thread must not
-        // outlive the objects it posts to.
-        if (wrote <= 0)
-            _exit(0);
-        sent += static_cast<std::size_t>(wrote);
-    }
+    // The engine is gone: nobody is left to answer, and the input thread must not outlive
+    // the objects it posts to.
+    if (WriteAllTo(m_answerFd, bytes))
+        _exit(0);
 }

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "model/site.h"
 #include "ui/artwork.h"
 #include "ui/controls/spin_edit.h"
 #include "ui/dialogs/data_exchange.h"
@@ -98,7 +99,7 @@ void CSiteDialogOptionsPage::OnInitDialog() {
     CSiteDialogPage::OnInitDialog();
     for (CSpinEdit* edit : {m_connectionTimeoutEdit, m_requestTimeoutEdit, m_retriesEdit})
         edit->SetRange(0, kSpinMax);
-    m_scriptTimeEdit->SetRange(kScriptTimeMin, kScriptTimeMax);
+    m_scriptTimeEdit->SetRange(kMinScriptSeconds, kMaxScriptSeconds);
     EnableScriptTime();
 }
 
@@ -115,14 +116,14 @@ void CSiteDialogOptionsPage::DoDataExchange(CDataExchange& dx) {
         // A greyed box cannot be corrected, so it never refuses OK: a good number is kept
         // for later, anything else leaves the time as it was.
         const auto typed = ParseTypedInteger(m_scriptTimeEdit->Text());
-        if (typed && *typed >= kScriptTimeMin && *typed <= kScriptTimeMax)
+        if (typed && *typed >= kMinScriptSeconds && *typed <= kMaxScriptSeconds)
             m_scriptTime = static_cast<int>(*typed);
         return;
     }
     // Through a copy: a refused number must not replace the time that the greyed case
     // above falls back on.
     int scriptTime = m_scriptTime;
-    dx.Integer(m_scriptTimeEdit, scriptTime, kScriptTimeMin, kScriptTimeMax);
+    dx.Integer(m_scriptTimeEdit, scriptTime, kMinScriptSeconds, kMaxScriptSeconds);
     if (!dx.Failed())
         m_scriptTime = scriptTime;
 }

@@ -20,8 +20,6 @@ public:
     // The arrows reach 0 and 999999 everywhere, one step past what the time-outs and the
     // retries accept.
     static constexpr int kSpinMax = 999999;
-    static constexpr int kScriptTimeMin = 1;
-    static constexpr int kScriptTimeMax = 600;
 
     explicit CSiteDialogOptionsPage(QWidget* parent = nullptr);
 
