@@ -156,18 +156,19 @@ void AddMirrorOptions(CLI::App& mirror, MirrorOptions& options) {
         ->allow_extra_args(false);
 
     AddOptional(mirror, "--min-size", options.minSize,
-                "Skip files the server says are smaller (SIZE: bytes, or a number followed by K, "
+                "Skip files smaller than this, decoded (SIZE: bytes, or a number followed by K, "
                 "M or G for 1024, 1024^2 or 1024^3 bytes; HTML pages are never skipped)")
         ->type_name("SIZE");
     AddOptional(mirror, "--max-size", options.maxSize,
-                "Skip files the server says are larger (SIZE as for --min-size, below 2G)")
+                "Skip files larger than this, decoded (SIZE as for --min-size, below 2G)")
         ->type_name("SIZE");
     AddOptional(mirror, "--max-time", options.maxTimeMinutes,
                 "Stop the crawl after this many minutes")
         ->type_name("MINUTES")
         ->check(CLI::Range(1, kMaxTimeMinutes));
     AddOptional(mirror, "--max-space", options.maxSpace,
-                "Stop the crawl once this much has been stored (SIZE as for --min-size)")
+                "Stop the crawl once this much has been stored, decoded (SIZE as for "
+                "--min-size)")
         ->type_name("SIZE");
 
     AddOptional(mirror, "--retries", options.retries,

@@ -306,6 +306,7 @@ CContentDecoder::~CContentDecoder() = default;
 DecodeResult CContentDecoder::Decode(const char* data, std::size_t size, const Sink& sink) {
     if (size == 0)
         return DecodeResult::Ok;
+    m_codedBytes += size;
     return DecodeFrom(0, data, size, sink);
 }
 
@@ -316,8 +317,13 @@ bool CContentDecoder::Ended() const {
 
 DecodeResult CContentDecoder::DecodeFrom(std::size_t stage, const char* data, std::size_t size,
                                          const Sink& sink) {
-    if (stage == m_stages.size())
+    if (stage == m_stages.size()) {
+        const std::uint64_t decoded = m_decodedBytes + size;
+        if (decoded > kExpansionFloorBytes && decoded > m_codedBytes * kMostExpansion)
+            return DecodeResult::Expanding;
+        m_decodedBytes = decoded;
         return sink(data, size) ? DecodeResult::Ok : DecodeResult::Refused;
+    }
     DecodeResult later = DecodeResult::Ok;
     const DecodeResult result =
         m_stages[stage]->Decode(data, size, [&](const char* piece, std::size_t pieceSize) {

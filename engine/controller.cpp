@@ -6,6 +6,7 @@
 #include "engine/engine_ui.h"
 #include "engine/link_mending.h"
 #include "engine/messages.h"
+#include "engine/store_limits.h"
 #include "engine/worker.h"
 #include "model/clock.h"
 #include "model/site.h"
@@ -435,8 +436,7 @@ bool CController::CheckLimits() {
         reason = "Stopped: the time limit of " + std::to_string(site->m_timeMax) +
                  " minutes was reached";
     else if (site->m_useSpace && site->m_bytesTotal.load() >= site->m_spaceMax)
-        reason = "Stopped: the space limit of " + std::to_string(site->m_spaceMax) +
-                 " bytes was reached";
+        reason = SpaceLimitText(site->m_spaceMax);
     else
         reason = site->StopRequest(); // a worker found the crawl cannot go on
     if (reason.empty())

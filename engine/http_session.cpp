@@ -175,10 +175,10 @@ struct CHttpConnection::Transfer {
     bool decided = false;
     BodyUse use = BodyUse::Keep;
     // Undoes the answer's Content-Encoding for the sink; unreadable: the body is not of
-    // that coding.
+    // that coding; expanding: it decodes to far more than any honest answer.
     std::unique_ptr<CContentDecoder> decoder;
     bool unreadable = false;
-    std::int64_t wireCounted = 0;
+    bool expanding = false;
     // The blank line after the final answer's headers arrived; what follows it (chunked
     // trailers) is not part of the block.
     bool headerBlockEnded = false;
@@ -202,22 +202,11 @@ struct CHttpConnection::Transfer {
         use = BodyUse::Keep;
         decoder.reset();
         unreadable = false;
-        wireCounted = 0;
+        expanding = false;
         headerBlockEnded = false;
         connected = false;
         sinkException = nullptr;
         errorBuffer[0] = '\0';
-    }
-
-    // Reports the body bytes that crossed the network since the last report.
-    void CountWireBytes() {
-        curl_off_t received = 0;
-        if (!request->onWireBytes ||
-            curl_easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &received) != CURLE_OK ||
-            received <= wireCounted)
-            return;
-        request->onWireBytes(received - wireCounted);
-        wireCounted = received;
     }
 
     static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self);
@@ -265,7 +254,6 @@ std::size_t CHttpConnection::Transfer::OnBody(char* data, std::size_t size, std:
     const CHttpRequest& request = *transfer.request;
     // Exceptions must not unwind through libcurl; they are thrown again after it returns.
     try {
-        transfer.CountWireBytes();
         if (!transfer.decided) {
             transfer.decided = true;
             CHttpAnswer headers;
@@ -284,6 +272,7 @@ std::size_t CHttpConnection::Transfer::OnBody(char* data, std::size_t size, std:
         if (transfer.decoder) {
             const DecodeResult result = transfer.decoder->Decode(data, bytes, request.sink);
             transfer.unreadable = result == DecodeResult::Unreadable;
+            transfer.expanding = result == DecodeResult::Expanding;
             return result == DecodeResult::Ok ? bytes : kStop;
         }
         for (std::size_t done = 0; done < bytes;) {
@@ -451,8 +440,6 @@ CHttpAnswer CHttpConnection::Request(const CHttpRequest& request, const std::ato
             break;
     }
     ReadAnswerHeaders(curl, transfer.rawHeaders, answer);
-    if (answer.status == 200)
-        transfer.CountWireBytes();
     // A body the request did not want is no failure.
     if (transfer.use == BodyUse::Stop && code == CURLE_WRITE_ERROR)
         code = CURLE_OK;
@@ -461,6 +448,9 @@ CHttpAnswer CHttpConnection::Request(const CHttpRequest& request, const std::ato
                               (code == CURLE_OK && transfer.decoder && !transfer.decoder->Ended());
     if (codingFailed) {
         code = transfer.unreadable ? CURLE_BAD_CONTENT_ENCODING : CURLE_PARTIAL_FILE;
+        transfer.errorBuffer[0] = '\0';
+    } else if (transfer.expanding && code == CURLE_WRITE_ERROR) {
+        code = CURLE_FILESIZE_EXCEEDED;
         transfer.errorBuffer[0] = '\0';
     }
     answer.curlError = code;

@@ -7,9 +7,11 @@
 // take the proxy from libcurl's usual environment variables. They accept gzip, deflate,
 // brotli and zstd and deliver decoded bodies; a coded stream that stops before its end
 // fails as a cut transfer (CURLE_PARTIAL_FILE), and one that is not of its coding as
-// CURLE_BAD_CONTENT_ENCODING, whatever Content-Length says. They speak HTTP/1.1 only,
-// so header names arrive in the server's own letter case (HTTP/2 lowers them, and the
-// worker looks for "Location:" exactly).
+// CURLE_BAD_CONTENT_ENCODING, whatever Content-Length says. A body that expands beyond
+// reason (see CContentDecoder) is cut as soon as it does and fails as
+// CURLE_FILESIZE_EXCEEDED; the sink has then had at most kExpansionFloorBytes of it.
+// They speak HTTP/1.1 only, so header names arrive in the server's own letter case
+// (HTTP/2 lowers them, and the worker looks for "Location:" exactly).
 //
 // Threads: the session may be used by any number of threads at once; a connection by
 // one thread at a time.
@@ -126,8 +128,6 @@ struct CHttpRequest {
     // is empty).
     std::function<BodyUse(const CHttpAnswer& headers)> onHeaders;
     BodySink sink;
-    // Body bytes of a 200 answer as they crossed the network, before decoding.
-    std::function<void(std::int64_t bytes)> onWireBytes;
 };
 
 class CHttpConnection {
@@ -160,7 +160,7 @@ public:
     // in the answer; an exception thrown by sink is passed on once the transfer stopped.
     CHttpAnswer Request(std::string_view verb, std::string_view scheme, std::string_view objectName,
                         const BodySink& sink, const std::atomic<bool>& abort);
-    // The same, with conditions and the header and wire-byte hooks of request.
+    // The same, with the conditions and the header hook of request.
     CHttpAnswer Request(const CHttpRequest& request, const std::atomic<bool>& abort);
 
 private:

@@ -34,6 +34,8 @@ std::string TransferErrorText(int curlCode) {
         return "Server certificate not trusted";
     case CURLE_BAD_CONTENT_ENCODING:
         return "Unreadable compressed answer";
+    case CURLE_FILESIZE_EXCEEDED: // libcurl is given no size limit: only a bomb gives this
+        return "Answer expands beyond reason";
     case CURLE_LOGIN_DENIED:
         return "Login denied";
     default:

@@ -13,6 +13,7 @@
 #include "engine/messages.h"
 #include "engine/off_web_redirect.h"
 #include "engine/robots_fetch.h"
+#include "engine/store_limits.h"
 #include "engine/transfer_error.h"
 #include "model/clock.h"
 #include "model/file_path.h"
@@ -41,6 +42,11 @@ int CodeOf(const CHttpAnswer& answer) {
 
 std::string NotSavedText(const std::error_code& error) {
     return "Could not save the file: " + SaveErrorText(error);
+}
+
+std::string UnscannedText(const CUrl& address) {
+    return "Stored without scanning its links (larger than " +
+           std::to_string(kMaxScannedPageBytes >> 20) + " MB): " + address.GetURL();
 }
 
 // Escapes what a file address would read differently from the file's name.
@@ -178,6 +184,9 @@ struct CWorker::FetchState {
     std::optional<CCopyRecord> record;                    // what an earlier crawl kept of the copy
     std::string buffer;                                   // the page, for HTML
     CFileWriter writer; // the body, for anything stored as it arrives
+    // Decoded body bytes received, counted in the site's total as they came.
+    std::uint64_t bodyBytes = 0;
+    CStoreLimits limits; // set when the answer's headers say what the file is
     bool html = false;
     bool scan = false;
     bool save = false;
@@ -223,6 +232,9 @@ void CWorker::Fetch(CSite& site, std::unique_ptr<CUrl> address) {
     }
     state.writer.Discard();
     state.pass.Release();
+    // Only what the copy keeps counts as stored.
+    if (result != kFetchDone && state.bodyBytes != 0)
+        site.TakeBackBytes(static_cast<std::int64_t>(state.bodyBytes));
     Finish(site, std::move(address), result, state.code, state.reason,
            result == kFetchDone && state.inCopy);
     m_controller.Post(WM_WORKER_DONE, reinterpret_cast<MessageParam>(this),
@@ -376,6 +388,7 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
     if (state.localPath.empty())
         return kFetchFailed;
     SetKind(state, KindOf(headers.contentType, state.address));
+    state.limits = CStoreLimits(state.site, state.html);
     if (state.site.ExactNames()) {
         // The name says what the answer holds; a new name is a file the copy lacks.
         std::string named = state.site.LocalPathForAnswer(state.address, headers.contentType);
@@ -400,14 +413,9 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
         return kFetchDone; // stored earlier in this crawl
     }
 
-    // A maximum of 0 sets no upper bound, as the site's Limits page tells the user. An
-    // encoded body's length is not the file's, so it is taken as unknown.
-    const auto length = static_cast<std::uint64_t>(headers.contentLength);
-    const auto fileMax = static_cast<unsigned>(state.site.m_fileMax);
-    if (!state.html && headers.contentLength > 0 && headers.contentEncoding.empty() &&
-        state.site.m_useSizes &&
-        (length < static_cast<unsigned>(state.site.m_fileMin) ||
-         (fileMax != 0 && length > fileMax)))
+    // An encoded body's length is not the file's: its size is checked as it is decoded.
+    if (headers.contentLength > 0 && headers.contentEncoding.empty() &&
+        state.limits.RefusesSize(static_cast<std::uint64_t>(headers.contentLength)))
         return kFetchSkippedBySize;
     return 0;
 }
@@ -523,8 +531,20 @@ int CWorker::NotModified(FetchState& state, const CHttpAnswer& answer) {
 int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
     std::error_code writeError;
     bool oversized = false;
+    enum class Refusal { None, Size, Space } refusal = Refusal::None;
     request.sink = [&](const char* data, std::size_t size) {
         if (Aborted())
+            return false;
+        // Counted as they arrive, so that progress moves during a long transfer; taken
+        // back when the file is not kept.
+        state.bodyBytes += size;
+        state.site.AddBytes(static_cast<std::int64_t>(size));
+        // Nothing over a bound reaches the disk.
+        if (state.limits.OverMaximum(state.bodyBytes))
+            refusal = Refusal::Size;
+        else if (state.limits.OverSpace(state.site.m_bytesTotal.load()))
+            refusal = Refusal::Space;
+        if (refusal != Refusal::None)
             return false;
         if (state.scan && !oversized && state.buffer.size() + size <= kMaxScannedPageBytes) {
             state.buffer.append(data, size);
@@ -544,11 +564,17 @@ int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
             writeError = state.writer.Write(data, size);
         return !writeError;
     };
-    // The bytes that crossed the network count, not the decoded ones.
-    request.onWireBytes = [&](std::int64_t bytes) { state.site.AddBytes(bytes); };
     const CHttpAnswer answer = m_connection->Request(request, m_abort);
     if (answer.aborted || Aborted())
         return kFetchFinished;
+    // What was written of a refused body is discarded once the fetch ends.
+    if (refusal == Refusal::Size)
+        return kFetchSkippedBySize;
+    if (refusal == Refusal::Space) {
+        // The controller stops the crawl at its next turn, which this fetch's end brings.
+        state.site.RequestStop(SpaceLimitText(state.site.m_spaceMax));
+        return kFetchFinished;
+    }
     const bool conditional = request.ifModifiedSince > 0 || !request.ifNoneMatch.empty();
     // Only a 200 answer's body reaches the sink, so a busy answer leaves nothing to undo.
     if (const int result = CheckBusy(state, answer))
@@ -578,12 +604,14 @@ int CWorker::Transfer(FetchState& state, CHttpRequest& request) {
     }
     if (state.decision != 0)
         return state.decision;
+    // A body whose size only its end told (coded, or without Content-Length) may be too
+    // small.
+    if (state.bodyBytes != 0 && state.limits.RefusesSize(state.bodyBytes))
+        return kFetchSkippedBySize;
     if (state.writer.IsOpen()) {
         if (oversized) {
             state.scan = false;
-            state.site.AddLog("Stored without scanning its links (larger than " +
-                              std::to_string(kMaxScannedPageBytes >> 20) +
-                              " MB): " + state.address.GetURL());
+            state.site.AddLog(UnscannedText(state.address));
         }
         // Bytes the copy holds already are not written again: the file keeps its time.
         if (state.local && state.writer.SameAsTarget()) {
@@ -617,6 +645,7 @@ int CWorker::ScanAndSave(FetchState& state) {
         const auto error = ReadWholeFile(state.localPath, state.buffer, kMaxScannedPageBytes);
         if (error == std::errc::file_too_large) {
             state.scan = false; // stored as it is; counts as stored in this crawl below
+            state.site.AddLog(UnscannedText(state.address));
         } else if (error) {
             // The code stays the server's; its text would call the failure "OK".
             state.reason = !state.local ? std::string("Empty answer, and no local copy")

@@ -31,7 +31,8 @@ inline constexpr int kFetchBusy = 5;
 // robots.txt disallows the address; it ends like a finished fetch.
 inline constexpr int kFetchRefusedByRobots = 6;
 
-// HTML larger than this is stored as it arrives, without scanning its links.
+// HTML larger than this is stored as it arrives, without scanning its links; the log
+// says so.
 inline constexpr std::size_t kMaxScannedPageBytes = std::size_t{32} << 20;
 
 class CWorker : public CMessageThread {

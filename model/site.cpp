@@ -700,6 +700,10 @@ void CSite::AddBytes(std::int64_t count) {
     Count(m_bytesInterval, m_bytesPeak, m_bytesTotal, count);
 }
 
+void CSite::TakeBackBytes(std::int64_t count) {
+    m_bytesTotal.fetch_sub(count, std::memory_order_relaxed);
+}
+
 void CSite::SampleSpeed() {
     const std::int64_t bytes = m_bytesInterval.exchange(0);
     m_speedHistory.Add(static_cast<int>((bytes * 1000 / 500) >> 10));

@@ -379,8 +379,13 @@ public:
     void EndPause(std::int64_t now);
     // Seconds the crawl has spent paused up to now (or up to its end, once it ended).
     std::int64_t PausedSeconds(std::int64_t now) const;
-    // Not locked: workers call it per received piece.
+    // The crawl's byte figures count the decoded bytes of the files it stores, as they
+    // arrive. Not locked: workers call it per received piece.
     void AddBytes(std::int64_t count);
+    // Takes back from the total the bytes of a body that was not kept after all (it
+    // failed, was cut, or a limit refused it); the speed figures keep them, as they
+    // did arrive.
+    void TakeBackBytes(std::int64_t count);
     // Adds a speed sample (kilobytes per second over a 500 ms interval) and clears the
     // interval counters. Runs on the user-interface thread.
     void SampleSpeed();

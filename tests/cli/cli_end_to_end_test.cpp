@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <csignal>
 #include <fstream>
@@ -274,6 +275,64 @@ TEST_F(CliEndToEnd, ACutCompressedAnswerKeepsTheCopyAndExitsWithOne) {
     EXPECT_TRUE(Contains(out, " 1 failed")) << out;
     EXPECT_TRUE(Contains(out, "    -18  Transfer ended early  " + site.Url("/data.bin") + "\n"))
         << out;
+}
+
+// A doubly gzipped answer of a few hundred bytes that decodes to 100 MB is cut while it
+// is decoded: nothing of it is stored, it is listed with its reason, and the exit code
+// says an address failed.
+TEST_F(CliEndToEnd, ABombIsCutListedWithItsReasonAndExitsWithOne) {
+    PortSite site(std::map<std::string, PortSite::Page>{
+        {"/", {R"(<a href="bomb.bin">bomb</a> <a href="here.html">here</a>)"}},
+        {"/here.html", {"<p>here</p>"}},
+        {"/bomb.bin", {codings::DoubleGzipBomb(), "application/octet-stream", "gzip, gzip"}}});
+    CliProcess cli(
+        {"mirror", site.Url("/"), "--name", "Bomb", "--sites-dir", SitesDir().string(), "--quiet"});
+    ASSERT_EQ(cli.Wait(), kExitAddressesFailed) << cli.Err();
+    const std::string out = cli.Out();
+    EXPECT_TRUE(
+        Contains(out, "    -63  Answer expands beyond reason  " + site.Url("/bomb.bin") + "\n"))
+        << out;
+    EXPECT_EQ(site.Count("/bomb.bin"), 1);
+    EXPECT_EQ(FilesBelow(SitesDir() / "Bomb" / "127.0.0.1"),
+              (std::set<std::string>{"index.htm", "here.html"}));
+    std::uintmax_t largest = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(SitesDir()))
+        if (entry.is_regular_file())
+            largest = std::max(largest, entry.file_size());
+    EXPECT_LT(largest, 1u << 20);
+}
+
+// --max-size and --max-space count the files as stored, decoded, not the few bytes a
+// compressed answer takes on the wire; so does the summary.
+TEST_F(CliEndToEnd, SizeAndSpaceLimitsCountStoredBytes) {
+    const std::string index = R"(<a href="big.bin">b</a> <a href="fits.bin">f</a>)";
+    PortSite sized(std::map<std::string, PortSite::Page>{
+        {"/", {index}},
+        {"/big.bin", {codings::GzipOfRun(5 << 20), "application/octet-stream", "gzip"}},
+        {"/fits.bin", {codings::GzipOfRun(600 << 10, 'f'), "application/octet-stream", "gzip"}}});
+    CliProcess bySize({"mirror", sized.Url("/"), "--name", "Sized", "--sites-dir",
+                       SitesDir().string(), "--max-size", "1M"});
+    ASSERT_EQ(bySize.Wait(), kExitOk) << bySize.Err();
+    EXPECT_TRUE(Contains(bySize.Out(), "Sized: Done, 2 files, 600.0 KB, 0 errors")) << bySize.Out();
+    EXPECT_EQ(FilesBelow(SitesDir() / "Sized" / "127.0.0.1"),
+              (std::set<std::string>{"index.htm", "fits.bin"}));
+
+    PortSite spaced(std::map<std::string, PortSite::Page>{
+        {"/", {R"(<a href="a.bin">a</a> <a href="b.bin">b</a> <a href="c.bin">c</a>)"}},
+        {"/a.bin", {codings::GzipOfRun(400 << 10, 'a'), "application/octet-stream", "gzip"}},
+        {"/b.bin", {codings::GzipOfRun(400 << 10, 'b'), "application/octet-stream", "gzip"}},
+        {"/c.bin", {codings::GzipOfRun(400 << 10, 'c'), "application/octet-stream", "gzip"}}});
+    CliProcess bySpace({"mirror", spaced.Url("/"), "--name", "Spaced", "--sites-dir",
+                        SitesDir().string(), "--max-space", "1M", "--workers", "1", "--log",
+                        "--quiet"});
+    ASSERT_EQ(bySpace.Wait(), kExitStopped) << bySpace.Err();
+    EXPECT_TRUE(Contains(bySpace.Out(), "Stopped: the space limit of 1048576 bytes was reached"))
+        << bySpace.Out();
+    std::uintmax_t stored = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(SitesDir() / "Spaced"))
+        if (entry.is_regular_file() && entry.path().extension() == ".bin")
+            stored += entry.file_size();
+    EXPECT_EQ(stored, 800u << 10);
 }
 
 TEST_F(CliEndToEnd, MissingFetchesOnlyTheDeletedFilesAndTheLogSaysTheCopyIsComplete) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -64,4 +66,53 @@ TEST(ContentDecoder, RefusesBytesNotOfItsCodingAndCodingsItDoesNotKnow) {
     EXPECT_EQ(CContentDecoder::ForCodings("compress"), nullptr);
     // More layers than any server stacks would only wear down the stack.
     EXPECT_EQ(CContentDecoder::ForCodings("gzip, gzip, gzip, gzip, gzip, gzip"), nullptr);
+}
+
+// A body that decodes past the floor at more than the ratio to the coded bytes read so far
+// stops at the floor, whatever its coding; a large one of a sane ratio, or one that stays
+// under the floor, decodes whole.
+TEST(ContentDecoder, StopsABombAtTheFloorAndLetsHonestBodiesThrough) {
+    struct Case {
+        const char* codings;
+        std::string body;
+        std::uint64_t textBytes;
+        DecodeResult result;
+    };
+    constexpr std::uint64_t kFloor = kExpansionFloorBytes;
+    const Case cases[] = {
+        {"gzip, gzip", codings::DoubleGzipBomb(), codings::kBombBytes, DecodeResult::Expanding},
+        {"br", codings::BrotliBomb(), codings::kBombBytes, DecodeResult::Expanding},
+        {"zstd", codings::ZstdBomb(), codings::kBombBytes, DecodeResult::Expanding},
+        {"gzip, gzip", codings::Gzip(codings::GzipOfRun(kFloor, '\0', Z_BEST_SPEED)), kFloor,
+         DecodeResult::Ok},
+        {"gzip, gzip", codings::Gzip(codings::GzipOfRun(kFloor + 1, '\0', Z_BEST_SPEED)),
+         kFloor + 1, DecodeResult::Expanding},
+        // About 230 to 1, and larger than the floor.
+        {"gzip", codings::GzipOfRun(kFloor + (6 << 20), '\0', Z_BEST_SPEED), kFloor + (6 << 20),
+         DecodeResult::Ok},
+    };
+    for (const Case& test : cases) {
+        const auto decoder = CContentDecoder::ForCodings(test.codings);
+        std::uint64_t decoded = 0;
+        const auto sink = [&](const char*, std::size_t size) {
+            decoded += size;
+            return true;
+        };
+        DecodeResult result = DecodeResult::Ok;
+        for (std::size_t at = 0; at < test.body.size() && result == DecodeResult::Ok; at += 8192) {
+            const std::size_t size = std::min<std::size_t>(8192, test.body.size() - at);
+            result = decoder->Decode(test.body.data() + at, size, sink);
+        }
+        const std::string name =
+            std::string(test.codings) + " of " + std::to_string(test.textBytes) + " bytes";
+        EXPECT_EQ(result, test.result) << name;
+        if (test.result == DecodeResult::Ok) {
+            EXPECT_EQ(decoded, test.textBytes) << name;
+            EXPECT_TRUE(decoder->Ended()) << name;
+        } else {
+            // Stopped at the floor, not after it, and not long before.
+            EXPECT_LE(decoded, kFloor) << name;
+            EXPECT_GT(decoded, kFloor - kDecodedPieceBytes) << name;
+        }
+    }
 }
