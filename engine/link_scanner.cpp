@@ -15,6 +15,7 @@
 #include "engine/tag_reading.h"
 #include "model/site.h"
 #include "web/byte_text.h"
+#include "web/long_name.h"
 #include "web/url.h"
 
 namespace {
@@ -229,6 +230,24 @@ std::size_t PathEnd(std::string_view link) {
     while (i < link.size() && link[i] != '?' && link[i] != '#' && link[i] != ';')
         ++i;
     return i;
+}
+
+// Whether a name of a stored page's link was cut to fit the file system: it cannot be read
+// back as the address it stands for.
+bool HoldsCutName(std::string_view link) {
+    const std::string_view written = link.substr(0, PathEnd(link));
+    if (written.find('@') == npos)
+        return false;
+    const std::string path = DecodeBeforeFragment(written);
+    std::string_view rest = path;
+    for (;;) {
+        const auto slash = rest.find('/');
+        if (IsCutName(rest.substr(0, slash)))
+            return true;
+        if (slash == npos)
+            return false;
+        rest.remove_prefix(slash + 1);
+    }
 }
 
 } // namespace
@@ -917,6 +936,10 @@ std::unique_ptr<CUrl> CLinkScanner::Resolve(std::string_view link, int kind,
 std::unique_ptr<CUrl> CLinkScanner::ResolveInCopy(std::string_view text, int kind) const {
     if (m_site.ExactNames())
         return ResolveInExactCopy(text, kind);
+    // Without a name table a cut name stays as it is: its file is kept, and updated when
+    // a page fetched anew links to it.
+    if (HoldsCutName(text))
+        return nullptr;
     // The escapes are undone once the link is taken apart: an escaped "?", ";" or "#" is
     // part of a name, not where the name ends.
     const auto decoded = [](std::unique_ptr<CUrl> address) {

@@ -2,6 +2,7 @@
 
 #include "web/byte_text.h"
 #include "web/local_naming.h"
+#include "web/long_name.h"
 
 #include <algorithm>
 #include <array>
@@ -11,9 +12,9 @@ namespace {
 
 constexpr auto npos = std::string_view::npos;
 
-// Past this a leaf is cut, so that a name stays well within the 255 bytes file systems allow.
+// Past this a leaf is cut, so that a name stays well within the 255 bytes file systems
+// allow with a mark and an extension added.
 constexpr std::size_t kLongLeafBytes = 120;
-constexpr std::size_t kCutLeafBytes = 80;
 // A query up to this long and of plain bytes is kept readable in the name.
 constexpr std::size_t kReadableQueryBytes = 64;
 
@@ -81,15 +82,6 @@ constexpr std::string_view kOtherTellingExtensions[] = {
     ".mkv", ".exe", ".msi",  ".dmg",  ".deb",  ".rpm", ".iso",  ".jar", ".apk",  ".wasm", ".map",
 };
 
-// "@" and the top 48 bits in hex: FNV-1a mixes its high bits best.
-void AppendHashMark(std::string& out, std::uint64_t hash) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += '@';
-    for (int shift = 60; shift >= 16; shift -= 4) {
-        out += kHex[(hash >> shift) & 0xF];
-    }
-}
-
 void AppendNumber(std::string& out, int number) {
     std::array<char, 16> digits{};
     const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
@@ -126,22 +118,6 @@ bool HasSafeFolders(std::string_view path) {
         path.remove_prefix(slash + 1);
     }
     return true;
-}
-
-// Cuts a leaf that is too long, never splitting a UTF-8 sequence, and marks it with a
-// hash of the whole so that leaves sharing the first bytes stay apart.
-void ShortenLongLeaf(std::string& leaf) {
-    if (leaf.size() <= kLongLeafBytes) {
-        return;
-    }
-    const std::uint64_t hash = Fnv1a(leaf);
-    std::size_t cut = kCutLeafBytes;
-    // A sequence has at most three continuation bytes; past that the text is no UTF-8.
-    for (int back = 0; back < 3 && (static_cast<unsigned char>(leaf[cut]) & 0xC0) == 0x80; ++back) {
-        --cut;
-    }
-    leaf.resize(cut);
-    AppendHashMark(leaf, hash);
 }
 
 } // namespace
@@ -245,17 +221,17 @@ std::string ServerFolder(const CUrl& address, const CExactNaming& naming) {
     // Another host keeps its plain name on the port the start is on, too: a site served
     // on one port from several names keeps the layout a copy without exact names has.
     const bool sameHost = address.host == naming.startHost;
-    if (keyPort == naming.startKeyPort || (!sameHost && keyPort == 0)) {
-        return address.host;
-    }
-    // The start server already holds the plain name, so the default port is written too.
-    const int port = keyPort != 0 ? keyPort : PortOf(address);
-    if (port == 0) {
-        return {};
-    }
     std::string folder = address.host;
-    folder += '_';
-    AppendNumber(folder, port);
+    if (keyPort != naming.startKeyPort && (sameHost || keyPort != 0)) {
+        // The start server already holds the plain name, so the default port is written too.
+        const int port = keyPort != 0 ? keyPort : PortOf(address);
+        if (port == 0) {
+            return {};
+        }
+        folder += '_';
+        AppendNumber(folder, port);
+    }
+    CutLongName(folder);
     return folder;
 }
 
@@ -296,7 +272,7 @@ std::string ExactLocalName(const CUrl& address, const CExactNaming& naming, Type
 
     std::string leaf(stem);
     leaf += QuerySuffix(address.params, address.query);
-    ShortenLongLeaf(leaf);
+    CutLongName(leaf, kLongLeafBytes);
     const bool appendExtension = type.type != FileType::Unknown && !type.extension.empty() &&
                                  TypeOfExtension(NameExtension(leaf)).type != type.type;
     if (unique >= 2) {
@@ -315,7 +291,8 @@ std::string ExactLocalName(const CUrl& address, const CExactNaming& naming, Type
     std::string name;
     name.reserve(server.size() + address.path.size() + leaf.size());
     name += server;
-    name += address.path; // starts and ends with "/"
+    std::string shortFolders;
+    name += FitFolders(address.path, shortFolders); // starts and ends with "/"
     name += leaf;
     return name;
 }

@@ -7,8 +7,9 @@
 //
 // Names are distinct for distinct addresses except where a server's own names look like
 // the ones made here ("x" stored as a page and "x.html" both become "x.html"; a file
-// "x@a=1" and "x?a=1"; a host "h_8080" and h:8080) and where hashes collide. The caller
-// keeps the address each name was given to and asks again with `unique` on a clash.
+// "x@a=1" and "x?a=1"; a host "h_8080" and h:8080; a folder named as a long one is cut)
+// and where hashes collide. The caller keeps the address each name was given to and asks
+// again with `unique` on a clash, which sets the leaf apart whatever folder it is in.
 
 #include <cstdint>
 #include <string>
@@ -77,10 +78,10 @@ struct CExactNaming {
 
 // The folder of a server inside the site's folder: the plain host for the start address's
 // server and for any other host on its scheme's default port or on the start's; otherwise
-// host, "_" and the
-// port used ("h_8080", or "h_80" for the default port when the start is another port of
-// h). Empty when the port is unusable, the host starts with "." (the site folder's own
-// files do) or the folder would not be a safe name.
+// host, "_" and the port used ("h_8080", or "h_80" for the default port when the start is
+// another port of h). A folder over 255 bytes is cut as CutLongName cuts it. Empty when
+// the port is unusable, the host starts with "." (the site folder's own files do) or the
+// folder would not be a safe name.
 std::string ServerFolder(const CUrl& address, const CExactNaming& naming);
 
 // The stable form of what tells an address apart beyond its file: "@" and the query when
@@ -92,9 +93,11 @@ std::string QuerySuffix(std::string_view params, std::string_view query);
 //   server folder / path without its leading "/" / leaf
 // leaf = (file, or the default document for a folder) + QuerySuffix [+ "~" unique]
 //        [+ type.extension when the leaf's own extension does not already say type.type]
-// A leaf over 120 bytes is cut to 80 (never inside a UTF-8 sequence) and given a hash of
-// the whole. unique (n >= 2; below is none) goes before the appended extension, else
-// before the leaf's own extension, else at the end: "about~2.html", "LICENSE~2".
+// A leaf over 120 bytes, and a folder over 255, is cut to 80 bytes (never inside a UTF-8
+// sequence) and given a hash of the whole (CutLongName), so that no name in the path is
+// longer than file systems allow; names up to those lengths are kept as they are.
+// unique (n >= 2; below is none) goes before the appended extension, else before the
+// leaf's own extension, else at the end: "about~2.html", "LICENSE~2".
 // Empty when the address cannot be stored safely; a name never has a leading "/", an
 // empty segment, "." or "..".
 std::string ExactLocalName(const CUrl& address, const CExactNaming& naming, TypedExtension type,

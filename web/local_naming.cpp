@@ -1,6 +1,7 @@
 #include "web/local_naming.h"
 
 #include "web/byte_text.h"
+#include "web/long_name.h"
 #include "web/site_name.h"
 #include "web/url.h"
 
@@ -96,8 +97,14 @@ std::string CUrl::GetLocalPath(const CLocalNaming& naming) const {
         (file.empty() && !IsSafeNameSegment(leaf))) {
         return {};
     }
-    const std::array<std::string_view, 5> pieces = {naming.sitesDir, naming.siteName, host, path,
-                                                    leaf};
+    // Names longer than file systems allow are cut; mostly none is, and nothing is copied.
+    std::string shortHost;
+    std::string shortFolders;
+    std::string shortLeaf;
+    // A file keeps its extension, so that it opens as what it is.
+    const std::array<std::string_view, 5> pieces = {
+        naming.sitesDir, naming.siteName, FitName(host, shortHost), FitFolders(path, shortFolders),
+        FitName(leaf, shortLeaf, true)};
     std::size_t size = pieces.size();
     for (const auto piece : pieces) {
         size += piece.size();

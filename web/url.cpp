@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "web/byte_text.h"
+#include "web/long_name.h"
 
 #include <array>
 
@@ -283,6 +284,7 @@ std::string CUrl::GetObjectName() const {
 
 std::string CUrl::MakeRelative(const CUrl& base, std::string_view defaultDocument) const {
     std::string link;
+    std::string cut;
     if (host == base.host) {
         if (path != base.path) {
             std::string_view target = path;
@@ -295,15 +297,17 @@ std::string CUrl::MakeRelative(const CUrl& base, std::string_view defaultDocumen
                 from.remove_prefix(slash + 1);
             }
             AppendUpDirs(link, CountSlashes(from));
-            AppendEscapedPath(link, target);
+            AppendEscapedPath(link, FitFolders(target, cut));
         }
     } else {
         // The extra step climbs out of the base's host folder; every host has its own.
         AppendUpDirs(link, CountSlashes(base.path) + 1);
-        AppendEscapedHost(link, host);
-        AppendEscapedPath(link, path);
+        AppendEscapedHost(link, FitName(host, cut));
+        AppendEscapedPath(link, FitFolders(path, cut));
     }
-    AppendEscapedPath(link, file.empty() ? defaultDocument : std::string_view(file));
+    // Names are cut as GetLocalPath cuts them.
+    AppendEscapedPath(link,
+                      FitName(file.empty() ? defaultDocument : std::string_view(file), cut, true));
     FinishLocalLink(link, fragment);
     return link;
 }

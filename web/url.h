@@ -43,6 +43,8 @@ public:
     std::string GetObjectName() const;
     // The local file of this address, with the platform's separators; empty when the
     // address or the site name could reach outside the site's folder (see HasSafeLocalPath).
+    // A host, folder or file name over 255 bytes is cut (FitName; a file keeps its
+    // extension), which the copy cannot read back as the address.
     std::string GetLocalPath(const CLocalNaming& naming) const;
     // The link from base's local file (the page holding the link) to this address's
     // local file; defaultDocument stands in for an empty file name. Bytes of the names

@@ -99,6 +99,43 @@ TEST_F(Crawl, AnUpdateTransfersNothingUnchangedButRescansAndRenewsEveryFile) {
     EXPECT_TRUE(site.GetErrors().empty());
 }
 
+// Without exact names too, a folder or file name longer than file systems hold is cut on
+// disk and the links lead to it. An update reads the stored page again: a cut name cannot
+// be read back as its address, so its link stays as it is and nothing else is asked for.
+TEST_F(Crawl, NamesTooLongForTheFileSystemAreCutAndLinksLeadToThem) {
+    const std::string longFolder(300, 'f');
+    const std::string longFile = std::string(300, 'l') + ".htm";
+    server.Add("/index.htm", Html("<a href=\"" + longFolder + "/p.htm\">p</a> <a href=\"" +
+                                  longFile + "\">l</a>"));
+    server.Add("/" + longFolder + "/p.htm", Html("<a href=\"../index.htm\">up</a>"));
+    server.Add("/" + longFile, Html("long file"));
+    server.Start();
+    CSite& site = MakeSite("Alpha", "/index.htm");
+    RunToEnd({&site});
+    for (const auto& error : site.GetErrors())
+        ADD_FAILURE() << error.code << " " << error.address;
+
+    const std::string index = ReadFileText(Stored(site, "index.htm"));
+    const auto linkAt = [&](std::size_t from) {
+        const auto start = index.find('"', from) + 1;
+        return index.substr(start, index.find('"', start) - start);
+    };
+    const std::string toFolder = linkAt(0);
+    const std::string toFile = linkAt(index.find("p</a>"));
+    EXPECT_EQ(toFolder.size(), 80 + 13 + 6u) << toFolder;
+    EXPECT_TRUE(toFile.ends_with(".htm")) << toFile;
+    EXPECT_EQ(ReadFileText(Stored(site, toFolder)), "<a href=\"../index.htm\">up</a>");
+    EXPECT_EQ(ReadFileText(Stored(site, toFile)), "long file");
+
+    const std::size_t asked = server.Log().size();
+    RunToEnd({&site});
+    EXPECT_TRUE(site.GetErrors().empty());
+    EXPECT_EQ(ReadFileText(Stored(site, "index.htm")), index);
+    const std::vector<std::string> log = server.Log();
+    for (auto entry = log.begin() + static_cast<std::ptrdiff_t>(asked); entry != log.end(); ++entry)
+        EXPECT_EQ(entry->find('@'), std::string::npos) << *entry;
+}
+
 TEST_F(Crawl, AChangedFileIsTransferredAgain) {
     SiteServer::Page image{"new", "image/png"};
     image.headers.emplace("Last-Modified", "Fri, 01 Jan 2100 00:00:00 GMT");

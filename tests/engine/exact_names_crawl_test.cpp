@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "model/name_table.h"
 #include "model/site.h"
 #include "support/copy_snapshot.h"
 #include "support/crawl_fixture.h"
@@ -286,4 +289,120 @@ TEST_F(ExactNames, LinksWrittenAsAddressesAreMendedAndCollidingNamesStayApart) {
     EXPECT_EQ(Sorted(std::vector<std::string>(
                   log.begin() + static_cast<std::ptrdiff_t>(first.size()), log.end())),
               first);
+}
+
+// A folder name longer than file systems hold is cut on disk: the file under it is
+// stored, the links to it and from it (to a sibling, and back up) lead to the right
+// files, two long folders sharing their first 240 bytes stay apart, and an update finds
+// the same names again.
+TEST_F(ExactNames, FilesUnderFoldersTooLongForTheFileSystemAreStoredAndLinked) {
+    server.HonourConditions();
+    const std::string common(240, 'f');
+    const std::string longOne = "/" + common + std::string(60, 'a') + "/";
+    const std::string longTwo = "/" + common + std::string(59, 'a') + "b/";
+    server.Add("/index.html", Typed("<a href=\"" + longOne + "page.html\">one</a> <a href=\"" +
+                                        longTwo + "page.html\">two</a>",
+                                    "text/html"));
+    server.Add(longOne + "page.html",
+               Typed("first long <a href=sibling>s</a> <a href=../index.html>up</a>", "text/html"));
+    server.Add(longOne + "sibling", Typed("sibling of the first", "text/html"));
+    server.Add(longTwo + "page.html", Typed("second long", "text/html"));
+    server.Start();
+    CSite& site = MakeExactSite("/index.html");
+    const fs::path folder = dir.path() / "Exact";
+
+    const Files copy = CopyWithoutErrors(site);
+    EXPECT_EQ(copy.size(), 4u);
+    for (const auto& [path, text] : copy) {
+        for (const auto& part : fs::path(path))
+            EXPECT_LE(part.string().size(), 255u) << path;
+    }
+    const std::string start = "127.0.0.1/index.html";
+    ASSERT_EQ(copy.count(start), 1u);
+    const std::vector<std::string> links = LinksOf(copy.at(start));
+    ASSERT_EQ(links.size(), 2u);
+    const std::string one = Follow(folder, start, links[0]);
+    const std::string two = Follow(folder, start, links[1]);
+    ASSERT_EQ(copy.count(one), 1u) << links[0];
+    ASSERT_EQ(copy.count(two), 1u) << links[1];
+    EXPECT_EQ(copy.at(one).find("first long"), 0u);
+    EXPECT_EQ(copy.at(two), "second long");
+    EXPECT_NE(fs::path(one).parent_path(), fs::path(two).parent_path());
+
+    const std::vector<std::string> fromOne = LinksOf(copy.at(one));
+    ASSERT_EQ(fromOne.size(), 2u);
+    EXPECT_EQ(fromOne[0], "sibling.html");
+    const std::string sibling = Follow(folder, one, fromOne[0]);
+    ASSERT_EQ(copy.count(sibling), 1u);
+    EXPECT_EQ(copy.at(sibling), "sibling of the first");
+    EXPECT_EQ(Follow(folder, one, fromOne[1]), start);
+
+    const std::vector<std::string> first = Sorted(server.Log());
+    RunToEnd({&site});
+    EXPECT_TRUE(site.GetErrors().empty());
+    EXPECT_EQ(Snapshot(folder), copy);
+    const std::vector<std::string> log = server.Log();
+    EXPECT_EQ(Sorted(std::vector<std::string>(
+                  log.begin() + static_cast<std::ptrdiff_t>(first.size()), log.end())),
+              first);
+}
+
+// A path longer than the system takes as a whole, though each of its names fits, is an
+// error of that address alone: the rest of the site is copied and nothing is written
+// outside the site's folder.
+TEST_F(ExactNames, APathTooLongForTheSystemIsAnErrorOfItsAddress) {
+    std::string deep;
+    for (int i = 0; i < 20; ++i)
+        deep += "/" + std::string(250, static_cast<char>('a' + i));
+    deep += "/file.txt";
+    server.Add(
+        "/index.html",
+        Typed("<a href=\"" + deep + "\">deep</a> <a href=other.html>other</a>", "text/html"));
+    server.Add(deep, Typed("deep text", "text/plain"));
+    server.Add("/other.html", Typed("other page", "text/html"));
+    server.Start();
+    CSite& site = MakeExactSite("/index.html");
+
+    RunToEnd({&site});
+    const auto errors = site.GetErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].address, server.Url(deep));
+    EXPECT_NE(errors[0].reason.find("Could not save"), std::string::npos) << errors[0].reason;
+    const Files copy = Snapshot(dir.path() / "Exact");
+    EXPECT_EQ(copy.count("127.0.0.1/index.html"), 1u);
+    ASSERT_EQ(copy.count("127.0.0.1/other.html"), 1u);
+    EXPECT_EQ(copy.at("127.0.0.1/other.html"), "other page");
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename(), "Exact");
+}
+
+// A copy made before long folders were cut holds, in its name table, a name with the
+// whole folder, under which the file could never be stored. The next crawl stores the
+// file under the cut folder and the page's link leads there.
+TEST_F(ExactNames, ANameTooLongToStoreLeftByAnEarlierCrawlGivesWayToTheCutOne) {
+    const std::string longFolder = "/" + std::string(300, 'f') + "/";
+    server.Add("/index.html", Typed("<a href=\"" + longFolder + "page.html\">p</a>", "text/html"));
+    server.Add(longFolder + "page.html", Typed("long page", "text/html"));
+    server.Start();
+    CSite& site = MakeExactSite("/index.html");
+    const fs::path folder = dir.path() / "Exact";
+    const std::string url = server.Url(longFolder + "page.html");
+    const std::string key = site.ExactKey(CUrl(nullptr, url, kLinkFollowed, UrlReading::Exact));
+    char hash[17];
+    const auto hashEnd = std::to_chars(hash, hash + 16, CNameTable::KeyHash(key), 16).ptr;
+    fs::create_directories(folder);
+    std::ofstream(folder / kNameTableFile) << "N\t" << std::string(hash, hashEnd) << "\t127.0.0.1"
+                                           << longFolder << "page.html\t" << url << "\n";
+
+    const Files copy = CopyWithoutErrors(site);
+    const std::string start = "127.0.0.1/index.html";
+    ASSERT_EQ(copy.count(start), 1u);
+    const std::vector<std::string> links = LinksOf(copy.at(start));
+    ASSERT_EQ(links.size(), 1u);
+    const std::string page = Follow(folder, start, links[0]);
+    ASSERT_EQ(copy.count(page), 1u) << links[0];
+    EXPECT_EQ(copy.at(page), "long page");
+    EXPECT_LT(page.size(), 120u) << page;
+    // The crawl knew the address by the key the earlier name was written under.
+    EXPECT_EQ(site.ExactKey(CUrl(nullptr, url, kLinkFollowed, UrlReading::Exact)), key);
 }

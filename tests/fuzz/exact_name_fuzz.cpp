@@ -1,6 +1,7 @@
 // Any link on any page, read exactly: a local name is either refused (empty) or a clean
-// relative path, it ends with an extension of the type it was given, and the relative link
-// between two names leads a browser from the one file to the other.
+// relative path of names no longer than file systems allow, it ends with an extension of
+// the type it was given, and the relative link between two names leads a browser from the
+// one file to the other.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 #include "web/byte_text.h"
 #include "web/exact_name.h"
+#include "web/long_name.h"
 #include "fuzz_input.h"
 
 namespace {
@@ -23,6 +25,8 @@ void CheckName(std::string_view name, TypedExtension type) {
         const auto slash = rest.find('/');
         const std::string_view part = rest.substr(0, slash);
         Require(!part.empty() && part != "." && part != "..");
+        // Every name the file system can hold, the server's folder too.
+        Require(part.size() <= kLongestNameBytes);
         if (slash == std::string_view::npos)
             break;
         rest.remove_prefix(slash + 1);

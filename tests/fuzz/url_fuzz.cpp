@@ -1,5 +1,5 @@
 // Any text a page may hold as a link: parsing never crashes, and a local path is either
-// refused (empty) or lies inside the site's folder.
+// refused (empty) or lies inside the site's folder, in names the file system can hold.
 
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "web/long_name.h"
 #include "web/url.h"
 #include "fuzz_input.h"
 
@@ -22,6 +23,7 @@ void CheckLocalPath(const CUrl& url) {
         const auto slash = rest.find('/');
         const std::string_view part = rest.substr(0, slash);
         Require(part != "." && part != "..");
+        Require(part.size() <= kLongestNameBytes);
         rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
     }
 }

@@ -218,6 +218,79 @@ TEST(ExactLocalName, LongLeavesAreCutOnACharacterAndKeptApartByAHash) {
     EXPECT_TRUE(cut.ends_with("~2")) << cut;
 }
 
+std::string Repeated(std::string_view text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+// File systems hold names of up to 255 bytes: a longer folder or server folder is cut as a
+// long leaf is, on a character, with a hash of the whole (pinned values of FNV-1a computed
+// apart from this code); a name that fits is kept as it is, so existing copies keep theirs.
+TEST(ExactLocalName, FoldersAndServerFoldersOverWhatFileSystemsHoldAreCut) {
+    const std::string f255(255, 'f');
+    const std::string f256(256, 'f');
+    const std::string a251(251, 'a');
+    const std::string a255(255, 'a');
+    const std::string cutF256 = std::string(80, 'f') + "@1cd6bcef62d1";
+    const struct {
+        std::string address;
+        std::string name;
+    } cases[] = {
+        {"http://h/" + f255 + "/x", "h/" + f255 + "/x.html"},
+        {"http://" + a255 + "/x", a255 + "/x.html"},
+        {"http://h/" + f256 + "/x", "h/" + cutF256 + "/x.html"},
+        {"http://h/" + f256 + "/", "h/" + cutF256 + "/index.html"},
+        {"http://h/a/" + f256 + "/b/" + f256 + "/x?q=1",
+         "h/a/" + cutF256 + "/b/" + cutF256 + "/x@q=1.html"},
+        // The port written after the host makes the folder too long.
+        {"http://" + a251 + "/x", a251 + "/x.html"},
+        {"http://" + a251 + ":8080/x", std::string(80, 'a') + "@f038a58d2caa/x.html"},
+        // Byte 80 inside a two-, three- or four-byte character: the cut backs up to it.
+        {"http://h/" + std::string(79, 'x') + Repeated("\xC3\xA9", 111) + "/x",
+         "h/" + std::string(79, 'x') + "@c44e2a9504fe/x.html"},
+        {"http://h/" + std::string(78, 'x') + Repeated("\xE2\x82\xAC", 80) + "/x",
+         "h/" + std::string(78, 'x') + "@6d612e8850e4/x.html"},
+        {"http://h/" + std::string(77, 'x') + Repeated("\xF0\x9F\x98\x80", 60) + "/x",
+         "h/" + std::string(77, 'x') + "@05a9e78e8839/x.html"},
+        {"http://" + Repeated("\xC3\xA9", 130) + "/x",
+         Repeated("\xC3\xA9", 40) + "@1d8a8b870cb7/x.html"},
+        // A long folder and a long leaf: each is cut by its own rule.
+        {"http://h/" + f256 + "/" + std::string(130, 'l'),
+         "h/" + cutF256 + "/" + std::string(80, 'l') + "@c4553128d879.html"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address.substr(0, 40));
+        const std::string name = NameOf(c.address, kHtml);
+        EXPECT_EQ(name, c.name);
+        std::string_view rest = name;
+        for (auto slash = rest.find('/'); slash != std::string_view::npos; slash = rest.find('/')) {
+            EXPECT_LE(slash, 255u);
+            rest.remove_prefix(slash + 1);
+        }
+    }
+}
+
+// Long folders that share their first 240 bytes land in different folders; one long
+// folder is always cut the same way, so a page's siblings stay beside it and the links
+// between them are plain names.
+TEST(ExactLocalName, LongFoldersStayApartAndSiblingsStayTogether) {
+    const std::string common(240, 'p');
+    const std::string one = "http://h/" + common + std::string(60, 'a') + "/";
+    const std::string two = "http://h/" + common + std::string(59, 'a') + "b/";
+    const std::string oneFolder = NameOf(one + "x", kHtml);
+    const std::string twoFolder = NameOf(two + "x", kHtml);
+    EXPECT_NE(oneFolder.substr(0, oneFolder.rfind('/')), twoFolder.substr(0, twoFolder.rfind('/')));
+
+    const std::string page = NameOf(one + "page", kHtml);
+    const std::string sibling = NameOf(one + "sibling?v=2", kCss);
+    EXPECT_EQ(page.substr(0, page.rfind('/')), sibling.substr(0, sibling.rfind('/')));
+    EXPECT_EQ(RelativeLink(page, sibling), "sibling@v=2.css");
+    EXPECT_EQ(RelativeLink(page, NameOf("http://h/top", kHtml)), "../top.html");
+    EXPECT_EQ(RelativeLink(NameOf("http://h/top", kHtml), page), page.substr(2));
+}
+
 TEST(ExactLocalName, DistinctAddressesGetDistinctNames) {
     const std::string prefix = "http://h/" + std::string(90, 'p');
     const std::vector<std::string> addresses = {

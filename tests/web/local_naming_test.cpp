@@ -1,3 +1,4 @@
+#include "web/byte_text.h"
 #include "web/local_naming.h"
 #include "web/site_name.h"
 #include "web/url.h"
@@ -52,6 +53,69 @@ TEST(GetLocalPath, MapsAddressesUnderSiteAndHostFolders) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.address);
         EXPECT_EQ(LocalPathOf(c.address, c.sitesDir), Native(c.local));
+    }
+}
+
+// The local path a relative link of the file at fromPath leads to, its escapes undone.
+std::string Followed(const std::string& fromPath, std::string_view link) {
+    std::string path = fromPath.substr(0, fromPath.rfind('/'));
+    for (;;) {
+        const auto slash = link.find('/');
+        const std::string_view part = link.substr(0, slash);
+        if (part == "..") {
+            path.erase(path.rfind('/'));
+        } else if (part != ".") {
+            path += '/';
+            for (std::size_t i = 0; i < part.size(); ++i) {
+                if (part[i] == '%' && i + 2 < part.size()) {
+                    path += static_cast<char>(HexDigitValue(part[i + 1]) * 16 +
+                                              HexDigitValue(part[i + 2]));
+                    i += 2;
+                } else {
+                    path += part[i];
+                }
+            }
+        }
+        if (slash == std::string_view::npos)
+            return path;
+        link.remove_prefix(slash + 1);
+    }
+}
+
+// A host, folder or file name over the 255 bytes file systems hold is cut and marked
+// with a hash of the whole (pinned values of FNV-1a computed apart from this code); a file
+// keeps its extension. Names that fit are kept, and links between files lead to the
+// names as cut.
+TEST(GetLocalPath, NamesOverWhatFileSystemsHoldAreCutAndLinksLeadToThem) {
+    const std::string f255(255, 'f');
+    const std::string f256(256, 'f');
+    const std::string cutF256 = std::string(80, 'f') + "@1cd6bcef62d1";
+    const struct {
+        std::string address;
+        std::string local;
+    } cases[] = {
+        {"http://h/" + f255 + "/x.htm", "/s/Alpha/h/" + f255 + "/x.htm"},
+        {"http://h/" + f256 + "/x.htm", "/s/Alpha/h/" + cutF256 + "/x.htm"},
+        {"http://h/" + f256 + "/", "/s/Alpha/h/" + cutF256 + "/index.htm"},
+        {"http://h/a/" + f256 + "/b%20c/" + f256 + "/x.htm",
+         "/s/Alpha/h/a/" + cutF256 + "/b%20c/" + cutF256 + "/x.htm"},
+        {"http://" + std::string(256, 'a') + "/x.htm",
+         "/s/Alpha/" + std::string(80, 'a') + "@fd2916200943/x.htm"},
+        {"http://h/" + std::string(300, 'l') + ".htm",
+         "/s/Alpha/h/" + std::string(80, 'l') + "@03330ccadd07.htm"},
+        {"http://h/" + std::string(255, 'l'), "/s/Alpha/h/" + std::string(255, 'l') + "/index.htm"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address.substr(0, 40));
+        EXPECT_EQ(LocalPathOf(c.address), Native(c.local));
+    }
+    for (const auto& from : cases) {
+        for (const auto& to : cases) {
+            const CUrl base(nullptr, from.address, kLinkEmbedded);
+            const CUrl target(nullptr, to.address, kLinkEmbedded);
+            EXPECT_EQ(Followed(from.local, target.MakeRelative(base, "index.htm")), to.local)
+                << from.address.substr(0, 40) << " to " << to.address.substr(0, 40);
+        }
     }
 }
 
