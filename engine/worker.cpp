@@ -414,8 +414,8 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
 
 // Reads the server's robots.txt once per crawl, or waits for the worker that does. 0 when
 // its rules are known; otherwise the fetch's result: finished when aborted, busy when the
-// file could not be read (nothing of the server is fetched until it can be), failed when
-// the server cannot be reached.
+// server could not give the file (nothing of the server is fetched until it can), failed
+// when no request can be sent there (the next address asks again).
 int CWorker::ReadRobots(FetchState& state, CHttpConnection& connection) {
     CSite& site = state.site;
     while (!site.RobotsKnown(state.server)) {
@@ -446,8 +446,9 @@ int CWorker::UseRobots(FetchState& state, const CRobotsFetch& robots) {
     case RobotsOutcome::Aborted:
         return kFetchFinished;
     case RobotsOutcome::Unreachable:
+        // The address's own request would fail alike: it fails (or is tried again) as it
+        // would without robots.txt, with the same code and words.
         NoteCode(state, robots.answer);
-        state.reason = "Cannot read robots.txt: " + state.reason;
         return kFetchFailed;
     case RobotsOutcome::Unreadable:
         state.code = CodeOf(robots.answer);
