@@ -8,6 +8,7 @@
 #include "engine/messages.h"
 #include "engine/worker.h"
 #include "model/clock.h"
+#include "model/login_guard.h"
 #include "model/site.h"
 #include "model/status_bar.h"
 #include "web/byte_text.h"
@@ -23,6 +24,14 @@ MessageParam ParamOf(const void* pointer) {
 
 int WorkerSetting(const CSite& site) {
     return std::clamp(site.m_workers, kMinWorkers, kMaxWorkers);
+}
+
+// The hosts the cookies go to hold the login: only they can take it away.
+void AddLoginDomains(CLoginGuard& guard, std::string_view netscapeText) {
+    for (const std::string_view line : CookieLinesOf(netscapeText)) {
+        const CCookieDomain domain = CookieDomainOf(line);
+        guard.AddLoginDomain(domain.host, domain.subdomains);
+    }
 }
 
 template <typename T> bool Contains(const std::deque<T*>& list, const T* item) {
@@ -156,6 +165,7 @@ void CController::BeginCrawl(CSite& site) {
     if (site.LoginGuard().Active()) {
         jar = std::make_shared<CCookieJar>();
         const int taken = jar->Load(site.StartCookies());
+        AddLoginDomains(site.LoginGuard(), site.StartCookies());
         // The count only: cookie values are never logged.
         site.AddLog("Cookies: " + std::to_string(taken) + " given to the crawl");
     }
@@ -267,6 +277,7 @@ void CController::RenewLogin() {
     const std::shared_ptr<CCookieJar> jar = m_session.CookieJar();
     if (jar && !fresh.empty()) {
         const int taken = jar->Load(fresh);
+        AddLoginDomains(site->LoginGuard(), fresh);
         site->AddLog("Cookies: " + std::to_string(taken) + " given to the crawl again");
     }
     // Without new cookies the next page that finds the login gone pauses the crawl again.
