@@ -1,5 +1,6 @@
 // robots.txt as RFC 9309 has it: redirects are followed to the real file, and a file that
-// cannot be read keeps the crawler off the whole server until it can.
+// cannot be read keeps the crawler off the whole server until it can. One that cannot be
+// asked at all fails its server's addresses as their own requests would.
 
 #include <gtest/gtest.h>
 

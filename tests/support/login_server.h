@@ -37,7 +37,7 @@ public:
     // A page request without a live session answers status (302 to /login by default).
     void RefuseWith(int status);
     // "/" links /admin/1.html .. /admin/N.html, which no login opens: 403 with a live
-    // session, as any page without one. Set before Start.
+    // session, as any page without one. Set before a crawl.
     void AddRefusedArea(int pages);
     // "/" links address too. Set before a crawl.
     void AddStartLink(std::string address);
