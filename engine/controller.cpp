@@ -9,6 +9,7 @@
 #include "engine/store_limits.h"
 #include "engine/worker.h"
 #include "model/clock.h"
+#include "model/login_guard.h"
 #include "model/site.h"
 #include "model/status_bar.h"
 #include "web/byte_text.h"
@@ -24,6 +25,14 @@ MessageParam ParamOf(const void* pointer) {
 
 int WorkerSetting(const CSite& site) {
     return std::clamp(site.m_workers, kMinWorkers, kMaxWorkers);
+}
+
+// The hosts the cookies go to hold the login: only they can take it away.
+void AddLoginDomains(CLoginGuard& guard, std::string_view netscapeText) {
+    for (const std::string_view line : CookieLinesOf(netscapeText)) {
+        const CCookieDomain domain = CookieDomainOf(line);
+        guard.AddLoginDomain(domain.host, domain.subdomains);
+    }
 }
 
 template <typename T> bool Contains(const std::deque<T*>& list, const T* item) {
@@ -157,6 +166,7 @@ void CController::BeginCrawl(CSite& site) {
     if (site.LoginGuard().Active()) {
         jar = std::make_shared<CCookieJar>();
         const int taken = jar->Load(site.StartCookies());
+        AddLoginDomains(site.LoginGuard(), site.StartCookies());
         // The count only: cookie values are never logged.
         site.AddLog("Cookies: " + std::to_string(taken) + " given to the crawl");
     }
@@ -268,6 +278,7 @@ void CController::RenewLogin() {
     const std::shared_ptr<CCookieJar> jar = m_session.CookieJar();
     if (jar && !fresh.empty()) {
         const int taken = jar->Load(fresh);
+        AddLoginDomains(site->LoginGuard(), fresh);
         site->AddLog("Cookies: " + std::to_string(taken) + " given to the crawl again");
     }
     // Without new cookies the next page that finds the login gone pauses the crawl again.

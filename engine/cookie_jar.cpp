@@ -41,6 +41,14 @@ std::vector<std::string_view> CookieLinesOf(std::string_view netscapeText) {
     return lines;
 }
 
+CCookieDomain CookieDomainOf(std::string_view cookieLine) {
+    if (cookieLine.starts_with(kHttpOnlyPrefix))
+        cookieLine.remove_prefix(kHttpOnlyPrefix.size());
+    const std::size_t tab = std::min(cookieLine.find('\t'), cookieLine.size());
+    const std::string_view rest = cookieLine.substr(std::min(tab + 1, cookieLine.size()));
+    return {cookieLine.substr(0, tab), rest.substr(0, rest.find('\t')) == "TRUE"};
+}
+
 CCookieJar::CCookieJar() {
     m_share = curl_share_init();
     if (m_share == nullptr)

@@ -53,6 +53,14 @@ bool IsCookieLine(std::string_view line);
 // The cookie lines of cookies.txt text (line ends LF or CR LF), in order.
 std::vector<std::string_view> CookieLinesOf(std::string_view netscapeText);
 
+// The host a cookie line is for (a leading "." kept), and whether its subdomains get the
+// cookie too.
+struct CCookieDomain {
+    std::string_view host;
+    bool subdomains = false;
+};
+CCookieDomain CookieDomainOf(std::string_view cookieLine);
+
 // Writes text to path readable and writable by its owner only (0600), also when the
 // file was there with wider permissions.
 std::error_code WriteOwnerOnlyFile(const std::filesystem::path& path, std::string_view text);

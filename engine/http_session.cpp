@@ -454,6 +454,7 @@ CHttpAnswer CHttpConnection::Request(const CHttpRequest& request, const std::ato
         transfer.errorBuffer[0] = '\0';
     }
     answer.curlError = code;
+    answer.reached = transfer.connected;
     answer.aborted = code != CURLE_OK && abort.load();
     if (code != CURLE_OK) {
         answer.errorText =

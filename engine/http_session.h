@@ -80,6 +80,9 @@ struct CHttpAnswer {
     int status = 0;
     // libcurl's error number (CURLcode); 0 when the exchange completed.
     int curlError = 0;
+    // A connection to the server stood and the request went out on it: a failure since
+    // is the server's (a cut or silent answer), not the address's.
+    bool reached = false;
     // The abort flag stopped the request; curlError is then set too.
     bool aborted = false;
     // The status line and header lines as received, separated by CR LF (the last

@@ -1,7 +1,5 @@
 #include "engine/robots_fetch.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <memory>
 #include <string_view>
@@ -17,17 +15,13 @@ bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-bool IsUnreachable(int curlError) {
-    return curlError == CURLE_COULDNT_RESOLVE_HOST || curlError == CURLE_COULDNT_RESOLVE_PROXY ||
-           curlError == CURLE_COULDNT_CONNECT;
-}
-
 RobotsOutcome OutcomeOf(const CHttpAnswer& answer) {
     if (answer.aborted)
         return RobotsOutcome::Aborted;
+    // Only a server that got the request can be busy; anything that failed before it went
+    // out is the address's own failure.
     if (answer.curlError != 0)
-        return IsUnreachable(answer.curlError) ? RobotsOutcome::Unreachable
-                                               : RobotsOutcome::Unreadable;
+        return answer.reached ? RobotsOutcome::Unreadable : RobotsOutcome::Unreachable;
     if (answer.status == 200)
         return RobotsOutcome::Rules;
     if (answer.status == 429 || answer.status >= 500)
@@ -61,6 +55,12 @@ CRobotsFetch FetchRobotsTxt(CInternetSession& session, CHttpConnection& connecti
         };
         fetch.answer = over->Request(request, abort);
         fetch.outcome = OutcomeOf(fetch.answer);
+        // The address's own server answered the first request; where it redirects to is
+        // not the address's to fail by.
+        if (redirects > 0 && fetch.outcome == RobotsOutcome::Unreachable) {
+            fetch.outcome = RobotsOutcome::NoRules;
+            break;
+        }
         if (fetch.outcome != RobotsOutcome::NoRules || !IsRedirect(fetch.answer.status))
             break;
         // A redirect too many, or one to what cannot be fetched, leaves no rules.

@@ -2,8 +2,11 @@
 // Reading a server's robots.txt as RFC 9309 asks: up to five redirects are followed, to
 // other servers too; a 4xx answer means there are no rules; a 5xx or 429 answer, or a
 // transfer that fails once the server was reached, leaves the file unreadable for now
-// (the server counts as busy). A server that cannot be reached at all is told apart: its
-// addresses fail as their own requests would.
+// (the server counts as busy). A request that could not be sent at all (a malformed
+// address, a host not found, a connection refused or timed out, a certificate not
+// trusted) is told apart: the address's own request would fail the same way, so its
+// addresses fail as they would without robots.txt; waiting would not help. A redirect
+// that leads where no request can be sent leaves no rules.
 
 #include <atomic>
 #include <string>
@@ -16,7 +19,7 @@ enum class RobotsOutcome {
     Rules,       // text holds the file
     NoRules,     // everything is allowed
     Unreadable,  // ask again later; answer says why
-    Unreachable, // no connection to the server; answer says why
+    Unreachable, // no request could be sent to the server; answer says why
     Aborted,
 };
 

@@ -119,6 +119,20 @@ bool IsBusy(int status) {
     return status == 429 || status == 503;
 }
 
+bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Whether the answer to address sends it to a login page. The login page itself may
+// redirect elsewhere; only a page sent to one counts.
+bool IsLoginRedirect(const CUrl& address, const CHttpAnswer& answer) {
+    if (!IsRedirect(answer.status) || ReadsAsLoginAddress(address.GetObjectName()))
+        return false;
+    const std::string target = RedirectTarget(answer.rawHeaders);
+    return !target.empty() &&
+           ReadsAsLoginAddress(CUrl(&address, target, kLinkFollowed).GetObjectName());
+}
+
 bool RefusesHead(int status) {
     return status == 405 || status == 501 || status == 400;
 }
@@ -422,8 +436,8 @@ int CWorker::Decide(FetchState& state, const CHttpAnswer& headers, bool conditio
 
 // Reads the server's robots.txt once per crawl, or waits for the worker that does. 0 when
 // its rules are known; otherwise the fetch's result: finished when aborted, busy when the
-// file could not be read (nothing of the server is fetched until it can be), failed when
-// the server cannot be reached.
+// server could not give the file (nothing of the server is fetched until it can), failed
+// when no request can be sent there (the next address asks again).
 int CWorker::ReadRobots(FetchState& state, CHttpConnection& connection) {
     CSite& site = state.site;
     while (!site.RobotsKnown(state.server)) {
@@ -454,8 +468,9 @@ int CWorker::UseRobots(FetchState& state, const CRobotsFetch& robots) {
     case RobotsOutcome::Aborted:
         return kFetchFinished;
     case RobotsOutcome::Unreachable:
+        // The address's own request would fail alike: it fails (or is tried again) as it
+        // would without robots.txt, with the same code and words.
         NoteCode(state, robots.answer);
-        state.reason = "Cannot read robots.txt: " + state.reason;
         return kFetchFailed;
     case RobotsOutcome::Unreadable:
         state.code = CodeOf(robots.answer);
@@ -767,27 +782,83 @@ int CWorker::SaveFailed(FetchState& state, const std::error_code& error) {
 
 int CWorker::CheckLogin(FetchState& state, const CHttpAnswer& answer) {
     CLoginGuard& guard = state.site.LoginGuard();
-    if (!guard.Active())
+    // A host the crawl never logged in to has no login to take away.
+    if (!guard.Active() || !guard.HoldsLogin(state.address.host))
         return 0;
+    const std::string asked = state.server + "/" + state.objectName;
     const int status = answer.status;
     if (status == 200) {
-        guard.NoteAnswered(state.server);
+        guard.NoteAnswered(asked);
         return 0;
     }
     bool expired = false;
     if (status == 401 || status == 403) {
-        expired = guard.HasAnswered(state.server);
-    } else if (status == 301 || status == 302 || status == 303 || status == 307 || status == 308) {
-        // The login page itself may redirect elsewhere; only a page sent to one counts.
-        const std::string target = RedirectTarget(answer.rawHeaders);
-        if (!target.empty() && !ReadsAsLoginAddress(state.address.GetObjectName())) {
-            const CUrl targetAddress(&state.address, target, kLinkFollowed);
-            expired = ReadsAsLoginAddress(targetAddress.GetObjectName());
+        switch (guard.JudgeRefusal(asked, m_abort)) {
+        case CLoginGuard::Refusal::LoginGone:
+            expired = true;
+            break;
+        case CLoginGuard::Refusal::AddressOnly:
+            break;
+        case CLoginGuard::Refusal::CheckStartPage: {
+            // However the check ends, the refusals waiting for it are told; an expired
+            // login is marked first, so that they find it so.
+            struct Told {
+                CLoginGuard& guard;
+                CLoginGuard::Check found = CLoginGuard::Check::Unknown;
+                ~Told() { guard.CheckDone(found); }
+            } told{guard};
+            told.found = CheckStartPage(state, status);
+            if (told.found == CLoginGuard::Check::Gone)
+                return LoginExpired(state);
+            break;
         }
+        }
+        if (Aborted())
+            return kFetchFinished;
+    } else if (IsLoginRedirect(state.address, answer)) {
+        expired = true;
     }
-    if (!expired)
-        return 0;
-    const bool first = guard.Expire();
+    return expired ? LoginExpired(state) : 0;
+}
+
+CLoginGuard::Check CWorker::CheckStartPage(FetchState& state, int refusal) {
+    const CUrl start(nullptr, state.site.m_url, kLinkFollowed, state.site.Reading());
+    const int port = PortOf(start);
+    if (port == 0)
+        return CLoginGuard::Check::Unknown;
+    const std::string objectName = start.GetObjectName();
+    // The start page refused is its own check.
+    if (CSite::ServerKey(start) == state.server && objectName == state.objectName)
+        return CLoginGuard::Check::Gone;
+    std::unique_ptr<CHttpConnection> own;
+    CHttpConnection* over = m_connection.get();
+    if (start.host != over->Host() || port != over->Port()) {
+        own = std::make_unique<CHttpConnection>(m_session, start.host, port, state.site.m_id,
+                                                state.site.m_password);
+        over = own.get();
+    }
+    CHttpRequest request;
+    request.scheme = start.scheme;
+    request.objectName = objectName;
+    // Its status is all the check needs.
+    request.onHeaders = [](const CHttpAnswer&) { return BodyUse::Stop; };
+    const CHttpAnswer answer = over->Request(request, m_abort);
+    if (answer.aborted)
+        return CLoginGuard::Check::Unknown;
+    state.site.AddLog("Login checked on the start page after a " + std::to_string(refusal) + ": " +
+                      (answer.curlError != 0 ? TransferErrorText(answer.curlError)
+                                             : std::to_string(answer.status)));
+    if (answer.curlError != 0)
+        return CLoginGuard::Check::Unknown;
+    if (answer.status == 401 || answer.status == 403 || IsLoginRedirect(start, answer))
+        return CLoginGuard::Check::Gone;
+    if (answer.status == 200 || IsRedirect(answer.status))
+        return CLoginGuard::Check::Alive;
+    return CLoginGuard::Check::Unknown;
+}
+
+int CWorker::LoginExpired(FetchState& state) {
+    const bool first = state.site.LoginGuard().Expire();
     const std::string text = CLoginGuard::ExpiredText(state.address.host);
     if (m_session.PausesWhenLoginExpires()) {
         // The crawl pauses until the user has logged in again.

@@ -11,6 +11,7 @@
 
 #include "engine/message_thread.h"
 #include "model/copy_records.h"
+#include "model/login_guard.h"
 
 class CEngineUi;
 class CHttpConnection;
@@ -71,10 +72,16 @@ private:
     void Record(FetchState& state);
     int ScanAndSave(FetchState& state);
     int HandleRedirect(FetchState& state, const CHttpAnswer& answer);
-    // In a crawl that sends cookies: notes a server's pages, and tells an answer that
-    // says the login ran out (a redirect to a login page, or 401 or 403 from a server
-    // that answered before). Nonzero (the result) when it did; nothing is stored then.
+    // In a crawl that sends cookies: notes the pages a host holding the login answers,
+    // and tells an answer of such a host that says the login ran out (a redirect to a
+    // login page, or 401 or 403 for an address that answered before, or for one that
+    // did not when the start page, asked again, is refused too). Nonzero (the result)
+    // when it did; nothing is stored then. Any other 401 or 403 is the address's own.
     int CheckLogin(FetchState& state, const CHttpAnswer& answer);
+    // Asks the start page again after refusal (401 or 403) of another address.
+    CLoginGuard::Check CheckStartPage(FetchState& state, int refusal);
+    // Pauses or stops the crawl for an expired login; the address waits for a new one.
+    int LoginExpired(FetchState& state);
     int SaveFailed(FetchState& state, const std::error_code& error);
     void StoreStub(FetchState& state, const std::string& stub);
     void NoteCode(FetchState& state, const CHttpAnswer& answer);

@@ -1,7 +1,9 @@
 #include "model/login_guard.h"
 
 #include <array>
+#include <chrono>
 
+#include "model/clock.h"
 #include "web/byte_text.h"
 
 namespace {
@@ -47,9 +49,45 @@ constexpr std::size_t kMaxLinkTextBytes = 40;
 void CLoginGuard::Begin(bool active) {
     std::lock_guard lock(m_mutex);
     m_logoutNoted.clear();
-    m_answered.clear();
+    m_domains.clear();
+    m_answered.Clear();
+    m_checking = false;
+    m_alive = false;
     m_expired = false;
     m_active = active;
+}
+
+void CLoginGuard::AddLoginDomain(std::string_view domain, bool subdomains) {
+    // A cookie's domain may begin with a dot, which stands for its subdomains too.
+    if (domain.starts_with('.')) {
+        domain.remove_prefix(1);
+        subdomains = true;
+    }
+    if (domain.empty())
+        return;
+    std::string name;
+    AppendLowerAscii(name, domain);
+    std::lock_guard lock(m_mutex);
+    for (Domain& known : m_domains) {
+        if (known.name == name) {
+            known.subdomains = known.subdomains || subdomains;
+            return;
+        }
+    }
+    m_domains.push_back({std::move(name), subdomains});
+}
+
+bool CLoginGuard::HoldsLogin(std::string_view host) const {
+    std::lock_guard lock(m_mutex);
+    for (const Domain& domain : m_domains) {
+        if (host.size() == domain.name.size() && EqualsIgnoringAsciiCase(host, domain.name))
+            return true;
+        if (domain.subdomains && host.size() > domain.name.size() &&
+            host[host.size() - domain.name.size() - 1] == '.' &&
+            EndsWithIgnoringAsciiCase(host, domain.name))
+            return true;
+    }
+    return false;
 }
 
 bool CLoginGuard::FirstLogoutNote(std::string_view address) {
@@ -57,19 +95,58 @@ bool CLoginGuard::FirstLogoutNote(std::string_view address) {
     return m_logoutNoted.emplace(address).second;
 }
 
-void CLoginGuard::NoteAnswered(const std::string& server) {
+void CLoginGuard::NoteAnswered(std::string_view address) {
     std::lock_guard lock(m_mutex);
-    m_answered.insert(server);
+    m_answered.Insert(Fnv1a(address));
 }
 
-bool CLoginGuard::HasAnswered(const std::string& server) const {
+bool CLoginGuard::HasAnswered(std::string_view address) const {
     std::lock_guard lock(m_mutex);
-    return m_answered.contains(server);
+    return m_answered.Contains(Fnv1a(address));
+}
+
+CLoginGuard::Refusal CLoginGuard::JudgeRefusal(std::string_view address,
+                                               const std::atomic<bool>& abort) {
+    std::unique_lock lock(m_mutex);
+    if (m_expired || m_answered.Contains(Fnv1a(address)))
+        return Refusal::LoginGone;
+    // A refusal that came while another worker checks is judged by that check.
+    while (m_checking && !abort.load())
+        m_checked.wait_for(lock, std::chrono::milliseconds(100));
+    if (m_expired)
+        return Refusal::LoginGone;
+    if (abort.load())
+        return Refusal::AddressOnly;
+    if (m_alive && m_refusalsSinceCheck < kRefusalsPerCheck &&
+        NowSeconds() - m_aliveAt < kCheckStandsSeconds) {
+        ++m_refusalsSinceCheck;
+        return Refusal::AddressOnly;
+    }
+    m_checking = true;
+    m_alive = false;
+    return Refusal::CheckStartPage;
+}
+
+void CLoginGuard::CheckDone(Check found) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_checking = false;
+        m_alive = found == Check::Alive;
+        m_aliveAt = NowSeconds();
+        m_refusalsSinceCheck = 0;
+    }
+    m_checked.notify_all();
 }
 
 bool CLoginGuard::Expire() {
     bool expected = false;
     return m_expired.compare_exchange_strong(expected, true);
+}
+
+void CLoginGuard::Renew() {
+    std::lock_guard lock(m_mutex);
+    m_alive = false;
+    m_expired = false;
 }
 
 std::string CLoginGuard::ExpiredText(std::string_view host) {

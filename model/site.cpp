@@ -567,6 +567,8 @@ void CSite::StartCrawl() {
         m_endCookies.clear();
     }
     m_loginGuard.Begin(!m_startCookies.empty());
+    // The start page's host holds the login, whatever hosts the cookies name.
+    m_loginGuard.AddLoginDomain(CUrl(nullptr, m_url, kLinkFollowed).host, false);
     m_stopReason.clear();
     if (const std::string unsafe = UnsafeSiteNameReason(m_name);
         FolderFollowsName() && !unsafe.empty()) {

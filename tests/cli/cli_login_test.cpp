@@ -1,6 +1,7 @@
 // quarn-cli crawling a site behind a login: cookies from a cookies.txt let it in, logout
-// links are left alone, an expired login stops the crawl without harming the copy, and
-// without any login option no cookie is ever sent.
+// links are left alone, an expired login stops the crawl without harming the copy, pages
+// the login does not open are failures like any other, and without any login option no
+// cookie is ever sent.
 
 #include <gtest/gtest.h>
 
@@ -132,6 +133,21 @@ TEST_F(CliLogin, AnExpiredLoginStopsWithFourAndLeavesTheCopyAsItWas) {
         EXPECT_EQ(server.PagesServed() - served, 6) << "the crawl got in, then lost the login";
         EXPECT_EQ(Snapshot(HostDir()), before);
         EXPECT_EQ(server.Requests("/logout") + server.Requests("/account/bye"), 0);
+    }
+}
+
+// Pages no login opens answer 403 to the logged-in crawl: they are its failures, the rest
+// of the site is copied, and the run ends as one with failed addresses.
+TEST_F(CliLogin, ARefusedAreaIsAFailureOfItsPagesNotALostLogin) {
+    server.AddRefusedArea(4);
+    CliProcess cli(Mirror(CookiesFile()));
+    ASSERT_EQ(cli.Wait(), kExitAddressesFailed) << cli.Err() << cli.Out();
+    ExpectEveryPageStored();
+    const std::string said = cli.Out() + cli.Err();
+    EXPECT_EQ(said.find(kExpired), std::string::npos) << said;
+    for (const std::string& path : server.RefusedPaths()) {
+        EXPECT_EQ(server.Requests(path), 1) << path;
+        EXPECT_NE(said.find(server.Url(path)), std::string::npos) << path << " is listed";
     }
 }
 

@@ -1,16 +1,21 @@
 // robots.txt as RFC 9309 has it: redirects are followed to the real file, and a file that
-// cannot be read keeps the crawler off the whole server until it can.
+// cannot be read keeps the crawler off the whole server until it can. One that cannot be
+// asked at all fails its server's addresses as their own requests would.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "engine/controller.h"
 #include "model/site.h"
 #include "support/crawl_fixture.h"
+#include "support/test_server.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -18,6 +23,13 @@ using namespace std::chrono_literals;
 namespace {
 SiteServer::Page Text(std::string body) {
     return SiteServer::Page{std::move(body), "text/plain"};
+}
+
+// A port on 127.0.0.1 that nothing listens on any more.
+int DeadPort() {
+    TestServer gone;
+    gone.Start();
+    return gone.port();
 }
 
 // A start page with one allowed and one disallowed link.
@@ -90,5 +102,92 @@ TEST_F(Crawl, AnUnreadableRobotsTxtKeepsTheCrawlerOffTheServer) {
     const auto again = server.Log();
     EXPECT_TRUE(std::all_of(again.begin() + static_cast<std::ptrdiff_t>(before), again.end(),
                             [](const std::string& entry) { return entry == "GET /robots.txt"; }));
+    EXPECT_TRUE(site.GetErrors().empty());
+}
+
+// Addresses no request can be sent to (malformed, a port nobody listens on) fail at once
+// with the code and words they have without robots.txt: their robots.txt cannot be asked
+// either, and waiting for the server would not help. The rest of the site is copied.
+TEST_F(Crawl, AnAddressThatCannotBeAskedFailsAsItWouldWithoutRobotsTxt) {
+    const std::string dead = "http://127.0.0.1:" + std::to_string(DeadPort()) + "/gone.htm";
+    server.Add("/index.htm", Html(R"(<img src="http://[::1/x.png"><a href=a.htm>a</a><a href=")" +
+                                  dead + R"(">gone</a>)"));
+    server.Add("/a.htm", Html("a"));
+    server.Start();
+    using Failure = std::tuple<std::string, int, std::string>;
+    std::vector<std::vector<Failure>> failures;
+    for (const bool robots : {false, true}) {
+        SCOPED_TRACE(robots ? "obeying robots.txt" : "without robots.txt");
+        CSite& site = MakeSite(robots ? "Robots" : "NoRobots", "/index.htm", 2);
+        site.m_useServers = false; // the links lead to other servers
+        site.m_obeyRobots = robots;
+        RunToEnd({&site});
+        EXPECT_EQ(site.m_state.load(), kSiteDone) << site.GetLog();
+        EXPECT_TRUE(fs::exists(Stored(site, "a.htm")));
+        EXPECT_EQ(site.GetLog().find("waiting"), std::string::npos) << site.GetLog();
+        std::vector<Failure>& found = failures.emplace_back();
+        for (const CErrorEntry& entry : site.GetErrors())
+            found.emplace_back(entry.address, entry.code, entry.reason);
+        std::sort(found.begin(), found.end());
+    }
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[1], failures[0]);
+    std::vector<Failure> expected{{"http://[:1/x.png", -3, "Malformed address"},
+                                  {dead, -7, "Could not connect to the server"}};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(failures[1], expected);
+    EXPECT_EQ(server.Count("GET /robots.txt"), 1);
+}
+
+// Where robots.txt redirects to is not the address's to fail by: a target nothing answers
+// at leaves no rules, as a target that cannot be fetched does.
+TEST_F(Crawl, ARobotsTxtRedirectToWhereNothingAnswersLeavesNoRules) {
+    AddPages(server);
+    AddRedirect("/robots.txt", "http://127.0.0.1:" + std::to_string(DeadPort()) + "/robots.txt");
+    server.Start();
+    CSite& site = MakeSite("Robots", "/index.htm", 2);
+    site.m_obeyRobots = true;
+    RunToEnd({&site});
+    EXPECT_EQ(site.m_state.load(), kSiteDone) << site.GetLog();
+    EXPECT_TRUE(fs::exists(Stored(site, "private/p.htm")));
+    EXPECT_TRUE(site.GetErrors().empty());
+}
+
+// A robots.txt cut off in its transfer is an answer of a server that was reached: the
+// crawler waits for it, as for a 5xx, and keeps to it once it comes whole.
+TEST_F(Crawl, ACutRobotsTxtIsWaitedForLikeABusyServer) {
+    TestServer cutting;
+    std::atomic<int> asked{0};
+    const std::string rules = "User-agent: *\nDisallow: /private/\n";
+    cutting.server().Get("/robots.txt", [&](const httplib::Request&, httplib::Response& answer) {
+        if (asked++ > 0) {
+            answer.set_content(rules, "text/plain");
+            return;
+        }
+        // A tenth of what Content-Length promises, then the connection closes.
+        answer.set_content_provider(rules.size() * 10, "text/plain",
+                                    [&rules](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                        sink.write(rules.data(), rules.size());
+                                        return false;
+                                    });
+    });
+    cutting.server().Get("/index.htm", [](const httplib::Request&, httplib::Response& answer) {
+        answer.set_content("<a href=a.htm>a</a><a href=private/p.htm>p</a>", "text/html");
+    });
+    cutting.server().Get("/a.htm", [](const httplib::Request&, httplib::Response& answer) {
+        answer.set_content("a", "text/html");
+    });
+    cutting.Start();
+    CSite& site = MakeSite("Robots", "/index.htm", 2);
+    site.m_url = cutting.Url("/index.htm");
+    site.m_obeyRobots = true;
+    RunToEnd({&site});
+    EXPECT_EQ(site.m_state.load(), kSiteDone) << site.GetLog();
+    EXPECT_EQ(asked.load(), 2);
+    EXPECT_NE(site.GetLog().find("robots.txt unreadable (Transfer ended early), waiting 1 s"),
+              std::string::npos)
+        << site.GetLog();
+    EXPECT_TRUE(fs::exists(Stored(site, "a.htm")));
+    EXPECT_FALSE(fs::exists(Stored(site, "private")));
     EXPECT_TRUE(site.GetErrors().empty());
 }

@@ -56,6 +56,23 @@ void LoginServer::RefuseWith(int status) {
     m_refusal = status;
 }
 
+void LoginServer::AddRefusedArea(int pages) {
+    std::lock_guard lock(m_mutex);
+    m_refusedPages = pages;
+}
+
+void LoginServer::AddStartLink(std::string address) {
+    std::lock_guard lock(m_mutex);
+    m_startLinks.push_back(std::move(address));
+}
+
+std::vector<std::string> LoginServer::RefusedPaths() const {
+    std::vector<std::string> paths;
+    for (int page = 1; page <= m_refusedPages; ++page)
+        paths.push_back("/admin/" + std::to_string(page) + ".html");
+    return paths;
+}
+
 int LoginServer::Requests(const std::string& path) const {
     std::lock_guard lock(m_mutex);
     const auto found = m_requests.find(path);
@@ -100,6 +117,12 @@ std::string LoginServer::PageBody(std::size_t index) const {
     if (index > 0)
         body += "<a href=\"" + paths[index - 1] + "\">previous</a>\n";
     body += "<a href=\"/logout\">Log out</a>\n<a href=\"/account/bye\"><b>Sign</b> out</a>\n";
+    if (index == 0) {
+        for (const std::string& path : RefusedPaths())
+            body += "<a href=\"" + path + "\">admin</a>\n";
+        for (const std::string& address : m_startLinks)
+            body += "<a href=\"" + address + "\">elsewhere</a>\n";
+    }
     return body + "</body></html>\n";
 }
 
@@ -176,7 +199,10 @@ void LoginServer::Answer(const httplib::Request& request, httplib::Response& res
     }
     const std::vector<std::string> paths = PagePaths();
     const auto page = std::find(paths.begin(), paths.end(), request.path);
-    if (page == paths.end()) {
+    const std::vector<std::string> refused = RefusedPaths();
+    const bool inRefusedArea =
+        std::find(refused.begin(), refused.end(), request.path) != refused.end();
+    if (page == paths.end() && !inRefusedArea) {
         response.status = 404;
         response.set_content("not found", "text/html");
         return;
@@ -186,6 +212,11 @@ void LoginServer::Answer(const httplib::Request& request, httplib::Response& res
         if (m_refusal == 302)
             response.set_header("Location", "/login?next=" + request.path);
         response.set_content("<html><body>Please log in</body></html>", "text/html");
+        return;
+    }
+    if (inRefusedArea) {
+        response.status = 403;
+        response.set_content("<html><body>Not for you</body></html>", "text/html");
         return;
     }
     ++m_served;

@@ -5,7 +5,9 @@
 // /pages/1.html .. /pages/N.html are shown only with a live session; without one they
 // redirect to /login (or answer 401 or 403, when asked). Every page links the next and
 // the previous one, "/logout" ("Log out") and "/account/bye" ("Sign out"), and both end
-// the session. A session can be made to expire after a number of page requests.
+// the session. A session can be made to expire after a number of page requests. A
+// refused area (/admin/1.html ...), linked from "/", answers 403 even to a live session,
+// and "/" can link addresses elsewhere too.
 
 #include <cstddef>
 #include <map>
@@ -34,6 +36,13 @@ public:
     void ExpireAfter(int requests);
     // A page request without a live session answers status (302 to /login by default).
     void RefuseWith(int status);
+    // "/" links /admin/1.html .. /admin/N.html, which no login opens: 403 with a live
+    // session, as any page without one. Set before a crawl.
+    void AddRefusedArea(int pages);
+    // "/" links address too. Set before a crawl.
+    void AddStartLink(std::string address);
+    // The paths of the refused area.
+    std::vector<std::string> RefusedPaths() const;
 
     // Logs in through the form as a browser would (GET /login, POST /login with the
     // token) and returns the cookies it holds then, as Netscape cookies.txt text.
@@ -75,6 +84,8 @@ private:
     int m_served = 0;
     int m_expireAfter = 0;
     int m_refusal = 302;
+    int m_refusedPages = 0;
+    std::vector<std::string> m_startLinks;
     int m_counter = 0;
 };
 

@@ -712,7 +712,7 @@ TEST_F(MainFrameTest, ACrawlThatReachesNothingEndsFailedWithItsReasonInTheStatus
     ASSERT_EQ(texts.size(), 4);
     EXPECT_EQ(texts[1], QString());
     EXPECT_EQ(codeTip, QStringLiteral("-7"));
-    EXPECT_EQ(texts[2], QStringLiteral("Cannot read robots.txt: Could not connect to the server"));
+    EXPECT_EQ(texts[2], QStringLiteral("Could not connect to the server"));
 }
 
 TEST_F(MainFrameTest, PauseStaysPressedStopsTheElapsedTimeAndQuarnResumes) {
