@@ -48,13 +48,16 @@ CRobotsFetch FetchRobotsTxt(CInternetSession& session, CHttpConnection& connecti
         request.scheme = at.scheme;
         request.objectName = objectName;
         fetch.text.clear();
+        // Reading stops at the bound: what lies past it is ignored, so a file that
+        // never ends (or decodes without end) costs no more than the bound.
         request.sink = [&](const char* data, std::size_t size) {
-            if (fetch.text.size() < kLongestRobots)
-                fetch.text.append(data, std::min(size, kLongestRobots - fetch.text.size()));
-            return true;
+            fetch.text.append(data, std::min(size, kLongestRobots - fetch.text.size()));
+            return fetch.text.size() < kLongestRobots;
         };
         fetch.answer = over->Request(request, abort);
-        fetch.outcome = OutcomeOf(fetch.answer);
+        const bool cutAtBound = fetch.answer.status == 200 && !fetch.answer.aborted &&
+                                fetch.text.size() == kLongestRobots;
+        fetch.outcome = cutAtBound ? RobotsOutcome::Rules : OutcomeOf(fetch.answer);
         // The address's own server answered the first request; where it redirects to is
         // not the address's to fail by.
         if (redirects > 0 && fetch.outcome == RobotsOutcome::Unreachable) {

@@ -191,3 +191,20 @@ TEST_F(Crawl, ACutRobotsTxtIsWaitedForLikeABusyServer) {
     EXPECT_FALSE(fs::exists(Stored(site, "private")));
     EXPECT_TRUE(site.GetErrors().empty());
 }
+
+// A robots.txt past the bound RFC 9309 sets is read up to it, not waited for: its rules
+// hold, and a file that never ends costs no more than the bound.
+TEST_F(Crawl, AnOverlongRobotsTxtIsReadUpToItsBound) {
+    AddPages(server);
+    server.Add("/robots.txt",
+               Text("User-agent: *\nDisallow: /private/\n" + std::string(2 << 20, '#')));
+    server.Start();
+    CSite& site = MakeSite("Robots", "/index.htm", 2);
+    site.m_obeyRobots = true;
+    RunToEnd({&site});
+    EXPECT_EQ(site.m_state.load(), kSiteDone) << site.GetLog();
+    EXPECT_EQ(site.GetLog().find("robots.txt unreadable"), std::string::npos) << site.GetLog();
+    EXPECT_TRUE(fs::exists(Stored(site, "a.htm")));
+    EXPECT_EQ(server.Count("GET /private/p.htm"), 0);
+    EXPECT_TRUE(site.GetErrors().empty());
+}
